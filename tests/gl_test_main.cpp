@@ -1,0 +1,15 @@
+// Opens the engine's 640x480 OpenGL window once, then runs every test in it.
+#include <allegro.h>
+#include <gtest/gtest.h>
+
+#include "display/display.h"
+
+int main(int argc, char **argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+    init_display(0, 640, 480);
+    int result = RUN_ALL_TESTS();
+    allegro_exit();
+    return result;
+}
+END_OF_MAIN()

@@ -1,0 +1,127 @@
+#include "tests/support/test_support.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+extern char **environ;
+
+static std::string env_or(const char *name, const char *fallback)
+{
+    const char *value = getenv(name);
+    return value ? value : fallback;
+}
+
+std::string source_path(const std::string &relative)
+{
+    return env_or("ENGINE_SOURCE_DIR", ".") + "/" + relative;
+}
+
+std::string binary_path(const std::string &relative)
+{
+    return env_or("ENGINE_BINARY_DIR", ".") + "/" + relative;
+}
+
+std::string make_temp_dir(const std::string &tag)
+{
+    std::string pattern = env_or("TMPDIR", "/tmp") + "/engine-" + tag + "-XXXXXX";
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    if (!mkdtemp(buffer.data())) throw std::runtime_error("mkdtemp failed for " + pattern);
+    return buffer.data();
+}
+
+std::string read_file(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void write_file(const std::string &path, const std::string &contents)
+{
+    std::ofstream out(path, std::ios::binary);
+    out << contents;
+}
+
+bool file_exists_at(const std::string &path)
+{
+    return access(path.c_str(), F_OK) == 0;
+}
+
+ProgramRun start_program(const std::vector<std::string> &argv, const std::string &dir)
+{
+    static int serial = 0;
+    ProgramRun run;
+    std::string stem = dir + "/run" + std::to_string(serial++);
+    run.stdout_path = stem + ".out";
+    run.stderr_path = stem + ".err";
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, run.stdout_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, run.stderr_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+
+    std::vector<char *> args;
+    for (const std::string &arg : argv) args.push_back(const_cast<char *>(arg.c_str()));
+    args.push_back(nullptr);
+    if (posix_spawn(&run.pid, args[0], &actions, nullptr, args.data(), environ) != 0) run.pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return run;
+}
+
+int wait_program(const ProgramRun &run, double timeout_seconds)
+{
+    if (run.pid <= 0) return -1;
+    double deadline = now_seconds() + timeout_seconds;
+    for (;;) {
+        int status = 0;
+        pid_t done = waitpid(run.pid, &status, WNOHANG);
+        if (done == run.pid) {
+            if (WIFEXITED(status)) return WEXITSTATUS(status);
+            if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+            return -1;
+        }
+        if (now_seconds() > deadline) {
+            kill(run.pid, SIGKILL);
+            waitpid(run.pid, &status, 0);
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+ProgramResult run_program(const std::vector<std::string> &argv, double timeout_seconds)
+{
+    std::string dir = make_temp_dir("run");
+    ProgramRun run = start_program(argv, dir);
+    ProgramResult result;
+    result.status = wait_program(run, timeout_seconds);
+    result.out = read_file(run.stdout_path);
+    result.err = read_file(run.stderr_path);
+    return result;
+}
+
+int run_shell(const std::string &command)
+{
+    int status = system(command.c_str());
+    if (status == -1) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+double now_seconds()
+{
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}

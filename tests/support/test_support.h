@@ -1,0 +1,46 @@
+// Helpers shared by the tests: paths, files and running the engine's programs.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+// A path below the source tree or the build tree.
+std::string source_path(const std::string &relative);
+std::string binary_path(const std::string &relative);
+
+// A fresh, empty directory for one test's files.
+std::string make_temp_dir(const std::string &tag);
+
+std::string read_file(const std::string &path);
+void write_file(const std::string &path, const std::string &contents);
+bool file_exists_at(const std::string &path);
+
+struct ProgramRun {
+    pid_t pid;
+    std::string stdout_path;
+    std::string stderr_path;
+};
+
+// Starts a program (argv[0] is its path) with its output going to files in dir.
+ProgramRun start_program(const std::vector<std::string> &argv, const std::string &dir);
+
+// Waits at most timeout_seconds; returns the exit status, or -1 after killing
+// a program that did not end in time, or 128 + signal when a signal ended it.
+int wait_program(const ProgramRun &run, double timeout_seconds);
+
+struct ProgramResult {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+// start_program, wait_program and read both outputs.
+ProgramResult run_program(const std::vector<std::string> &argv, double timeout_seconds);
+
+// Runs a shell command line, returning its exit status.
+int run_shell(const std::string &command);
+
+// Seconds since an arbitrary start, monotonic.
+double now_seconds();

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs every Debian package the engine needs to build, run, test and benchmark.
+# Safe to run again: packages already present are left alone.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config git
+  liballegro4-dev liballeggl4-dev libjpgalleg4-dev libloadpng4-dev
+  libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri
+  libgtest-dev googletest nlohmann-json3-dev libpng-dev
+  libtinyobjloader-dev libassimp-dev assimp-utils assimp-testmodels
+  clang libclang-rt-dev
+  xvfb xauth xdotool x11-utils
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update
+  $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+fi
