@@ -1,6 +1,6 @@
 // Opens the engine's 640x480 OpenGL window once, then runs every test in it.
-#include <allegro.h>
 #include <gtest/gtest.h>
+#include <allegro.h>
 
 #include "display/display.h"
 

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -59,7 +60,7 @@ bool file_exists_at(const std::string &path)
     return access(path.c_str(), F_OK) == 0;
 }
 
-ProgramRun start_program(const std::vector<std::string> &argv, const std::string &dir)
+ProgramRun start_program(const std::vector<std::string> &argv, const std::string &dir, const ProgramSetting &setting)
 {
     static int serial = 0;
     ProgramRun run;
@@ -73,10 +74,28 @@ ProgramRun start_program(const std::vector<std::string> &argv, const std::string
     posix_spawn_file_actions_addopen(&actions, 1, run.stdout_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, run.stderr_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
 
+    if (!setting.cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, setting.cwd.c_str());
+
     std::vector<char *> args;
     for (const std::string &arg : argv) args.push_back(const_cast<char *>(arg.c_str()));
     args.push_back(nullptr);
-    if (posix_spawn(&run.pid, args[0], &actions, nullptr, args.data(), environ) != 0) run.pid = -1;
+
+    std::vector<char *> env;
+    for (char **entry = environ; *entry; entry++) {
+        bool keep = true;
+        for (const std::string &name : setting.unset_env)
+            if (strncmp(*entry, name.c_str(), name.size()) == 0 && (*entry)[name.size()] == '=') keep = false;
+        if (keep) env.push_back(*entry);
+    }
+    env.push_back(nullptr);
+
+    // argv[0] may be relative to the test's directory even when cwd changes.
+    std::string program = argv[0];
+    if (!program.empty() && program[0] != '/') {
+        char here[4096];
+        if (getcwd(here, sizeof here)) program = std::string(here) + "/" + program;
+    }
+    if (posix_spawn(&run.pid, program.c_str(), &actions, nullptr, args.data(), env.data()) != 0) run.pid = -1;
     posix_spawn_file_actions_destroy(&actions);
     return run;
 }
@@ -102,10 +121,10 @@ int wait_program(const ProgramRun &run, double timeout_seconds)
     }
 }
 
-ProgramResult run_program(const std::vector<std::string> &argv, double timeout_seconds)
+ProgramResult run_program(const std::vector<std::string> &argv, double timeout_seconds, const ProgramSetting &setting)
 {
     std::string dir = make_temp_dir("run");
-    ProgramRun run = start_program(argv, dir);
+    ProgramRun run = start_program(argv, dir, setting);
     ProgramResult result;
     result.status = wait_program(run, timeout_seconds);
     result.out = read_file(run.stdout_path);

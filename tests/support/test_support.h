@@ -23,8 +23,14 @@ struct ProgramRun {
     std::string stderr_path;
 };
 
+struct ProgramSetting {
+    std::string cwd;                      // empty: the test's own
+    std::vector<std::string> unset_env;   // variables the program must not see
+};
+
 // Starts a program (argv[0] is its path) with its output going to files in dir.
-ProgramRun start_program(const std::vector<std::string> &argv, const std::string &dir);
+ProgramRun start_program(const std::vector<std::string> &argv, const std::string &dir,
+                         const ProgramSetting &setting = ProgramSetting());
 
 // Waits at most timeout_seconds; returns the exit status, or -1 after killing
 // a program that did not end in time, or 128 + signal when a signal ended it.
@@ -37,7 +43,8 @@ struct ProgramResult {
 };
 
 // start_program, wait_program and read both outputs.
-ProgramResult run_program(const std::vector<std::string> &argv, double timeout_seconds);
+ProgramResult run_program(const std::vector<std::string> &argv, double timeout_seconds,
+                          const ProgramSetting &setting = ProgramSetting());
 
 // Runs a shell command line, returning its exit status.
 int run_shell(const std::string &command);

@@ -1,0 +1,5 @@
+engine_pure_test(app_test ${CMAKE_CURRENT_LIST_DIR}/app_test.cpp)
+engine_gl_test(display_test ${CMAKE_CURRENT_LIST_DIR}/display_test.cpp)
+engine_gl_test(keys_test ${CMAKE_CURRENT_LIST_DIR}/keys_test.cpp)
+engine_e2e_test(viewer_e2e_test ${CMAKE_CURRENT_LIST_DIR}/viewer_e2e_test.cpp)
+target_link_libraries(viewer_e2e_test PRIVATE nlohmann_json::nlohmann_json)

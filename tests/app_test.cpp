@@ -1,0 +1,186 @@
+// The viewer's options and playback arithmetic, without a window.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/options.h"
+#include "app/playback.h"
+
+static OptionsResult parse(std::vector<std::string> args, ViewerOptions *options, std::string *error)
+{
+    // Paths in options point into the arguments: keep them alive between calls.
+    static std::vector<std::string> kept;
+    kept = std::move(args);
+    kept.insert(kept.begin(), "viewer");
+    std::vector<char *> argv;
+    for (std::string &arg : kept) argv.push_back(&arg[0]);
+    return parse_viewer_options((int)argv.size(), argv.data(), options, error);
+}
+
+TEST(ViewerOptions, DefaultsAreTheViewersOwn)
+{
+    ViewerOptions options;
+    std::string error;
+    ASSERT_EQ(parse({}, &options, &error), OPTIONS_RUN);
+    EXPECT_EQ(options.limits.passes, -1);
+    EXPECT_LT(options.limits.seconds, 0.0);
+    EXPECT_STREQ(options.scene_path, "data/fiche.orj");
+    EXPECT_STREQ(options.texture_path, "data/texturarobot2.tga");
+    EXPECT_EQ(options.camera, 4);
+    EXPECT_EQ(options.screenshot_path, nullptr);
+    EXPECT_EQ(options.report_json_path, nullptr);
+}
+
+TEST(ViewerOptions, ReadsEveryOptionInBothSpellings)
+{
+    ViewerOptions options;
+    std::string error;
+    ASSERT_EQ(parse({"--passes", "12", "--seconds=2.5", "--scene", "a.orj", "--texture=b.tga", "--camera", "0",
+                     "--screenshot", "s.png", "--report-json=r.json"},
+                    &options, &error),
+              OPTIONS_RUN)
+        << error;
+    EXPECT_EQ(options.limits.passes, 12);
+    EXPECT_DOUBLE_EQ(options.limits.seconds, 2.5);
+    EXPECT_STREQ(options.scene_path, "a.orj");
+    EXPECT_STREQ(options.texture_path, "b.tga");
+    EXPECT_EQ(options.camera, 0);
+    EXPECT_STREQ(options.screenshot_path, "s.png");
+    EXPECT_STREQ(options.report_json_path, "r.json");
+}
+
+TEST(ViewerOptions, RejectsMalformedValues)
+{
+    const std::vector<std::vector<std::string>> bad = {
+        {"--passes"}, {"--passes", "-1"}, {"--passes", "3x"}, {"--passes", "+3"}, {"--passes", "99999999999"},
+        {"--seconds", "-2"}, {"--seconds", "nan"}, {"--seconds", "inf"}, {"--seconds", ""},
+        {"--camera", "6"}, {"--camera", "-1"}, {"--camera"}, {"--scene"}, {"--texture="},
+        {"--frobnicate"}, {"extra"}, {"--passesx", "1"},
+    };
+    for (const std::vector<std::string> &args : bad) {
+        ViewerOptions options;
+        std::string error;
+        EXPECT_EQ(parse(args, &options, &error), OPTIONS_BAD) << args[0];
+        EXPECT_FALSE(error.empty()) << args[0];
+    }
+    ViewerOptions options;
+    std::string error;
+    EXPECT_EQ(parse({"--passes", "1", "--help"}, &options, &error), OPTIONS_HELP);
+    EXPECT_NE(strstr(viewer_usage(), "--screenshot"), nullptr);
+}
+
+TEST(RunLimits, WhicheverComesFirst)
+{
+    RunLimits none = {-1, -1.0};
+    EXPECT_FALSE(run_limit_reached(&none, 1000000, 1000000));
+
+    RunLimits passes = {3, -1.0};
+    EXPECT_FALSE(run_limit_reached(&passes, 2, 999999));
+    EXPECT_TRUE(run_limit_reached(&passes, 3, 0));
+
+    RunLimits zero = {0, -1.0};
+    EXPECT_TRUE(run_limit_reached(&zero, 0, 0));
+
+    RunLimits seconds = {-1, 1.5};
+    EXPECT_FALSE(run_limit_reached(&seconds, 0, 149));
+    EXPECT_TRUE(run_limit_reached(&seconds, 0, 150));
+
+    RunLimits both = {100, 0.5};
+    EXPECT_TRUE(run_limit_reached(&both, 10, 50));
+    EXPECT_TRUE(run_limit_reached(&both, 100, 10));
+}
+
+TEST(Playback, CameraKeysLastInOrderWins)
+{
+    bool held[CAMERA_SLOTS] = {};
+    EXPECT_EQ(choose_camera(4, held), 4);  // the choice persists
+    held[1] = true;
+    EXPECT_EQ(choose_camera(4, held), 1);
+    held[0] = true;
+    EXPECT_EQ(choose_camera(4, held), 0);  // KEY_0 overrides KEY_1
+    held[5] = true;
+    held[2] = true;
+    EXPECT_EQ(choose_camera(4, held), 5);  // KEY_5 overrides all
+    EXPECT_STREQ(camera_names[0], "camara");
+    EXPECT_STREQ(camera_names[1], "Camera");
+    EXPECT_STREQ(camera_names[4], "camara4");
+}
+
+TEST(Playback, FrameZeroPlaysOnceThenTheRestCycles)
+{
+    std::vector<int> frames;
+    int frame = 0;
+    for (int i = 0; i < 8; i++) {
+        frames.push_back(frame);
+        frame = advance_frame(frame, 4);
+    }
+    EXPECT_EQ(frames, (std::vector<int>{0, 1, 2, 3, 1, 2, 3, 1}));
+    // Fewer than two frames: stay on frame 0 instead of leaving the arrays.
+    EXPECT_EQ(advance_frame(0, 1), 0);
+    EXPECT_EQ(advance_frame(0, 0), 0);
+    EXPECT_EQ(advance_frame(1, 2), 1);
+}
+
+TEST(Playback, CopyCountFollowsTheSlot)
+{
+    EXPECT_EQ(adapt_copy_count(5, 104, 100), 6);  // fitted exactly
+    EXPECT_EQ(adapt_copy_count(5, 105, 100), 4);  // late
+    EXPECT_EQ(adapt_copy_count(1, 50, 0), 0);     // the first pass after a slow load
+    EXPECT_EQ(adapt_copy_count(0, 50, 0), -1);    // no lower bound
+    EXPECT_EQ(adapt_copy_count(3, INT32_MIN + 1, INT32_MAX - 1), 4);  // across the wrap
+}
+
+TEST(Playback, GridColumnsOfThirty)
+{
+    float x, y;
+    grid_offset(0, &x, &y);
+    EXPECT_EQ(x, 0.0f);
+    EXPECT_EQ(y, 0.0f);
+    grid_offset(29, &x, &y);
+    EXPECT_EQ(x, 0.0f);
+    EXPECT_EQ(y, -290.0f);
+    grid_offset(30, &x, &y);
+    EXPECT_EQ(x, -10.0f);
+    EXPECT_EQ(y, 0.0f);
+    grid_offset(65, &x, &y);
+    EXPECT_EQ(x, -20.0f);
+    EXPECT_EQ(y, -50.0f);
+}
+
+TEST(Report, ReadsAsTheViewerPrintsIt)
+{
+    char text[REPORT_SIZE];
+    Report report = make_report(2000, 5, 1000, 123, 4123);
+    format_report(text, sizeof text, &report);
+    EXPECT_STREQ(text, "numero de poligonos: 10000. frames: 1000. segundos: 40.000000, poligonos/s 250000.000000");
+}
+
+TEST(Report, NeverZeroOrNegativeForADrawnScene)
+{
+    // A grid that fell to 0 or below still drew copy 0.
+    EXPECT_EQ(make_report(2000, 0, 10, 0, 40).polygons, 2000);
+    EXPECT_EQ(make_report(2000, -7, 10, 0, 40).polygons, 2000);
+    // No pass ran: nothing was drawn.
+    Report none = make_report(2000, 1, 0, 0, 0);
+    EXPECT_EQ(none.polygons, 0);
+    EXPECT_EQ(none.polygons_per_second, 0.0f);
+    // Products in 64 bits: no wrap-around.
+    Report big = make_report(2000000000, 3, 1, 0, 4);
+    EXPECT_EQ(big.polygons, 6000000000LL);
+    EXPECT_FLOAT_EQ(big.polygons_per_second, 150000000000.0f);
+    char text[REPORT_SIZE];
+    format_report(text, sizeof text, &big);
+    EXPECT_NE(strstr(text, "numero de poligonos: 6000000000."), nullptr) << text;
+}
+
+TEST(Report, MatrixDumpFormat)
+{
+    const float m[16] = {0, 2, 0, 0, -2, 0, 0, 0, 0, 0, 2, 0, -200, 20, 2000, 1};
+    char text[REPORT_SIZE];
+    format_matrix_dump(text, sizeof text, m);
+    EXPECT_STREQ(text,
+                 "0.000000,2.000000,0.000000,0.000000,\n-2.000000,0.000000,0.000000,0.000000,\n"
+                 "0.000000,0.000000,2.000000,0.000000,\n-200.000000,20.000000,2000.000000,1.000000");
+}

@@ -1,0 +1,213 @@
+// The real viewer under Xvfb: its options, pacing, exit key, failures,
+// cameras, lamps and report.
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "display/png_file.h"
+#include "tests/support/test_support.h"
+
+static std::string viewer()
+{
+    return binary_path("app/viewer");
+}
+
+struct ReportLine {
+    long long polygons = -1;
+    int frames = -1;
+    double seconds = -1;
+    double polygons_per_second = -1;
+};
+
+static bool parse_report(const std::string &out, ReportLine *report)
+{
+    static const std::regex line(
+        R"(numero de poligonos: (-?\d+)\. frames: (\d+)\. segundos: (-?\d+\.\d{6}), poligonos/s (-?\d+\.\d{6})\n)");
+    std::smatch match;
+    if (!std::regex_search(out, match, line)) return false;
+    report->polygons = std::stoll(match[1]);
+    report->frames = std::stoi(match[2]);
+    report->seconds = std::stod(match[3]);
+    report->polygons_per_second = std::stod(match[4]);
+    return true;
+}
+
+// One quad facing +z and a camera named "camara2" looking at it, over 3 frames.
+static const char *small_scene =
+    " 2\n 3\n Plano\n Mesh\n 4\n 1\n"
+    "  -1 -1 0\n  0 0 1\n  1 -1 0\n  0 0 1\n  1 1 0\n  0 0 1\n  -1 1 0\n  0 0 1\n"
+    "4\n  1 2 3 4\n  0 0 1 0 1 1 0 1\n"
+    "  0 0 0 0 0 0 1 1 1\n  0 0 0 0 0 0 1 1 1\n  0 0 0 0 0 0 1 1 1\n None\n"
+    " camara2\n Camera\n"
+    "  0 0 5 0 0 0 1 1 1\n  0 0 5 0 0 0 1 1 1\n  0 0 5 0 0 0 1 1 1\n None\n";
+
+class Viewer : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = make_temp_dir("viewer");
+        scene = dir + "/small.orj";
+        write_file(scene, small_scene);
+    }
+    std::vector<std::string> small_run(std::vector<std::string> extra)
+    {
+        std::vector<std::string> argv = {viewer(), "--scene", scene, "--texture", source_path("data/texturarobot2.tga")};
+        argv.insert(argv.end(), extra.begin(), extra.end());
+        return argv;
+    }
+    std::string dir, scene;
+};
+
+TEST_F(Viewer, NoPassesNoScreenshot)
+{
+    std::string shot = dir + "/none.png";
+    ProgramResult result = run_program(small_run({"--passes", "0", "--screenshot", shot}), 60);
+    ASSERT_EQ(result.status, 0) << result.err;
+    ReportLine report;
+    ASSERT_TRUE(parse_report(result.out, &report)) << result.out;
+    EXPECT_EQ(report.frames, 0);
+    EXPECT_EQ(report.polygons, 0);
+    EXPECT_FALSE(file_exists_at(shot));
+}
+
+TEST_F(Viewer, PassesArePacedAtMostTwentyFiveASecond)
+{
+    ProgramResult result = run_program(small_run({"--passes", "30"}), 60);
+    ASSERT_EQ(result.status, 0) << result.err;
+    ReportLine report;
+    ASSERT_TRUE(parse_report(result.out, &report)) << result.out;
+    EXPECT_EQ(report.frames, 30);
+    // Waits end at least 4 ticks apart from the second pass on.
+    EXPECT_GE(report.seconds, 1.15);
+    EXPECT_LT(report.seconds, 10.0);
+}
+
+TEST_F(Viewer, SecondsLimitEndsTheRun)
+{
+    double start = now_seconds();
+    ProgramResult result = run_program(small_run({"--seconds", "1"}), 60);
+    ASSERT_EQ(result.status, 0) << result.err;
+    ReportLine report;
+    ASSERT_TRUE(parse_report(result.out, &report)) << result.out;
+    EXPECT_GE(report.seconds, 1.0);
+    EXPECT_LT(report.seconds, 1.5);
+    EXPECT_LE(report.frames, 26);
+    EXPECT_GE(report.frames, 10);
+    EXPECT_LT(now_seconds() - start, 30.0);
+}
+
+TEST_F(Viewer, HoldingAEndsItPromptly)
+{
+    ProgramRun run = start_program(small_run({"--seconds", "120"}), dir);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    ASSERT_EQ(run_shell("xdotool keydown a; sleep 0.3; xdotool keyup a"), 0);
+    double pressed = now_seconds();
+    int status = wait_program(run, 20);
+    EXPECT_EQ(status, 0) << read_file(run.stderr_path);
+    EXPECT_LT(now_seconds() - pressed, 5.0);
+    ReportLine report;
+    ASSERT_TRUE(parse_report(read_file(run.stdout_path), &report));
+    EXPECT_GT(report.frames, 0);
+    EXPECT_LT(report.seconds, 60.0);
+}
+
+TEST_F(Viewer, MalformedOptionsGiveUsageAndStatusTwo)
+{
+    for (std::vector<std::string> bad : {std::vector<std::string>{"--passes", "x"}, {"--camera", "9"}, {"--bogus"}}) {
+        bad.insert(bad.begin(), viewer());
+        ProgramResult result = run_program(bad, 30);
+        EXPECT_EQ(result.status, 2) << bad[1];
+        EXPECT_NE(result.err.find("usage: viewer"), std::string::npos) << result.err;
+    }
+    ProgramResult help = run_program({viewer(), "--help"}, 30);
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("--report-json"), std::string::npos);
+}
+
+TEST_F(Viewer, NoDisplayIsAnErrorNotACrash)
+{
+    ProgramSetting setting;
+    setting.unset_env = {"DISPLAY"};
+    ProgramResult result = run_program(small_run({"--passes", "1"}), 30, setting);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("Error setting OpenGL graphics mode:\n"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("Allegro GL error : "), std::string::npos) << result.err;
+}
+
+TEST_F(Viewer, MissingSceneEndsWithStatusOne)
+{
+    ProgramResult result = run_program({viewer(), "--scene", dir + "/absent.orj", "--passes", "1"}, 30);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "no se encontro el archivo");
+}
+
+TEST_F(Viewer, BrokenSceneEndsWithItsLineAndStatusOne)
+{
+    std::string broken = dir + "/broken.orj";
+    write_file(broken, " 1\n 1\n Plano\n Mesh\n 4\n 1\n  0 0 0\n");
+    ProgramResult result = run_program({viewer(), "--scene", broken, "--passes", "1"}, 30);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find(broken + ":"), std::string::npos) << result.err;
+}
+
+TEST_F(Viewer, SceneWithoutFramesIsRefused)
+{
+    std::string empty = dir + "/noframes.orj";
+    write_file(empty, " 1\n 0\n Lamp\n Lamp\n None\n");
+    ProgramResult result = run_program({viewer(), "--scene", empty, "--passes", "1"}, 30);
+    EXPECT_NE(result.status, 0);
+    EXPECT_NE(result.err.find("no frames"), std::string::npos) << result.err;
+}
+
+TEST_F(Viewer, MissingTextureIsReportedAndTheViewerGoesOn)
+{
+    ProgramResult result = run_program({viewer(), "--scene", scene, "--texture", dir + "/absent.tga", "--passes", "3"}, 30);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.err.find("No cargo la imagen tio"), std::string::npos) << result.err;
+    ReportLine report;
+    ASSERT_TRUE(parse_report(result.out, &report));
+    EXPECT_EQ(report.frames, 3);
+}
+
+TEST_F(Viewer, CameraDrawsOneCopyAndTheScreenshotShowsIt)
+{
+    std::string shot = dir + "/camera.png";
+    std::string json = dir + "/report.json";
+    ProgramResult result =
+        run_program(small_run({"--camera", "2", "--passes", "5", "--screenshot", shot, "--report-json", json}), 60);
+    ASSERT_EQ(result.status, 0) << result.err;
+    ReportLine report;
+    ASSERT_TRUE(parse_report(result.out, &report));
+    EXPECT_EQ(report.polygons, 2);  // one quad, one copy
+    EXPECT_EQ(report.polygons_per_second, 50.0);
+
+    nlohmann::json figures = nlohmann::json::parse(read_file(json));
+    EXPECT_EQ(figures["polygons"], 2);
+    EXPECT_EQ(figures["frames"], 5);
+    EXPECT_EQ(figures["copies"], 1);
+    EXPECT_EQ(figures["polygon_count"], 2);
+    EXPECT_TRUE(figures["seconds"].is_number());
+    EXPECT_TRUE(figures["polygons_per_second"].is_number());
+    EXPECT_GT(figures["measured_polygons_per_second"].get<double>(), 0.0);
+    EXPECT_TRUE(figures["renderer"].is_string());
+    EXPECT_EQ(figures.size(), 8u);
+
+    // The quad spans x, y in [-1, 1] five units ahead: a square in the middle.
+    int width = 0, height = 0;
+    std::vector<uint8_t> rgb;
+    ASSERT_TRUE(read_png_rgb(shot.c_str(), &width, &height, &rgb));
+    ASSERT_EQ(width, 640);
+    ASSERT_EQ(height, 480);
+    auto pixel = [&](int x, int y) { return rgb.data() + ((size_t)y * width + x) * 3; };
+    const uint8_t *centre = pixel(320, 240);
+    const uint8_t *corner = pixel(5, 5);
+    EXPECT_EQ(corner[0], 25);
+    EXPECT_EQ(corner[1], 25);
+    EXPECT_EQ(corner[2], 127);
+    EXPECT_FALSE(centre[0] == corner[0] && centre[1] == corner[1] && centre[2] == corner[2])
+        << "the quad should cover the middle";
+}
