@@ -103,7 +103,8 @@ TEST_F(Viewer, SecondsLimitEndsTheRun)
 TEST_F(Viewer, HoldingAEndsItPromptly)
 {
     ProgramRun run = start_program(small_run({"--seconds", "120"}), dir);
-    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    ASSERT_TRUE(wait_for_window(30));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
     ASSERT_EQ(run_shell("xdotool keydown a; sleep 0.3; xdotool keyup a"), 0);
     double pressed = now_seconds();
     int status = wait_program(run, 20);

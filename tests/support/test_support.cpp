@@ -139,6 +139,13 @@ int run_shell(const std::string &command)
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
+bool wait_for_window(double timeout_seconds)
+{
+    std::string command = "timeout " + std::to_string(timeout_seconds) +
+                          " xdotool search --sync --onlyvisible --name '.*' >/dev/null 2>&1";
+    return run_shell(command) == 0;
+}
+
 double now_seconds()
 {
     using namespace std::chrono;

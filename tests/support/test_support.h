@@ -49,5 +49,8 @@ ProgramResult run_program(const std::vector<std::string> &argv, double timeout_s
 // Runs a shell command line, returning its exit status.
 int run_shell(const std::string &command);
 
+// Waits (at most timeout_seconds) until a window is mapped on the test's display.
+bool wait_for_window(double timeout_seconds);
+
 // Seconds since an arbitrary start, monotonic.
 double now_seconds();
