@@ -1,0 +1,42 @@
+#include "scene/scene_lists.h"
+
+#include <allegro.h>
+#include <alleggl.h>
+
+static void send_corner(const SceneObject *mesh, int32_t corner, TexCoord tex_coord)
+{
+    const Vector3 &normal = mesh->normals[corner];
+    const Vector3 &vertex = mesh->vertices[corner];
+    glTexCoord2f(tex_coord.s, tex_coord.t);
+    glNormal3f(normal.x, normal.y, normal.z);
+    glVertex3f(vertex.x, vertex.y, vertex.z);
+}
+
+uint32_t compile_mesh_list(const SceneObject *mesh)
+{
+    GLuint list = glGenLists(1);
+    glNewList(list, GL_COMPILE);
+    // Every face is its own primitive, as the meshes have always been drawn.
+    for (int32_t q = 0; q < mesh->quad_count; q++) {
+        const Quad &quad = mesh->quads[q];
+        glBegin(GL_TRIANGLE_FAN);
+        for (int c = 0; c < 4; c++) send_corner(mesh, quad.corners[c], quad.tex_coords[c]);
+        glEnd();
+    }
+    for (int32_t t = 0; t < mesh->triangle_count; t++) {
+        const Triangle &triangle = mesh->triangles[t];
+        glBegin(GL_TRIANGLES);
+        for (int c = 0; c < 3; c++) send_corner(mesh, triangle.corners[c], triangle.tex_coords[c]);
+        glEnd();
+    }
+    glEndList();
+    return list;
+}
+
+void compile_scene_lists(Scene *scene)
+{
+    for (int32_t i = 0; i < scene->object_count; i++) {
+        SceneObject *object = &scene->objects[i];
+        if (object->kind == Mesh) object->display_list = compile_mesh_list(object);
+    }
+}

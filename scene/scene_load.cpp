@@ -1,0 +1,37 @@
+#include <allegro.h>
+#include <alleggl.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "display/message.h"
+#include "scene/scene.h"
+#include "scene/scene_lists.h"
+#include "scene/scene_reader.h"
+
+Scene *load_scene(Scene *scene, const char *path)
+{
+    if (!scene) return nullptr;
+    SceneError error;
+    if (!read_scene_file(scene, path, &error)) {
+        if (error.cannot_open) {
+            fputs("no se encontro el archivo", stdout);
+            fflush(stdout);
+            // Failing to load the scene is a failure, whatever the old exit status said.
+            exit(1);
+        }
+        show_message("%s", error.message);
+        return nullptr;
+    }
+    compile_scene_lists(scene);
+    return scene;
+}
+
+void destroy_scene(Scene *scene)
+{
+    for (int32_t i = 0; i < scene->object_count; i++) {
+        const SceneObject *object = &scene->objects[i];
+        if (object->kind == Mesh && object->display_list != 0) glDeleteLists(object->display_list, 1);
+    }
+    free_scene_records(scene);
+}

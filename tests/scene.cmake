@@ -1,0 +1,3 @@
+engine_pure_test(scene_reader_test
+  ${CMAKE_CURRENT_LIST_DIR}/scene_reader_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/scene_reject_test.cpp)
