@@ -1,0 +1,205 @@
+// The sprite demo: several animated sprites in a 2D view, each facing one of
+// the four directions; the arrow keys move the first one, Esc or A ends.
+#include <allegro.h>
+#include <alleggl.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/options.h"
+#include "app/ticks.h"
+#include "display/display.h"
+#include "display/frame.h"
+#include "display/message.h"
+#include "display/png_file.h"
+#include "sprites/animation_loader.h"
+#include "sprites/sprite_view.h"
+
+struct DemoOptions {
+    RunLimits limits;
+    const char *animation_path;
+    const char *strip_path;
+    const char *screenshot_path;
+};
+
+static const char *usage_text =
+    "usage: sprite_demo [options]\n"
+    "Shows animated sprites in all four directions; the arrow keys move the one at the\n"
+    "top left, Esc or A ends.\n"
+    "  --animation PATH   animation file (default data/sample_sprite.anim)\n"
+    "  --strip PATH       its JPEG strip image (default data/sample_sprite.jpg)\n"
+    "  --passes N         end after N passes (frames)\n"
+    "  --seconds S        end once S seconds have passed\n"
+    "  --screenshot PATH  save the last frame shown as a PNG file\n"
+    "  --help             show this text\n";
+
+// 0 to run, 1 for help, 2 for a bad option (error says which).
+static int parse_demo_options(int argc, char **argv, DemoOptions *options, std::string *error)
+{
+    options->limits.passes = -1;
+    options->limits.seconds = -1.0;
+    options->animation_path = "data/sample_sprite.anim";
+    options->strip_path = "data/sample_sprite.jpg";
+    options->screenshot_path = nullptr;
+    for (int i = 1; i < argc; i++) {
+        int taken = take_run_limit(argc, argv, &i, &options->limits, error);
+        if (taken < 0) return 2;
+        if (taken > 0) continue;
+        const char *arg = argv[i];
+        if (strcmp(arg, "--help") == 0 || strcmp(arg, "-h") == 0) return 1;
+        const char **path = nullptr;
+        const char *value = nullptr;
+        const char *names[3] = {"--animation", "--strip", "--screenshot"};
+        const char **targets[3] = {&options->animation_path, &options->strip_path, &options->screenshot_path};
+        for (int n = 0; n < 3 && !path; n++) {
+            size_t length = strlen(names[n]);
+            if (strncmp(arg, names[n], length) != 0) continue;
+            if (arg[length] == '=') value = arg + length + 1;
+            else if (arg[length] == '\0') value = i + 1 < argc ? argv[++i] : nullptr;
+            else continue;
+            path = targets[n];
+        }
+        if (!path) {
+            *error = std::string("unknown option: ") + arg;
+            return 2;
+        }
+        if (!value || !*value) {
+            *error = std::string(arg) + " needs a path";
+            return 2;
+        }
+        *path = value;
+    }
+    return 0;
+}
+
+enum {
+    SPRITE_PLAYER,   // upright, moved with the arrow keys
+    SPRITE_MIRROR,   // mirrored left to right, still
+    SPRITE_WALKER,   // upside down, crossing the view and coming back in on the left
+    SPRITE_CIRCLER,  // turned by 180 degrees, going round in a circle
+    SPRITE_COUNT,
+};
+
+// Where the sprites start; the player and the mirrored one stay in the upper
+// half, the moving ones in the lower half, so they never overlap.
+static void place_sprites(Sprite sprites[SPRITE_COUNT], const Animation *animation)
+{
+    sprites[SPRITE_PLAYER] = sprite_create(animation, -16.0f, 4.0f, 0.0f, 10.0f, 10.0f);
+    sprites[SPRITE_MIRROR] = sprite_create(animation, 6.0f, 4.0f, 0.0f, 10.0f, 10.0f);
+    sprites[SPRITE_WALKER] = sprite_create(animation, -20.0f, -9.0f, 0.0f, 8.0f, 8.0f);
+    sprites[SPRITE_CIRCLER] = sprite_create(animation, 4.0f, -16.0f, 0.0f, 6.0f, 6.0f);
+    for (int i = 0; i < SPRITE_COUNT; i++) {
+        sprite_set_direction(&sprites[i], i);
+        sprite_set_frame(&sprites[i], 2 * i);
+    }
+}
+
+static float clamp(float value, float low, float high)
+{
+    return value < low ? low : value > high ? high : value;
+}
+
+static void move_sprites(Sprite sprites[SPRITE_COUNT], int32_t pass)
+{
+    const float step = 0.25f;
+    Sprite *player = &sprites[SPRITE_PLAYER];
+    float dx = (key[KEY_RIGHT] ? step : 0.0f) - (key[KEY_LEFT] ? step : 0.0f);
+    float dy = (key[KEY_UP] ? step : 0.0f) - (key[KEY_DOWN] ? step : 0.0f);
+    if (dx != 0.0f || dy != 0.0f)
+        sprite_move_to(player, clamp(player->x + dx, -20.0f, 20.0f - player->width),
+                       clamp(player->y + dy, -20.0f, 20.0f - player->height));
+
+    // The walker leaves on the right, where the view stops drawing it, and comes back on the left.
+    Sprite *walker = &sprites[SPRITE_WALKER];
+    sprite_move_by(walker, 0.2f, 0.0f);
+    if (walker->x > 22.0f) sprite_move_to(walker, -20.0f - walker->width - 2.0f, walker->y);
+
+    // Round (-3, -16) in eight steps of 12 passes each.
+    static const float circle[8][2] = {{1, 0}, {0.7071f, 0.7071f}, {0, 1}, {-0.7071f, 0.7071f},
+                                       {-1, 0}, {-0.7071f, -0.7071f}, {0, -1}, {0.7071f, -0.7071f}};
+    int32_t step_index = (pass / 12) % 8;
+    sprite_move_to(&sprites[SPRITE_CIRCLER], -3.0f + 4.0f * circle[step_index][0],
+                   -16.0f + 3.0f * circle[step_index][1]);
+
+    // One animation frame per pass.
+    for (int i = 0; i < SPRITE_COUNT; i++) sprite_next_frame(&sprites[i]);
+}
+
+// Draws the last frame shown once more, into the back buffer, and saves it:
+// the software renderer does not give the front buffer back reliably.
+static bool save_last_frame(const SpriteView *view, const char *path)
+{
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    view_draw(view);
+    glFinish();
+    int width = SCREEN_W, height = SCREEN_H;
+    std::vector<uint8_t> bottom_up((size_t)width * height * 3);
+    std::vector<uint8_t> top_down(bottom_up.size());
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, bottom_up.data());
+    size_t row = (size_t)width * 3;
+    for (int y = 0; y < height; y++)
+        memcpy(&top_down[(size_t)(height - 1 - y) * row], &bottom_up[(size_t)y * row], row);
+    if (!write_png_rgb(path, width, height, top_down.data())) {
+        show_message("%s: cannot write the screenshot", path);
+        return false;
+    }
+    return true;
+}
+
+int main(int argc, char **argv)
+{
+    DemoOptions options;
+    std::string error;
+    switch (parse_demo_options(argc, argv, &options, &error)) {
+    case 1:
+        fputs(usage_text, stdout);
+        return 0;
+    case 2:
+        fprintf(stderr, "sprite_demo: %s\n%s", error.c_str(), usage_text);
+        return 2;
+    default:
+        break;
+    }
+
+    init_display(0, 640, 480);
+    install_ticks();
+    Animation animation = load_animation(options.animation_path, options.strip_path);
+
+    Sprite sprites[SPRITE_COUNT];
+    place_sprites(sprites, &animation);
+    SpriteView view;
+    view_create(&view, SPRITE_COUNT);
+    for (int i = 0; i < SPRITE_COUNT; i++) view_add_sprite(&view, &sprites[i]);
+
+    // Flat 2D drawing: overlapping sprites blend in the order they were added.
+    glDisable(GL_DEPTH_TEST);
+    glClearColor(0.15f, 0.2f, 0.35f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+
+    int32_t start_tick = get_ticks();
+    int32_t last_tick = start_tick;
+    int32_t passes = 0;
+    while (!key[KEY_ESC] && !key[KEY_A] && !run_limit_reached(&options.limits, passes, get_ticks() - start_tick)) {
+        if (passes > 0) move_sprites(sprites, passes);
+        view_draw(&view);
+        // One pass every 4 ticks, as the viewer.
+        while ((int32_t)((uint32_t)get_ticks() - (uint32_t)last_tick) < 4) rest(1);
+        last_tick = get_ticks();
+        begin_frame_plain();
+        glDisable(GL_DEPTH_TEST);
+        passes++;
+    }
+
+    int status = 0;
+    if (options.screenshot_path && passes > 0 && !save_last_frame(&view, options.screenshot_path)) status = 1;
+    view_destroy(&view);
+    delete_animation_textures(&animation);
+    destroy_animation(&animation);
+    allegro_exit();
+    return status;
+}
+END_OF_MAIN()
