@@ -1,0 +1,643 @@
+#include "tools/orj_import_convert.h"
+
+#include <assimp/scene.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <unordered_map>
+
+#include "scene/scene_hierarchy.h"
+#include "tools/orj_import_math.h"
+#include "tools/orj_import_names.h"
+
+namespace {
+
+// How an object's per-frame transform is found.
+enum Role {
+    ROLE_NODE,           // the node's local matrix
+    ROLE_IDENTITY,       // fixed at rest under its parent (further meshes of a node, groups)
+    ROLE_CAMERA,         // a root solved from the camera's world placement
+    ROLE_LAMP_AT_NODE,   // a lamp standing in for its node: the light's place in the parent's frame
+    ROLE_LAMP_IN_NODE,   // a lamp under its node's object: the light's place in the node's frame
+};
+
+struct Plan {
+    Role role;
+    int node;    // index into the node list, -1 for none
+    int source;  // camera or light index
+};
+
+struct NodeEntry {
+    const aiNode *node;
+    int parent;   // index into the node list, -1 for the root
+    int channel;  // animation channel of the first clip, -1 for none
+    std::vector<int> children;
+};
+
+// One face as written: three or four corners into the mesh's vertices.
+struct Face {
+    int corner_count;
+    unsigned corners[4];
+};
+
+struct Converter {
+    const aiScene *source;
+    ImportSettings settings;
+    ImportProgress progress;
+    ImportedScene *out;
+    std::vector<NodeEntry> nodes;
+    std::vector<Plan> plans;
+    // Parents as the source nests the objects; objects[i].parent differs
+    // where the hierarchy was flattened.
+    std::vector<int> source_parent;
+    std::unordered_map<std::string, int> camera_by_name;
+    std::unordered_map<std::string, int> light_by_name;
+    // Converted geometry of each source mesh, one object's worth per part.
+    std::vector<std::vector<ImportObject>> mesh_parts;
+    std::vector<bool> mesh_converted;
+    int cameras_emitted;
+};
+
+Matrix4 to_matrix(const aiMatrix4x4 &a)
+{
+    Matrix4 r;
+    const ai_real *values = &a.a1;
+    for (int i = 0; i < 4; i++)
+        for (int j = 0; j < 4; j++) r.m[i][j] = values[i * 4 + j];
+    return r;
+}
+
+void list_nodes(Converter *c, const aiNode *node, int parent)
+{
+    int index = (int)c->nodes.size();
+    c->nodes.push_back({node, parent, -1, {}});
+    if (parent >= 0) c->nodes[parent].children.push_back(index);
+    for (unsigned i = 0; i < node->mNumChildren; i++) list_nodes(c, node->mChildren[i], index);
+}
+
+Vector3 finite_or(const aiVector3D &v, Vector3 fallback, int64_t *bad)
+{
+    if (std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z)) return {(float)v.x, (float)v.y, (float)v.z};
+    (*bad)++;
+    return fallback;
+}
+
+// The faces of a mesh as the engine keeps them: quads stay, bigger polygons
+// become fans, points and lines are dropped.
+std::vector<Face> mesh_faces(const aiMesh *mesh, ImportStats *stats)
+{
+    std::vector<Face> faces;
+    faces.reserve(mesh->mNumFaces);
+    for (unsigned f = 0; f < mesh->mNumFaces; f++) {
+        const aiFace &face = mesh->mFaces[f];
+        unsigned n = face.mNumIndices;
+        bool in_range = true;
+        for (unsigned k = 0; k < n; k++) in_range = in_range && face.mIndices[k] < mesh->mNumVertices;
+        if (n == 1) stats->points_dropped++;
+        if (n == 2) stats->lines_dropped++;
+        if (n < 3 || !in_range) continue;
+        if (n <= 4) {
+            Face out = {(int)n, {0, 0, 0, 0}};
+            for (unsigned k = 0; k < n; k++) out.corners[k] = face.mIndices[k];
+            faces.push_back(out);
+            continue;
+        }
+        stats->polygons_split++;
+        for (unsigned k = 1; k + 1 < n; k++)
+            faces.push_back({3, {face.mIndices[0], face.mIndices[k], face.mIndices[k + 1], 0}});
+    }
+    return faces;
+}
+
+// Geometry of faces[begin, end) of mesh: only the vertices those faces use,
+// positions multiplied by scale, texture t flipped as the reader stores it.
+ImportObject mesh_part(const aiMesh *mesh, const std::vector<Face> &faces, size_t begin, size_t end, double scale, ImportStats *stats)
+{
+    ImportObject part = {};
+    part.kind = Mesh;
+    std::vector<int32_t> remap(mesh->mNumVertices, -1);
+    const aiVector3D *uv = mesh->mTextureCoords[0];
+    for (size_t f = begin; f < end; f++) {
+        const Face &face = faces[f];
+        int32_t corners[4];
+        TexCoord coords[4];
+        for (int k = 0; k < face.corner_count; k++) {
+            unsigned v = face.corners[k];
+            if (remap[v] < 0) {
+                remap[v] = (int32_t)part.vertices.size();
+                Vector3 position = finite_or(mesh->mVertices[v], {0, 0, 0}, &stats->bad_numbers);
+                part.vertices.push_back({(float)(position.x * scale), (float)(position.y * scale), (float)(position.z * scale)});
+                Vector3 normal = {0, 0, 1};
+                if (mesh->mNormals) normal = finite_or(mesh->mNormals[v], {0, 0, 1}, &stats->bad_numbers);
+                part.normals.push_back(normal);
+            }
+            corners[k] = remap[v];
+            coords[k] = {0.0f, 1.0f};
+            if (uv) {
+                Vector3 st = finite_or(uv[v], {0, 0, 0}, &stats->bad_numbers);
+                coords[k] = {st.x, 1.0f - st.y};
+            }
+        }
+        if (face.corner_count == 4) {
+            Quad quad;
+            for (int k = 0; k < 4; k++) {
+                quad.corners[k] = corners[k];
+                quad.tex_coords[k] = coords[k];
+            }
+            part.quads.push_back(quad);
+        } else {
+            Triangle triangle;
+            for (int k = 0; k < 3; k++) {
+                triangle.corners[k] = corners[k];
+                triangle.tex_coords[k] = coords[k];
+            }
+            part.triangles.push_back(triangle);
+        }
+    }
+    return part;
+}
+
+const std::vector<ImportObject> &converted_mesh(Converter *c, unsigned mesh_index)
+{
+    if (!c->mesh_converted[mesh_index]) {
+        const aiMesh *mesh = c->source->mMeshes[mesh_index];
+        ImportStats *stats = &c->out->stats;
+        std::vector<Face> faces = mesh_faces(mesh, stats);
+        std::vector<ImportObject> &parts = c->mesh_parts[mesh_index];
+        for (size_t begin = 0; begin < faces.size() || begin == 0; begin += MAX_FACES_PER_OBJECT) {
+            size_t end = std::min(faces.size(), begin + (size_t)MAX_FACES_PER_OBJECT);
+            parts.push_back(mesh_part(mesh, faces, begin, end, c->settings.scale, stats));
+            if (faces.empty()) break;
+        }
+        if (parts.size() > 1) stats->meshes_split++;
+        if (mesh->mNumBones > 0 || mesh->mNumAnimMeshes > 0) stats->mesh_animations_ignored++;
+        c->mesh_converted[mesh_index] = true;
+    }
+    return c->mesh_parts[mesh_index];
+}
+
+int add_object(Converter *c, ImportObject object, Plan plan)
+{
+    c->out->objects.push_back(std::move(object));
+    c->plans.push_back(plan);
+    return (int)c->out->objects.size() - 1;
+}
+
+ImportObject named_object(ObjectKind kind, const std::string &name, int parent)
+{
+    ImportObject object = {};
+    object.kind = kind;
+    object.name = name;
+    object.source_name = name;
+    object.parent = parent;
+    return object;
+}
+
+void add_camera(Converter *c, int node, int camera)
+{
+    std::string own = clean_object_name(c->source->mCameras[camera]->mName.C_Str(), "camera");
+    const char *slot = camera_slot_name(c->cameras_emitted++);
+    ImportObject object = named_object(Camera, slot ? slot : own, -1);
+    object.source_name = own;
+    add_object(c, object, {ROLE_CAMERA, node, camera});
+}
+
+void add_lamp(Converter *c, int node, int light, int parent, Role role)
+{
+    const aiLight *source = c->source->mLights[light];
+    ImportObject object = named_object(Lamp, clean_object_name(source->mName.C_Str(), "lamp"), parent);
+    add_object(c, object, {role, node, light});
+    const char *type = source->mType == aiLightSource_DIRECTIONAL ? "directional"
+                       : source->mType == aiLightSource_SPOT      ? "spot"
+                       : source->mType == aiLightSource_AMBIENT   ? "ambient"
+                       : source->mType == aiLightSource_AREA      ? "area"
+                                                                  : nullptr;
+    if (type)
+        c->out->stats.warnings.push_back(std::string("light '") + object.name + "' is a " + type +
+                                         " light: it becomes a point lamp at its place");
+}
+
+int find_by_name(const std::unordered_map<std::string, int> &map, const aiNode *node)
+{
+    auto found = map.find(node->mName.C_Str());
+    return found == map.end() ? -1 : found->second;
+}
+
+void plan_node(Converter *c, int node_index, int parent_object)
+{
+    const aiNode *node = c->nodes[node_index].node;
+    int camera = find_by_name(c->camera_by_name, node);
+    int light = find_by_name(c->light_by_name, node);
+    bool bare = node->mNumMeshes == 0 && node->mNumChildren == 0;
+    if (bare && camera >= 0 && light < 0) {
+        add_camera(c, node_index, camera);
+        return;
+    }
+    if (bare && light >= 0 && camera < 0) {
+        add_lamp(c, node_index, light, parent_object, ROLE_LAMP_AT_NODE);
+        return;
+    }
+
+    std::string name = clean_object_name(node->mName.C_Str(), "node");
+    ImportObject main = named_object(Mesh, name, parent_object);
+    int main_index = -1;
+    for (unsigned m = 0; m < node->mNumMeshes; m++) {
+        unsigned mesh_index = node->mMeshes[m];
+        if (mesh_index >= c->source->mNumMeshes) continue;
+        const std::vector<ImportObject> &parts = converted_mesh(c, mesh_index);
+        std::string mesh_name = clean_object_name(c->source->mMeshes[mesh_index]->mName.C_Str(), name.c_str());
+        for (const ImportObject &part : parts) {
+            if (main_index < 0) {
+                ImportObject object = part;
+                object.name = name;
+                object.source_name = name;
+                object.parent = parent_object;
+                main_index = add_object(c, object, {ROLE_NODE, node_index, -1});
+                continue;
+            }
+            ImportObject object = part;
+            object.name = mesh_name;
+            object.source_name = mesh_name;
+            object.parent = main_index;
+            add_object(c, object, {ROLE_IDENTITY, -1, -1});
+        }
+    }
+    if (main_index < 0) main_index = add_object(c, main, {ROLE_NODE, node_index, -1});
+    if (camera >= 0) add_camera(c, node_index, camera);
+    if (light >= 0) add_lamp(c, node_index, light, main_index, ROLE_LAMP_IN_NODE);
+    std::vector<int> children = c->nodes[node_index].children;
+    for (int child : children) plan_node(c, child, main_index);
+}
+
+// Keeps every parent under the reader's limit of children by putting the
+// surplus under added grouping objects that stand at rest.
+void limit_children(Converter *c)
+{
+    std::vector<ImportObject> &objects = c->out->objects;
+    std::vector<std::vector<int>> children_of(objects.size());
+    for (size_t i = 0; i < objects.size(); i++)
+        if (objects[i].parent >= 0) children_of[objects[i].parent].push_back((int)i);
+    size_t original_count = objects.size();
+    for (size_t parent = 0; parent < original_count; parent++) {
+        const std::vector<int> &children = children_of[parent];
+        if ((int)children.size() <= MAX_CHILDREN_PER_OBJECT) continue;
+        for (size_t start = 0; start < children.size(); start += MAX_CHILDREN_PER_OBJECT) {
+            ImportObject group = named_object(Mesh, objects[parent].name, (int)parent);
+            int group_index = add_object(c, group, {ROLE_IDENTITY, -1, -1});
+            c->out->stats.group_inserted++;
+            size_t end = std::min(children.size(), start + MAX_CHILDREN_PER_OBJECT);
+            for (size_t k = start; k < end; k++) objects[children[k]].parent = group_index;
+        }
+    }
+}
+
+// Level of every object under parents, a root being level 1.
+std::vector<int> object_levels(const std::vector<int> &parents)
+{
+    std::vector<int> level(parents.size(), 0);
+    for (size_t i = 0; i < parents.size(); i++) {
+        std::vector<int> path;
+        int p = (int)i;
+        while (p >= 0 && level[p] == 0 && path.size() <= parents.size()) {
+            path.push_back(p);
+            p = parents[p];
+        }
+        int base = p >= 0 ? level[p] : 0;
+        for (size_t k = path.size(); k-- > 0;) level[path[k]] = ++base;
+    }
+    return level;
+}
+
+// Objects deeper than the reader takes go under their ancestor one level
+// above the deepest, their transforms made relative to it while sampling.
+void flatten_deep_objects(Converter *c)
+{
+    std::vector<ImportObject> &objects = c->out->objects;
+    c->source_parent.resize(objects.size());
+    for (size_t i = 0; i < objects.size(); i++) c->source_parent[i] = objects[i].parent;
+    std::vector<int> level = object_levels(c->source_parent);
+    for (size_t i = 0; i < objects.size(); i++) {
+        c->out->stats.deepest_level = std::max(c->out->stats.deepest_level, level[i]);
+        if (level[i] <= SCENE_MAX_DEPTH) continue;
+        int ancestor = objects[i].parent;
+        while (level[ancestor] > SCENE_MAX_DEPTH - 1) ancestor = c->source_parent[ancestor];
+        objects[i].parent = ancestor;
+        c->out->stats.flattened++;
+    }
+}
+
+// The node's local transform at ticks: its channel's keys when animated
+// (position, rotation and scale each interpolated), else its own matrix.
+aiMatrix4x4 node_local(const NodeEntry &entry, const aiAnimation *clip, double ticks)
+{
+    if (entry.channel < 0) return entry.node->mTransformation;
+    const aiNodeAnim *channel = clip->mChannels[entry.channel];
+    aiVector3D rest_scale, rest_position;
+    aiQuaternion rest_rotation;
+    entry.node->mTransformation.Decompose(rest_scale, rest_rotation, rest_position);
+
+    aiVector3D position = rest_position;
+    if (channel->mNumPositionKeys > 0) {
+        const aiVectorKey *keys = channel->mPositionKeys;
+        unsigned n = channel->mNumPositionKeys, k = 0;
+        while (k + 1 < n && keys[k + 1].mTime <= ticks) k++;
+        position = keys[k].mValue;
+        if (k + 1 < n && ticks > keys[k].mTime) {
+            double span = keys[k + 1].mTime - keys[k].mTime;
+            float factor = span > 0.0 ? (float)((ticks - keys[k].mTime) / span) : 0.0f;
+            position = keys[k].mValue + (keys[k + 1].mValue - keys[k].mValue) * factor;
+        }
+    }
+    aiQuaternion rotation = rest_rotation;
+    if (channel->mNumRotationKeys > 0) {
+        const aiQuatKey *keys = channel->mRotationKeys;
+        unsigned n = channel->mNumRotationKeys, k = 0;
+        while (k + 1 < n && keys[k + 1].mTime <= ticks) k++;
+        rotation = keys[k].mValue;
+        if (k + 1 < n && ticks > keys[k].mTime) {
+            double span = keys[k + 1].mTime - keys[k].mTime;
+            float factor = span > 0.0 ? (float)((ticks - keys[k].mTime) / span) : 0.0f;
+            aiQuaternion::Interpolate(rotation, keys[k].mValue, keys[k + 1].mValue, factor);
+        }
+        rotation.Normalize();
+    }
+    aiVector3D scaling = rest_scale;
+    if (channel->mNumScalingKeys > 0) {
+        const aiVectorKey *keys = channel->mScalingKeys;
+        unsigned n = channel->mNumScalingKeys, k = 0;
+        while (k + 1 < n && keys[k + 1].mTime <= ticks) k++;
+        scaling = keys[k].mValue;
+        if (k + 1 < n && ticks > keys[k].mTime) {
+            double span = keys[k + 1].mTime - keys[k].mTime;
+            float factor = span > 0.0 ? (float)((ticks - keys[k].mTime) / span) : 0.0f;
+            scaling = keys[k].mValue + (keys[k + 1].mValue - keys[k].mValue) * factor;
+        }
+    }
+    return aiMatrix4x4(scaling, rotation, position);
+}
+
+Vector3 transform_point(const Matrix4 &m, double x, double y, double z)
+{
+    return {(float)(m.m[0][0] * x + m.m[0][1] * y + m.m[0][2] * z + m.m[0][3]),
+            (float)(m.m[1][0] * x + m.m[1][1] * y + m.m[1][2] * z + m.m[1][3]),
+            (float)(m.m[2][0] * x + m.m[2][1] * y + m.m[2][2] * z + m.m[2][3])};
+}
+
+Vector3 transform_direction(const Matrix4 &m, const aiVector3D &v)
+{
+    return {(float)(m.m[0][0] * v.x + m.m[0][1] * v.y + m.m[0][2] * v.z),
+            (float)(m.m[1][0] * v.x + m.m[1][1] * v.y + m.m[1][2] * v.z),
+            (float)(m.m[2][0] * v.x + m.m[2][1] * v.y + m.m[2][2] * v.z)};
+}
+
+// The light's colour as the lamp's rotation: 0..1, brighter lights scaled down.
+Vector3 lamp_colour(const aiLight *light)
+{
+    double r = std::max(0.0f, light->mColorDiffuse.r), g = std::max(0.0f, light->mColorDiffuse.g),
+           b = std::max(0.0f, light->mColorDiffuse.b);
+    if (!std::isfinite(r) || !std::isfinite(g) || !std::isfinite(b)) r = g = b = 1.0;
+    double brightest = std::max(r, std::max(g, b));
+    if (brightest > 1.0) {
+        r /= brightest;
+        g /= brightest;
+        b /= brightest;
+    }
+    return {(float)r, (float)g, (float)b};
+}
+
+// Objects in an order where every source parent comes before its children.
+std::vector<int> parents_first_order(const std::vector<int> &parents)
+{
+    std::vector<int> level = object_levels(parents);
+    std::vector<int> order(parents.size());
+    for (size_t i = 0; i < order.size(); i++) order[i] = (int)i;
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return level[a] < level[b]; });
+    return order;
+}
+
+void sample_frames(Converter *c)
+{
+    const aiAnimation *clip = c->source->mNumAnimations > 0 ? c->source->mAnimations[0] : nullptr;
+    double ticks_per_second = clip && clip->mTicksPerSecond > 0.0 ? clip->mTicksPerSecond : 25.0;
+    double duration_ticks = clip ? clip->mDuration : 0.0;
+    if (!std::isfinite(duration_ticks) || duration_ticks < 0.0) duration_ticks = 0.0;
+    int frames = c->out->frame_count;
+    double scale = c->settings.scale;
+    size_t object_count = c->out->objects.size();
+    std::vector<Matrix4> local(c->nodes.size()), world(c->nodes.size());
+    std::vector<Matrix4> object_local(object_count), object_world(object_count);
+    std::vector<double> worst_fit(object_count, 0.0);
+    bool flattened = c->out->stats.flattened > 0;
+    std::vector<int> order = flattened ? parents_first_order(c->source_parent) : std::vector<int>();
+
+    for (int frame = 0; frame < frames; frame++) {
+        double ticks = frame_time_ticks(frame, c->settings.fps, ticks_per_second, duration_ticks);
+        for (size_t n = 0; n < c->nodes.size(); n++) {
+            local[n] = to_matrix(node_local(c->nodes[n], clip, ticks));
+            for (int i = 0; i < 3; i++) local[n].m[i][3] *= scale;
+            world[n] = c->nodes[n].parent < 0 ? local[n] : matrix_multiply(world[c->nodes[n].parent], local[n]);
+        }
+        // Each object's matrix under its source parent (lamps: their place only).
+        for (size_t i = 0; i < object_count; i++) {
+            const Plan &plan = c->plans[i];
+            object_local[i] = matrix_identity();
+            if (plan.role == ROLE_NODE) object_local[i] = local[plan.node];
+            if (plan.role == ROLE_LAMP_AT_NODE || plan.role == ROLE_LAMP_IN_NODE) {
+                const aiVector3D &p = c->source->mLights[plan.source]->mPosition;
+                Vector3 place = {(float)(p.x * scale), (float)(p.y * scale), (float)(p.z * scale)};
+                if (plan.role == ROLE_LAMP_AT_NODE) place = transform_point(local[plan.node], place.x, place.y, place.z);
+                object_local[i].m[0][3] = place.x;
+                object_local[i].m[1][3] = place.y;
+                object_local[i].m[2][3] = place.z;
+            }
+        }
+        if (flattened) {
+            for (int i : order) {
+                int p = c->source_parent[i];
+                object_world[i] = p < 0 ? object_local[i] : matrix_multiply(object_world[p], object_local[i]);
+            }
+            for (size_t i = 0; i < object_count; i++) {
+                int p = c->out->objects[i].parent;
+                if (p == c->source_parent[i]) continue;
+                Matrix4 inverse;
+                object_local[i] = matrix_invert_affine(object_world[p], &inverse) ? matrix_multiply(inverse, object_world[i])
+                                                                                  : matrix_identity();
+            }
+        }
+        for (size_t i = 0; i < object_count; i++) {
+            ImportObject &object = c->out->objects[i];
+            const Plan &plan = c->plans[i];
+            ObjectTransform t = {{0, 0, 0}, {0, 0, 0}, {1, 1, 1}};
+            double fit = 0.0;
+            bool lamp = plan.role == ROLE_LAMP_AT_NODE || plan.role == ROLE_LAMP_IN_NODE;
+            if (plan.role == ROLE_CAMERA) {
+                const aiCamera *camera = c->source->mCameras[plan.source];
+                const Matrix4 &m = world[plan.node];
+                Vector3 eye = transform_point(m, camera->mPosition.x * scale, camera->mPosition.y * scale, camera->mPosition.z * scale);
+                solve_camera(eye, transform_direction(m, camera->mLookAt), transform_direction(m, camera->mUp), &t.location, &t.rotation);
+            } else if (lamp) {
+                const Matrix4 &m = object_local[i];
+                t.location = {(float)m.m[0][3], (float)m.m[1][3], (float)m.m[2][3]};
+                t.rotation = lamp_colour(c->source->mLights[plan.source]);
+            } else {
+                t = decompose_transform(object_local[i], &fit);
+            }
+            worst_fit[i] = std::max(worst_fit[i], fit);
+            if (frame > 0 && !lamp) {
+                const Vector3 &previous = object.rotations.back();
+                t.rotation = {unwrap_degrees(previous.x, t.rotation.x), unwrap_degrees(previous.y, t.rotation.y),
+                              unwrap_degrees(previous.z, t.rotation.z)};
+            }
+            object.locations.push_back(t.location);
+            object.rotations.push_back(t.rotation);
+            object.scales.push_back(t.scale);
+        }
+        if (c->progress && (frame % 50 == 49 || frame == frames - 1)) c->progress("sampling frames", (frame + 1.0) / frames);
+    }
+
+    ImportStats *stats = &c->out->stats;
+    for (size_t i = 0; i < worst_fit.size(); i++) {
+        if (worst_fit[i] > 1e-4) stats->poor_fits++;
+        stats->worst_fit = std::max(stats->worst_fit, worst_fit[i]);
+    }
+}
+
+void finish_names(Converter *c)
+{
+    std::vector<ImportObject> &objects = c->out->objects;
+    std::vector<std::string> wanted;
+    std::vector<bool> cameras_first;
+    for (const ImportObject &object : objects) {
+        wanted.push_back(object.name);
+        cameras_first.push_back(object.kind == Camera);
+    }
+    std::vector<std::string> names = make_unique_names(wanted, cameras_first);
+    for (size_t i = 0; i < objects.size(); i++) {
+        if (names[i] != objects[i].source_name)
+            c->out->stats.renames.push_back("'" + objects[i].source_name + "' -> '" + names[i] + "'");
+        objects[i].name = names[i];
+    }
+}
+
+void count_results(Converter *c)
+{
+    ImportStats *stats = &c->out->stats;
+    for (const ImportObject &object : c->out->objects) {
+        bool empty = object.quads.empty() && object.triangles.empty();
+        if (object.kind == Camera) stats->camera_objects++;
+        if (object.kind == Lamp) stats->lamp_objects++;
+        if (object.kind == Mesh && empty) stats->group_objects++;
+        if (object.kind == Mesh && !empty) stats->mesh_objects++;
+        stats->quads += object.quads.size();
+        stats->triangles += object.triangles.size();
+    }
+    if (stats->flattened > 0)
+        stats->warnings.push_back("the hierarchy is " + std::to_string(stats->deepest_level) + " levels deep: " +
+                                  std::to_string(stats->flattened) + " objects below level " +
+                                  std::to_string(SCENE_MAX_DEPTH) + " moved up with their placement kept");
+    int extra_cameras = stats->camera_objects - CAMERA_SLOT_COUNT;
+    if (extra_cameras > 0)
+        stats->warnings.push_back(std::to_string(extra_cameras) +
+                                  " cameras beyond the viewer's six camera keys keep their own names");
+}
+
+}  // namespace
+
+bool convert_scene(const aiScene *source, const ImportSettings &settings, ImportProgress progress, ImportedScene *imported, std::string *error)
+{
+    *imported = ImportedScene();
+    if (!source || !source->mRootNode) {
+        *error = "the model has no node hierarchy";
+        return false;
+    }
+    if (!(settings.fps > 0.0) || !(settings.scale > 0.0) || settings.frames < 0) {
+        *error = "bad import settings";
+        return false;
+    }
+    Converter c;
+    c.source = source;
+    c.settings = settings;
+    c.progress = progress;
+    c.out = imported;
+    c.cameras_emitted = 0;
+    c.mesh_parts.resize(source->mNumMeshes);
+    c.mesh_converted.assign(source->mNumMeshes, false);
+    list_nodes(&c, source->mRootNode, -1);
+
+    // Cameras and lights belong to the first node of their name.
+    for (unsigned i = source->mNumCameras; i-- > 0;) c.camera_by_name[source->mCameras[i]->mName.C_Str()] = (int)i;
+    for (unsigned i = source->mNumLights; i-- > 0;) c.light_by_name[source->mLights[i]->mName.C_Str()] = (int)i;
+    std::unordered_map<std::string, int> node_by_name;
+    for (size_t n = c.nodes.size(); n-- > 0;) node_by_name[c.nodes[n].node->mName.C_Str()] = (int)n;
+
+    const aiAnimation *clip = source->mNumAnimations > 0 ? source->mAnimations[0] : nullptr;
+    bool animated = false;
+    if (clip) {
+        for (unsigned i = 0; i < clip->mNumChannels; i++) {
+            auto found = node_by_name.find(clip->mChannels[i]->mNodeName.C_Str());
+            if (found == node_by_name.end() || c.nodes[found->second].channel >= 0) continue;
+            c.nodes[found->second].channel = (int)i;
+            animated = true;
+        }
+        if (clip->mNumMeshChannels > 0 || clip->mNumMorphMeshChannels > 0) imported->stats.mesh_animations_ignored++;
+        imported->stats.animations_ignored = (int)source->mNumAnimations - 1;
+    }
+    double ticks_per_second = clip && clip->mTicksPerSecond > 0.0 ? clip->mTicksPerSecond : 25.0;
+    double duration = clip && std::isfinite(clip->mDuration) ? clip->mDuration / ticks_per_second : 0.0;
+    imported->frame_count = import_frame_count(settings.frames, animated, duration, settings.fps);
+
+    plan_node(&c, 0, -1);
+    if (progress) progress("meshes", 1.0);
+    limit_children(&c);
+    flatten_deep_objects(&c);
+    sample_frames(&c);
+    finish_names(&c);
+    count_results(&c);
+    build_scene_records(imported);
+    return true;
+}
+
+void build_scene_records(ImportedScene *imported)
+{
+    std::vector<ImportObject> &objects = imported->objects;
+    imported->records.assign(objects.size(), SceneObject());
+    imported->children.assign(objects.size(), std::vector<int32_t>());
+    for (size_t i = 0; i < objects.size(); i++)
+        if (objects[i].parent >= 0) imported->children[objects[i].parent].push_back((int32_t)i);
+
+    int64_t polygons = 0;
+    for (size_t i = 0; i < objects.size(); i++) {
+        ImportObject &object = objects[i];
+        SceneObject &record = imported->records[i];
+        record = SceneObject();
+        record.vertices = object.vertices.data();
+        record.normals = object.normals.data();
+        record.triangles = object.triangles.data();
+        record.quads = object.quads.data();
+        record.locations = object.locations.data();
+        record.rotations = object.rotations.data();
+        record.scales = object.scales.data();
+        record.quad_count = (int32_t)object.quads.size();
+        record.vertex_count = (int32_t)object.vertices.size();
+        record.triangle_count = (int32_t)object.triangles.size();
+        record.face_count = record.quad_count + record.triangle_count;
+        snprintf(record.name, sizeof record.name, "%s", object.name.c_str());
+        snprintf(record.type_name, sizeof record.type_name, "%s",
+                 object.kind == Camera ? "Camera" : object.kind == Lamp ? "Lamp" : "Mesh");
+        record.kind = object.kind;
+        record.children = imported->children[i].data();
+        record.child_count = (int32_t)imported->children[i].size();
+        record.is_root = object.parent < 0;
+        record.parent = object.parent;
+        snprintf(record.parent_name, sizeof record.parent_name, "%s",
+                 object.parent < 0 ? "none" : objects[object.parent].name.c_str());
+        record.display_list = 0;
+        if (object.kind == Mesh) polygons += record.triangle_count + 2 * (int64_t)record.quad_count;
+    }
+    imported->scene.objects = imported->records.data();
+    imported->scene.object_count = (int32_t)objects.size();
+    imported->scene.frame_count = imported->frame_count;
+    imported->scene.polygon_count = (int32_t)std::min<int64_t>(polygons, INT32_MAX);
+}

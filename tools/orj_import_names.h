@@ -1,0 +1,26 @@
+// Object names of imported scenes: what a name line can hold, and unique.
+#pragma once
+
+#include <string>
+#include <vector>
+
+enum {
+    MAX_OBJECT_NAME = 98,  // bytes of a name line between its first character and the newline
+    CAMERA_SLOT_COUNT = 6,
+};
+
+// raw made fit for a name line: line breaks become '_', cut to at most
+// MAX_OBJECT_NAME bytes without splitting a UTF-8 character; fallback when
+// nothing is left.
+std::string clean_object_name(const char *raw, const char *fallback);
+
+// The name the viewer's camera keys look for, in the order cameras take
+// them: "camara4" (the viewer's first camera), then keys 0, 1, 2, 3, 5.
+// Returns null from CAMERA_SLOT_COUNT on.
+const char *camera_slot_name(int camera_index);
+
+// One unique name per entry of wanted (cleaned names). Entries whose
+// claim_first is set keep their names before the others are looked at;
+// a name taken already, or "none", gets the first free suffix ".2", ".3"...
+// (the name shortened to keep within MAX_OBJECT_NAME).
+std::vector<std::string> make_unique_names(const std::vector<std::string> &wanted, const std::vector<bool> &claim_first);

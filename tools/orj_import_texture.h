@@ -1,0 +1,31 @@
+// The scene's one texture: found among the model's materials, decoded and
+// written as a TGA file that the viewer loads.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct aiScene;
+
+struct TextureImage {
+    int width, height;
+    std::vector<uint8_t> rgba;  // rows top first, bytes red, green, blue, alpha
+};
+
+// An uncompressed 32-bit TGA holding image, top row first.
+std::vector<uint8_t> encode_tga(const TextureImage &image);
+
+// The first diffuse (or base colour) texture of the materials, in material
+// order: a file path as the model gives it, or "*N" for embedded texture N.
+// False when no material has one.
+bool find_diffuse_texture(const aiScene *scene, std::string *reference);
+
+// Decodes the texture that reference names: embedded data, or a file looked
+// for as given, then beside the model. PNG and JPEG are read from memory,
+// other types (TGA, BMP, PCX) through the image loaders without a window.
+bool load_texture_image(const aiScene *scene, const std::string &reference, const std::string &model_path,
+                        TextureImage *image, std::string *error);
+
+// encode_tga written to path; false with *error set when the write fails.
+bool write_tga_file(const std::string &path, const TextureImage &image, std::string *error);
