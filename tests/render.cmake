@@ -1,0 +1,1 @@
+engine_gl_test(render_gl_test ${CMAKE_CURRENT_LIST_DIR}/render_gl_test.cpp)
