@@ -193,7 +193,8 @@ static void report_warnings(const ImportStats &stats)
     if (stats.animations_ignored > 0)
         warn(std::to_string(stats.animations_ignored) + " animations after the first one ignored");
     if (stats.mesh_animations_ignored > 0)
-        warn("skinning and morph animation are not played: meshes move only with their nodes");
+        warn(std::to_string(stats.mesh_animations_ignored) +
+             " meshes blend bones or morph: they stay in their rest pose (only rigid parts follow bones)");
     if (stats.group_inserted > 0)
         warn(std::to_string(stats.group_inserted) + " grouping objects added to keep parents under 1000 children");
     for (const std::string &line : stats.warnings) warn(line);
@@ -244,27 +245,18 @@ int orj_import_main(int argc, char **argv)
         fputs(import_usage(), stdout);
         return 0;
     case OPTIONS_BAD:
-        fprintf(stderr, "orj import: %s\n%s", error.c_str(), import_usage());
+        fprintf(stderr, "orj import: %s\n%.*s(orj import --help tells more)\n", error.c_str(),
+                (int)(strchr(import_usage(), '\n') - import_usage() + 1), import_usage());
         return 2;
     case OPTIONS_RUN:
         break;
     }
 
     Assimp::Importer importer;
-    const aiScene *scene = importer.ReadFile(command.model_path, aiProcess_ValidateDataStructure | aiProcess_JoinIdenticalVertices);
-    if (!scene || (scene->mFlags & AI_SCENE_FLAGS_INCOMPLETE) || !scene->mRootNode) {
-        const char *reason = importer.GetErrorString();
-        fprintf(stderr, "orj import: %s: cannot read the model: %s\n", command.model_path,
-                scene && !*reason ? "it holds no complete scene" : reason);
-        return 1;
-    }
     int64_t normals_missing = 0;
-    for (unsigned m = 0; m < scene->mNumMeshes; m++)
-        if (!scene->mMeshes[m]->mNormals && (scene->mMeshes[m]->mPrimitiveTypes & (aiPrimitiveType_TRIANGLE | aiPrimitiveType_POLYGON)))
-            normals_missing++;
-    if (normals_missing > 0) scene = importer.ApplyPostProcessing(aiProcess_GenSmoothNormals);
+    const aiScene *scene = read_model(&importer, command.model_path, &normals_missing, &error);
     if (!scene) {
-        fprintf(stderr, "orj import: %s: cannot make the normals: %s\n", command.model_path, importer.GetErrorString());
+        fprintf(stderr, "orj import: %s: %s\n", command.model_path, error.c_str());
         return 1;
     }
 

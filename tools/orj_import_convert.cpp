@@ -1,5 +1,7 @@
 #include "tools/orj_import_convert.h"
 
+#include <assimp/Importer.hpp>
+#include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
 #include <algorithm>
@@ -17,7 +19,7 @@ namespace {
 // How an object's per-frame transform is found.
 enum Role {
     ROLE_NODE,           // the node's local matrix
-    ROLE_IDENTITY,       // fixed at rest under its parent (further meshes of a node, groups)
+    ROLE_FIXED,          // a fixed matrix under its parent (further meshes of a node, groups, skinned parts)
     ROLE_CAMERA,         // a root solved from the camera's world placement
     ROLE_LAMP_AT_NODE,   // a lamp standing in for its node: the light's place in the parent's frame
     ROLE_LAMP_IN_NODE,   // a lamp under its node's object: the light's place in the node's frame
@@ -25,8 +27,21 @@ enum Role {
 
 struct Plan {
     Role role;
-    int node;    // index into the node list, -1 for none
-    int source;  // camera or light index
+    int node;       // index into the node list, -1 for none
+    int source;     // camera or light index
+    Matrix4 fixed;  // ROLE_FIXED's matrix
+};
+
+Plan make_plan(Role role, int node, int source)
+{
+    return {role, node, source, matrix_identity()};
+}
+
+// A mesh as objects: parts of at most MAX_FACES_PER_OBJECT faces, each
+// following its node (bone -1) or rigidly one bone of the mesh.
+struct MeshParts {
+    std::vector<ImportObject> parts;
+    std::vector<int> bones;
 };
 
 struct NodeEntry {
@@ -55,8 +70,11 @@ struct Converter {
     std::unordered_map<std::string, int> camera_by_name;
     std::unordered_map<std::string, int> light_by_name;
     // Converted geometry of each source mesh, one object's worth per part.
-    std::vector<std::vector<ImportObject>> mesh_parts;
+    std::vector<MeshParts> mesh_parts;
     std::vector<bool> mesh_converted;
+    std::unordered_map<std::string, int> node_by_name;
+    std::vector<int> node_object;  // the object made for each node, -1 before
+    std::vector<std::pair<int, int>> bone_attachments;  // object, bone node
     int cameras_emitted;
 };
 
@@ -159,20 +177,65 @@ ImportObject mesh_part(const aiMesh *mesh, const std::vector<Face> &faces, size_
     return part;
 }
 
-const std::vector<ImportObject> &converted_mesh(Converter *c, unsigned mesh_index)
+// The bone each face follows rigidly: the bone that holds all of its corners
+// with full weight. False when some face blends bones (or has none).
+bool rigid_face_bones(const aiMesh *mesh, const std::vector<Face> &faces, std::vector<int> *face_bone)
+{
+    std::vector<int> vertex_bone(mesh->mNumVertices, -1);
+    for (unsigned b = 0; b < mesh->mNumBones; b++) {
+        const aiBone *bone = mesh->mBones[b];
+        for (unsigned w = 0; w < bone->mNumWeights; w++) {
+            const aiVertexWeight &weight = bone->mWeights[w];
+            if (weight.mVertexId < mesh->mNumVertices && weight.mWeight >= 0.999f) vertex_bone[weight.mVertexId] = (int)b;
+        }
+    }
+    face_bone->assign(faces.size(), -1);
+    for (size_t f = 0; f < faces.size(); f++) {
+        int bone = vertex_bone[faces[f].corners[0]];
+        for (int k = 1; k < faces[f].corner_count; k++)
+            if (vertex_bone[faces[f].corners[k]] != bone) bone = -1;
+        if (bone < 0) return false;
+        (*face_bone)[f] = bone;
+    }
+    return true;
+}
+
+const MeshParts &converted_mesh(Converter *c, unsigned mesh_index)
 {
     if (!c->mesh_converted[mesh_index]) {
         const aiMesh *mesh = c->source->mMeshes[mesh_index];
         ImportStats *stats = &c->out->stats;
         std::vector<Face> faces = mesh_faces(mesh, stats);
-        std::vector<ImportObject> &parts = c->mesh_parts[mesh_index];
-        for (size_t begin = 0; begin < faces.size() || begin == 0; begin += MAX_FACES_PER_OBJECT) {
-            size_t end = std::min(faces.size(), begin + (size_t)MAX_FACES_PER_OBJECT);
-            parts.push_back(mesh_part(mesh, faces, begin, end, c->settings.scale, stats));
-            if (faces.empty()) break;
+        MeshParts &out = c->mesh_parts[mesh_index];
+
+        // Faces grouped by the bone they follow (all under -1 without a rigid skin).
+        std::vector<int> face_bone(faces.size(), -1);
+        if (mesh->mNumBones > 0) {
+            if (rigid_face_bones(mesh, faces, &face_bone)) {
+                stats->rigid_skins++;
+            } else {
+                face_bone.assign(faces.size(), -1);
+                stats->mesh_animations_ignored++;
+            }
         }
-        if (parts.size() > 1) stats->meshes_split++;
-        if (mesh->mNumBones > 0 || mesh->mNumAnimMeshes > 0) stats->mesh_animations_ignored++;
+        if (mesh->mNumAnimMeshes > 0) stats->mesh_animations_ignored++;
+        std::vector<int> bones(face_bone);
+        std::sort(bones.begin(), bones.end());
+        bones.erase(std::unique(bones.begin(), bones.end()), bones.end());
+        if (bones.empty()) bones.push_back(-1);
+
+        for (int bone : bones) {
+            std::vector<Face> group;
+            for (size_t f = 0; f < faces.size(); f++)
+                if (face_bone[f] == bone) group.push_back(faces[f]);
+            for (size_t begin = 0; begin < group.size() || begin == 0; begin += MAX_FACES_PER_OBJECT) {
+                size_t end = std::min(group.size(), begin + (size_t)MAX_FACES_PER_OBJECT);
+                out.parts.push_back(mesh_part(mesh, group, begin, end, c->settings.scale, stats));
+                out.bones.push_back(bone);
+                if (group.empty()) break;
+            }
+            if (group.size() > (size_t)MAX_FACES_PER_OBJECT) stats->meshes_split++;
+        }
         c->mesh_converted[mesh_index] = true;
     }
     return c->mesh_parts[mesh_index];
@@ -201,14 +264,14 @@ void add_camera(Converter *c, int node, int camera)
     const char *slot = camera_slot_name(c->cameras_emitted++);
     ImportObject object = named_object(Camera, slot ? slot : own, -1);
     object.source_name = own;
-    add_object(c, object, {ROLE_CAMERA, node, camera});
+    add_object(c, object, make_plan(ROLE_CAMERA, node, camera));
 }
 
 void add_lamp(Converter *c, int node, int light, int parent, Role role)
 {
     const aiLight *source = c->source->mLights[light];
     ImportObject object = named_object(Lamp, clean_object_name(source->mName.C_Str(), "lamp"), parent);
-    add_object(c, object, {role, node, light});
+    add_object(c, object, make_plan(role, node, light));
     const char *type = source->mType == aiLightSource_DIRECTIONAL ? "directional"
                        : source->mType == aiLightSource_SPOT      ? "spot"
                        : source->mType == aiLightSource_AMBIENT   ? "ambient"
@@ -246,25 +309,37 @@ void plan_node(Converter *c, int node_index, int parent_object)
     for (unsigned m = 0; m < node->mNumMeshes; m++) {
         unsigned mesh_index = node->mMeshes[m];
         if (mesh_index >= c->source->mNumMeshes) continue;
-        const std::vector<ImportObject> &parts = converted_mesh(c, mesh_index);
-        std::string mesh_name = clean_object_name(c->source->mMeshes[mesh_index]->mName.C_Str(), name.c_str());
-        for (const ImportObject &part : parts) {
-            if (main_index < 0) {
-                ImportObject object = part;
-                object.name = name;
-                object.source_name = name;
-                object.parent = parent_object;
-                main_index = add_object(c, object, {ROLE_NODE, node_index, -1});
+        const aiMesh *mesh = c->source->mMeshes[mesh_index];
+        const MeshParts &converted = converted_mesh(c, mesh_index);
+        std::string mesh_name = clean_object_name(mesh->mName.C_Str(), name.c_str());
+        for (size_t p = 0; p < converted.parts.size(); p++) {
+            ImportObject object = converted.parts[p];
+            int bone = converted.bones[p];
+            auto bone_node = bone >= 0 ? c->node_by_name.find(mesh->mBones[bone]->mName.C_Str()) : c->node_by_name.end();
+            if (bone_node != c->node_by_name.end()) {
+                // A rigid skin: the part rides on its bone, through the bone's offset.
+                Plan plan = make_plan(ROLE_FIXED, -1, -1);
+                plan.fixed = to_matrix(mesh->mBones[bone]->mOffsetMatrix);
+                for (int i = 0; i < 3; i++) plan.fixed.m[i][3] *= c->settings.scale;
+                object.name = object.source_name = mesh_name;
+                object.parent = -1;
+                int index = add_object(c, object, plan);
+                c->bone_attachments.push_back({index, bone_node->second});
                 continue;
             }
-            ImportObject object = part;
-            object.name = mesh_name;
-            object.source_name = mesh_name;
+            if (main_index < 0) {
+                object.name = object.source_name = name;
+                object.parent = parent_object;
+                main_index = add_object(c, object, make_plan(ROLE_NODE, node_index, -1));
+                continue;
+            }
+            object.name = object.source_name = mesh_name;
             object.parent = main_index;
-            add_object(c, object, {ROLE_IDENTITY, -1, -1});
+            add_object(c, object, make_plan(ROLE_FIXED, -1, -1));
         }
     }
-    if (main_index < 0) main_index = add_object(c, main, {ROLE_NODE, node_index, -1});
+    if (main_index < 0) main_index = add_object(c, main, make_plan(ROLE_NODE, node_index, -1));
+    c->node_object[node_index] = main_index;
     if (camera >= 0) add_camera(c, node_index, camera);
     if (light >= 0) add_lamp(c, node_index, light, main_index, ROLE_LAMP_IN_NODE);
     std::vector<int> children = c->nodes[node_index].children;
@@ -285,7 +360,7 @@ void limit_children(Converter *c)
         if ((int)children.size() <= MAX_CHILDREN_PER_OBJECT) continue;
         for (size_t start = 0; start < children.size(); start += MAX_CHILDREN_PER_OBJECT) {
             ImportObject group = named_object(Mesh, objects[parent].name, (int)parent);
-            int group_index = add_object(c, group, {ROLE_IDENTITY, -1, -1});
+            int group_index = add_object(c, group, make_plan(ROLE_FIXED, -1, -1));
             c->out->stats.group_inserted++;
             size_t end = std::min(children.size(), start + MAX_CHILDREN_PER_OBJECT);
             for (size_t k = start; k < end; k++) objects[children[k]].parent = group_index;
@@ -444,6 +519,7 @@ void sample_frames(Converter *c)
             const Plan &plan = c->plans[i];
             object_local[i] = matrix_identity();
             if (plan.role == ROLE_NODE) object_local[i] = local[plan.node];
+            if (plan.role == ROLE_FIXED) object_local[i] = plan.fixed;
             if (plan.role == ROLE_LAMP_AT_NODE || plan.role == ROLE_LAMP_IN_NODE) {
                 const aiVector3D &p = c->source->mLights[plan.source]->mPosition;
                 Vector3 place = {(float)(p.x * scale), (float)(p.y * scale), (float)(p.z * scale)};
@@ -545,6 +621,24 @@ void count_results(Converter *c)
 
 }  // namespace
 
+const aiScene *read_model(Assimp::Importer *importer, const char *path, int64_t *normals_missing, std::string *error)
+{
+    const aiScene *scene = importer->ReadFile(path, aiProcess_ValidateDataStructure);
+    if (!scene || !scene->mRootNode) {
+        const char *reason = importer->GetErrorString();
+        *error = std::string("cannot read the model: ") + (scene && !*reason ? "it holds no node hierarchy" : reason);
+        return nullptr;
+    }
+    *normals_missing = 0;
+    for (unsigned m = 0; m < scene->mNumMeshes; m++)
+        if (!scene->mMeshes[m]->mNormals && (scene->mMeshes[m]->mPrimitiveTypes & (aiPrimitiveType_TRIANGLE | aiPrimitiveType_POLYGON)))
+            (*normals_missing)++;
+    // Normals are made (where missing) before equal vertices are merged.
+    scene = importer->ApplyPostProcessing(aiProcess_GenSmoothNormals | aiProcess_JoinIdenticalVertices);
+    if (!scene) *error = std::string("cannot prepare the meshes: ") + importer->GetErrorString();
+    return scene;
+}
+
 bool convert_scene(const aiScene *source, const ImportSettings &settings, ImportProgress progress, ImportedScene *imported, std::string *error)
 {
     *imported = ImportedScene();
@@ -569,15 +663,15 @@ bool convert_scene(const aiScene *source, const ImportSettings &settings, Import
     // Cameras and lights belong to the first node of their name.
     for (unsigned i = source->mNumCameras; i-- > 0;) c.camera_by_name[source->mCameras[i]->mName.C_Str()] = (int)i;
     for (unsigned i = source->mNumLights; i-- > 0;) c.light_by_name[source->mLights[i]->mName.C_Str()] = (int)i;
-    std::unordered_map<std::string, int> node_by_name;
-    for (size_t n = c.nodes.size(); n-- > 0;) node_by_name[c.nodes[n].node->mName.C_Str()] = (int)n;
+    for (size_t n = c.nodes.size(); n-- > 0;) c.node_by_name[c.nodes[n].node->mName.C_Str()] = (int)n;
+    c.node_object.assign(c.nodes.size(), -1);
 
     const aiAnimation *clip = source->mNumAnimations > 0 ? source->mAnimations[0] : nullptr;
     bool animated = false;
     if (clip) {
         for (unsigned i = 0; i < clip->mNumChannels; i++) {
-            auto found = node_by_name.find(clip->mChannels[i]->mNodeName.C_Str());
-            if (found == node_by_name.end() || c.nodes[found->second].channel >= 0) continue;
+            auto found = c.node_by_name.find(clip->mChannels[i]->mNodeName.C_Str());
+            if (found == c.node_by_name.end() || c.nodes[found->second].channel >= 0) continue;
             c.nodes[found->second].channel = (int)i;
             animated = true;
         }
@@ -589,6 +683,10 @@ bool convert_scene(const aiScene *source, const ImportSettings &settings, Import
     imported->frame_count = import_frame_count(settings.frames, animated, duration, settings.fps);
 
     plan_node(&c, 0, -1);
+    for (const std::pair<int, int> &attachment : c.bone_attachments) {
+        int bone_object = c.node_object[attachment.second];
+        if (bone_object >= 0) imported->objects[attachment.first].parent = bone_object;
+    }
     if (progress) progress("meshes", 1.0);
     limit_children(&c);
     flatten_deep_objects(&c);

@@ -8,6 +8,9 @@
 #include "scene/scene.h"
 
 struct aiScene;
+namespace Assimp {
+class Importer;
+}
 
 enum {
     MAX_FACES_PER_OBJECT = 10000,     // the scene reader's limit for one mesh
@@ -46,7 +49,8 @@ struct ImportStats {
     int poor_fits;              // objects whose matrix had shear the chain cannot express
     double worst_fit;           // largest relative error of those fits
     int animations_ignored;     // clips after the first
-    int mesh_animations_ignored;// skinning and morph channels (not played)
+    int mesh_animations_ignored;// blended skins and morph animation (not played)
+    int rigid_skins;            // skinned meshes whose parts follow one bone each
     int deepest_level;          // of the source's hierarchy, the root being level 1
     int flattened;              // objects moved up to keep within the reader's depth
     int group_inserted;         // grouping objects added for parents of too many children
@@ -66,6 +70,10 @@ struct ImportedScene {
 
 // Called now and then while converting a large scene; fraction in 0..1.
 typedef void (*ImportProgress)(const char *stage, double fraction);
+
+// Reads a model with importer (which keeps it), normals made where missing
+// and equal vertices merged. Null with *error set when it cannot be read.
+const aiScene *read_model(Assimp::Importer *importer, const char *path, int64_t *normals_missing, std::string *error);
 
 // Converts source into imported (objects, frame count, stats and the records
 // in imported->scene). False with *error set when nothing can be made of it.
