@@ -8,3 +8,4 @@ target_sources(engine PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/scene_lists.cpp
   ${CMAKE_CURRENT_LIST_DIR}/scene_load.cpp
 )
+target_sources(engine_pure PRIVATE ${CMAKE_CURRENT_LIST_DIR}/scene_writer.cpp)
