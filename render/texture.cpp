@@ -7,6 +7,16 @@
 
 #include "display/message.h"
 
+// OpenGL reads width * height * 4 bytes from the first row on: true when the
+// bitmap holds exactly that (32 bits, rows one after another).
+static bool rows_are_packed(BITMAP *bitmap)
+{
+    if (bitmap_color_depth(bitmap) != 32) return false;
+    for (int y = 1; y < bitmap->h; y++)
+        if (bitmap->line[y] != bitmap->line[y - 1] + (size_t)bitmap->w * 4) return false;
+    return true;
+}
+
 uint32_t make_texture(BITMAP *bitmap)
 {
     GLuint name = 0;
@@ -16,7 +26,14 @@ uint32_t make_texture(BITMAP *bitmap)
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_NEAREST);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    gluBuild2DMipmaps(GL_TEXTURE_2D, 4, bitmap->w, bitmap->h, GL_RGBA, GL_UNSIGNED_BYTE, bitmap->line[0]);
+    // Other depths and sub-bitmaps go through a packed 32-bit copy.
+    BITMAP *packed = rows_are_packed(bitmap) ? bitmap : create_bitmap_ex(32, bitmap->w, bitmap->h);
+    if (packed && packed != bitmap) {
+        blit(bitmap, packed, 0, 0, 0, 0, bitmap->w, bitmap->h);
+        if (bitmap_color_depth(bitmap) != 32) fill_missing_alpha(packed);
+    }
+    if (packed) gluBuild2DMipmaps(GL_TEXTURE_2D, 4, packed->w, packed->h, GL_RGBA, GL_UNSIGNED_BYTE, packed->line[0]);
+    if (packed && packed != bitmap) destroy_bitmap(packed);
     return name;
 }
 

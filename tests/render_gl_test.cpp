@@ -572,6 +572,35 @@ TEST(Texture, SidesThatAreNotPowersOfTwoAreRescaled)
     EXPECT_EQ(height & (height - 1), 0) << height;
 }
 
+TEST(Texture, OtherDepthsAndSubBitmapsAreReadPixelByPixel)
+{
+    // A 24-bit bitmap holds three bytes a pixel: the texture must not read four.
+    BITMAP *rgb = create_bitmap_ex(24, 4, 2);
+    clear_to_color(rgb, makecol24(10, 20, 30));
+    putpixel(rgb, 3, 1, makecol24(200, 100, 50));
+    make_texture(rgb);
+    destroy_bitmap(rgb);
+    int width = 0, height = 0;
+    std::vector<uint8_t> texels = texture_level(0, &width, &height);
+    ASSERT_EQ(width, 4);
+    ASSERT_EQ(height, 2);
+    const uint8_t first[4] = {10, 20, 30, 255}, last[4] = {200, 100, 50, 255};
+    EXPECT_EQ(memcmp(&texels[0], first, 4), 0);
+    EXPECT_EQ(memcmp(&texels[7 * 4], last, 4), 0);
+
+    // A sub-bitmap's rows lie apart in its parent: the texture takes its own pixels only.
+    BITMAP *parent = make_quadrant_bitmap();
+    BITMAP *corner = create_sub_bitmap(parent, 2, 0, 2, 2);
+    make_texture(corner);
+    destroy_bitmap(corner);
+    destroy_bitmap(parent);
+    texels = texture_level(0, &width, &height);
+    ASSERT_EQ(width, 2);
+    ASSERT_EQ(height, 2);
+    for (int i = 0; i < 4; i++) EXPECT_EQ(texels[i * 4 + 1], 255) << "texel " << i << " should be green";
+    EXPECT_EQ(texels[0], 0);
+}
+
 static BITMAP *bitmap_with_alpha(int w, int h, uint8_t alpha)
 {
     BITMAP *bitmap = create_bitmap_ex(32, w, h);
