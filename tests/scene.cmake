@@ -4,3 +4,7 @@ engine_pure_test(scene_reader_test
 
 engine_pure_test(scene_writer_test ${CMAKE_CURRENT_LIST_DIR}/scene_writer_test.cpp)
 target_link_libraries(scene_writer_test PRIVATE test_support)
+
+engine_pure_test(scene_orj_test ${CMAKE_CURRENT_LIST_DIR}/scene_orj_test.cpp)
+target_link_libraries(scene_orj_test PRIVATE test_support nlohmann_json::nlohmann_json)
+add_dependencies(scene_orj_test orj)
