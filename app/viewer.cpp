@@ -61,6 +61,9 @@ int main(int argc, char **argv)
     int32_t frames_shown = 0;
     PassResult last_pass = {0, 0};
     int64_t polygons_drawn = 0;
+    // Allocated before the loop: a pass allocates nothing.
+    Screenshot shot = {0, 0, nullptr, 0};
+    if (options.screenshot_path) screenshot_create(&shot);
 
     for (;;) {
         if (key[KEY_A]) break;
@@ -76,6 +79,9 @@ int main(int argc, char **argv)
         copy_count = adapt_copy_count(copy_count, get_ticks(), last_tick);
 
         last_tick = wait_for_slot(last_tick);
+
+        // The pass's picture, just before set_render_state presents it.
+        if (options.screenshot_path) screenshot_capture(&shot);
 
         frame = advance_frame(frame, scene.frame_count);
         glMatrixMode(GL_MODELVIEW);
@@ -93,7 +99,8 @@ int main(int argc, char **argv)
     fflush(stdout);
 
     int status = 0;
-    if (options.screenshot_path && frames_shown > 0 && !save_screenshot(options.screenshot_path)) status = 1;
+    if (options.screenshot_path && frames_shown > 0 && !screenshot_save(&shot, options.screenshot_path)) status = 1;
+    screenshot_destroy(&shot);
     if (options.report_json_path) {
         ReportExtras extras;
         extras.copies = last_pass.copies;

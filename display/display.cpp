@@ -10,7 +10,12 @@
 
 void init_display(int fullscreen, int width, int height)
 {
-    install_allegro(SYSTEM_AUTODETECT, &errno, atexit);
+    // Without a display no system driver starts, and the keyboard would crash.
+    if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0) {
+        show_message("Error setting OpenGL graphics mode:\n%s\nAllegro GL error : %s\n",
+                     "Allegro could not start: no display?", "");
+        exit(1);
+    }
     install_allegro_gl();
     install_keyboard();
 
