@@ -82,8 +82,8 @@ enum {
     SPRITE_COUNT,
 };
 
-// Where the sprites start; the player and the mirrored one stay in the upper
-// half, the moving ones in the lower half, so they never overlap.
+// Where the sprites start: the player and the mirrored one in the upper half,
+// the ones that move by themselves in the lower half, out of their way.
 static void place_sprites(Sprite sprites[SPRITE_COUNT], const Animation *animation)
 {
     sprites[SPRITE_PLAYER] = sprite_create(animation, -16.0f, 4.0f, 0.0f, 10.0f, 10.0f);

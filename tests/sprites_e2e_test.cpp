@@ -102,7 +102,7 @@ TEST(SpriteDemo, ArrowKeyMovesTheUprightSprite)
 {
     std::string dir = make_temp_dir("sprite-demo-keys");
     std::string shot = dir + "/moved.png";
-    ProgramRun run = start_program(demo_args({"--seconds", "4", "--screenshot", shot}), dir);
+    ProgramRun run = start_program(demo_args({"--seconds", "6", "--screenshot", shot}), dir);
     ASSERT_TRUE(wait_for_window(30));
     ASSERT_EQ(run_shell("sleep 0.5; xdotool keydown Right; sleep 1; xdotool keyup Right"), 0);
     ASSERT_EQ(wait_program(run, 60), 0) << read_file(run.stderr_path);
