@@ -384,6 +384,14 @@ TEST(Loader, TgaStripWithoutAlphaIsOpaque)
     EXPECT_EQ(pixels[4 * 1 + 1], 60);
     delete_animation_textures(&animation);
     destroy_animation(&animation);
+
+    // No frames: still a loadable strip, and nothing to show.
+    write_opaque_animation(animation_path, 0, 4, 4);
+    ASSERT_TRUE(try_load_animation(animation_path.c_str(), strip_path.c_str(), STRIP_TGA, &animation, &error)) << error;
+    EXPECT_EQ(animation.frame_count, 0);
+    EXPECT_EQ(animation.pixel_bytes, 0);
+    delete_animation_textures(&animation);
+    destroy_animation(&animation);
 }
 
 TEST(Loader, FailuresNameTheFileAndKeepNothing)
