@@ -1,0 +1,250 @@
+// load_scene and destroy_scene in the engine's window: what a mesh's display
+// list draws, captured through OpenGL's feedback mode.
+#include <gtest/gtest.h>
+// After gtest: the X headers behind AllegroGL define None.
+#include <allegro.h>
+#include <alleggl.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "scene/scene.h"
+#include "tests/scene_test_files.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+// One corner as feedback reports it: window position, lit colour, texture coordinate.
+struct FedCorner {
+    float x, y, red, s, t;
+    bool operator<(const FedCorner &other) const { return x != other.x ? x < other.x : y < other.y; }
+    bool operator==(const FedCorner &other) const
+    {
+        return x == other.x && y == other.y && red == other.red && s == other.s && t == other.t;
+    }
+};
+
+struct FedPolygon {
+    std::vector<FedCorner> corners;  // sorted, since feedback may start a triangle at any corner
+};
+
+std::string write_scene_file(const std::string &text)
+{
+    std::string path = make_temp_dir("scene-gl") + "/scene.orj";
+    write_file(path, text);
+    return path;
+}
+
+// One white light along +z, nothing else lit: a corner's red is its normal's z.
+void set_up_white_light()
+{
+    glViewport(0, 0, 640, 480);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_FOG);
+    glEnable(GL_LIGHTING);
+    for (int light = 1; light < 8; light++) glDisable(GL_LIGHT0 + light);
+    glEnable(GL_LIGHT0);
+    const GLfloat direction[4] = {0, 0, 1, 0}, white[4] = {1, 1, 1, 1}, black[4] = {0, 0, 0, 1};
+    glLightfv(GL_LIGHT0, GL_POSITION, direction);
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, white);
+    glLightfv(GL_LIGHT0, GL_AMBIENT, black);
+    glLightfv(GL_LIGHT0, GL_SPECULAR, black);
+    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, black);
+    glDisable(GL_COLOR_MATERIAL);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, white);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, black);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, black);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, black);
+}
+
+// Calls list under a pixel-for-pixel projection with the white light and
+// returns what feedback saw.
+std::vector<FedPolygon> feed_back(GLuint list)
+{
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0, 640, 0, 480, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    set_up_white_light();
+    glMatrixMode(GL_TEXTURE);
+    glPushMatrix();
+    glLoadIdentity();
+
+    std::vector<GLfloat> buffer(4096);
+    glFeedbackBuffer((GLsizei)buffer.size(), GL_3D_COLOR_TEXTURE, buffer.data());
+    glRenderMode(GL_FEEDBACK);
+    glCallList(list);
+    GLint used = glRenderMode(GL_RENDER);
+
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopAttrib();
+
+    std::vector<FedPolygon> polygons;
+    // Each corner: x y z, r g b a, s t r q.
+    for (GLint i = 0; i < used;) {
+        EXPECT_EQ(buffer[i], (GLfloat)GL_POLYGON_TOKEN);
+        if (buffer[i] != (GLfloat)GL_POLYGON_TOKEN) break;
+        int count = (int)buffer[i + 1];
+        i += 2;
+        FedPolygon polygon;
+        for (int c = 0; c < count; c++, i += 11)
+            polygon.corners.push_back({buffer[i], buffer[i + 1], buffer[i + 3], buffer[i + 7], buffer[i + 8]});
+        std::sort(polygon.corners.begin(), polygon.corners.end());
+        polygons.push_back(polygon);
+    }
+    return polygons;
+}
+
+// Lit red of a corner is its normal's z; t is stored flipped.
+const char *one_quad =
+    " 1\n 0\n Pieza\n Mesh\n 4\n 1\n"
+    "  100 100 0\n  0 0 1\n"
+    "  300 100 0\n  0 0 0.5\n"
+    "  300 300 0\n  0 0 0.25\n"
+    "  100 300 0\n  1 0 0\n"
+    "4\n  1 2 3 4\n"
+    "  0 0 1 0 1 1 0 1\n"
+    " None\n";
+
+const char *one_triangle =
+    " 1\n 0\n Pieza\n Mesh\n 3\n 1\n"
+    "  100 100 0\n  0 0 1\n"
+    "  300 100 0\n  0 0 0.5\n"
+    "  100 300 0\n  0 0 0.25\n"
+    "5\n  3 2 1\n"
+    "  0.5 0.25 0.75 0.5 1 0.125 9 9\n"
+    " None\n";
+
+void expect_polygons(std::vector<FedPolygon> polygons, std::vector<std::vector<FedCorner>> expected)
+{
+    ASSERT_EQ(polygons.size(), expected.size());
+    for (size_t p = 0; p < expected.size(); p++) {
+        std::sort(expected[p].begin(), expected[p].end());
+        ASSERT_EQ(polygons[p].corners.size(), 3u);
+        for (size_t k = 0; k < 3; k++) {
+            const FedCorner &got = polygons[p].corners[k], &want = expected[p][k];
+            EXPECT_NEAR(got.x, want.x, 1e-3) << p << " " << k;
+            EXPECT_NEAR(got.y, want.y, 1e-3) << p << " " << k;
+            EXPECT_NEAR(got.red, want.red, 1e-2) << p << " " << k;
+            EXPECT_FLOAT_EQ(got.s, want.s) << p << " " << k;
+            EXPECT_FLOAT_EQ(got.t, want.t) << p << " " << k;
+        }
+    }
+}
+
+TEST(SceneGl, QuadIsDrawnAsTheFanOfItsCorners)
+{
+    Scene scene;
+    ASSERT_NE(load_scene(&scene, write_scene_file(one_quad).c_str()), nullptr);
+    std::vector<FedPolygon> polygons = feed_back(scene.objects[0].display_list);
+    destroy_scene(&scene);
+    FedCorner a = {100, 100, 1, 0, 1}, b = {300, 100, 0.5f, 1, 1}, c = {300, 300, 0.25f, 1, 0},
+              d = {100, 300, 0, 0, 0};
+    expect_polygons(polygons, {{a, b, c}, {a, c, d}});
+}
+
+TEST(SceneGl, TriangleKeepsItsCornersNormalsAndTextureCoordinates)
+{
+    Scene scene;
+    ASSERT_NE(load_scene(&scene, write_scene_file(one_triangle).c_str()), nullptr);
+    std::vector<FedPolygon> polygons = feed_back(scene.objects[0].display_list);
+    destroy_scene(&scene);
+    FedCorner c = {100, 300, 0.25f, 0.5f, 0.75f}, b = {300, 100, 0.5f, 0.75f, 0.5f}, a = {100, 100, 1, 1, 0.875f};
+    expect_polygons(polygons, {{c, b, a}});
+}
+
+// Mesa's feedback drops the triangles that follow a fan in one list, so the
+// mixed mesh is checked by drawing it: the triangle, first in the file,
+// overlaps the quad and must be drawn over it.
+TEST(SceneGl, QuadsAreDrawnBeforeTriangles)
+{
+    const char *mixed =
+        " 1\n 0\n Pieza\n Mesh\n 7\n 2\n"
+        "  100 100 0\n  0 0 0.5\n  300 100 0\n  0 0 0.5\n  100 300 0\n  0 0 0.5\n"
+        "  50 50 0\n  0 0 1\n  350 50 0\n  0 0 1\n  350 350 0\n  0 0 1\n  50 350 0\n  0 0 1\n"
+        "3\n  1 2 3\n4\n  4 5 6 7\n"
+        "  0 0 0 0 0 0\n  0 0 0 0 0 0 0 0\n"
+        " None\n";
+    Scene scene;
+    ASSERT_NE(load_scene(&scene, write_scene_file(mixed).c_str()), nullptr);
+    EXPECT_EQ(scene.objects[0].quad_count, 1);
+    EXPECT_EQ(scene.objects[0].triangle_count, 1);
+
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0, 640, 0, 480, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    set_up_white_light();
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_BLEND);
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glCallList(scene.objects[0].display_list);
+    glFinish();
+    unsigned char overlap[4], quad_only[4], outside[4];
+    glReadBuffer(GL_BACK);
+    glReadPixels(150, 150, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, overlap);
+    glReadPixels(320, 320, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, quad_only);
+    glReadPixels(500, 400, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, outside);
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopAttrib();
+    destroy_scene(&scene);
+
+    EXPECT_NEAR(overlap[0], 128, 2);
+    EXPECT_EQ(quad_only[0], 255);
+    EXPECT_EQ(outside[0], 0);
+}
+
+TEST(SceneGl, OnlyMeshesGetListsAndDestroyDeletesThem)
+{
+    Scene scene;
+    ASSERT_NE(load_scene(&scene, write_scene_file(worked_example_text()).c_str()), nullptr);
+    GLuint list = scene.objects[0].display_list;
+    EXPECT_TRUE(glIsList(list));
+    EXPECT_EQ(scene.objects[1].display_list, 0u);
+    EXPECT_EQ(feed_back(list).size(), 2u);
+    destroy_scene(&scene);
+    EXPECT_FALSE(glIsList(list));
+    EXPECT_EQ(scene.objects, nullptr);
+}
+
+TEST(SceneGl, EmptyMeshGetsAnEmptyList)
+{
+    Scene scene;
+    ASSERT_NE(load_scene(&scene, write_scene_file(" 1\n 0\n M\n Mesh\n 0\n 0\n None\n").c_str()), nullptr);
+    EXPECT_TRUE(glIsList(scene.objects[0].display_list));
+    EXPECT_EQ(feed_back(scene.objects[0].display_list).size(), 0u);
+    destroy_scene(&scene);
+}
+
+TEST(SceneGl, RejectedFileShowsTheMessageAndKeepsNothing)
+{
+    std::string path = write_scene_file(" 1\n 0\n M\n Mesh\n 1\n 1\n  0 0 0\n  0 0 1\n3\n  1 1 2\n  0 0 0 0 0 0\n None\n");
+    Scene scene;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(load_scene(&scene, path.c_str()), nullptr);
+    std::string shown = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(shown, path + ":10: vertex number 2 outside 1..1\n");
+    EXPECT_EQ(scene.objects, nullptr);
+    EXPECT_EQ(load_scene(nullptr, path.c_str()), nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,27 @@
+// load_scene on a scene file that cannot be opened, outside any window.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "scene/scene.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+TEST(SceneLoad, MissingFileEndsTheProcessWithStatusOne)
+{
+    std::string out_path = make_temp_dir("scene-load") + "/out.txt";
+    EXPECT_EXIT(
+        {
+            if (!freopen(out_path.c_str(), "w", stdout)) _exit(3);
+            Scene scene;
+            load_scene(&scene, "/nonexistent/fiche.orj");
+        },
+        testing::ExitedWithCode(1), "");
+    EXPECT_EQ(read_file(out_path), "no se encontro el archivo");
+}
+
+}  // namespace
