@@ -24,12 +24,12 @@ static std::string env_or(const char *name, const char *fallback)
 
 std::string source_path(const std::string &relative)
 {
-    return env_or("ENGINE_SOURCE_DIR", ".") + "/" + relative;
+    return env_or("ENGINE_SOURCE_DIR", ENGINE_DEFAULT_SOURCE_DIR) + "/" + relative;
 }
 
 std::string binary_path(const std::string &relative)
 {
-    return env_or("ENGINE_BINARY_DIR", ".") + "/" + relative;
+    return env_or("ENGINE_BINARY_DIR", ENGINE_DEFAULT_BINARY_DIR) + "/" + relative;
 }
 
 std::string make_temp_dir(const std::string &tag)

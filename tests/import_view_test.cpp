@@ -1,0 +1,153 @@
+// Imported models drawn in a real window through their own cameras, the way
+// the viewer draws them: the model must fill a fair part of the picture.
+#include <gtest/gtest.h>
+
+#include <allegro.h>
+#include <alleggl.h>
+#include <assimp/Importer.hpp>
+#include <assimp/scene.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "display/png_file.h"
+#include "display/render_state.h"
+#include "render/camera.h"
+#include "render/draw.h"
+#include "render/texture.h"
+#include "scene/scene.h"
+#include "scene/scene_writer.h"
+#include "tests/support/test_support.h"
+#include "tools/orj_import_convert.h"
+#include "tools/orj_import_texture.h"
+
+struct Picture {
+    int covered = 0;       // pixels that are not the clear colour
+    int warm = 0;          // pixels clearly more red than blue (the duck's yellow)
+    int min_x = 640, max_x = -1, min_y = 480, max_y = -1;
+};
+
+// Converts the model, writes the scene and texture files, loads them as the
+// viewer does and draws frame through the camera "camara4" into the back
+// buffer, which is read before it is shown.
+static Picture draw_imported(const std::string &model, ImportSettings settings, int frame, const std::string &png_name)
+{
+    Picture picture;
+    Assimp::Importer importer;
+    int64_t normals_missing = 0;
+    std::string error;
+    const aiScene *source = read_model(&importer, model.c_str(), &normals_missing, &error);
+    EXPECT_NE(source, nullptr) << error;
+    if (!source) return picture;
+    ImportedScene imported;
+    EXPECT_TRUE(convert_scene(source, settings, nullptr, &imported, &error)) << error;
+
+    std::string dir = make_temp_dir("import_view");
+    std::string scene_path = dir + "/model.orj", texture_path = dir + "/model.tga";
+    SceneError scene_error;
+    EXPECT_TRUE(save_scene(&imported.scene, scene_path.c_str(), &scene_error)) << scene_error.message;
+    std::string reference;
+    TextureImage image;
+    if (find_diffuse_texture(source, &reference) && load_texture_image(source, reference, model, &image, &error))
+        EXPECT_TRUE(write_tga_file(texture_path, image, &error)) << error;
+    else
+        EXPECT_TRUE(write_tga_file(texture_path, {1, 1, {255, 255, 255, 255}}, &error)) << error;
+
+    Scene scene;
+    if (!load_scene(&scene, scene_path.c_str())) {
+        ADD_FAILURE() << "the scene does not load";
+        return picture;
+    }
+    uint32_t texture = load_texture(texture_path.c_str());
+    EXPECT_NE(texture, 0u);
+
+    set_render_state();
+    EXPECT_EQ(apply_camera(&scene, "camara4", frame), 1);
+    draw_scene(&scene, texture, frame);
+    glFinish();
+    std::vector<uint8_t> rgb(640 * 480 * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, 640, 480, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    destroy_scene(&scene);
+    glDeleteTextures(1, &texture);
+
+    std::vector<uint8_t> top_down(rgb.size());
+    for (int y = 0; y < 480; y++) {
+        std::copy(rgb.begin() + y * 640 * 3, rgb.begin() + (y + 1) * 640 * 3, top_down.begin() + (479 - y) * 640 * 3);
+        for (int x = 0; x < 640; x++) {
+            const uint8_t *p = &rgb[(y * 640 + x) * 3];
+            bool background = std::abs(p[0] - 25) <= 3 && std::abs(p[1] - 25) <= 3 && std::abs(p[2] - 127) <= 3;
+            if (background) continue;
+            picture.covered++;
+            picture.warm += p[0] > p[2] + 30;
+            picture.min_x = std::min(picture.min_x, x);
+            picture.max_x = std::max(picture.max_x, x);
+            picture.min_y = std::min(picture.min_y, 479 - y);
+            picture.max_y = std::max(picture.max_y, 479 - y);
+        }
+    }
+    std::string png = dir + "/" + png_name;
+    write_png_rgb(png.c_str(), 640, 480, top_down.data());
+    printf("picture: %s (%d pixels drawn)\n", png.c_str(), picture.covered);
+    return picture;
+}
+
+TEST(ImportView, DuckSeenThroughItsOwnCameraFillsThePicture)
+{
+    std::string model = "/usr/share/assimp/models/Collada/duck.dae";
+    if (!file_exists_at(model)) GTEST_SKIP() << "the asset importer's test models are missing";
+    Picture picture = draw_imported(model, {0, 25.0, 1.0, false}, 0, "duck.png");
+    // The duck stands in the middle, framed as its camera frames it (about 3.5% of the window)...
+    EXPECT_GT(picture.covered, 640 * 480 / 40);
+    EXPECT_LT(picture.covered, 640 * 480 / 2);
+    EXPECT_LT(picture.min_x, 320);
+    EXPECT_GT(picture.max_x, 320);
+    EXPECT_LT(picture.min_y, 240);
+    EXPECT_GT(picture.max_y, 240);
+    // ...textured with its yellow skin, not fogged into the clear colour.
+    EXPECT_GT(picture.warm, picture.covered / 2);
+}
+
+TEST(ImportView, ScaledModelStaysTheSameInItsCamerasView)
+{
+    // Scaling the whole model scales its camera's place too: the picture is the same.
+    std::string model = "/usr/share/assimp/models/Collada/duck.dae";
+    if (!file_exists_at(model)) GTEST_SKIP() << "the asset importer's test models are missing";
+    Picture normal = draw_imported(model, {0, 25.0, 1.0, false}, 0, "duck_1.png");
+    Picture scaled = draw_imported(model, {0, 25.0, 3.0, false}, 0, "duck_3.png");
+    EXPECT_NEAR(scaled.covered, normal.covered, normal.covered / 50 + 10);
+    EXPECT_NEAR(scaled.min_x, normal.min_x, 3);
+    EXPECT_NEAR(scaled.max_y, normal.max_y, 3);
+}
+
+TEST(ImportView, AddedCameraHoldsTheWholeModel)
+{
+    std::string model = "/usr/share/assimp/models/glTF2/BoxTextured-glTF-Binary/BoxTextured.glb";
+    if (!file_exists_at(model)) GTEST_SKIP() << "the asset importer's test models are missing";
+    Picture picture = draw_imported(model, {0, 25.0, 6.0, true}, 0, "box.png");
+    EXPECT_GT(picture.covered, 640 * 480 / 10);
+    // Inside the window, with a margin: the whole box is in view.
+    EXPECT_GT(picture.min_x, 5);
+    EXPECT_LT(picture.max_x, 634);
+    EXPECT_GT(picture.min_y, 5);
+    EXPECT_LT(picture.max_y, 474);
+}
+
+TEST(ImportView, AnimatedChainMovesBetweenFrames)
+{
+    std::string model = "/usr/share/assimp/models/Collada/anims_with_full_rotations_between_keys.DAE";
+    if (!file_exists_at(model)) GTEST_SKIP() << "the asset importer's test models are missing";
+    Picture start = draw_imported(model, {0, 25.0, 0.1, true}, 0, "chain_0.png");
+    Picture later = draw_imported(model, {0, 25.0, 0.1, true}, 150, "chain_150.png");
+    // A row of 64 small boxes that spreads out as it turns, always within the added camera's view.
+    for (const Picture *picture : {&start, &later}) {
+        EXPECT_GT(picture->covered, 50);
+        EXPECT_GT(picture->min_x, 0);
+        EXPECT_LT(picture->max_x, 639);
+        EXPECT_GT(picture->min_y, 0);
+        EXPECT_LT(picture->max_y, 479);
+    }
+    EXPECT_GT(std::abs(later.min_x - start.min_x) + std::abs(later.max_y - start.max_y), 10);
+}
