@@ -308,7 +308,7 @@ static LoopResult run_pass_loop(const Scene *scene, uint32_t texture, Wait wait,
 static std::string data_path(const char *name)
 {
     const char *source = getenv("ENGINE_SOURCE_DIR");
-    return std::string(source ? source : ".") + "/data/" + name;
+    return std::string(source ? source : ENGINE_SOURCE_DIR_DEFAULT) + "/data/" + name;
 }
 
 int main(int argc, char **argv)
