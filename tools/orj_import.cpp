@@ -4,6 +4,7 @@
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include <cstring>
 
 #include "scene/scene_writer.h"
+#include "tools/orj_import_names.h"
 #include "tools/orj_import_texture.h"
 
 enum {
@@ -21,7 +23,7 @@ enum {
 
 const char *import_usage()
 {
-    return "usage: orj import MODEL -o SCENE [--texture-out TGA] [--frames N] [--fps R] [--scale S]\n"
+    return "usage: orj import MODEL -o SCENE [--texture-out TGA] [--frames N] [--fps R] [--scale S] [--add-camera]\n"
            "\n"
            "Converts a model (OBJ, glTF 2.0, Collada, PLY, STL, 3DS, FBX and the other formats of the\n"
            "asset importer) into a scene file for the viewer.\n"
@@ -35,6 +37,9 @@ const char *import_usage()
            "  --fps R              frames per second of animation time, above 0, at most 1000\n"
            "                       (default 25, the viewer's rate)\n"
            "  --scale S            multiplies every location and vertex position, above 0 (default 1)\n"
+           "  --add-camera         add a still camera that holds the whole model in view, looking at\n"
+           "                       it from the front (+z), a little from the right (+x) and above\n"
+           "                       (+y), on the next free camera key\n"
            "\n"
            "Nodes become Mesh objects (one more, under the node's, for every further mesh of a node;\n"
            "meshes of more than 10000 faces are cut into several), empty nodes empty meshes. Quads\n"
@@ -50,7 +55,7 @@ const char *import_usage()
            "gone at 33 units, nine tenths at 60) and its near plane cuts what is closer than 1 unit.\n"
            "Pick --scale so that the model spans a few to about 20 units and its cameras stand some\n"
            "10 to 30 units from it; without a camera the viewer looks from 1000 units away and shows\n"
-           "only fog.\n";
+           "only fog (--add-camera gives the model one). The summary tells the model's size.\n";
 }
 
 // Matches "--name" or "--name=value"; *value gets what follows '=' or null.
@@ -97,6 +102,7 @@ OptionsResult parse_import_options(int argc, char **argv, ImportCommand *command
     command->settings.frames = 0;
     command->settings.fps = 25.0;
     command->settings.scale = 1.0;
+    command->settings.add_camera = false;
 
     for (int i = 1; i < argc; i++) {
         const char *arg = argv[i];
@@ -139,6 +145,10 @@ OptionsResult parse_import_options(int argc, char **argv, ImportCommand *command
                 *error = "--scale needs a finite factor above 0";
                 return OPTIONS_BAD;
             }
+            continue;
+        }
+        if (strcmp(arg, "--add-camera") == 0) {
+            command->settings.add_camera = true;
             continue;
         }
         if (arg[0] == '-' && arg[1] != '\0') {
@@ -300,5 +310,20 @@ int orj_import_main(int argc, char **argv)
     if (stats.points_dropped || stats.lines_dropped)
         fprintf(stderr, "  dropped: %lld points, %lld lines\n", (long long)stats.points_dropped, (long long)stats.lines_dropped);
     if (command.texture_path) fprintf(stderr, "  texture: %s\n", texture_note.c_str());
+    if (stats.has_extent) {
+        fprintf(stderr, "  size: %.4g units across", stats.extent_size);
+        if (stats.extent_size > 40.0 || stats.extent_size < 2.0)
+            fprintf(stderr, " (the viewer suits about 5 to 20: --scale %.3g makes it 10)",
+                    command.settings.scale * 10.0 / std::max(stats.extent_size, 1e-30));
+        fputc('\n', stderr);
+    }
+    for (int i = 0; i < imported.scene.object_count; i++) {
+        const ImportObject &object = imported.objects[i];
+        int key = camera_key_of(object.name.c_str());
+        if (object.kind != Camera || key < 0) continue;
+        fprintf(stderr, "  camera key %d: '%s'%s\n", key, object.name.c_str(),
+                i == stats.added_camera ? " (added in front of the model)"
+                                        : (" (the model's '" + object.source_name + "')").c_str());
+    }
     return 0;
 }

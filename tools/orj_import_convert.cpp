@@ -580,6 +580,76 @@ void sample_frames(Converter *c)
     }
 }
 
+// The box around every mesh vertex over the animation (at up to ten frames
+// spread over it), placed as the engine places them.
+void measure_model(Converter *c)
+{
+    std::vector<ImportObject> &objects = c->out->objects;
+    std::vector<Matrix4> world(objects.size());
+    std::vector<int> parents;
+    for (const ImportObject &object : objects) parents.push_back(object.parent);
+    std::vector<int> order = parents_first_order(parents);
+    double low[3] = {INFINITY, INFINITY, INFINITY}, high[3] = {-INFINITY, -INFINITY, -INFINITY};
+    int frames = c->out->frame_count, samples = std::min(frames, 10);
+    for (int sample = 0; sample < samples; sample++) {
+        int frame = samples > 1 ? (int)((int64_t)sample * (frames - 1) / (samples - 1)) : 0;
+        for (int i : order) {
+            const ImportObject &object = objects[i];
+            ObjectTransform t = {object.locations[frame], object.rotations[frame], object.scales[frame]};
+            Matrix4 local = object.kind == Lamp ? matrix_identity() : compose_transform(t);
+            world[i] = object.parent < 0 ? local : matrix_multiply(world[object.parent], local);
+            if (object.kind != Mesh) continue;
+            for (const Vector3 &v : object.vertices) {
+                Vector3 p = transform_point(world[i], v.x, v.y, v.z);
+                const float at[3] = {p.x, p.y, p.z};
+                for (int k = 0; k < 3; k++) {
+                    low[k] = std::min(low[k], (double)at[k]);
+                    high[k] = std::max(high[k], (double)at[k]);
+                }
+            }
+        }
+    }
+    ImportStats *stats = &c->out->stats;
+    stats->has_extent = low[0] <= high[0] && std::isfinite(low[0] + low[1] + low[2] + high[0] + high[1] + high[2]);
+    if (!stats->has_extent) return;
+    stats->extent_centre = {(float)((low[0] + high[0]) / 2), (float)((low[1] + high[1]) / 2), (float)((low[2] + high[2]) / 2)};
+    stats->extent_size = std::sqrt((high[0] - low[0]) * (high[0] - low[0]) + (high[1] - low[1]) * (high[1] - low[1]) +
+                                   (high[2] - low[2]) * (high[2] - low[2]));
+}
+
+// A still camera looking at the middle of the model's box from the front
+// (+z), a little to the right (+x) and above (+y), with +y up, far enough
+// for the viewer's 53-degree view to hold the whole box.
+void add_front_camera(Converter *c)
+{
+    ImportStats *stats = &c->out->stats;
+    Vector3 centre = stats->has_extent ? stats->extent_centre : Vector3{0, 0, 0};
+    double radius = stats->has_extent && stats->extent_size > 0.0 ? stats->extent_size / 2 : 1.0;
+    // Half the view's angle is atan(0.5); the near plane stands 1 unit ahead.
+    double distance = std::max(radius / std::sin(std::atan(0.5)), radius + 1.0);
+    const double direction[3] = {0.5, 0.35, 1.0};
+    double length = std::sqrt(direction[0] * direction[0] + direction[1] * direction[1] + direction[2] * direction[2]);
+    Vector3 eye = {(float)(centre.x + distance * direction[0] / length), (float)(centre.y + distance * direction[1] / length),
+                   (float)(centre.z + distance * direction[2] / length)};
+    Vector3 location, rotation;
+    solve_camera(eye, {centre.x - eye.x, centre.y - eye.y, centre.z - eye.z}, {0, 1, 0}, &location, &rotation);
+    const char *slot = camera_slot_name(c->cameras_emitted++);
+    ImportObject camera = named_object(Camera, slot ? slot : "camera", -1);
+    camera.source_name = camera.name;
+    camera.locations.assign(c->out->frame_count, location);
+    camera.rotations.assign(c->out->frame_count, rotation);
+    camera.scales.assign(c->out->frame_count, Vector3{1, 1, 1});
+    stats->added_camera = add_object(c, camera, make_plan(ROLE_FIXED, -1, -1));
+    if (distance > 40.0) {
+        char text[200];
+        snprintf(text, sizeof text,
+                 "the added camera stands %.0f units from the model's middle: the viewer's fog hides it; "
+                 "try --scale %.2g",
+                 distance, c->settings.scale * 20.0 / distance);
+        stats->warnings.push_back(text);
+    }
+}
+
 void finish_names(Converter *c)
 {
     std::vector<ImportObject> &objects = c->out->objects;
@@ -691,6 +761,9 @@ bool convert_scene(const aiScene *source, const ImportSettings &settings, Import
     limit_children(&c);
     flatten_deep_objects(&c);
     sample_frames(&c);
+    imported->stats.added_camera = -1;
+    measure_model(&c);
+    if (settings.add_camera) add_front_camera(&c);
     finish_names(&c);
     count_results(&c);
     build_scene_records(imported);

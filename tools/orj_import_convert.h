@@ -18,9 +18,10 @@ enum {
 };
 
 struct ImportSettings {
-    int frames;    // 0: from the animation (or 1 without one)
-    double fps;    // sampling rate of the animation
-    double scale;  // multiplies locations and vertex positions
+    int frames = 0;           // 0: from the animation (or 1 without one)
+    double fps = 25.0;        // sampling rate of the animation
+    double scale = 1.0;       // multiplies locations and vertex positions
+    bool add_camera = false;  // one more camera, holding the whole model in view
 };
 
 // One object as built, before it is laid out as a SceneObject.
@@ -54,6 +55,10 @@ struct ImportStats {
     int deepest_level;          // of the source's hierarchy, the root being level 1
     int flattened;              // objects moved up to keep within the reader's depth
     int group_inserted;         // grouping objects added for parents of too many children
+    bool has_extent;            // the meshes have vertices: extent_* are set
+    Vector3 extent_centre;      // middle of the box the meshes fill over the animation
+    double extent_size;         // the box's diagonal
+    int added_camera;           // index of the added camera object, -1 for none
     std::vector<std::string> warnings;  // ready-made lines about lights, limits and the like
     std::vector<std::string> renames;   // "old" -> "new" lines
 };

@@ -1,5 +1,6 @@
 #include "tools/orj_import_names.h"
 
+#include <cstring>
 #include <string>
 #include <unordered_set>
 
@@ -27,6 +28,14 @@ const char *camera_slot_name(int camera_index)
     static const char *const slots[CAMERA_SLOT_COUNT] = {"camara4", "camara", "Camera", "camara2", "camara3", "camara5"};
     if (camera_index < 0 || camera_index >= CAMERA_SLOT_COUNT) return nullptr;
     return slots[camera_index];
+}
+
+int camera_key_of(const char *name)
+{
+    static const char *const keys[CAMERA_SLOT_COUNT] = {"camara", "Camera", "camara2", "camara3", "camara4", "camara5"};
+    for (int k = 0; k < CAMERA_SLOT_COUNT; k++)
+        if (strcmp(name, keys[k]) == 0) return k;
+    return -1;
 }
 
 static std::string claim_name(const std::string &wanted, std::unordered_set<std::string> *taken)

@@ -19,6 +19,9 @@ std::string clean_object_name(const char *raw, const char *fallback);
 // Returns null from CAMERA_SLOT_COUNT on.
 const char *camera_slot_name(int camera_index);
 
+// The viewer's digit key that chooses a camera of that name, -1 for none.
+int camera_key_of(const char *name);
+
 // One unique name per entry of wanted (cleaned names). Entries whose
 // claim_first is set keep their names before the others are looked at;
 // a name taken already, or "none", gets the first free suffix ".2", ".3"...
