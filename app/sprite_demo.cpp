@@ -6,14 +6,12 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "app/options.h"
 #include "app/ticks.h"
 #include "display/display.h"
 #include "display/frame.h"
-#include "display/message.h"
-#include "display/png_file.h"
+#include "display/screenshot.h"
 #include "sprites/animation_loader.h"
 #include "sprites/sprite_view.h"
 
@@ -127,29 +125,6 @@ static void move_sprites(Sprite sprites[SPRITE_COUNT], int32_t pass)
     for (int i = 0; i < SPRITE_COUNT; i++) sprite_next_frame(&sprites[i]);
 }
 
-// Draws the last frame shown once more, into the back buffer, and saves it:
-// the software renderer does not give the front buffer back reliably.
-static bool save_last_frame(const SpriteView *view, const char *path)
-{
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    view_draw(view);
-    glFinish();
-    int width = SCREEN_W, height = SCREEN_H;
-    std::vector<uint8_t> bottom_up((size_t)width * height * 3);
-    std::vector<uint8_t> top_down(bottom_up.size());
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadBuffer(GL_BACK);
-    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, bottom_up.data());
-    size_t row = (size_t)width * 3;
-    for (int y = 0; y < height; y++)
-        memcpy(&top_down[(size_t)(height - 1 - y) * row], &bottom_up[(size_t)y * row], row);
-    if (!write_png_rgb(path, width, height, top_down.data())) {
-        show_message("%s: cannot write the screenshot", path);
-        return false;
-    }
-    return true;
-}
-
 int main(int argc, char **argv)
 {
     DemoOptions options;
@@ -183,19 +158,25 @@ int main(int argc, char **argv)
     int32_t start_tick = get_ticks();
     int32_t last_tick = start_tick;
     int32_t passes = 0;
+    // Allocated before the loop: a pass allocates nothing.
+    Screenshot shot = {0, 0, nullptr, 0};
+    if (options.screenshot_path) screenshot_create(&shot);
     while (!key[KEY_ESC] && !key[KEY_A] && !run_limit_reached(&options.limits, passes, get_ticks() - start_tick)) {
         if (passes > 0) move_sprites(sprites, passes);
         view_draw(&view);
         // One pass every 4 ticks, as the viewer.
         while ((int32_t)((uint32_t)get_ticks() - (uint32_t)last_tick) < 4) rest(1);
         last_tick = get_ticks();
+        // The pass's picture, just before it is presented.
+        if (options.screenshot_path) screenshot_capture(&shot);
         begin_frame_plain();
         glDisable(GL_DEPTH_TEST);
         passes++;
     }
 
     int status = 0;
-    if (options.screenshot_path && passes > 0 && !save_last_frame(&view, options.screenshot_path)) status = 1;
+    if (options.screenshot_path && passes > 0 && !screenshot_save(&shot, options.screenshot_path)) status = 1;
+    screenshot_destroy(&shot);
     view_destroy(&view);
     delete_animation_textures(&animation);
     destroy_animation(&animation);
