@@ -26,6 +26,8 @@ uint32_t make_texture(BITMAP *bitmap)
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_NEAREST);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    // An empty image has no first row to read: the texture stays empty.
+    if (bitmap->w <= 0 || bitmap->h <= 0) return name;
     // Other depths and sub-bitmaps go through a packed 32-bit copy.
     BITMAP *packed = rows_are_packed(bitmap) ? bitmap : create_bitmap_ex(32, bitmap->w, bitmap->h);
     if (packed && packed != bitmap) {

@@ -716,6 +716,18 @@ TEST(Texture, AMissingImageGivesTextureZeroAfterItsMessage)
     EXPECT_EQ(name, 0u);
     EXPECT_NE(err.find("No cargo la imagen tio"), std::string::npos) << err;
 
+    // An image without pixels: a texture without pixels at most, and nothing read past the bitmap.
+    std::string empty = make_temp_dir("texture") + "/empty.tga";
+    write_tga(empty, 0, 0, 24, {});
+    testing::internal::CaptureStderr();
+    uint32_t empty_name = load_texture(empty.c_str());
+    testing::internal::GetCapturedStderr();
+    if (empty_name != 0) {
+        int width = -1, height = -1;
+        texture_level(0, &width, &height);
+        EXPECT_EQ(width * height, 0);
+    }
+
     // Not an image at all.
     std::string junk = make_temp_dir("texture") + "/junk.tga";
     write_file(junk, "not an image");
