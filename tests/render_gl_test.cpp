@@ -63,7 +63,7 @@ static std::string scene_text(const std::vector<TestObject> &objects)
         }
         for (const FrameLine &f : object.frames) {
             // Signs are written by hand so that -0.0 keeps its sign.
-            snprintf(line, sizeof line, "  %.6f %.6f %.6f %.9f %.9f %.9f %s%.6f %s%.6f %s%.6f\n", f.x, f.y, f.z,
+            snprintf(line, sizeof line, "  %.6f %.6f %.6f %.9f %.9f %.9f %s%.9g %s%.9g %s%.9g\n", f.x, f.y, f.z,
                      f.rx / degrees_per_radian, f.ry / degrees_per_radian, f.rz / degrees_per_radian,
                      std::signbit(f.sx) ? "-" : "", std::fabs(f.sx), std::signbit(f.sy) ? "-" : "", std::fabs(f.sy),
                      std::signbit(f.sz) ? "-" : "", std::fabs(f.sz));
@@ -294,6 +294,40 @@ TEST(Draw, ZeroScaleHidesTheObjectAndItsChildren)
     draw_scene(&scene, 0, 5);
     EXPECT_TRUE(is_black(read_pixel(column_of(-1), row_of(0))));
     destroy_scene(&scene);
+}
+
+TEST(Draw, AZeroOnAnyAxisHidesEvenWhatDrawsNoPixels)
+{
+    // A lamp below the object shows whether the walk went on: a hidden object
+    // sets up no light below it, a flattened one would.
+    const int frames = 7;
+    const FrameLine parent_scales[frames] = {at(0, 0, 0, 0, 0, 0, 0, 1, 1),     at(0, 0, 0, 0, 0, 0, 1, 0, 1),
+                                             at(0, 0, 0, 0, 0, 0, 1, 1, 0),     at(0, 0, 0, 0, 0, 0, 1, -0.0f, 1),
+                                             at(0, 0, 0, 0, 0, 0, -1, 1, 1),    at(0, 0, 0, 0, 0, 0, 1, 1, 1),
+                                             at(0, 0, 0, 0, 0, 0, 1e-30f, 1, 1)};
+    TestObject parent = {"caja", "Mesh", "", {}, false};
+    TestObject lamp = {"foco", "Lamp", "caja", {}, false};
+    for (int f = 0; f < frames; f++) {
+        parent.frames.push_back(parent_scales[f]);
+        // At frame 5 the lamp hides itself.
+        lamp.frames.push_back(f == 5 ? at(0, 0, 0, 1, 1, 1, 0, 1, 1) : at(0, 0, 0, 1, 1, 1));
+    }
+    Scene scene;
+    read_records(&scene, {parent, lamp});
+    const bool lit[frames] = {false, false, false, false, true, false, true};
+    int saved = lights_on;
+    lights_on = 0;
+    for (int f = 0; f < frames; f++) {
+        next_light = 1;
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        draw_scene(&scene, 0, f);
+        EXPECT_EQ(next_light, lit[f] ? 2 : 1) << "frame " << f;
+        expect_matrix(identity, "the matrix stack is left as it was");
+    }
+    lights_on = saved;
+    next_light = 1;
+    free_scene_records(&scene);
 }
 
 TEST(Draw, ChildrenFollowTheParentsTransform)
