@@ -337,7 +337,7 @@ static bool file_locations(const Scene *scene, std::vector<std::vector<Vector3>>
             for (size_t f = 0; f < frame_count; f++) {
                 float &value = object[f].*component;
                 float chosen;
-                OriginSearch search = {locations, &steps, &dependents, component, 100000};
+                OriginSearch search = {locations, &steps, &dependents, component, 4096};
                 if (f == 0 && !dependents[k].empty() && choose_origin(&search, value, origin.*component, k, &chosen))
                     value = chosen;
                 else

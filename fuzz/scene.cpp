@@ -1,0 +1,22 @@
+// Fuzzes the scene reader; every scene it accepts must also be written back
+// as a file that it accepts again.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "scene/scene_reader.h"
+#include "scene/scene_writer.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    Scene scene;
+    SceneError error;
+    if (!read_scene_text(&scene, (const char *)data, size, "fuzz.orj", &error)) return 0;
+    std::string written = write_scene_text(&scene);
+    Scene again;
+    if (!read_scene_text(&again, written.data(), written.size(), "written.orj", &error)) abort();
+    if (again.object_count != scene.object_count || again.polygon_count != scene.polygon_count) abort();
+    free_scene_records(&again);
+    free_scene_records(&scene);
+    return 0;
+}
