@@ -20,12 +20,15 @@ static int run_import(std::vector<std::string> args)
     return orj_import_main((int)args.size(), argv.data());
 }
 
+// The command's paths point into the arguments: they are kept until the next call.
 static OptionsResult parse(std::vector<std::string> args, ImportCommand *command, std::string *error)
 {
-    args.insert(args.begin(), "import");
+    static std::vector<std::string> kept;
+    kept = std::move(args);
+    kept.insert(kept.begin(), "import");
     std::vector<char *> argv;
-    for (std::string &arg : args) argv.push_back(&arg[0]);
-    return parse_import_options((int)args.size(), argv.data(), command, error);
+    for (std::string &arg : kept) argv.push_back(&arg[0]);
+    return parse_import_options((int)kept.size(), argv.data(), command, error);
 }
 
 TEST(ImportCommand, OptionsAreReadWithTheirDefaults)
