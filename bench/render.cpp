@@ -274,22 +274,25 @@ static int32_t wait_with(Wait wait, int32_t last_tick)
 struct LoopResult {
     int final_copy_count;
     double mean_copies_second_half;
+    double mean_wait_ms_second_half;  // time in the wait a pass
     int passes;
 };
 
 static LoopResult run_pass_loop(const Scene *scene, uint32_t texture, Wait wait, int run_ticks)
 {
-    LoopResult result = {0, 0.0, 0};
+    LoopResult result = {0, 0.0, 0.0, 0};
     int frame = 0, copy_count = 1;
     int32_t last_tick = 0;
     int32_t start_tick = get_ticks();
-    double copies_sum = 0;
+    double copies_sum = 0, wait_sum = 0;
     int copies_passes = 0;
     set_render_state();
     while (get_ticks() - start_tick < run_ticks) {
         PassResult pass = draw_pass(scene, texture, "camara4", frame, copy_count);
         copy_count = adapt_copy_count(copy_count, get_ticks(), last_tick);
+        double wait_start = now_seconds();
         last_tick = wait_with(wait, last_tick);
+        double waited = now_seconds() - wait_start;
         frame = advance_frame(frame, scene->frame_count);
         glMatrixMode(GL_MODELVIEW);
         set_render_state();
@@ -297,11 +300,13 @@ static LoopResult run_pass_loop(const Scene *scene, uint32_t texture, Wait wait,
         result.passes++;
         if (get_ticks() - start_tick >= run_ticks / 2) {
             copies_sum += pass.copies;
+            wait_sum += waited;
             copies_passes++;
         }
     }
     result.final_copy_count = copy_count;
     result.mean_copies_second_half = copies_passes ? copies_sum / copies_passes : 0.0;
+    result.mean_wait_ms_second_half = copies_passes ? 1000.0 * wait_sum / copies_passes : 0.0;
     return result;
 }
 
@@ -379,13 +384,25 @@ int main(int argc, char **argv)
     printf("  ratio one triangle list per mesh / reference: %.3f\n", rate[TRIANGLE_LISTS] / rate[REFERENCE]);
     printf("  ratio two triangles per quad / reference: %.3f\n", rate[TRIANGLE_FACES] / rate[REFERENCE]);
 
-    // 2. copy_count after the run, with each wait.
+    // 2. copy_count after the run, with each wait; the waits take turns, round after round.
     const int run_ticks = quick ? 100 : 1000;
-    printf("\ncopy_count after %d s of the viewer's pass loop:\n", run_ticks / 100);
+    const int wait_rounds = quick ? 1 : 3;
+    printf("\ncopy_count after %d s of the viewer's pass loop (%d rounds, waits taking turns):\n", run_ticks / 100,
+           wait_rounds);
+    LoopResult results[WAIT_COUNT][3] = {};
+    for (int round = 0; round < wait_rounds; round++)
+        for (int wait = 0; wait < WAIT_COUNT; wait++) results[wait][round] = run_pass_loop(&scene, texture, (Wait)wait, run_ticks);
     for (int wait = 0; wait < WAIT_COUNT; wait++) {
-        LoopResult result = run_pass_loop(&scene, texture, (Wait)wait, run_ticks);
-        printf("  %-26s copy_count %4d, mean copies over the second half %7.2f, %d passes\n", wait_names[wait],
-               result.final_copy_count, result.mean_copies_second_half, result.passes);
+        double mean_final = 0, mean_copies = 0, mean_wait = 0;
+        printf("  %-26s copy_count", wait_names[wait]);
+        for (int round = 0; round < wait_rounds; round++) {
+            printf(" %4d", results[wait][round].final_copy_count);
+            mean_final += results[wait][round].final_copy_count / (double)wait_rounds;
+            mean_copies += results[wait][round].mean_copies_second_half / wait_rounds;
+            mean_wait += results[wait][round].mean_wait_ms_second_half / wait_rounds;
+        }
+        printf("  mean %6.2f\n  %-26s over each second half: %6.2f copies and %5.2f ms of waiting a pass\n", mean_final, "",
+               mean_copies, mean_wait);
     }
 
     for (size_t i = 0; i < triangle_lists.size(); i++) {
