@@ -70,5 +70,5 @@ Scene *load_scene(Scene *scene, const char *path);
 void make_relative(Scene *scene, int index);
 
 // Releases everything the scene owns, its display lists included; the context
-// that built them must be current.
+// that built them must be current. The counts are kept, objects becomes null.
 void destroy_scene(Scene *scene);

@@ -33,5 +33,10 @@ void destroy_scene(Scene *scene)
         const SceneObject *object = &scene->objects[i];
         if (object->kind == Mesh && object->display_list != 0) glDeleteLists(object->display_list, 1);
     }
+    // The counts stay readable after the records are gone; only the pointer is cleared.
+    Scene counts = *scene;
     free_scene_records(scene);
+    scene->object_count = counts.object_count;
+    scene->frame_count = counts.frame_count;
+    scene->polygon_count = counts.polygon_count;
 }

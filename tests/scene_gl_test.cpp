@@ -224,6 +224,7 @@ TEST(SceneGl, OnlyMeshesGetListsAndDestroyDeletesThem)
     destroy_scene(&scene);
     EXPECT_FALSE(glIsList(list));
     EXPECT_EQ(scene.objects, nullptr);
+    EXPECT_EQ(scene.polygon_count, 3);
 }
 
 TEST(SceneGl, EmptyMeshGetsAnEmptyList)
