@@ -20,9 +20,10 @@ HierarchyCheck link_scene_objects(const SceneObject *objects, int32_t object_cou
     std::unordered_map<std::string_view, int32_t> first_named;
     std::vector<int32_t> next_namesake(count, -1);
     first_named.reserve(count);
+    for (size_t i = 0; i < count; i++)
+        if (name_of(objects[i].name) == "none") return {HIERARCHY_NAMED_NONE, (int32_t)i};
     for (int32_t i = (int32_t)count - 1; i >= 0; i--) {
         std::string_view name = name_of(objects[i].name);
-        if (name == "none") return {HIERARCHY_NAMED_NONE, i};
         auto found = first_named.find(name);
         if (found != first_named.end()) {
             next_namesake[i] = found->second;

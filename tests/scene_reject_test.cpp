@@ -107,7 +107,8 @@ TEST(SceneReject, OverlongLinesNamesAndWords)
 
 TEST(SceneReject, ObjectNamedNone)
 {
-    EXPECT_EQ(rejection(" 1\n 0\n none\n Lamp\n None\n"), "bad.orj:3: an object may not be named \"none\"");
+    EXPECT_EQ(rejection(" 2\n 0\n none\n Lamp\n None\n none\n Lamp\n None\n"),
+              "bad.orj:3: an object may not be named \"none\"");
 }
 
 TEST(SceneReject, CyclesThroughNamesakes)
