@@ -215,13 +215,17 @@ TEST(ImportNames, NamesFitTheNameLine)
 TEST(ImportNames, DuplicatesAndNoneAreRenamedCamerasFirst)
 {
     std::vector<std::string> names = make_unique_names({"Box", "Box", "none", "camara4", "Box.2", "camara4"},
-                                                       {false, false, false, false, false, true});
+                                                       {1, 1, 1, 1, 1, 0});
     EXPECT_EQ(names[0], "Box");
     EXPECT_EQ(names[1], "Box.2");
     EXPECT_EQ(names[2], "none.2");
     EXPECT_EQ(names[3], "camara4.2");  // the camera claimed the name first
     EXPECT_EQ(names[4], "Box.2.2");
     EXPECT_EQ(names[5], "camara4");
+    names = make_unique_names({"Arm", "Arm", "Arm"}, {2, 1, 2});
+    EXPECT_EQ(names[1], "Arm");
+    EXPECT_EQ(names[0], "Arm.2");
+    EXPECT_EQ(names[2], "Arm.3");
     std::string long_name(98, 'n');
     names = make_unique_names({long_name, long_name}, {});
     EXPECT_EQ(names[0], long_name);

@@ -470,8 +470,13 @@ TEST(ImportModels, LightsBecomeLampsWithTheirColourAsRotation)
     for (unsigned l = 0; l < run.source->mNumLights; l++) {
         const aiLight *light = run.source->mLights[l];
         const SceneObject *lamp = nullptr;
-        for (int i = 0; i < run.scene.object_count; i++)
-            if (run.scene.objects[i].kind == Lamp && light->mName == aiString(run.scene.objects[i].name)) lamp = &run.scene.objects[i];
+        // The lamp takes its node's name, or stands under its node's object when other parts hang there too.
+        for (int i = 0; i < run.scene.object_count; i++) {
+            const SceneObject &object = run.scene.objects[i];
+            bool named = light->mName == aiString(object.name);
+            bool under = !object.is_root && light->mName == aiString(run.scene.objects[object.parent].name);
+            if (object.kind == Lamp && (named || under)) lamp = &object;
+        }
         ASSERT_NE(lamp, nullptr) << light->mName.C_Str();
         float brightest = std::max(1.0f, std::max(light->mColorDiffuse.r, std::max(light->mColorDiffuse.g, light->mColorDiffuse.b)));
         EXPECT_NEAR(lamp->rotations[0].x, std::max(0.0f, light->mColorDiffuse.r) / brightest, 1e-4);
@@ -536,4 +541,21 @@ TEST(ImportModels, TexturesAreDecodedFromFilesAndEmbeddedData)
         tried++;
     }
     if (tried == 0) GTEST_SKIP() << "the asset importer's test models are missing";
+}
+
+TEST(ImportModels, PointCloudsAndBrokenIndicesAreDroppedNotRefused)
+{
+    std::string cloud = model_path("PLY/points.ply"), broken = model_path("glTF2/IndexOutOfRange/IndexOutOfRange.gltf");
+    NEED_MODEL(cloud);
+    ImportRun run;
+    import_and_reread(cloud, settings_of(0, 25.0, 1.0), &run);
+    if (HasFatalFailure()) return;
+    EXPECT_EQ(run.scene.polygon_count, 0);
+    EXPECT_EQ(run.imported.stats.points_dropped, (int64_t)run.source->mMeshes[0]->mNumVertices);
+
+    NEED_MODEL(broken);
+    ImportRun partial;
+    import_and_reread(broken, settings_of(0, 25.0, 1.0), &partial);
+    if (HasFatalFailure()) return;
+    EXPECT_GT(partial.scene.polygon_count, 0);
 }

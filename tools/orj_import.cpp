@@ -189,6 +189,8 @@ static void report_warnings(const ImportStats &stats)
              " lines dropped (the scene holds faces only)");
     if (stats.polygons_split)
         warn(std::to_string(stats.polygons_split) + " polygons of more than four corners made into triangle fans");
+    if (stats.faces_out_of_range)
+        warn(std::to_string(stats.faces_out_of_range) + " faces naming vertices their mesh does not have dropped");
     if (stats.bad_numbers) warn(std::to_string(stats.bad_numbers) + " non-finite vertex values set to 0");
     if (stats.meshes_split)
         warn(std::to_string(stats.meshes_split) + " meshes of more than 10000 faces cut into several objects");

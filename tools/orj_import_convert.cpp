@@ -74,6 +74,7 @@ struct Converter {
     std::vector<bool> mesh_converted;
     std::unordered_map<std::string, int> node_by_name;
     std::vector<int> node_object;  // the object made for each node, -1 before
+    std::vector<bool> bone_nodes;  // nodes that parts of rigid skins ride on
     std::vector<std::pair<int, int>> bone_attachments;  // object, bone node
     int cameras_emitted;
 };
@@ -92,7 +93,8 @@ void list_nodes(Converter *c, const aiNode *node, int parent)
     int index = (int)c->nodes.size();
     c->nodes.push_back({node, parent, -1, {}});
     if (parent >= 0) c->nodes[parent].children.push_back(index);
-    for (unsigned i = 0; i < node->mNumChildren; i++) list_nodes(c, node->mChildren[i], index);
+    for (unsigned i = 0; node->mChildren && i < node->mNumChildren; i++)
+        if (node->mChildren[i]) list_nodes(c, node->mChildren[i], index);
 }
 
 Vector3 finite_or(const aiVector3D &v, Vector3 fallback, int64_t *bad)
@@ -107,14 +109,20 @@ Vector3 finite_or(const aiVector3D &v, Vector3 fallback, int64_t *bad)
 std::vector<Face> mesh_faces(const aiMesh *mesh, ImportStats *stats)
 {
     std::vector<Face> faces;
+    if (!mesh->mVertices || !mesh->mFaces) {
+        // A point cloud: vertices without faces.
+        if (mesh->mVertices) stats->points_dropped += mesh->mNumVertices;
+        return faces;
+    }
     faces.reserve(mesh->mNumFaces);
     for (unsigned f = 0; f < mesh->mNumFaces; f++) {
         const aiFace &face = mesh->mFaces[f];
-        unsigned n = face.mNumIndices;
+        unsigned n = face.mIndices ? face.mNumIndices : 0;
         bool in_range = true;
         for (unsigned k = 0; k < n; k++) in_range = in_range && face.mIndices[k] < mesh->mNumVertices;
         if (n == 1) stats->points_dropped++;
         if (n == 2) stats->lines_dropped++;
+        if (n >= 3 && !in_range) stats->faces_out_of_range++;
         if (n < 3 || !in_range) continue;
         if (n <= 4) {
             Face out = {(int)n, {0, 0, 0, 0}};
@@ -184,7 +192,7 @@ bool rigid_face_bones(const aiMesh *mesh, const std::vector<Face> &faces, std::v
     std::vector<int> vertex_bone(mesh->mNumVertices, -1);
     for (unsigned b = 0; b < mesh->mNumBones; b++) {
         const aiBone *bone = mesh->mBones[b];
-        for (unsigned w = 0; w < bone->mNumWeights; w++) {
+        for (unsigned w = 0; bone->mWeights && w < bone->mNumWeights; w++) {
             const aiVertexWeight &weight = bone->mWeights[w];
             if (weight.mVertexId < mesh->mNumVertices && weight.mWeight >= 0.999f) vertex_bone[weight.mVertexId] = (int)b;
         }
@@ -278,8 +286,8 @@ void add_lamp(Converter *c, int node, int light, int parent, Role role)
                        : source->mType == aiLightSource_AREA      ? "area"
                                                                   : nullptr;
     if (type)
-        c->out->stats.warnings.push_back(std::string("light '") + object.name + "' is a " + type +
-                                         " light: it becomes a point lamp at its place");
+        c->out->stats.warnings.push_back(std::string("light '") + object.name + "' (" + type +
+                                         ") becomes a point lamp at its place");
 }
 
 int find_by_name(const std::unordered_map<std::string, int> &map, const aiNode *node)
@@ -293,7 +301,8 @@ void plan_node(Converter *c, int node_index, int parent_object)
     const aiNode *node = c->nodes[node_index].node;
     int camera = find_by_name(c->camera_by_name, node);
     int light = find_by_name(c->light_by_name, node);
-    bool bare = node->mNumMeshes == 0 && node->mNumChildren == 0;
+    // A camera or light alone on its node takes the node's place, unless parts ride on the node as a bone.
+    bool bare = node->mNumMeshes == 0 && node->mNumChildren == 0 && !c->bone_nodes[node_index];
     if (bare && camera >= 0 && light < 0) {
         add_camera(c, node_index, camera);
         return;
@@ -308,7 +317,7 @@ void plan_node(Converter *c, int node_index, int parent_object)
     int main_index = -1;
     for (unsigned m = 0; m < node->mNumMeshes; m++) {
         unsigned mesh_index = node->mMeshes[m];
-        if (mesh_index >= c->source->mNumMeshes) continue;
+        if (mesh_index >= c->source->mNumMeshes || !c->source->mMeshes[mesh_index]) continue;
         const aiMesh *mesh = c->source->mMeshes[mesh_index];
         const MeshParts &converted = converted_mesh(c, mesh_index);
         std::string mesh_name = clean_object_name(mesh->mName.C_Str(), name.c_str());
@@ -321,7 +330,8 @@ void plan_node(Converter *c, int node_index, int parent_object)
                 Plan plan = make_plan(ROLE_FIXED, -1, -1);
                 plan.fixed = to_matrix(mesh->mBones[bone]->mOffsetMatrix);
                 for (int i = 0; i < 3; i++) plan.fixed.m[i][3] *= c->settings.scale;
-                object.name = object.source_name = mesh_name;
+                object.name = object.source_name =
+                    clean_object_name(mesh->mName.C_Str(), clean_object_name(bone_node->first.c_str(), "bone").c_str());
                 object.parent = -1;
                 int index = add_object(c, object, plan);
                 c->bone_attachments.push_back({index, bone_node->second});
@@ -414,7 +424,7 @@ aiMatrix4x4 node_local(const NodeEntry &entry, const aiAnimation *clip, double t
     entry.node->mTransformation.Decompose(rest_scale, rest_rotation, rest_position);
 
     aiVector3D position = rest_position;
-    if (channel->mNumPositionKeys > 0) {
+    if (channel->mNumPositionKeys > 0 && channel->mPositionKeys) {
         const aiVectorKey *keys = channel->mPositionKeys;
         unsigned n = channel->mNumPositionKeys, k = 0;
         while (k + 1 < n && keys[k + 1].mTime <= ticks) k++;
@@ -426,7 +436,7 @@ aiMatrix4x4 node_local(const NodeEntry &entry, const aiAnimation *clip, double t
         }
     }
     aiQuaternion rotation = rest_rotation;
-    if (channel->mNumRotationKeys > 0) {
+    if (channel->mNumRotationKeys > 0 && channel->mRotationKeys) {
         const aiQuatKey *keys = channel->mRotationKeys;
         unsigned n = channel->mNumRotationKeys, k = 0;
         while (k + 1 < n && keys[k + 1].mTime <= ticks) k++;
@@ -439,7 +449,7 @@ aiMatrix4x4 node_local(const NodeEntry &entry, const aiAnimation *clip, double t
         rotation.Normalize();
     }
     aiVector3D scaling = rest_scale;
-    if (channel->mNumScalingKeys > 0) {
+    if (channel->mNumScalingKeys > 0 && channel->mScalingKeys) {
         const aiVectorKey *keys = channel->mScalingKeys;
         unsigned n = channel->mNumScalingKeys, k = 0;
         while (k + 1 < n && keys[k + 1].mTime <= ticks) k++;
@@ -654,14 +664,17 @@ void finish_names(Converter *c)
 {
     std::vector<ImportObject> &objects = c->out->objects;
     std::vector<std::string> wanted;
-    std::vector<bool> cameras_first;
-    for (const ImportObject &object : objects) {
-        wanted.push_back(object.name);
-        cameras_first.push_back(object.kind == Camera);
-    }
-    std::vector<std::string> names = make_unique_names(wanted, cameras_first);
+    // Cameras keep their key names first, then nodes their own names, then lamps, then the rest.
+    std::vector<int> rank;
     for (size_t i = 0; i < objects.size(); i++) {
-        if (names[i] != objects[i].source_name)
+        wanted.push_back(objects[i].name);
+        Role role = c->plans[i].role;
+        rank.push_back(objects[i].kind == Camera ? 0 : role == ROLE_NODE ? 1 : objects[i].kind == Lamp ? 2 : 3);
+    }
+    std::vector<std::string> names = make_unique_names(wanted, rank);
+    for (size_t i = 0; i < objects.size(); i++) {
+        bool camera_key = objects[i].kind == Camera && camera_key_of(names[i].c_str()) >= 0;
+        if (names[i] != objects[i].source_name && !camera_key)
             c->out->stats.renames.push_back("'" + objects[i].source_name + "' -> '" + names[i] + "'");
         objects[i].name = names[i];
     }
@@ -693,7 +706,8 @@ void count_results(Converter *c)
 
 const aiScene *read_model(Assimp::Importer *importer, const char *path, int64_t *normals_missing, std::string *error)
 {
-    const aiScene *scene = importer->ReadFile(path, aiProcess_ValidateDataStructure);
+    // No validation step: it refuses point clouds, which are kept as empty meshes here.
+    const aiScene *scene = importer->ReadFile(path, 0);
     if (!scene || !scene->mRootNode) {
         const char *reason = importer->GetErrorString();
         *error = std::string("cannot read the model: ") + (scene && !*reason ? "it holds no node hierarchy" : reason);
@@ -731,8 +745,10 @@ bool convert_scene(const aiScene *source, const ImportSettings &settings, Import
     list_nodes(&c, source->mRootNode, -1);
 
     // Cameras and lights belong to the first node of their name.
-    for (unsigned i = source->mNumCameras; i-- > 0;) c.camera_by_name[source->mCameras[i]->mName.C_Str()] = (int)i;
-    for (unsigned i = source->mNumLights; i-- > 0;) c.light_by_name[source->mLights[i]->mName.C_Str()] = (int)i;
+    for (unsigned i = source->mNumCameras; i-- > 0;)
+        if (source->mCameras[i]) c.camera_by_name[source->mCameras[i]->mName.C_Str()] = (int)i;
+    for (unsigned i = source->mNumLights; i-- > 0;)
+        if (source->mLights[i]) c.light_by_name[source->mLights[i]->mName.C_Str()] = (int)i;
     for (size_t n = c.nodes.size(); n-- > 0;) c.node_by_name[c.nodes[n].node->mName.C_Str()] = (int)n;
     c.node_object.assign(c.nodes.size(), -1);
 
@@ -752,6 +768,15 @@ bool convert_scene(const aiScene *source, const ImportSettings &settings, Import
     double duration = clip && std::isfinite(clip->mDuration) ? clip->mDuration / ticks_per_second : 0.0;
     imported->frame_count = import_frame_count(settings.frames, animated, duration, settings.fps);
 
+    c.bone_nodes.assign(c.nodes.size(), false);
+    for (unsigned m = 0; m < source->mNumMeshes; m++) {
+        if (!source->mMeshes[m] || source->mMeshes[m]->mNumBones == 0) continue;
+        const MeshParts &converted = converted_mesh(&c, m);
+        for (int bone : converted.bones) {
+            auto found = bone >= 0 ? c.node_by_name.find(source->mMeshes[m]->mBones[bone]->mName.C_Str()) : c.node_by_name.end();
+            if (found != c.node_by_name.end()) c.bone_nodes[found->second] = true;
+        }
+    }
     plan_node(&c, 0, -1);
     for (const std::pair<int, int> &attachment : c.bone_attachments) {
         int bone_object = c.node_object[attachment.second];

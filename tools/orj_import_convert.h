@@ -44,6 +44,7 @@ struct ImportStats {
     int64_t quads, triangles;
     int64_t points_dropped, lines_dropped;
     int64_t polygons_split;     // faces of five or more corners, made into triangle fans
+    int64_t faces_out_of_range; // faces naming vertices the mesh does not have, dropped
     int64_t bad_numbers;        // non-finite positions, normals or texture coordinates set to 0
     int64_t normals_missing;    // meshes whose normals were generated
     int meshes_split;           // meshes cut into several objects to keep under MAX_FACES_PER_OBJECT

@@ -1,5 +1,6 @@
 #include "tools/orj_import_names.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <unordered_set>
@@ -54,14 +55,14 @@ static std::string claim_name(const std::string &wanted, std::unordered_set<std:
     }
 }
 
-std::vector<std::string> make_unique_names(const std::vector<std::string> &wanted, const std::vector<bool> &claim_first)
+std::vector<std::string> make_unique_names(const std::vector<std::string> &wanted, const std::vector<int> &rank)
 {
+    std::vector<size_t> order(wanted.size());
+    for (size_t i = 0; i < order.size(); i++) order[i] = i;
+    auto rank_of = [&](size_t i) { return i < rank.size() ? rank[i] : 0; };
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return rank_of(a) < rank_of(b); });
     std::unordered_set<std::string> taken = {"none"};
     std::vector<std::string> names(wanted.size());
-    for (int pass = 0; pass < 2; pass++)
-        for (size_t i = 0; i < wanted.size(); i++) {
-            bool first = i < claim_first.size() && claim_first[i];
-            if (first == (pass == 0)) names[i] = claim_name(wanted[i], &taken);
-        }
+    for (size_t i : order) names[i] = claim_name(wanted[i], &taken);
     return names;
 }

@@ -22,8 +22,8 @@ const char *camera_slot_name(int camera_index);
 // The viewer's digit key that chooses a camera of that name, -1 for none.
 int camera_key_of(const char *name);
 
-// One unique name per entry of wanted (cleaned names). Entries whose
-// claim_first is set keep their names before the others are looked at;
-// a name taken already, or "none", gets the first free suffix ".2", ".3"...
-// (the name shortened to keep within MAX_OBJECT_NAME).
-std::vector<std::string> make_unique_names(const std::vector<std::string> &wanted, const std::vector<bool> &claim_first);
+// One unique name per entry of wanted (cleaned names), given out in order of
+// rank (lowest first; index order within a rank): a name taken already, or
+// "none", gets the first free suffix ".2", ".3"... (the name shortened to
+// keep within MAX_OBJECT_NAME).
+std::vector<std::string> make_unique_names(const std::vector<std::string> &wanted, const std::vector<int> &rank);

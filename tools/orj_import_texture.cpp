@@ -209,6 +209,10 @@ bool load_texture_image(const aiScene *scene, const std::string &reference, cons
                         TextureImage *image, std::string *error)
 {
     const aiTexture *embedded = scene->GetEmbeddedTexture(reference.c_str());
+    if (embedded && !embedded->pcData) {
+        *error = "embedded texture " + reference + " holds no data";
+        return false;
+    }
     if (embedded) {
         if (embedded->mHeight == 0) {
             const uint8_t *data = (const uint8_t *)embedded->pcData;
