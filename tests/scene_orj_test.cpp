@@ -70,6 +70,18 @@ TEST(OrjTool, InfoShowsCountsAndTheTree)
     EXPECT_LT(plane, camera);
 }
 
+TEST(OrjTool, InfoListsObjectsNoRootReaches)
+{
+    std::string text = " 3\n 0\n R\n Lamp\n None\n A\n Lamp\n xxxxxxxxxBxx\n B\n Camera\n xxxxxxxxxAxx\n";
+    ProgramResult result = run_orj({"info", write_scene("loop.orj", text)});
+    EXPECT_EQ(result.status, 0) << result.err;
+    size_t heading = result.out.find("not reached from a root");
+    ASSERT_NE(heading, std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("1 \"A\" (Lamp), parent \"B\"", heading), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("2 \"B\" (Camera), parent \"A\"", heading), std::string::npos) << result.out;
+    EXPECT_EQ(result.out.find("\"R\"", heading), std::string::npos) << result.out;
+}
+
 float as_float(const nlohmann::json &value)
 {
     if (value.is_string()) {
