@@ -559,3 +559,54 @@ TEST(ImportModels, PointCloudsAndBrokenIndicesAreDroppedNotRefused)
     if (HasFatalFailure()) return;
     EXPECT_GT(partial.scene.polygon_count, 0);
 }
+
+// ---- the format's limits, on models written here
+
+TEST(ImportModels, BigMeshesAndWideParentsAreCutToTheReadersLimits)
+{
+    // A grid of 160 x 160 quads (25600 faces) and 1500 single triangles, each its own object.
+    std::string dir = make_temp_dir("import_limits");
+    std::string obj = "o grid\n";
+    const int side = 160;
+    for (int y = 0; y <= side; y++)
+        for (int x = 0; x <= side; x++) obj += "v " + std::to_string(x) + " " + std::to_string(y) + " 0\n";
+    for (int y = 0; y < side; y++)
+        for (int x = 0; x < side; x++) {
+            int a = y * (side + 1) + x + 1;
+            obj += "f " + std::to_string(a) + " " + std::to_string(a + 1) + " " + std::to_string(a + side + 2) + " " +
+                   std::to_string(a + side + 1) + "\n";
+        }
+    int base = (side + 1) * (side + 1);
+    for (int k = 0; k < 1500; k++) {
+        obj += "o piece" + std::to_string(k) + "\n";
+        obj += "v " + std::to_string(k) + " -5 0\nv " + std::to_string(k + 1) + " -5 0\nv " + std::to_string(k) + " -4 0\n";
+        int v = base + 3 * k + 1;
+        obj += "f " + std::to_string(v) + " " + std::to_string(v + 1) + " " + std::to_string(v + 2) + "\n";
+    }
+    write_file(dir + "/big.obj", obj);
+
+    ImportRun run;
+    import_and_reread(dir + "/big.obj", settings_of(0, 25.0, 0.5), &run);
+    if (HasFatalFailure()) return;
+    int64_t quads = 0, triangles = 0;
+    int largest_family = 0;
+    for (int i = 0; i < run.scene.object_count; i++) {
+        const SceneObject &object = run.scene.objects[i];
+        EXPECT_LE(object.face_count, 10000) << object.name;
+        largest_family = std::max(largest_family, object.child_count);
+        quads += object.quad_count;
+        triangles += object.triangle_count;
+        // Every part keeps its vertices where the model has them (scaled by 0.5).
+        aiMatrix4x4 world = engine_world(run.scene, i, 0);
+        for (int v = 0; v < object.vertex_count; v += 211) {
+            aiVector3D p = world * aiVector3D(object.vertices[v].x, object.vertices[v].y, object.vertices[v].z);
+            EXPECT_NEAR(p.z, 0.0, 1e-4);
+            EXPECT_NEAR(p.x * 2 - std::round(p.x * 2), 0.0, 1e-3);
+        }
+    }
+    EXPECT_EQ(quads, side * side);
+    EXPECT_EQ(triangles, 1500);
+    EXPECT_GE(run.imported.stats.meshes_split, 1);
+    EXPECT_LE(largest_family, 1000);
+    EXPECT_GT(run.imported.stats.group_inserted, 0);
+}

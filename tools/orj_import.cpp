@@ -3,6 +3,7 @@
 #include <assimp/Importer.hpp>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -19,6 +20,7 @@ enum {
     MAX_FRAMES = 100000,
     LARGE_MODEL_FACES = 200000,    // from here on progress is shown
     LARGE_MODEL_SAMPLES = 2000000, // objects times frames
+    LARGE_MODEL_BYTES = 16 << 20,
 };
 
 const char *import_usage()
@@ -264,6 +266,9 @@ int orj_import_main(int argc, char **argv)
         break;
     }
 
+    struct stat model_stat;
+    if (stat(command.model_path, &model_stat) == 0 && model_stat.st_size > LARGE_MODEL_BYTES)
+        fprintf(stderr, "orj import: reading %s (%lld MB)\n", command.model_path, (long long)(model_stat.st_size >> 20));
     Assimp::Importer importer;
     int64_t normals_missing = 0;
     const aiScene *scene = read_model(&importer, command.model_path, &normals_missing, &error);

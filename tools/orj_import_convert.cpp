@@ -77,6 +77,7 @@ struct Converter {
     std::vector<bool> bone_nodes;  // nodes that parts of rigid skins ride on
     std::vector<std::pair<int, int>> bone_attachments;  // object, bone node
     int cameras_emitted;
+    unsigned meshes_done;
 };
 
 Matrix4 to_matrix(const aiMatrix4x4 &a)
@@ -245,6 +246,10 @@ const MeshParts &converted_mesh(Converter *c, unsigned mesh_index)
             if (group.size() > (size_t)MAX_FACES_PER_OBJECT) stats->meshes_split++;
         }
         c->mesh_converted[mesh_index] = true;
+        c->meshes_done++;
+        unsigned total = c->source->mNumMeshes;
+        if (c->progress && (c->meshes_done * 10 / total != (c->meshes_done - 1) * 10 / total))
+            c->progress("meshes", (double)c->meshes_done / total);
     }
     return c->mesh_parts[mesh_index];
 }
@@ -673,8 +678,9 @@ void finish_names(Converter *c)
     }
     std::vector<std::string> names = make_unique_names(wanted, rank);
     for (size_t i = 0; i < objects.size(); i++) {
+        // Parts and groups that the conversion adds are named after their node, numbered.
         bool camera_key = objects[i].kind == Camera && camera_key_of(names[i].c_str()) >= 0;
-        if (names[i] != objects[i].source_name && !camera_key)
+        if (names[i] != objects[i].source_name && !camera_key && rank[i] < 3)
             c->out->stats.renames.push_back("'" + objects[i].source_name + "' -> '" + names[i] + "'");
         objects[i].name = names[i];
     }
@@ -740,6 +746,7 @@ bool convert_scene(const aiScene *source, const ImportSettings &settings, Import
     c.progress = progress;
     c.out = imported;
     c.cameras_emitted = 0;
+    c.meshes_done = 0;
     c.mesh_parts.resize(source->mNumMeshes);
     c.mesh_converted.assign(source->mNumMeshes, false);
     list_nodes(&c, source->mRootNode, -1);
@@ -782,7 +789,6 @@ bool convert_scene(const aiScene *source, const ImportSettings &settings, Import
         int bone_object = c.node_object[attachment.second];
         if (bone_object >= 0) imported->objects[attachment.first].parent = bone_object;
     }
-    if (progress) progress("meshes", 1.0);
     limit_children(&c);
     flatten_deep_objects(&c);
     sample_frames(&c);
