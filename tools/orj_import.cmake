@@ -4,8 +4,10 @@ pkg_check_modules(ASSIMP IMPORTED_TARGET assimp)
 if(ASSIMP_FOUND)
   add_library(orj_import_core STATIC
     ${CMAKE_CURRENT_LIST_DIR}/orj_import.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/orj_import_animation.cpp
     ${CMAKE_CURRENT_LIST_DIR}/orj_import_convert.cpp
     ${CMAKE_CURRENT_LIST_DIR}/orj_import_math.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/orj_import_mesh.cpp
     ${CMAKE_CURRENT_LIST_DIR}/orj_import_names.cpp
     ${CMAKE_CURRENT_LIST_DIR}/orj_import_texture.cpp)
   target_compile_options(orj_import_core PRIVATE ${ENGINE_WARNINGS})
