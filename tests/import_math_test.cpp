@@ -182,6 +182,7 @@ TEST(ImportFrames, CountFollowsTheClipOrTheRequest)
     EXPECT_EQ(import_frame_count(0, true, 1.03, 25.0), 26);
     EXPECT_EQ(import_frame_count(0, true, 0.0, 25.0), 1);
     EXPECT_EQ(import_frame_count(4, true, 2.0, 25.0), 4);
+    EXPECT_EQ(import_frame_count(0, true, 1e9, 25.0), MAX_IMPORT_FRAMES);
 }
 
 TEST(ImportFrames, TimesStepAtTheRateAndHoldAtTheEnd)

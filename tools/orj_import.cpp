@@ -13,11 +13,11 @@
 #include <cstring>
 
 #include "scene/scene_writer.h"
+#include "tools/orj_import_math.h"
 #include "tools/orj_import_names.h"
 #include "tools/orj_import_texture.h"
 
 enum {
-    MAX_FRAMES = 100000,
     LARGE_MODEL_FACES = 200000,    // from here on progress is shown
     LARGE_MODEL_SAMPLES = 2000000, // objects times frames
     LARGE_MODEL_BYTES = 16 << 20,
@@ -128,7 +128,7 @@ OptionsResult parse_import_options(int argc, char **argv, ImportCommand *command
         }
         if (match_option(arg, "--frames", &inline_value)) {
             int32_t frames = 0;
-            if (!parse_count(option_value(argc, argv, &i, inline_value), &frames) || frames < 1 || frames > MAX_FRAMES) {
+            if (!parse_count(option_value(argc, argv, &i, inline_value), &frames) || frames < 1 || frames > MAX_IMPORT_FRAMES) {
                 *error = "--frames needs a whole number of frames from 1 to 100000";
                 return OPTIONS_BAD;
             }

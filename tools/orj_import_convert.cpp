@@ -573,6 +573,8 @@ bool convert_scene(const aiScene *source, const ImportSettings &settings, Import
     double ticks_per_second = clip && clip->mTicksPerSecond > 0.0 ? clip->mTicksPerSecond : 25.0;
     double duration = clip && std::isfinite(clip->mDuration) ? clip->mDuration / ticks_per_second : 0.0;
     imported->frame_count = import_frame_count(settings.frames, animated, duration, settings.fps);
+    if (settings.frames == 0 && animated && imported->frame_count == MAX_IMPORT_FRAMES && duration * settings.fps + 1 > MAX_IMPORT_FRAMES)
+        imported->stats.warnings.push_back("the animation is cut to its first " + std::to_string(MAX_IMPORT_FRAMES) + " frames");
 
     c.bone_nodes.assign(c.nodes.size(), false);
     for (unsigned m = 0; m < source->mNumMeshes; m++) {

@@ -254,7 +254,7 @@ int import_frame_count(int requested, bool animated, double duration_seconds, do
     if (requested > 0) return requested;
     if (!animated || !(duration_seconds > 0.0) || !(fps > 0.0)) return 1;
     double steps = std::floor(duration_seconds * fps + 1e-6);
-    if (steps > 1e6) steps = 1e6;
+    if (steps > MAX_IMPORT_FRAMES - 1) steps = MAX_IMPORT_FRAMES - 1;
     return (int)steps + 1;
 }
 
