@@ -90,6 +90,7 @@ static MeshParts make_torso()
     AtlasRect faces[6];
     all_faces(faces, atlas_plate);
     faces[4] = atlas_chest;
+    faces[5] = atlas_back;
     mesh_add_rounded_box(&mesh, {0, 1.25f, 0}, {1.3f, 1.1f, 0.78f}, 0.3f, 2, true, faces);
     mesh_add_tube(&mesh, 0, 0, 2.2f, 0.3f, 2.55f, 0.26f, 16, 2, false, atlas_joint, atlas_joint);
     return mesh;

@@ -12,8 +12,9 @@ const AtlasRect atlas_hand = {192, 64, 256, 128};
 const AtlasRect atlas_head = {0, 128, 256, 192};
 const AtlasRect atlas_floor_light = {0, 192, 64, 256};
 const AtlasRect atlas_floor_dark = {64, 192, 128, 256};
-const AtlasRect atlas_sole = {128, 192, 192, 256};
-const AtlasRect atlas_bulb = {192, 192, 256, 256};
+const AtlasRect atlas_sole = {128, 192, 192, 224};
+const AtlasRect atlas_bulb = {128, 224, 192, 256};
+const AtlasRect atlas_back = {192, 192, 256, 256};
 
 struct Colour {
     float r, g, b;
@@ -244,8 +245,8 @@ static void paint_sole(Canvas *canvas)
 {
     AtlasRect r = atlas_sole;
     paint_metal(canvas, r, {52, 52, 58}, 0.2f, 0.2f, 9);
-    hazard(canvas, r.x0, r.y0 + 24, r.x1, r.y0 + 40, 8);
-    bevel(canvas, r, 3, 0.3f);
+    hazard(canvas, r.x0, r.y0 + 12, r.x1, r.y0 + 20, 8);
+    bevel(canvas, r, 2, 0.3f);
 }
 
 static void paint_bulb(Canvas *canvas)
@@ -257,6 +258,27 @@ static void paint_bulb(Canvas *canvas)
             float glow = 1.0f - std::fabs(v - 0.35f);
             blend(canvas, x, y, {255, 60 + 160 * glow * glow * glow, 40 + 120 * glow * glow * glow}, 1.0f);
         }
+}
+
+static void paint_back(Canvas *canvas)
+{
+    AtlasRect r = atlas_back;
+    paint_metal(canvas, r, orange, 0.2f, 0.10f, 10);
+    bevel(canvas, {r.x0 + 1, r.y0 + 1, r.x1 - 1, r.y1 - 1}, 2, 0.35f);
+    // A hatch with vent slots, and a warning strip below it.
+    AtlasRect hatch = {r.x0 + 12, r.y0 + 8, r.x1 - 12, r.y0 + 44};
+    fill_rect(canvas, hatch.x0, hatch.y0, hatch.x1, hatch.y1, orange_dark);
+    bevel(canvas, hatch, 2, 0.4f);
+    for (int i = 0; i < 5; i++) {
+        float y = hatch.y0 + 6 + 6.0f * i;
+        fill_rect(canvas, hatch.x0 + 6, y, hatch.x1 - 6, y + 3, black, 0.85f);
+        fill_rect(canvas, hatch.x0 + 6, y + 3, hatch.x1 - 6, y + 4, orange_light, 0.5f);
+    }
+    hazard(canvas, r.x0 + 12, r.y0 + 50, r.x1 - 12, r.y0 + 57, 8);
+    rivet(canvas, r.x0 + 6, r.y0 + 6, 2.5f);
+    rivet(canvas, r.x1 - 6, r.y0 + 6, 2.5f);
+    rivet(canvas, r.x0 + 6, r.y1 - 6, 2.5f);
+    rivet(canvas, r.x1 - 6, r.y1 - 6, 2.5f);
 }
 
 std::vector<uint8_t> paint_robot_texture()
@@ -273,6 +295,7 @@ std::vector<uint8_t> paint_robot_texture()
     paint_floor_tile(&canvas, atlas_floor_dark, {70, 76, 96}, 8);
     paint_sole(&canvas);
     paint_bulb(&canvas);
+    paint_back(&canvas);
     std::vector<uint8_t> rgb(canvas.pixels.size());
     for (size_t i = 0; i < rgb.size(); i++)
         rgb[i] = (uint8_t)std::lround(std::max(0.0f, std::min(255.0f, canvas.pixels[i])));

@@ -20,6 +20,7 @@ extern const AtlasRect atlas_floor_light; // one light floor tile
 extern const AtlasRect atlas_floor_dark;  // one dark floor tile
 extern const AtlasRect atlas_sole;        // dark rubber with a yellow stripe
 extern const AtlasRect atlas_bulb;        // the antenna's glowing red bulb
+extern const AtlasRect atlas_back;        // the torso's back: a vented hatch
 
 // ATLAS_SIZE rows of ATLAS_SIZE * 3 bytes (red, green, blue), top row first.
 std::vector<uint8_t> paint_robot_texture();
