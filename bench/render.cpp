@@ -218,7 +218,7 @@ static std::vector<uint32_t> make_triangle_lists(const Scene *scene, bool one_li
     return lists;
 }
 
-// ---- Part 1: throughput.
+// ---- 1. Throughput.
 
 enum Path { VIEWER, REFERENCE, TRIANGLE_LISTS, TRIANGLE_FACES, PATH_COUNT };
 static const char *path_names[PATH_COUNT] = {"viewer (display lists, a fan per quad)", "reference (VBO + glDrawElements)",
@@ -259,7 +259,7 @@ static void run_throughput(Path path, const Scene *scene, const Variants *varian
     total->triangles += (double)scene->polygon_count * copies * frames;
 }
 
-// ---- Part 2: the pass loop of the viewer with one or another wait.
+// ---- 2. The pass loop of the viewer with one or another wait.
 
 enum Wait { SPIN, REST_0, REST_1, WAIT_COUNT };
 static const char *wait_names[WAIT_COUNT] = {"spin (the viewer's wait)", "rest(0) in a loop", "rest(1) in a loop"};
