@@ -226,7 +226,16 @@ struct OriginSearch {
     const std::vector<std::vector<size_t>> *dependents;
     float Vector3::*component;
     int64_t budget;  // candidate tries left before settling for the nearest value
+    size_t top_step;
+    bool has_previous;       // top_step's object was offset before, by previous_origin
+    float previous_origin;
 };
+
+// True when an earlier offset by origin can have produced value.
+static bool undoable(float value, float origin)
+{
+    return bits_of(file_location(value, origin) - origin) == bits_of(value);
+}
 
 static bool choose_origin(OriginSearch *search, float location, float origin, size_t step, float *chosen);
 
@@ -253,6 +262,7 @@ static bool try_origin(OriginSearch *search, float candidate, float location, fl
 {
     if (bits_of(candidate - origin) != bits_of(location)) return false;
     if (search->budget-- <= 0) return false;
+    if (step == search->top_step && search->has_previous && !undoable(candidate, search->previous_origin)) return false;
     if (!origin_fits(search, candidate, step)) return false;
     *chosen = candidate;
     return true;
@@ -303,6 +313,27 @@ static bool choose_origin(OriginSearch *search, float location, float origin, si
     return false;
 }
 
+// A value whose offset by origin gives location and that an earlier offset
+// of the same object (namesakes offset an object more than once) can give.
+static float file_value(float location, float origin, bool has_previous, float previous_origin)
+{
+    float nearest = file_location(location, origin);
+    if (!has_previous || undoable(nearest, previous_origin)) return nearest;
+    float candidates[] = {0.0f, -0.0f, INFINITY, -INFINITY, NAN, -NAN};
+    for (float candidate : candidates)
+        if (bits_of(candidate - origin) == bits_of(location) && undoable(candidate, previous_origin)) return candidate;
+    uint32_t first, last;
+    if (location_range(location, origin, &first, &last)) {
+        uint64_t span = (uint64_t)last - first;
+        uint64_t samples = span < 256 ? span : 256;
+        for (uint64_t sample = 0; sample <= samples; sample++) {
+            float candidate = from_order_key(first + (uint32_t)(samples ? span * sample / samples : 0));
+            if (undoable(candidate, previous_origin)) return candidate;
+        }
+    }
+    return nearest;
+}
+
 // The locations as they stand in the file, by undoing the fix-up steps in
 // reverse order; false when the hierarchy is one the reader rejects.
 static bool file_locations(const Scene *scene, std::vector<std::vector<Vector3>> *locations)
@@ -324,9 +355,13 @@ static bool file_locations(const Scene *scene, std::vector<std::vector<Vector3>>
     // The steps that took each step's object as origin since its previous step.
     std::vector<std::vector<size_t>> dependents(steps.size());
     std::vector<std::vector<size_t>> pending((size_t)scene->object_count);
+    // The same object's step before each step, or SIZE_MAX.
+    std::vector<size_t> previous(steps.size(), SIZE_MAX), last_step((size_t)scene->object_count, SIZE_MAX);
     for (size_t k = 0; k < steps.size(); k++) {
         dependents[k].swap(pending[(size_t)steps[k].object]);
         pending[(size_t)steps[k].parent].push_back(k);
+        previous[k] = last_step[(size_t)steps[k].object];
+        last_step[(size_t)steps[k].object] = k;
     }
 
     for (size_t k = steps.size(); k-- > 0;) {
@@ -334,14 +369,17 @@ static bool file_locations(const Scene *scene, std::vector<std::vector<Vector3>>
         Vector3 origin = (*locations)[(size_t)steps[k].parent][0];
         for (int axis = 0; axis < 3; axis++) {
             float Vector3::*component = axis == 0 ? &Vector3::x : axis == 1 ? &Vector3::y : &Vector3::z;
+            bool has_previous = previous[k] != SIZE_MAX;
+            float previous_origin =
+                has_previous ? (*locations)[(size_t)steps[previous[k]].parent][0].*component : 0.0f;
             for (size_t f = 0; f < frame_count; f++) {
                 float &value = object[f].*component;
                 float chosen;
-                OriginSearch search = {locations, &steps, &dependents, component, 4096};
+                OriginSearch search = {locations, &steps, &dependents, component, 4096, k, has_previous, previous_origin};
                 if (f == 0 && !dependents[k].empty() && choose_origin(&search, value, origin.*component, k, &chosen))
                     value = chosen;
                 else
-                    value = file_location(value, origin.*component);
+                    value = file_value(value, origin.*component, has_previous, previous_origin);
             }
         }
     }

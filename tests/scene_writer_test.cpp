@@ -209,13 +209,13 @@ TEST(SceneWriter, RandomScenesRoundTripBitForBit)
 
 // Parents hugely far from their children, or not finite, lose digits that the
 // grandchildren's records still depend on; the writer searches for values
-// that restore them. With namesakes an object is offset more than once and
-// the search may, rarely, settle for the nearest value.
+// that restore them (the search is bounded: far longer runs of these
+// generators find about one scene in ten thousand it misses).
 TEST(SceneWriter, RandomScenesWithExtremeLocationsRoundTrip)
 {
     std::string first_failure;
     EXPECT_EQ(random_round_trip_failures(false, true, &first_failure), 0) << first_failure;
-    EXPECT_LE(random_round_trip_failures(true, true, &first_failure), 5) << first_failure;
+    EXPECT_EQ(random_round_trip_failures(true, true, &first_failure), 0) << first_failure;
 }
 
 TEST(SceneWriter, HandBuiltScenesReadBackAsMeant)
