@@ -3,9 +3,13 @@
 // every camera framing the robot within the fog's reach).
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,6 +20,33 @@ static std::string sample_path(const char *name)
 {
     const char *source = getenv("ENGINE_SOURCE_DIR");
     return std::string(source ? source : ".") + "/data/" + name;
+}
+
+static std::string read_bytes(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+// The shipped files are the tool's output: a change to the tool comes with them made again.
+TEST(SampleTool, MakesTheShippedFilesAgain)
+{
+    const char *build = getenv("ENGINE_BINARY_DIR");
+    ASSERT_NE(build, nullptr) << "run through ctest";
+    char dir[] = "/tmp/engine-sample-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    std::string command = std::string(build) + "/tools/make_sample_scene " + dir + " > /dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    for (const char *name : {"fiche.orj", "texturarobot2.tga"}) {
+        std::string made = read_bytes(std::string(dir) + "/" + name);
+        EXPECT_FALSE(made.empty()) << name;
+        EXPECT_TRUE(made == read_bytes(sample_path(name)))
+            << name << " differs from what tools/make_sample_scene makes: run it again (make_sample_scene data)";
+        unlink((std::string(dir) + "/" + name).c_str());
+    }
+    rmdir(dir);
 }
 
 // Column-major 4x4 matrices, as OpenGL keeps them.
