@@ -268,17 +268,37 @@ static bool try_origin(OriginSearch *search, float candidate, float location, fl
     return true;
 }
 
+// The sums of frame-0 records down the dependents of step, to a given depth.
+static void collect_path_sums(const OriginSearch *search, size_t step, double above, int depth,
+                              std::vector<double> *sums)
+{
+    if (depth == 0) return;
+    for (size_t j : (*search->dependents)[step]) {
+        const std::vector<Vector3> &values = (*search->locations)[(size_t)(*search->steps)[j].object];
+        if (values.empty() || sums->size() >= 16) continue;
+        double sum = above + (double)(values[0].*search->component);
+        if (!std::isfinite(sum)) continue;
+        sums->push_back(sum);
+        collect_path_sums(search, j, sum, depth - 1, sums);
+    }
+}
+
 static bool choose_origin(OriginSearch *search, float location, float origin, size_t step, float *chosen)
 {
     float nearest = file_location(location, origin);
     float candidates[] = {0.0f, -0.0f, nearest};
     for (float candidate : candidates)
         if (try_origin(search, candidate, location, origin, step, chosen)) return true;
-    // A value that puts a child's frame 0 at zero, the origin any record can be undone from.
-    for (size_t j : (*search->dependents)[step]) {
-        const std::vector<Vector3> &values = (*search->locations)[(size_t)(*search->steps)[j].object];
-        if (!values.empty() && try_origin(search, -(values[0].*search->component), location, origin, step, chosen))
-            return true;
+    // Values that put a child's or a deeper descendant's frame 0 at zero, the
+    // origin any record can be undone from.
+    std::vector<double> sums;
+    collect_path_sums(search, step, 0.0, 3, &sums);
+    for (double sum : sums) {
+        float candidate = (float)-sum;
+        if (try_origin(search, candidate, location, origin, step, chosen)) return true;
+        float below = nextafterf(candidate, -INFINITY), above = nextafterf(candidate, INFINITY);
+        if (try_origin(search, below, location, origin, step, chosen)) return true;
+        if (try_origin(search, above, location, origin, step, chosen)) return true;
     }
     uint32_t first, last;
     if (!location_range(location, origin, &first, &last)) return false;
