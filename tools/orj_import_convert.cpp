@@ -280,6 +280,19 @@ Vector3 transform_direction(const Matrix4 &m, const aiVector3D &v)
             (float)(m.m[2][0] * v.x + m.m[2][1] * v.y + m.m[2][2] * v.z)};
 }
 
+// A camera's or light's place in its node's frame. Some of the importer's
+// readers (glTF, 3DS) copy the node's translation there as well, which
+// would count it twice: a place equal to the node's own translation is
+// taken for such a copy and dropped.
+aiVector3D own_position(const aiVector3D &position, const aiNode *node)
+{
+    const aiMatrix4x4 &m = node->mTransformation;
+    aiVector3D translation(m.a4, m.b4, m.c4);
+    float size = std::max(1.0f, translation.Length());
+    if (position.Length() > 0.0f && (position - translation).Length() <= 1e-5f * size) return aiVector3D(0, 0, 0);
+    return position;
+}
+
 // The light's colour as the lamp's rotation: 0..1, brighter lights scaled down.
 Vector3 lamp_colour(const aiLight *light)
 {
@@ -335,7 +348,7 @@ void sample_frames(Converter *c)
             if (plan.role == ROLE_NODE) object_local[i] = local[plan.node];
             if (plan.role == ROLE_FIXED) object_local[i] = plan.fixed;
             if (plan.role == ROLE_LAMP_AT_NODE || plan.role == ROLE_LAMP_IN_NODE) {
-                const aiVector3D &p = c->source->mLights[plan.source]->mPosition;
+                aiVector3D p = own_position(c->source->mLights[plan.source]->mPosition, c->nodes[plan.node].node);
                 Vector3 place = {(float)(p.x * scale), (float)(p.y * scale), (float)(p.z * scale)};
                 if (plan.role == ROLE_LAMP_AT_NODE) place = transform_point(local[plan.node], place.x, place.y, place.z);
                 object_local[i].m[0][3] = place.x;
@@ -365,7 +378,8 @@ void sample_frames(Converter *c)
             if (plan.role == ROLE_CAMERA) {
                 const aiCamera *camera = c->source->mCameras[plan.source];
                 const Matrix4 &m = world[plan.node];
-                Vector3 eye = transform_point(m, camera->mPosition.x * scale, camera->mPosition.y * scale, camera->mPosition.z * scale);
+                aiVector3D p = own_position(camera->mPosition, c->nodes[plan.node].node);
+                Vector3 eye = transform_point(m, p.x * scale, p.y * scale, p.z * scale);
                 solve_camera(eye, transform_direction(m, camera->mLookAt), transform_direction(m, camera->mUp), &t.location, &t.rotation);
             } else if (lamp) {
                 const Matrix4 &m = object_local[i];
