@@ -70,7 +70,6 @@ static bool next_line(SceneText *in, Line *line, const char *what)
     if (newline && length > 0 && start[length - 1] == '\r') length--;
     in->line_number++;
     if (length > MAX_LINE_LENGTH) return fail(in, in->line_number, "line longer than %zu characters", MAX_LINE_LENGTH);
-    if (memchr(start, '\0', length)) return fail(in, in->line_number, "line holds a NUL byte");
     line->start = start;
     line->length = length;
     return true;
@@ -115,6 +114,8 @@ static bool read_word(SceneText *in, const char *what, size_t max_length, char *
 {
     Line line;
     if (!next_line(in, &line, what)) return false;
+    // Numbers end at a NUL as anywhere else; a name or word cannot hold one.
+    if (memchr(line.start, '\0', line.length)) return fail(in, in->line_number, "line holds a NUL byte");
     if (line.length < 1) return fail(in, in->line_number, "%s line is empty", what);
     size_t length = line.length - 1;
     if (length > max_length) return fail(in, in->line_number, "%s longer than %zu characters", what, max_length);
@@ -226,6 +227,7 @@ static bool read_object(SceneText *in, SceneObject *object, int32_t frame_count,
     Line line;
     if (!next_line(in, &line, "the parent line")) return false;
     *parent_line = in->line_number;
+    if (memchr(line.start, '\0', line.length)) return fail(in, in->line_number, "line holds a NUL byte");
     if (line.length == 5 && memcmp(line.start, " None", 5) == 0) {
         strcpy(object->parent_name, "none");
         object->is_root = 1;

@@ -71,6 +71,22 @@ TEST(SceneNumbers, RandomDecimalsReadAsScanfReadsThem)
     }
 }
 
+TEST(SceneNumbers, ExporterStyleDecimalsReadAsScanfReadsThem)
+{
+    // The fixed-point forms writers produce, and integers around float midpoints.
+    std::mt19937_64 random(3);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    for (int n = 0; n < 300000; n++) {
+        char text[64];
+        double magnitude = std::ldexp(unit(random), (int)(random() % 80) - 30);
+        if (n % 3 == 0) snprintf(text, sizeof text, "%.*f", (int)(random() % 10), magnitude);
+        else if (n % 3 == 1) snprintf(text, sizeof text, "%.*g", 1 + (int)(random() % 19), magnitude);
+        else snprintf(text, sizeof text, "%llu", (unsigned long long)((1ULL << (24 + random() % 30)) + random() % 64));
+        expect_float_like_scanf(text);
+        if (testing::Test::HasFailure()) break;
+    }
+}
+
 TEST(SceneNumbers, HalfwayCasesRoundLikeScanf)
 {
     // Decimals exactly between two floats, and one digit either side of them.

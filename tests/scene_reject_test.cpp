@@ -95,6 +95,9 @@ TEST(SceneReject, OverlongLinesNamesAndWords)
     EXPECT_EQ(rejection(replace_line(text, 28, " parent: ''")), "bad.orj:28: parent line shorter than 13 characters");
     EXPECT_EQ(rejection(replace_line(text, 3, "")), "bad.orj:3: the object name line is empty");
     EXPECT_EQ(rejection(replace_line(text, 3, std::string(" Pla\0no", 7))), "bad.orj:3: line holds a NUL byte");
+    // In a number line a NUL ends the numbers, as it would for sscanf.
+    EXPECT_EQ(rejection(replace_line(text, 7, std::string("  0.0\0 0.0 0.0", 15))),
+              "bad.orj:7: a vertex position needs 3 numbers, number 2 does not parse");
     // The longest names and lines the format allows still load.
     Scene scene;
     SceneError error;
