@@ -183,11 +183,9 @@ static void reference_pass(const Scene *scene, const Reference *reference, uint3
     unbind_reference();
 }
 
-// ---- The proposal: the same display-list path, each mesh's faces as one triangle list.
+// ---- A variant for comparison: each mesh's faces in one glBegin(GL_TRIANGLES).
 
-// one_list: all faces of a mesh in one glBegin(GL_TRIANGLES); otherwise each
-// face keeps its own glBegin/glEnd pair, a quad as the two triangles of its fan.
-static std::vector<uint32_t> make_triangle_lists(const Scene *scene, bool one_list)
+static std::vector<uint32_t> make_triangle_lists(const Scene *scene)
 {
     std::vector<uint32_t> lists(scene->object_count, 0);
     for (int i = 0; i < scene->object_count; i++) {
@@ -200,19 +198,14 @@ static std::vector<uint32_t> make_triangle_lists(const Scene *scene, bool one_li
         };
         lists[i] = glGenLists(1);
         glNewList(lists[i], GL_COMPILE);
-        if (one_list) glBegin(GL_TRIANGLES);
+        glBegin(GL_TRIANGLES);
         for (int q = 0; q < object->quad_count; q++) {
             const Quad &quad = object->quads[q];
-            if (!one_list) glBegin(GL_TRIANGLES);
             for (int k : {0, 1, 2, 0, 2, 3}) corner(quad.corners[k], quad.tex_coords[k]);
-            if (!one_list) glEnd();
         }
-        for (int t = 0; t < object->triangle_count; t++) {
-            if (!one_list) glBegin(GL_TRIANGLES);
+        for (int t = 0; t < object->triangle_count; t++)
             for (int k = 0; k < 3; k++) corner(object->triangles[t].corners[k], object->triangles[t].tex_coords[k]);
-            if (!one_list) glEnd();
-        }
-        if (one_list) glEnd();
+        glEnd();
         glEndList();
     }
     return lists;
@@ -220,22 +213,16 @@ static std::vector<uint32_t> make_triangle_lists(const Scene *scene, bool one_li
 
 // ---- 1. Throughput.
 
-enum Path { VIEWER, REFERENCE, TRIANGLE_LISTS, TRIANGLE_FACES, PATH_COUNT };
-static const char *path_names[PATH_COUNT] = {"viewer (display lists, a fan per quad)", "reference (VBO + glDrawElements)",
-                                            "display lists, one triangle list per mesh",
-                                            "display lists, two triangles per quad"};
+enum Path { VIEWER, REFERENCE, TRIANGLE_LISTS, PATH_COUNT };
+static const char *path_names[PATH_COUNT] = {"viewer (display lists, a glBegin per face)", "reference (VBO + glDrawElements)",
+                                            "display lists, one triangle list per mesh"};
 
 struct Throughput {
     double triangles;
     double seconds;
 };
 
-struct Variants {
-    const Scene *listed;  // display lists of one triangle list per mesh
-    const Scene *faced;   // display lists of two triangles per quad, a glBegin each
-};
-
-static void run_throughput(Path path, const Scene *scene, const Variants *variants, const Reference *reference,
+static void run_throughput(Path path, const Scene *scene, const Scene *listed, const Reference *reference,
                            uint32_t texture, int copies, double seconds, Throughput *total)
 {
     int frame = 1;
@@ -245,8 +232,7 @@ static void run_throughput(Path path, const Scene *scene, const Variants *varian
     double start = now_seconds();
     while (now_seconds() - start < seconds) {
         if (path == VIEWER) draw_pass(scene, texture, "camara4", frame, copies);
-        else if (path == TRIANGLE_LISTS) draw_pass(variants->listed, texture, "camara4", frame, copies);
-        else if (path == TRIANGLE_FACES) draw_pass(variants->faced, texture, "camara4", frame, copies);
+        else if (path == TRIANGLE_LISTS) draw_pass(listed, texture, "camara4", frame, copies);
         else reference_pass(scene, reference, texture, frame, copies);
         frame = advance_frame(frame, scene->frame_count);
         glMatrixMode(GL_MODELVIEW);
@@ -345,18 +331,11 @@ int main(int argc, char **argv)
     }
     uint32_t texture = load_texture(texture_path.c_str());
     Reference reference = make_reference(&scene);
-    std::vector<uint32_t> triangle_lists = make_triangle_lists(&scene, true);
-    std::vector<uint32_t> triangle_faces = make_triangle_lists(&scene, false);
-    Scene listed = scene, faced = scene;
+    std::vector<uint32_t> triangle_lists = make_triangle_lists(&scene);
+    Scene listed = scene;
     std::vector<SceneObject> listed_objects(scene.objects, scene.objects + scene.object_count);
-    std::vector<SceneObject> faced_objects = listed_objects;
-    for (int i = 0; i < scene.object_count; i++) {
-        listed_objects[i].display_list = triangle_lists[i];
-        faced_objects[i].display_list = triangle_faces[i];
-    }
+    for (int i = 0; i < scene.object_count; i++) listed_objects[i].display_list = triangle_lists[i];
     listed.objects = listed_objects.data();
-    faced.objects = faced_objects.data();
-    Variants variants = {&listed, &faced};
 
     printf("renderer: %s\n", (const char *)glGetString(GL_RENDERER));
     printf("scene: %s, %d objects, %d frames, %d polygons a copy\n", scene_path.c_str(), scene.object_count,
@@ -370,10 +349,10 @@ int main(int argc, char **argv)
     // A first run of each compiles the rasterizer's code for its state: not counted.
     Throughput warm_up = {};
     for (int path = 0; path < PATH_COUNT; path++)
-        run_throughput((Path)path, &scene, &variants, &reference, texture, copies, 0.3, &warm_up);
+        run_throughput((Path)path, &scene, &listed, &reference, texture, copies, 0.3, &warm_up);
     for (int round = 0; round < rounds; round++)
         for (int path = 0; path < PATH_COUNT; path++)
-            run_throughput((Path)path, &scene, &variants, &reference, texture, copies, slice, &totals[path]);
+            run_throughput((Path)path, &scene, &listed, &reference, texture, copies, slice, &totals[path]);
     printf("\nthroughput, %d copies a frame in the benchmark grid:\n", copies);
     double rate[PATH_COUNT];
     for (int path = 0; path < PATH_COUNT; path++) {
@@ -382,7 +361,6 @@ int main(int argc, char **argv)
     }
     printf("  ratio viewer / reference: %.3f (target 0.85 or more)\n", rate[VIEWER] / rate[REFERENCE]);
     printf("  ratio one triangle list per mesh / reference: %.3f\n", rate[TRIANGLE_LISTS] / rate[REFERENCE]);
-    printf("  ratio two triangles per quad / reference: %.3f\n", rate[TRIANGLE_FACES] / rate[REFERENCE]);
 
     // 2. copy_count after the run, with each wait; the waits take turns, round after round.
     const int run_ticks = quick ? 100 : 1000;
@@ -407,7 +385,6 @@ int main(int argc, char **argv)
 
     for (size_t i = 0; i < triangle_lists.size(); i++) {
         if (triangle_lists[i]) glDeleteLists(triangle_lists[i], 1);
-        if (triangle_faces[i]) glDeleteLists(triangle_faces[i], 1);
     }
     glDeleteBuffers(1, &reference.vertex_buffer);
     glDeleteBuffers(1, &reference.index_buffer);

@@ -16,11 +16,14 @@ uint32_t compile_mesh_list(const SceneObject *mesh)
 {
     GLuint list = glGenLists(1);
     glNewList(list, GL_COMPILE);
-    // Every face is its own primitive, as the meshes have always been drawn.
+    // A quad a-b-c-d is the fan's two triangles a-b-c and a-c-d, sent as a
+    // triangle list: the same triangles with the same last (flat-shading)
+    // corners, but consecutive lists merge into one draw where fans do not.
+    static const int fan_order[6] = {0, 1, 2, 0, 2, 3};
     for (int32_t q = 0; q < mesh->quad_count; q++) {
         const Quad &quad = mesh->quads[q];
-        glBegin(GL_TRIANGLE_FAN);
-        for (int c = 0; c < 4; c++) send_corner(mesh, quad.corners[c], quad.tex_coords[c]);
+        glBegin(GL_TRIANGLES);
+        for (int c : fan_order) send_corner(mesh, quad.corners[c], quad.tex_coords[c]);
         glEnd();
     }
     for (int32_t t = 0; t < mesh->triangle_count; t++) {
