@@ -28,7 +28,7 @@ bool parse_seconds(const char *text, double *value)
 }
 
 // Matches "--name" or "--name=value"; sets *value to what follows '=' or to null.
-static bool match_option(const char *arg, const char *name, const char **value)
+bool match_option(const char *arg, const char *name, const char **value)
 {
     size_t length = strlen(name);
     if (strncmp(arg, name, length) != 0) return false;
@@ -43,8 +43,7 @@ static bool match_option(const char *arg, const char *name, const char **value)
     return false;
 }
 
-// The option's value: after '=' or the next argument.
-static const char *option_value(int argc, char **argv, int *index, const char *inline_value)
+const char *option_value(int argc, char **argv, int *index, const char *inline_value)
 {
     if (inline_value) return inline_value;
     if (*index + 1 >= argc) return nullptr;

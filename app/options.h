@@ -29,6 +29,12 @@ bool parse_count(const char *text, int32_t *value);
 // A finite, non-negative number of seconds.
 bool parse_seconds(const char *text, double *value);
 
+// Matches "--name" or "--name=value"; *value gets what follows '=' or null.
+bool match_option(const char *arg, const char *name, const char **value);
+// The option's value: inline_value (after '='), else the next argument
+// (moving *index past it), else null.
+const char *option_value(int argc, char **argv, int *index, const char *inline_value);
+
 // Fills options from argv ("--name VALUE" or "--name=VALUE"). On OPTIONS_BAD,
 // error says what was wrong.
 OptionsResult parse_viewer_options(int argc, char **argv, ViewerOptions *options, std::string *error);

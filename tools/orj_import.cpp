@@ -60,30 +60,6 @@ const char *import_usage()
            "only fog (--add-camera gives the model one). The summary tells the model's size.\n";
 }
 
-// Matches "--name" or "--name=value"; *value gets what follows '=' or null.
-static bool match_option(const char *arg, const char *name, const char **value)
-{
-    size_t length = strlen(name);
-    if (strncmp(arg, name, length) != 0) return false;
-    if (arg[length] == '\0') {
-        *value = nullptr;
-        return true;
-    }
-    if (arg[length] == '=') {
-        *value = arg + length + 1;
-        return true;
-    }
-    return false;
-}
-
-static const char *option_value(int argc, char **argv, int *index, const char *inline_value)
-{
-    if (inline_value) return inline_value;
-    if (*index + 1 >= argc) return nullptr;
-    *index += 1;
-    return argv[*index];
-}
-
 // A finite number above 0 and at most limit, nothing else on the text.
 static bool parse_positive(const char *text, double limit, double *value)
 {
