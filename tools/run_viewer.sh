@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Sets everything up, builds the viewer and runs it on the sample scene.
 # With a display: the viewer opens its window (hold A to end it; arguments are
-# passed on, e.g. --camera 2). Without one: it runs under Xvfb for a bounded
-# time (10 seconds unless arguments say otherwise), prints its report and
-# saves a screenshot to out/viewer.png and the figures to out/report.json.
+# passed on, e.g. --camera 2).
+# Without one: under Xvfb, the benchmark grid for 10 seconds (report on
+# standard output, figures in out/report.json, its last frame in
+# out/benchmark.png), then two seconds through each camera of the sample
+# scene (out/camera0.png ... out/camera5.png). Arguments, if any, replace
+# all that with one run of the viewer with those arguments.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,7 +20,14 @@ fi
 
 mkdir -p out
 export ORJ_MESSAGES=stderr
-args=("$@")
-[ ${#args[@]} -eq 0 ] && args=(--seconds 10)
-tests/with_display.sh build/app/viewer "${args[@]}" --screenshot out/viewer.png --report-json out/report.json
-echo "screenshot: out/viewer.png, figures: out/report.json"
+if [ $# -gt 0 ]; then
+  exec tests/with_display.sh build/app/viewer "$@"
+fi
+
+echo "benchmark grid, 10 seconds:"
+tests/with_display.sh build/app/viewer --seconds 10 --screenshot out/benchmark.png --report-json out/report.json
+for camera in 0 1 2 3 5; do
+  echo "camera $camera, 50 frames:"
+  tests/with_display.sh build/app/viewer --camera "$camera" --passes 50 --screenshot "out/camera$camera.png"
+done
+echo "figures: out/report.json; pictures: out/benchmark.png (the grid is fog at 1000 units), out/camera*.png"
