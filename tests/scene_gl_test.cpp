@@ -58,9 +58,8 @@ void set_up_white_light()
     glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, black);
 }
 
-// Calls list under a pixel-for-pixel projection with the white light and
-// returns what feedback saw.
-std::vector<FedPolygon> feed_back(GLuint list)
+// A pixel-for-pixel projection with the white light, and back.
+static void begin_pixel_view()
 {
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     glMatrixMode(GL_PROJECTION);
@@ -71,6 +70,23 @@ std::vector<FedPolygon> feed_back(GLuint list)
     glPushMatrix();
     glLoadIdentity();
     set_up_white_light();
+}
+
+static void end_pixel_view()
+{
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopAttrib();
+}
+
+// Calls list under a pixel-for-pixel projection with the white light and
+// returns what feedback saw.
+std::vector<FedPolygon> feed_back(GLuint list)
+{
+    begin_pixel_view();
     glMatrixMode(GL_TEXTURE);
     glPushMatrix();
     glLoadIdentity();
@@ -82,12 +98,7 @@ std::vector<FedPolygon> feed_back(GLuint list)
     GLint used = glRenderMode(GL_RENDER);
 
     glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glPopAttrib();
+    end_pixel_view();
 
     std::vector<FedPolygon> polygons;
     // Each corner: x y z, r g b a, s t r q.
@@ -179,15 +190,7 @@ TEST(SceneGl, QuadsAreDrawnBeforeTriangles)
     EXPECT_EQ(scene.objects[0].quad_count, 1);
     EXPECT_EQ(scene.objects[0].triangle_count, 1);
 
-    glPushAttrib(GL_ALL_ATTRIB_BITS);
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glOrtho(0, 640, 0, 480, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
-    set_up_white_light();
+    begin_pixel_view();
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_BLEND);
@@ -200,11 +203,7 @@ TEST(SceneGl, QuadsAreDrawnBeforeTriangles)
     glReadPixels(150, 150, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, overlap);
     glReadPixels(320, 320, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, quad_only);
     glReadPixels(500, 400, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, outside);
-    glPopMatrix();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glPopAttrib();
+    end_pixel_view();
     destroy_scene(&scene);
 
     EXPECT_NEAR(overlap[0], 128, 2);
