@@ -7,13 +7,13 @@
 #include <cstring>
 #include <string>
 
-#include "app/options.h"
-#include "app/ticks.h"
-#include "display/display.h"
-#include "display/frame.h"
-#include "display/screenshot.h"
-#include "sprites/animation_loader.h"
-#include "sprites/sprite_view.h"
+#include "core/viewer/options.h"
+#include "gl/viewer/ticks.h"
+#include "gl/display/display.h"
+#include "gl/display/frame.h"
+#include "gl/display/screenshot.h"
+#include "gl/sprites/animation_loader.h"
+#include "core/sprites/sprite_view.h"
 
 struct DemoOptions {
     RunLimits limits;

@@ -7,18 +7,18 @@
 #include <cstdio>
 #include <string>
 
-#include "app/keys.h"
-#include "app/options.h"
-#include "app/playback.h"
-#include "app/report_json.h"
-#include "app/ticks.h"
-#include "app/viewer_pass.h"
-#include "display/display.h"
-#include "display/message.h"
-#include "display/render_state.h"
-#include "display/screenshot.h"
-#include "render/texture.h"
-#include "scene/scene.h"
+#include "gl/viewer/keys.h"
+#include "core/viewer/options.h"
+#include "core/viewer/playback.h"
+#include "core/viewer/report_json.h"
+#include "gl/viewer/ticks.h"
+#include "gl/viewer/viewer_pass.h"
+#include "gl/display/display.h"
+#include "gl/display/message.h"
+#include "gl/display/render_state.h"
+#include "gl/display/screenshot.h"
+#include "gl/render/texture.h"
+#include "core/scene/scene.h"
 
 int main(int argc, char **argv)
 {

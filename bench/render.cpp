@@ -19,14 +19,14 @@
 #include <tuple>
 #include <vector>
 
-#include "app/playback.h"
-#include "app/ticks.h"
-#include "app/viewer_pass.h"
-#include "display/display.h"
-#include "display/render_state.h"
-#include "render/draw.h"
-#include "render/texture.h"
-#include "scene/scene.h"
+#include "core/viewer/playback.h"
+#include "gl/viewer/ticks.h"
+#include "gl/viewer/viewer_pass.h"
+#include "gl/display/display.h"
+#include "gl/display/render_state.h"
+#include "gl/render/draw.h"
+#include "gl/render/texture.h"
+#include "core/scene/scene.h"
 
 static double now_seconds()
 {

@@ -18,9 +18,9 @@
 #include <tiny_obj_loader.h>
 #include <vector>
 
-#include "display/display.h"
-#include "scene/scene_lists.h"
-#include "scene/scene_reader.h"
+#include "gl/display/display.h"
+#include "gl/scene/scene_lists.h"
+#include "core/scene/scene_reader.h"
 
 extern char **environ;
 

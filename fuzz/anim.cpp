@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "sprites/animation_file.h"
-#include "sprites/frame_runs.h"
+#include "core/sprites/animation_file.h"
+#include "core/sprites/frame_runs.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

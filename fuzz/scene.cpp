@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "scene/scene_reader.h"
-#include "scene/scene_writer.h"
+#include "core/scene/scene_reader.h"
+#include "core/scene/scene_writer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

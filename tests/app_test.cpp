@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/options.h"
-#include "app/playback.h"
+#include "core/viewer/options.h"
+#include "core/viewer/playback.h"
 
 static OptionsResult parse(std::vector<std::string> args, ViewerOptions *options, std::string *error)
 {

@@ -8,9 +8,9 @@
 #include <chrono>
 #include <thread>
 
-#include "app/ticks.h"
-#include "display/frame.h"
-#include "display/render_state.h"
+#include "gl/viewer/ticks.h"
+#include "gl/display/frame.h"
+#include "gl/display/render_state.h"
 
 static void expect_matrix(GLenum which, const float expected[16], const char *what)
 {

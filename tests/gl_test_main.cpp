@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 #include <allegro.h>
 
-#include "display/display.h"
+#include "gl/display/display.h"
 
 int main(int argc, char **argv)
 {

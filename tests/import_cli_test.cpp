@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "scene/scene_reader.h"
+#include "core/scene/scene_reader.h"
 #include "tests/support/test_support.h"
-#include "tools/orj_import.h"
+#include "importer/orj_import.h"
 
 static const char *const ANIMATED = "/usr/share/assimp/models/Collada/anims_with_full_rotations_between_keys.DAE";
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "tools/orj_import_math.h"
-#include "tools/orj_import_names.h"
-#include "tools/orj_import_texture.h"
+#include "importer/orj_import_math.h"
+#include "importer/orj_import_names.h"
+#include "importer/orj_import_texture.h"
 
 static double largest_difference(const Matrix4 &a, const Matrix4 &b)
 {

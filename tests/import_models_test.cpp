@@ -13,12 +13,12 @@
 #include <set>
 #include <string>
 
-#include "scene/scene_reader.h"
-#include "scene/scene_writer.h"
+#include "core/scene/scene_reader.h"
+#include "core/scene/scene_writer.h"
 #include "tests/support/test_support.h"
-#include "tools/orj_import_convert.h"
-#include "tools/orj_import_math.h"
-#include "tools/orj_import_texture.h"
+#include "importer/orj_import_convert.h"
+#include "importer/orj_import_math.h"
+#include "importer/orj_import_texture.h"
 
 static std::string model_path(const std::string &relative)
 {

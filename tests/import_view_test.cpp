@@ -11,16 +11,16 @@
 #include <string>
 #include <vector>
 
-#include "display/png_file.h"
-#include "display/render_state.h"
-#include "render/camera.h"
-#include "render/draw.h"
-#include "render/texture.h"
-#include "scene/scene.h"
-#include "scene/scene_writer.h"
+#include "gl/display/png_file.h"
+#include "gl/display/render_state.h"
+#include "gl/render/camera.h"
+#include "gl/render/draw.h"
+#include "gl/render/texture.h"
+#include "core/scene/scene.h"
+#include "core/scene/scene_writer.h"
 #include "tests/support/test_support.h"
-#include "tools/orj_import_convert.h"
-#include "tools/orj_import_texture.h"
+#include "importer/orj_import_convert.h"
+#include "importer/orj_import_texture.h"
 
 struct Picture {
     int covered = 0;       // pixels that are not the clear colour

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "display/png_file.h"
+#include "gl/display/png_file.h"
 #include "tests/support/test_support.h"
-#include "tools/orj_import.h"
+#include "importer/orj_import.h"
 
 static int run_import(std::vector<std::string> args)
 {

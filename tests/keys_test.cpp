@@ -6,7 +6,7 @@
 #include <string>
 #include <thread>
 
-#include "app/keys.h"
+#include "gl/viewer/keys.h"
 #include "tests/support/test_support.h"
 
 // Polls fn until it returns want or about two seconds pass.

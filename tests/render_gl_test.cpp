@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "display/render_state.h"
-#include "render/camera.h"
-#include "render/draw.h"
-#include "render/texture.h"
-#include "scene/scene.h"
-#include "scene/scene_reader.h"
+#include "gl/display/render_state.h"
+#include "gl/render/camera.h"
+#include "gl/render/draw.h"
+#include "gl/render/texture.h"
+#include "core/scene/scene.h"
+#include "core/scene/scene_reader.h"
 #include "tests/support/test_support.h"
 
 // ---- Scene files written for the tests.

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "scene/scene.h"
-#include "scene/scene_reader.h"
+#include "core/scene/scene.h"
+#include "core/scene/scene_reader.h"
 
 static std::string sample_path(const char *name)
 {
@@ -84,9 +84,9 @@ TEST(SampleTool, MakesTheShippedFilesAgain)
     char dir[] = "/tmp/engine-sample-XXXXXX";
     ASSERT_NE(mkdtemp(dir), nullptr);
     std::string made_dir = dir;
-    std::string command = std::string(build) + "/tools/make_sample_scene " + made_dir + " > /dev/null";
+    std::string command = std::string(build) + "/samples/make_sample_scene " + made_dir + " > /dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    const char *again = "run tools/make_sample_scene again (make_sample_scene data)";
+    const char *again = "run samples/make_sample_scene again (make_sample_scene data)";
 
     Scene made, shipped;
     SceneError error;

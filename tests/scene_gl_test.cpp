@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "scene/scene.h"
+#include "core/scene/scene.h"
 #include "tests/scene_test_files.h"
 #include "tests/support/test_support.h"
 

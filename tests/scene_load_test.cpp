@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "scene/scene.h"
+#include "core/scene/scene.h"
 #include "tests/support/test_support.h"
 
 namespace {

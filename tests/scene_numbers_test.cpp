@@ -8,7 +8,7 @@
 #include <random>
 #include <string>
 
-#include "scene/scene_numbers.h"
+#include "core/scene/scene_numbers.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <random>
 #include <string>
 
-#include "scene/scene_reader.h"
+#include "core/scene/scene_reader.h"
 #include "tests/scene_test_files.h"
 #include "tests/support/test_support.h"
 
@@ -15,7 +15,7 @@ namespace {
 
 ProgramResult run_orj(const std::vector<std::string> &arguments)
 {
-    std::vector<std::string> argv = {binary_path("tools/orj")};
+    std::vector<std::string> argv = {binary_path("app/orj")};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     return run_program(argv, 60);
 }

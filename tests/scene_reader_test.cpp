@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "scene/scene_reader.h"
+#include "core/scene/scene_reader.h"
 #include "tests/scene_test_files.h"
 
 namespace {

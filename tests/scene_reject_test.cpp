@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "scene/scene_reader.h"
+#include "core/scene/scene_reader.h"
 #include "tests/scene_test_files.h"
 
 namespace {

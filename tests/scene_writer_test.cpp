@@ -7,8 +7,8 @@
 #include <random>
 #include <string>
 
-#include "scene/scene_reader.h"
-#include "scene/scene_writer.h"
+#include "core/scene/scene_reader.h"
+#include "core/scene/scene_writer.h"
 #include "tests/scene_test_files.h"
 #include "tests/support/test_support.h"
 

@@ -7,7 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "display/png_file.h"
+#include "gl/display/png_file.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -154,29 +154,29 @@ TEST(AnimTool, BuildRemakesTheSampleAnimation)
 {
     // The generator's frames packed by anim build give the committed sample animation.
     std::string dir = make_temp_dir("anim-build");
-    ProgramResult made = run_program({binary_path("tools/make_sample_animation"), dir, dir + "/made.anim", dir + "/made.jpg"}, 60);
+    ProgramResult made = run_program({binary_path("samples/make_sample_animation"), dir, dir + "/made.anim", dir + "/made.jpg"}, 60);
     ASSERT_EQ(made.status, 0) << made.err;
     ProgramResult built =
-        run_program({binary_path("tools/anim"), "build", dir + "/sample_sprite0001", dir + "/a.anim", dir + "/a.jpg"}, 60);
+        run_program({binary_path("app/anim"), "build", dir + "/sample_sprite0001", dir + "/a.anim", dir + "/a.jpg"}, 60);
     ASSERT_EQ(built.status, 0) << built.err;
     EXPECT_EQ(read_file(dir + "/a.anim"), read_file(source_path("data/sample_sprite.anim")));
     EXPECT_EQ(read_file(dir + "/a.anim"), read_file(dir + "/made.anim"));
     EXPECT_EQ(read_file(dir + "/a.jpg"), read_file(dir + "/made.jpg"));
 
     ProgramResult missing =
-        run_program({binary_path("tools/anim"), "build", dir + "/none0001", dir + "/b.anim", dir + "/b.jpg"}, 60);
+        run_program({binary_path("app/anim"), "build", dir + "/none0001", dir + "/b.anim", dir + "/b.jpg"}, 60);
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.err.find(dir + "/none0001"), std::string::npos) << missing.err;
     EXPECT_FALSE(file_exists_at(dir + "/b.anim"));
 
-    EXPECT_EQ(run_program({binary_path("tools/anim"), "build", dir + "/sample_sprite0001"}, 30).status, 2);
-    EXPECT_EQ(run_program({binary_path("tools/anim")}, 30).status, 2);
-    EXPECT_EQ(run_program({binary_path("tools/anim"), "explode"}, 30).status, 2);
+    EXPECT_EQ(run_program({binary_path("app/anim"), "build", dir + "/sample_sprite0001"}, 30).status, 2);
+    EXPECT_EQ(run_program({binary_path("app/anim")}, 30).status, 2);
+    EXPECT_EQ(run_program({binary_path("app/anim"), "explode"}, 30).status, 2);
 }
 
 TEST(AnimTool, DumpShowsTheRecordsAndNamesTheBrokenFrame)
 {
-    ProgramResult dump = run_program({binary_path("tools/anim"), "dump", source_path("data/sample_sprite.anim")}, 30);
+    ProgramResult dump = run_program({binary_path("app/anim"), "dump", source_path("data/sample_sprite.anim")}, 30);
     ASSERT_EQ(dump.status, 0) << dump.err;
     nlohmann::json json = nlohmann::json::parse(dump.out);
     ASSERT_EQ(json["frame_count"], 8);
@@ -197,9 +197,9 @@ TEST(AnimTool, DumpShowsTheRecordsAndNamesTheBrokenFrame)
     std::string dir = make_temp_dir("anim-dump");
     std::string bytes = read_file(source_path("data/sample_sprite.anim"));
     write_file(dir + "/cut.anim", bytes.substr(0, bytes.size() - 10));
-    ProgramResult broken = run_program({binary_path("tools/anim"), "dump", dir + "/cut.anim"}, 30);
+    ProgramResult broken = run_program({binary_path("app/anim"), "dump", dir + "/cut.anim"}, 30);
     EXPECT_EQ(broken.status, 1);
     EXPECT_NE(broken.err.find(dir + "/cut.anim: frame 7: the file ends"), std::string::npos) << broken.err;
-    EXPECT_EQ(run_program({binary_path("tools/anim"), "dump", dir + "/none.anim"}, 30).status, 1);
-    EXPECT_EQ(run_program({binary_path("tools/anim"), "dump"}, 30).status, 2);
+    EXPECT_EQ(run_program({binary_path("app/anim"), "dump", dir + "/none.anim"}, 30).status, 1);
+    EXPECT_EQ(run_program({binary_path("app/anim"), "dump"}, 30).status, 2);
 }

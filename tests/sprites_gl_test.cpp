@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "sprites/animation_bitmap.h"
-#include "sprites/animation_builder.h"
-#include "sprites/animation_file.h"
-#include "sprites/animation_loader.h"
-#include "sprites/frame_runs.h"
+#include "gl/sprites/animation_bitmap.h"
+#include "gl/sprites/animation_builder.h"
+#include "core/sprites/animation_file.h"
+#include "gl/sprites/animation_loader.h"
+#include "core/sprites/frame_runs.h"
 #include "tests/support/test_support.h"
 
 namespace {

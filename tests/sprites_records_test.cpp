@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "sprites/animation_file.h"
-#include "sprites/frame_name.h"
-#include "sprites/frame_runs.h"
+#include "core/sprites/animation_file.h"
+#include "core/sprites/frame_name.h"
+#include "core/sprites/frame_runs.h"
 
 namespace {
 

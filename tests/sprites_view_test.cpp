@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "sprites/sprite_view.h"
+#include "core/sprites/sprite_view.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "display/png_file.h"
+#include "gl/display/png_file.h"
 #include "tests/support/test_support.h"
 
 static std::string viewer()

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "display/png_file.h"
+#include "gl/display/png_file.h"
 #include "tests/support/test_support.h"
 
 struct Image {

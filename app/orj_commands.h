@@ -1,0 +1,16 @@
+// The subcommands of the orj scene tool; each returns the process exit status.
+#pragma once
+
+#include <cstdio>
+
+#include "core/scene/scene.h"
+
+// Reads path with the scene reader; on failure prints the reader's message
+// on standard error and returns false.
+bool orj_read_scene(const char *path, Scene *scene);
+
+// A short human summary of a loaded scene: counts and the object tree.
+void orj_print_info(const Scene *scene, const char *path, FILE *out);
+
+// The loaded records as JSON text (one line, newline-terminated).
+void orj_print_dump(const Scene *scene, FILE *out);

@@ -1,0 +1,93 @@
+#include "core/sprites/frame_runs.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+// A failed allocation ends the process, as everywhere in the animation code.
+static void *allocate_or_exit(size_t size)
+{
+    void *memory = malloc(size > 0 ? size : 1);
+    if (!memory) exit(1);
+    return memory;
+}
+
+AnimationFrame build_frame_from_pixels(const uint32_t *pixels, int32_t width, int32_t height, uint32_t mask_color)
+{
+    AnimationFrame frame = {};
+    if (width < 0) width = 0;
+    if (height < 0) height = 0;
+    frame.width = width;
+    frame.height = height;
+    frame.run_counts = (int32_t *)allocate_or_exit(sizeof(int32_t) * (size_t)height);
+    frame.runs = (int32_t **)allocate_or_exit(sizeof(int32_t *) * ((size_t)height + 1));
+
+    // The row's runs are gathered in a list that grows with the row, so any width fits.
+    std::vector<int32_t> row_runs;
+    int64_t opaque_pixels = 0;
+    for (int32_t y = 0; y < height; y++) {
+        const uint32_t *row = pixels + (size_t)y * (size_t)width;
+        bool opaque = false;
+        int32_t run = 0;
+        row_runs.clear();
+        for (int32_t x = 0; x < width; x++) {
+            bool masked = row[x] == mask_color;
+            if (!opaque) {
+                if (masked) {
+                    run++;
+                    continue;
+                }
+                row_runs.push_back(run);
+                opaque = true;
+                run = 0;
+            }
+            if (!masked) {
+                run++;
+            } else {
+                row_runs.push_back(run);
+                opaque_pixels += run;
+                opaque = false;
+                run = 1;
+            }
+        }
+        // The last run reaches the right edge: an opaque one is not counted.
+        row_runs.push_back(run);
+        frame.run_counts[y] = (int32_t)row_runs.size() - 1;
+        frame.runs[y] = (int32_t *)allocate_or_exit(sizeof(int32_t) * row_runs.size());
+        memcpy(frame.runs[y], row_runs.data(), sizeof(int32_t) * row_runs.size());
+    }
+    frame.runs[height] = nullptr;
+    frame.opaque_pixels = opaque_pixels > INT32_MAX ? INT32_MAX : (int32_t)opaque_pixels;
+    return frame;
+}
+
+void free_frame_runs(AnimationFrame frame)
+{
+    if (frame.runs)
+        for (int32_t y = 0; y < frame.height; y++) free(frame.runs[y]);
+    free(frame.runs);
+    free(frame.run_counts);
+}
+
+void apply_frame_mask_rows(uint32_t *const *rows, int32_t bitmap_width, int32_t bitmap_height, const AnimationFrame *frame)
+{
+    // Alpha is the pixel's fourth byte in memory, the top byte of the value.
+    for (int32_t y = 0; y < bitmap_height; y++)
+        for (int32_t x = 0; x < bitmap_width; x++) rows[y][x] |= 0xff000000u;
+
+    const uint32_t grey = 0x00808080u;
+    int32_t height = frame->height < bitmap_height ? frame->height : bitmap_height;
+    for (int32_t y = 0; y < height; y++) {
+        int64_t x = 0;
+        int64_t run_count = (int64_t)frame->run_counts[y] + 1;
+        for (int64_t r = 0; r < run_count && x < bitmap_width; r++) {
+            int64_t length = frame->runs[y][r];
+            if (length < 0) length = 0;
+            if (r % 2 == 0) {
+                int64_t end = x + length < bitmap_width ? x + length : bitmap_width;
+                for (int64_t p = x; p < end; p++) rows[y][p] = grey;
+            }
+            x += length;
+        }
+    }
+}

@@ -1,0 +1,16 @@
+// Turning a frame's pixels into transparency runs.
+#pragma once
+
+#include <cstdint>
+
+#include "core/sprites/animation.h"
+
+// Builds the runs of a width x height frame whose pixels lie row after row,
+// top row first; a pixel equal to mask_color is transparent.
+AnimationFrame build_frame_from_pixels(const uint32_t *pixels, int32_t width, int32_t height, uint32_t mask_color);
+
+// Sets every pixel of a bitmap_width x bitmap_height image (rows[y] is row y)
+// opaque (alpha byte 255) and turns the pixels that the frame's runs call
+// transparent into grey 128, 128, 128 with alpha 0. Runs and rows beyond the
+// image are ignored.
+void apply_frame_mask_rows(uint32_t *const *rows, int32_t bitmap_width, int32_t bitmap_height, const AnimationFrame *frame);

@@ -1,0 +1,145 @@
+#include "core/viewer/options.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+bool parse_count(const char *text, int32_t *value)
+{
+    if (!text || *text < '0' || *text > '9') return false;
+    errno = 0;
+    char *end = nullptr;
+    long long number = strtoll(text, &end, 10);
+    if (errno != 0 || *end != '\0' || number < 0 || number > INT32_MAX) return false;
+    *value = (int32_t)number;
+    return true;
+}
+
+bool parse_seconds(const char *text, double *value)
+{
+    if (!text || *text == '\0') return false;
+    errno = 0;
+    char *end = nullptr;
+    double number = strtod(text, &end);
+    if (errno != 0 || *end != '\0' || !std::isfinite(number) || number < 0) return false;
+    *value = number;
+    return true;
+}
+
+// Matches "--name" or "--name=value"; sets *value to what follows '=' or to null.
+bool match_option(const char *arg, const char *name, const char **value)
+{
+    size_t length = strlen(name);
+    if (strncmp(arg, name, length) != 0) return false;
+    if (arg[length] == '\0') {
+        *value = nullptr;
+        return true;
+    }
+    if (arg[length] == '=') {
+        *value = arg + length + 1;
+        return true;
+    }
+    return false;
+}
+
+const char *option_value(int argc, char **argv, int *index, const char *inline_value)
+{
+    if (inline_value) return inline_value;
+    if (*index + 1 >= argc) return nullptr;
+    *index += 1;
+    return argv[*index];
+}
+
+int take_run_limit(int argc, char **argv, int *index, RunLimits *limits, std::string *error)
+{
+    const char *arg = argv[*index];
+    const char *inline_value = nullptr;
+    if (match_option(arg, "--passes", &inline_value)) {
+        const char *text = option_value(argc, argv, index, inline_value);
+        if (!parse_count(text, &limits->passes)) {
+            *error = "--passes needs a whole number of passes, 0 or more";
+            return -1;
+        }
+        return 1;
+    }
+    if (match_option(arg, "--seconds", &inline_value)) {
+        const char *text = option_value(argc, argv, index, inline_value);
+        if (!parse_seconds(text, &limits->seconds)) {
+            *error = "--seconds needs a number of seconds, 0 or more";
+            return -1;
+        }
+        return 1;
+    }
+    return 0;
+}
+
+OptionsResult parse_viewer_options(int argc, char **argv, ViewerOptions *options, std::string *error)
+{
+    options->limits.passes = -1;
+    options->limits.seconds = -1.0;
+    options->scene_path = "data/fiche.orj";
+    options->texture_path = "data/texturarobot2.tga";
+    options->camera = 4;
+    options->screenshot_path = nullptr;
+    options->report_json_path = nullptr;
+
+    for (int i = 1; i < argc; i++) {
+        const char *arg = argv[i];
+        const char *inline_value = nullptr;
+        int taken = take_run_limit(argc, argv, &i, &options->limits, error);
+        if (taken < 0) return OPTIONS_BAD;
+        if (taken > 0) continue;
+
+        if (strcmp(arg, "--help") == 0 || strcmp(arg, "-h") == 0) return OPTIONS_HELP;
+
+        const char **path = nullptr;
+        if (match_option(arg, "--scene", &inline_value)) path = &options->scene_path;
+        else if (match_option(arg, "--texture", &inline_value)) path = &options->texture_path;
+        else if (match_option(arg, "--screenshot", &inline_value)) path = &options->screenshot_path;
+        else if (match_option(arg, "--report-json", &inline_value)) path = &options->report_json_path;
+        if (path) {
+            const char *text = option_value(argc, argv, &i, inline_value);
+            if (!text || *text == '\0') {
+                *error = std::string(arg) + " needs a path";
+                return OPTIONS_BAD;
+            }
+            *path = text;
+            continue;
+        }
+        if (match_option(arg, "--camera", &inline_value)) {
+            const char *text = option_value(argc, argv, &i, inline_value);
+            int32_t camera = 0;
+            if (!parse_count(text, &camera) || camera > 5) {
+                *error = "--camera needs a camera number from 0 to 5";
+                return OPTIONS_BAD;
+            }
+            options->camera = camera;
+            continue;
+        }
+        *error = std::string("unknown option: ") + arg;
+        return OPTIONS_BAD;
+    }
+    return OPTIONS_RUN;
+}
+
+const char *viewer_usage()
+{
+    return "usage: viewer [options]\n"
+           "Plays an animated scene; holding A ends it and prints the benchmark report.\n"
+           "  --scene PATH          scene file (default data/fiche.orj)\n"
+           "  --texture PATH        texture image (default data/texturarobot2.tga)\n"
+           "  --camera N            first camera, 0 to 5 (default 4); the digit keys change it\n"
+           "  --passes N            end after N passes (frames)\n"
+           "  --seconds S           end once S seconds have passed\n"
+           "  --screenshot PATH     save the last frame drawn as a PNG file\n"
+           "  --report-json PATH    write the report's figures as JSON\n"
+           "  --help                show this text\n";
+}
+
+bool run_limit_reached(const RunLimits *limits, int32_t passes_done, int32_t elapsed_ticks)
+{
+    if (limits->passes >= 0 && passes_done >= limits->passes) return true;
+    if (limits->seconds >= 0.0 && (double)elapsed_ticks >= 100.0 * limits->seconds) return true;
+    return false;
+}

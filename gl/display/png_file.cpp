@@ -1,0 +1,44 @@
+#include "gl/display/png_file.h"
+
+#include <png.h>
+
+#include <cstdio>
+
+bool write_png_rgb(const char *path, int width, int height, const uint8_t *rgb)
+{
+    FILE *file = fopen(path, "wb");
+    if (!file) return false;
+
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!info || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, info ? &info : nullptr);
+        fclose(file);
+        return false;
+    }
+    png_init_io(png, file);
+    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = 0; y < height; y++)
+        png_write_row(png, const_cast<png_bytep>(rgb + (size_t)y * width * 3));
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return fclose(file) == 0;
+}
+
+bool read_png_rgb(const char *path, int *width, int *height, std::vector<uint8_t> *rgb)
+{
+    png_image image = {};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path)) return false;
+    image.format = PNG_FORMAT_RGB;
+    rgb->resize(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, rgb->data(), 0, nullptr)) {
+        png_image_free(&image);
+        return false;
+    }
+    *width = (int)image.width;
+    *height = (int)image.height;
+    return true;
+}

@@ -1,0 +1,85 @@
+#include "gl/display/render_state.h"
+
+#include <allegro.h>
+#include <alleggl.h>
+
+#include "gl/display/frame.h"
+
+float spin_angle = 0.0f;
+int lights_on = 1;
+int next_light = 0;
+
+static const GLfloat light_position[4] = {0.0f, 0.0f, 1000.0f, 0.0f};
+
+static void set_drawing_switches()
+{
+    glEnable(GL_BLEND);
+    glEnable(GL_TEXTURE_2D);
+    glShadeModel(GL_SMOOTH);
+    glPolygonMode(GL_FRONT, GL_FILL);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+}
+
+void set_render_state()
+{
+    static const GLfloat fog_colour[4] = {0.1f, 0.1f, 0.5f, 1.0f};
+    static const GLfloat material_specular[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    static const GLfloat material_shininess[1] = {90.0f};
+    static const GLfloat material_emission[4] = {0.5f, 0.5f, 0.5f, 1.0f};
+    static const GLfloat material_ambient[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    static const GLfloat light_ambient[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    static const GLfloat light_diffuse[4] = {0.2f, 0.2f, 0.2f, 0.3f};
+
+    next_light = 1;
+    glClearColor(0.1f, 0.1f, 0.5f, 1.0f);
+
+    glFogi(GL_FOG_MODE, GL_EXP2);
+    glFogfv(GL_FOG_COLOR, fog_colour);
+    glFogf(GL_FOG_DENSITY, 0.025f);
+    glHint(GL_FOG_HINT, GL_DONT_CARE);
+    glFogf(GL_FOG_START, 1.0f);
+    glFogf(GL_FOG_END, 5000.0f);
+    glEnable(GL_FOG);
+
+    begin_frame(100.0f);
+    set_drawing_switches();
+    glViewport(0, 0, SCREEN_W, SCREEN_H);
+
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glFrustum(-0.5, 0.5, -0.5, 0.5, 1.0, 10000.0);
+
+    glMatrixMode(GL_MODELVIEW);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glLoadIdentity();
+    glTranslatef(0.0f, 0.0f, -1000.0f);
+    glTranslatef(0.0f, 300.0f, 0.0f);
+
+    set_drawing_switches();
+    glPushMatrix();
+    glDisable(GL_LIGHTING);
+
+    glMaterialfv(GL_FRONT, GL_SPECULAR, material_specular);
+    glMaterialfv(GL_FRONT, GL_SHININESS, material_shininess);
+    glMaterialfv(GL_FRONT, GL_EMISSION, material_emission);
+    glMaterialfv(GL_FRONT, GL_AMBIENT, material_ambient);
+
+    // Given through the default view, so the light shines from the viewer's side.
+    glLightfv(GL_LIGHT0, GL_POSITION, light_position);
+    glLightfv(GL_LIGHT0, GL_AMBIENT, light_ambient);
+
+    if (key[KEY_L]) lights_on = 1;
+    if (key[KEY_P]) lights_on = 0;
+
+    glEnable(GL_LIGHTING);
+    glLightf(GL_LIGHT0, GL_CONSTANT_ATTENUATION, 100.0f);
+    glLightf(GL_LIGHT0, GL_LINEAR_ATTENUATION, 0.0f);
+    glLightf(GL_LIGHT0, GL_QUADRATIC_ATTENUATION, 0.0f);
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, light_diffuse);
+
+    glDepthFunc(GL_LEQUAL);
+    glEnable(GL_DEPTH_TEST);
+
+    spin_angle = spin_angle + 1.0f;
+    glPopMatrix();
+}

@@ -1,0 +1,66 @@
+#include "gl/render/draw.h"
+
+#include <allegro.h>
+#include <alleggl.h>
+
+#include "gl/display/render_state.h"
+
+static void set_up_lamp_light(const SceneObject *lamp, int frame)
+{
+    static const GLfloat position[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    static const GLfloat specular[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    static const GLfloat ambient[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+
+    static GLint max_lights = 0;
+    if (max_lights == 0) glGetIntegerv(GL_MAX_LIGHTS, &max_lights);
+    if (next_light < 0 || next_light >= max_lights) return;
+    GLenum light = GL_LIGHT0 + next_light;
+    next_light++;
+
+    // A lamp's colour is its rotation as stored, in degrees.
+    const Vector3 &colour = lamp->rotations[frame];
+    GLfloat diffuse[4] = {colour.x, colour.y, colour.z, 0.3f};
+
+    glDisable(light);
+    glLightfv(light, GL_POSITION, position);
+    glLightf(light, GL_CONSTANT_ATTENUATION, 1.0f);
+    glLightf(light, GL_LINEAR_ATTENUATION, 0.1f);
+    glLightfv(light, GL_DIFFUSE, diffuse);
+    glLightfv(light, GL_SPECULAR, specular);
+    glLightfv(light, GL_AMBIENT, ambient);
+    if (lights_on != 0) glEnable(light);
+}
+
+void draw_object(const Scene *scene, int frame, int index)
+{
+    const SceneObject *object = &scene->objects[index];
+    glPolygonMode(GL_FRONT, GL_FILL);
+
+    // A zero scale on any axis hides the object and everything below it.
+    const Vector3 &scale = object->scales[frame];
+    if (scale.x == 0.0f || scale.y == 0.0f || scale.z == 0.0f) return;
+
+    const Vector3 &location = object->locations[frame];
+    const Vector3 &rotation = object->rotations[frame];
+    glPushMatrix();
+    glTranslatef(location.x, location.y, location.z);
+    glRotatef(rotation.x, 1.0f, 0.0f, 0.0f);
+    glRotatef(rotation.y, 0.0f, 1.0f, 0.0f);
+    glRotatef(rotation.z, 0.0f, 0.0f, 1.0f);
+    glScalef(scale.x, scale.y, scale.z);
+
+    if (object->kind == Mesh) glCallList(object->display_list);
+    else if (object->kind == Lamp) set_up_lamp_light(object, frame);
+
+    for (int i = 0; i < object->child_count; i++) draw_object(scene, frame, object->children[i]);
+    glPopMatrix();
+}
+
+void draw_scene(const Scene *scene, uint32_t texture, int frame)
+{
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glPolygonMode(GL_FRONT, GL_FILL);
+    if (frame < 0 || frame >= scene->frame_count) return;
+    for (int i = 0; i < scene->object_count; i++)
+        if (scene->objects[i].is_root) draw_object(scene, frame, i);
+}

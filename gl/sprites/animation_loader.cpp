@@ -1,0 +1,112 @@
+#include "gl/sprites/animation_loader.h"
+
+#include <allegro.h>
+#include <alleggl.h>
+#include <jpgalleg.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "gl/display/message.h"
+#include "gl/render/texture.h"
+#include "gl/sprites/animation_bitmap.h"
+#include "core/sprites/animation_file.h"
+
+static std::string open_failure(const char *path)
+{
+    return std::string("No se pudo abrir el archivo: ") + path;
+}
+
+// The strip as a 32-bit bitmap, whatever depth its file was read in.
+static BITMAP *load_strip(const char *strip_path, StripKind kind)
+{
+    BITMAP *strip = kind == STRIP_JPEG ? load_jpg(strip_path, nullptr) : load_tga(strip_path, nullptr);
+    if (!strip || bitmap_color_depth(strip) == 32) return strip;
+    BITMAP *converted = create_bitmap_ex(32, strip->w, strip->h);
+    if (converted) blit(strip, converted, 0, 0, 0, 0, strip->w, strip->h);
+    destroy_bitmap(strip);
+    return converted;
+}
+
+void delete_animation_textures(Animation *animation)
+{
+    if (animation->textures && animation->frame_count > 0)
+        glDeleteTextures(animation->frame_count, animation->textures);
+    free(animation->textures);
+    animation->textures = nullptr;
+}
+
+bool try_load_animation(const char *animation_path, const char *strip_path, StripKind kind, Animation *animation,
+                        std::string *error)
+{
+    FILE *stream = fopen(animation_path, "rb");
+    if (!stream) {
+        *error = open_failure(animation_path);
+        return false;
+    }
+    Animation loaded = {};
+    bool read = read_animation_frames(stream, animation_path, &loaded, error);
+    fclose(stream);
+    if (!read) return false;
+
+    BITMAP *strip = load_strip(strip_path, kind);
+    if (!strip) {
+        destroy_animation(&loaded);
+        *error = open_failure(strip_path);
+        return false;
+    }
+    if (kind == STRIP_TGA) fill_missing_alpha(strip);
+
+    // Frame i lies in the strip's rows i * height .. i * height + height - 1.
+    for (int32_t i = 0; i < loaded.frame_count; i++) {
+        const AnimationFrame &frame = loaded.frames[i];
+        if (frame.width > strip->w || (int64_t)frame.height * (i + 1) > strip->h) {
+            *error = std::string(animation_path) + ": frame " + std::to_string(i) + " (" + std::to_string(frame.width) +
+                     " x " + std::to_string(frame.height) + ") does not fit the strip image " + strip_path + " (" +
+                     std::to_string(strip->w) + " x " + std::to_string(strip->h) + ")";
+            destroy_bitmap(strip);
+            destroy_animation(&loaded);
+            return false;
+        }
+    }
+
+    loaded.textures = (uint32_t *)calloc((size_t)loaded.frame_count + 1, sizeof(uint32_t));
+    loaded.bitmaps = (BITMAP **)calloc((size_t)loaded.frame_count + 1, sizeof(BITMAP *));
+    if (!loaded.textures || !loaded.bitmaps) exit(1);
+    for (int32_t i = 0; i < loaded.frame_count; i++) {
+        const AnimationFrame &frame = loaded.frames[i];
+        BITMAP *bitmap = create_bitmap_ex(32, frame.width, frame.height);
+        if (!bitmap) exit(1);
+        loaded.bitmaps[i] = bitmap;
+        blit(strip, bitmap, 0, frame.height * i, 0, 0, frame.width, frame.height);
+        if (kind == STRIP_JPEG) apply_frame_mask(bitmap, frame);
+        loaded.textures[i] = make_texture(bitmap);
+        destroy_bitmap(bitmap);
+        loaded.bitmaps[i] = nullptr;
+    }
+    destroy_bitmap(strip);
+    *animation = loaded;
+    return true;
+}
+
+static Animation load_or_exit(const char *animation_path, const char *strip_path, StripKind kind)
+{
+    Animation animation = {};
+    std::string error;
+    if (!try_load_animation(animation_path, strip_path, kind, &animation, &error)) {
+        show_message("%s", error.c_str());
+        // A failed load is a failure: the process does not report success.
+        exit(1);
+    }
+    return animation;
+}
+
+Animation load_animation(const char *animation_path, const char *strip_path)
+{
+    return load_or_exit(animation_path, strip_path, STRIP_JPEG);
+}
+
+Animation load_animation_tga(const char *animation_path, const char *strip_path)
+{
+    return load_or_exit(animation_path, strip_path, STRIP_TGA);
+}

@@ -1,0 +1,312 @@
+#include "importer/orj_import.h"
+
+#include <assimp/Importer.hpp>
+#include <assimp/postprocess.h>
+#include <assimp/scene.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "core/scene/scene_writer.h"
+#include "importer/orj_import_math.h"
+#include "importer/orj_import_names.h"
+#include "importer/orj_import_texture.h"
+
+enum {
+    LARGE_MODEL_FACES = 200000,    // from here on progress is shown
+    LARGE_MODEL_SAMPLES = 2000000, // objects times frames
+    LARGE_MODEL_BYTES = 16 << 20,
+};
+
+const char *import_usage()
+{
+    return "usage: orj import MODEL -o SCENE [--texture-out TGA] [--frames N] [--fps R] [--scale S] [--add-camera]\n"
+           "\n"
+           "Converts a model (OBJ, glTF 2.0, Collada, PLY, STL, 3DS, FBX and the other formats of the\n"
+           "asset importer) into a scene file for the viewer.\n"
+           "\n"
+           "  -o, --output SCENE   the scene file to write\n"
+           "  --texture-out TGA    write the model's first diffuse texture there as a TGA image\n"
+           "                       (a white one when the model has none or it cannot be read)\n"
+           "  --frames N           frames to write, 1 to 100000 (default: the first animation's\n"
+           "                       length times the rate, plus one; 1 without animation). Frames\n"
+           "                       past the animation's end hold its last pose.\n"
+           "  --fps R              frames per second of animation time, above 0, at most 1000\n"
+           "                       (default 25, the viewer's rate)\n"
+           "  --scale S            multiplies every location and vertex position, above 0 (default 1)\n"
+           "  --add-camera         add a still camera that holds the whole model in view, looking at\n"
+           "                       it from the front (+z), a little from the right (+x) and above\n"
+           "                       (+y), on the next free camera key\n"
+           "\n"
+           "Nodes become Mesh objects (one more, under the node's, for every further mesh of a node;\n"
+           "meshes of more than 10000 faces are cut into several), empty nodes empty meshes. Quads\n"
+           "stay quads, bigger polygons become triangle fans, points and lines are dropped.\n"
+           "Cameras become root Camera objects named for the viewer's camera keys: the first\n"
+           "\"camara4\" (the viewer's default), then \"camara\" (key 0), \"Camera\" (1), \"camara2\",\n"
+           "\"camara3\", \"camara5\"; further cameras keep their own names.\n"
+           "Lights become Lamp objects (point lights): the engine takes a lamp's rotation, in degrees,\n"
+           "as its diffuse colour, so the light's red, green and blue (scaled into 0..1 when brighter)\n"
+           "are written as its rotation about x, y and z.\n"
+           "\n"
+           "Sizes: the viewer's fog hides what lies more than about 40 units from the camera (half\n"
+           "gone at 33 units, nine tenths at 60) and its near plane cuts what is closer than 1 unit.\n"
+           "Pick --scale so that the model spans a few to about 20 units and its cameras stand some\n"
+           "10 to 30 units from it; without a camera the viewer looks from 1000 units away and shows\n"
+           "only fog (--add-camera gives the model one). The summary tells the model's size.\n";
+}
+
+// A finite number above 0 and at most limit, nothing else on the text.
+static bool parse_positive(const char *text, double limit, double *value)
+{
+    if (!text || *text == '\0') return false;
+    errno = 0;
+    char *end = nullptr;
+    double number = strtod(text, &end);
+    if (errno != 0 || *end != '\0' || !std::isfinite(number) || !(number > 0.0) || number > limit) return false;
+    *value = number;
+    return true;
+}
+
+OptionsResult parse_import_options(int argc, char **argv, ImportCommand *command, std::string *error)
+{
+    command->model_path = nullptr;
+    command->scene_path = nullptr;
+    command->texture_path = nullptr;
+    command->settings.frames = 0;
+    command->settings.fps = 25.0;
+    command->settings.scale = 1.0;
+    command->settings.add_camera = false;
+
+    for (int i = 1; i < argc; i++) {
+        const char *arg = argv[i];
+        const char *inline_value = nullptr;
+        if (strcmp(arg, "--help") == 0 || strcmp(arg, "-h") == 0) return OPTIONS_HELP;
+        if (strcmp(arg, "-o") == 0 || match_option(arg, "--output", &inline_value)) {
+            command->scene_path = option_value(argc, argv, &i, inline_value);
+            if (!command->scene_path || !*command->scene_path) {
+                *error = "-o needs the path of the scene file to write";
+                return OPTIONS_BAD;
+            }
+            continue;
+        }
+        if (match_option(arg, "--texture-out", &inline_value)) {
+            command->texture_path = option_value(argc, argv, &i, inline_value);
+            if (!command->texture_path || !*command->texture_path) {
+                *error = "--texture-out needs the path of the TGA file to write";
+                return OPTIONS_BAD;
+            }
+            continue;
+        }
+        if (match_option(arg, "--frames", &inline_value)) {
+            int32_t frames = 0;
+            if (!parse_count(option_value(argc, argv, &i, inline_value), &frames) || frames < 1 || frames > MAX_IMPORT_FRAMES) {
+                *error = "--frames needs a whole number of frames from 1 to 100000";
+                return OPTIONS_BAD;
+            }
+            command->settings.frames = frames;
+            continue;
+        }
+        if (match_option(arg, "--fps", &inline_value)) {
+            if (!parse_positive(option_value(argc, argv, &i, inline_value), 1000.0, &command->settings.fps)) {
+                *error = "--fps needs a rate above 0 and at most 1000 frames per second";
+                return OPTIONS_BAD;
+            }
+            continue;
+        }
+        if (match_option(arg, "--scale", &inline_value)) {
+            if (!parse_positive(option_value(argc, argv, &i, inline_value), 1e30, &command->settings.scale)) {
+                *error = "--scale needs a finite factor above 0";
+                return OPTIONS_BAD;
+            }
+            continue;
+        }
+        if (strcmp(arg, "--add-camera") == 0) {
+            command->settings.add_camera = true;
+            continue;
+        }
+        if (arg[0] == '-' && arg[1] != '\0') {
+            *error = std::string("unknown option: ") + arg;
+            return OPTIONS_BAD;
+        }
+        if (command->model_path) {
+            *error = std::string("only one model can be imported at a time: ") + arg;
+            return OPTIONS_BAD;
+        }
+        command->model_path = arg;
+    }
+    if (!command->model_path) {
+        *error = "the model file to import is missing";
+        return OPTIONS_BAD;
+    }
+    if (!command->scene_path) {
+        *error = "-o SCENE is missing: the scene file to write";
+        return OPTIONS_BAD;
+    }
+    return OPTIONS_RUN;
+}
+
+static void show_progress(const char *stage, double fraction)
+{
+    fprintf(stderr, "orj import: %s %3d%%\n", stage, (int)(fraction * 100.0 + 0.5));
+}
+
+static void warn(const std::string &text)
+{
+    fprintf(stderr, "orj import: warning: %s\n", text.c_str());
+}
+
+static void report_warnings(const ImportStats &stats)
+{
+    if (stats.points_dropped || stats.lines_dropped)
+        warn(std::to_string(stats.points_dropped) + " points and " + std::to_string(stats.lines_dropped) +
+             " lines dropped (the scene holds faces only)");
+    if (stats.polygons_split)
+        warn(std::to_string(stats.polygons_split) + " polygons of more than four corners made into triangle fans");
+    if (stats.faces_out_of_range)
+        warn(std::to_string(stats.faces_out_of_range) + " faces naming vertices their mesh does not have dropped");
+    if (stats.bad_numbers) warn(std::to_string(stats.bad_numbers) + " non-finite vertex values set to 0");
+    if (stats.meshes_split)
+        warn(std::to_string(stats.meshes_split) + " meshes of more than 10000 faces cut into several objects");
+    if (stats.poor_fits) {
+        char text[200];
+        snprintf(text, sizeof text,
+                 "%d objects have shear or a non-uniform scale under rotation that the engine cannot express: "
+                 "drawn with the nearest transform (error up to %.3g of their size)",
+                 stats.poor_fits, stats.worst_fit);
+        warn(text);
+    }
+    if (stats.animations_ignored > 0)
+        warn(std::to_string(stats.animations_ignored) + " animations after the first one ignored");
+    if (stats.mesh_animations_ignored > 0)
+        warn(std::to_string(stats.mesh_animations_ignored) +
+             " meshes blend bones or morph: they stay in their rest pose (only rigid parts follow bones)");
+    if (stats.group_inserted > 0)
+        warn(std::to_string(stats.group_inserted) + " grouping objects added to keep parents under 1000 children");
+    for (const std::string &line : stats.warnings) warn(line);
+    if (!stats.renames.empty()) {
+        warn(std::to_string(stats.renames.size()) + " objects renamed to keep names unique and readable:");
+        size_t shown = std::min<size_t>(stats.renames.size(), 30);
+        for (size_t i = 0; i < shown; i++) fprintf(stderr, "    %s\n", stats.renames[i].c_str());
+        if (shown < stats.renames.size()) fprintf(stderr, "    and %zu more\n", stats.renames.size() - shown);
+    }
+}
+
+// Writes the model's texture, or a white one, to path; the description of
+// what was written goes to *what. False only when the file cannot be written.
+static bool write_texture(const aiScene *scene, const char *model_path, const char *path, std::string *what)
+{
+    TextureImage image;
+    std::string reference, error;
+    bool found = find_diffuse_texture(scene, &reference);
+    if (found && load_texture_image(scene, reference, model_path, &image, &error)) {
+        *what = reference + " -> " + path + " (" + std::to_string(image.width) + "x" + std::to_string(image.height) + ")";
+    } else {
+        if (found) warn("texture '" + reference + "': " + error + "; a white texture is written instead");
+        else warn("the model has no diffuse texture; a white texture is written instead");
+        image.width = image.height = 8;
+        image.rgba.assign(8 * 8 * 4, 255);
+        *what = std::string("white -> ") + path;
+    }
+    if (!write_tga_file(path, image, &error)) {
+        fprintf(stderr, "orj import: %s\n", error.c_str());
+        return false;
+    }
+    return true;
+}
+
+static int64_t count_source_faces(const aiScene *scene)
+{
+    int64_t faces = 0;
+    for (unsigned m = 0; m < scene->mNumMeshes; m++) faces += scene->mMeshes[m]->mNumFaces;
+    return faces;
+}
+
+int orj_import_main(int argc, char **argv)
+{
+    ImportCommand command;
+    std::string error;
+    switch (parse_import_options(argc, argv, &command, &error)) {
+    case OPTIONS_HELP:
+        fputs(import_usage(), stdout);
+        return 0;
+    case OPTIONS_BAD:
+        fprintf(stderr, "orj import: %s\n%.*s(orj import --help tells more)\n", error.c_str(),
+                (int)(strchr(import_usage(), '\n') - import_usage() + 1), import_usage());
+        return 2;
+    case OPTIONS_RUN:
+        break;
+    }
+
+    struct stat model_stat;
+    if (stat(command.model_path, &model_stat) == 0 && model_stat.st_size > LARGE_MODEL_BYTES)
+        fprintf(stderr, "orj import: reading %s (%lld MB)\n", command.model_path, (long long)(model_stat.st_size >> 20));
+    Assimp::Importer importer;
+    int64_t normals_missing = 0;
+    const aiScene *scene = read_model(&importer, command.model_path, &normals_missing, &error);
+    if (!scene) {
+        fprintf(stderr, "orj import: %s: %s\n", command.model_path, error.c_str());
+        return 1;
+    }
+
+    int64_t source_faces = count_source_faces(scene);
+    bool large = source_faces >= LARGE_MODEL_FACES;
+    if (large) fprintf(stderr, "orj import: %s: %lld faces to convert\n", command.model_path, (long long)source_faces);
+    ImportedScene imported;
+    ImportProgress progress = large ? show_progress : nullptr;
+    if (!large && scene->mNumAnimations > 0) {
+        // A long animation over many nodes is slow too.
+        double ticks_per_second = scene->mAnimations[0]->mTicksPerSecond > 0 ? scene->mAnimations[0]->mTicksPerSecond : 25.0;
+        double frames = command.settings.frames > 0 ? command.settings.frames
+                                                    : scene->mAnimations[0]->mDuration / ticks_per_second * command.settings.fps;
+        if (frames * scene->mNumMeshes > LARGE_MODEL_SAMPLES) progress = show_progress;
+    }
+    if (!convert_scene(scene, command.settings, progress, &imported, &error)) {
+        fprintf(stderr, "orj import: %s: %s\n", command.model_path, error.c_str());
+        return 1;
+    }
+    imported.stats.normals_missing = normals_missing;
+
+    SceneError write_error;
+    if (!save_scene(&imported.scene, command.scene_path, &write_error)) {
+        fprintf(stderr, "orj import: %s\n", write_error.message);
+        return 1;
+    }
+    std::string texture_note;
+    if (command.texture_path && !write_texture(scene, command.model_path, command.texture_path, &texture_note)) return 1;
+
+    const ImportStats &stats = imported.stats;
+    report_warnings(stats);
+    fprintf(stderr, "orj import: %s -> %s\n", command.model_path, command.scene_path);
+    fprintf(stderr, "  objects: %d (%d meshes, %d empty groups, %d cameras, %d lamps)\n", imported.scene.object_count,
+            stats.mesh_objects, stats.group_objects, stats.camera_objects, stats.lamp_objects);
+    fprintf(stderr, "  faces: %lld (%lld quads, %lld triangles), %d polygons drawn per frame\n",
+            (long long)(stats.quads + stats.triangles), (long long)stats.quads, (long long)stats.triangles,
+            imported.scene.polygon_count);
+    fprintf(stderr, "  frames: %d at %g per second%s\n", imported.frame_count, command.settings.fps,
+            scene->mNumAnimations > 0 ? "" : " (no animation)");
+    if (normals_missing > 0) fprintf(stderr, "  normals generated for %lld meshes\n", (long long)normals_missing);
+    if (stats.points_dropped || stats.lines_dropped)
+        fprintf(stderr, "  dropped: %lld points, %lld lines\n", (long long)stats.points_dropped, (long long)stats.lines_dropped);
+    if (command.texture_path) fprintf(stderr, "  texture: %s\n", texture_note.c_str());
+    if (stats.has_extent) {
+        fprintf(stderr, "  size: %.4g units across", stats.extent_size);
+        if (stats.extent_size > 40.0 || stats.extent_size < 2.0)
+            fprintf(stderr, " (the viewer suits about 5 to 20: --scale %.3g makes it 10)",
+                    command.settings.scale * 10.0 / std::max(stats.extent_size, 1e-30));
+        fputc('\n', stderr);
+    }
+    for (int i = 0; i < imported.scene.object_count; i++) {
+        const ImportObject &object = imported.objects[i];
+        int key = camera_key_of(object.name.c_str());
+        if (object.kind != Camera || key < 0) continue;
+        fprintf(stderr, "  camera key %d: '%s'%s\n", key, object.name.c_str(),
+                i == stats.added_camera ? " (added in front of the model)"
+                                        : (" (the model's '" + object.source_name + "')").c_str());
+    }
+    return 0;
+}

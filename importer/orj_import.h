@@ -1,0 +1,23 @@
+// "orj import": converts a model from the common interchange formats into a
+// scene file (and its texture) that the viewer plays.
+#pragma once
+
+#include <string>
+
+#include "core/viewer/options.h"
+#include "importer/orj_import_convert.h"
+
+struct ImportCommand {
+    const char *model_path;
+    const char *scene_path;
+    const char *texture_path;  // null: no texture written
+    ImportSettings settings;
+};
+
+// argv[0] is "import". Returns the exit status: 0 done, 1 the model cannot
+// be read or a file cannot be written, 2 bad options.
+int orj_import_main(int argc, char **argv);
+
+// Reads the options that follow argv[0]; on OPTIONS_BAD, *error says why.
+OptionsResult parse_import_options(int argc, char **argv, ImportCommand *command, std::string *error);
+const char *import_usage();

@@ -1,0 +1,660 @@
+#include "importer/orj_import_convert.h"
+
+#include <assimp/Importer.hpp>
+#include <assimp/postprocess.h>
+#include <assimp/scene.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <unordered_map>
+
+#include "core/scene/scene_hierarchy.h"
+#include "importer/orj_import_animation.h"
+#include "importer/orj_import_math.h"
+#include "importer/orj_import_mesh.h"
+#include "importer/orj_import_names.h"
+
+namespace {
+
+// How an object's per-frame transform is found.
+enum Role {
+    ROLE_NODE,           // the node's local matrix
+    ROLE_FIXED,          // a fixed matrix under its parent (further meshes of a node, groups, skinned parts)
+    ROLE_CAMERA,         // a root solved from the camera's world placement
+    ROLE_LAMP_AT_NODE,   // a lamp standing in for its node: the light's place in the parent's frame
+    ROLE_LAMP_IN_NODE,   // a lamp under its node's object: the light's place in the node's frame
+};
+
+struct Plan {
+    Role role;
+    int node;       // index into the node list, -1 for none
+    int source;     // camera or light index
+    Matrix4 fixed;  // ROLE_FIXED's matrix
+};
+
+Plan make_plan(Role role, int node, int source)
+{
+    return {role, node, source, matrix_identity()};
+}
+
+struct NodeEntry {
+    const aiNode *node;
+    int parent;   // index into the node list, -1 for the root
+    int channel;  // animation channel of the first clip, -1 for none
+    std::vector<int> children;
+};
+
+struct Converter {
+    const aiScene *source;
+    ImportSettings settings;
+    ImportProgress progress;
+    ImportedScene *out;
+    std::vector<NodeEntry> nodes;
+    std::vector<Plan> plans;
+    // Parents as the source nests the objects; objects[i].parent differs
+    // where the hierarchy was flattened.
+    std::vector<int> source_parent;
+    std::unordered_map<std::string, int> camera_by_name;
+    std::unordered_map<std::string, int> light_by_name;
+    // Converted geometry of each source mesh, one object's worth per part.
+    std::vector<MeshParts> mesh_parts;
+    std::vector<bool> mesh_converted;
+    std::unordered_map<std::string, int> node_by_name;
+    std::vector<int> node_object;  // the object made for each node, -1 before
+    std::vector<bool> bone_nodes;  // nodes that parts of rigid skins ride on
+    std::vector<std::pair<int, int>> bone_attachments;  // object, bone node
+    int cameras_emitted;
+    unsigned meshes_done;
+};
+
+Matrix4 to_matrix(const aiMatrix4x4 &a)
+{
+    Matrix4 r;
+    const ai_real *values = &a.a1;
+    for (int i = 0; i < 4; i++)
+        for (int j = 0; j < 4; j++) r.m[i][j] = values[i * 4 + j];
+    return r;
+}
+
+void list_nodes(Converter *c, const aiNode *node, int parent)
+{
+    int index = (int)c->nodes.size();
+    c->nodes.push_back({node, parent, -1, {}});
+    if (parent >= 0) c->nodes[parent].children.push_back(index);
+    for (unsigned i = 0; node->mChildren && i < node->mNumChildren; i++)
+        if (node->mChildren[i]) list_nodes(c, node->mChildren[i], index);
+}
+
+const MeshParts &converted_mesh(Converter *c, unsigned mesh_index)
+{
+    if (!c->mesh_converted[mesh_index]) {
+        const aiMesh *mesh = c->source->mMeshes[mesh_index];
+        ImportStats *stats = &c->out->stats;
+        c->mesh_parts[mesh_index] = convert_mesh(mesh, c->settings.scale, stats);
+        c->mesh_converted[mesh_index] = true;
+        c->meshes_done++;
+        unsigned total = c->source->mNumMeshes;
+        if (c->progress && (c->meshes_done * 10 / total != (c->meshes_done - 1) * 10 / total))
+            c->progress("meshes", (double)c->meshes_done / total);
+    }
+    return c->mesh_parts[mesh_index];
+}
+
+int add_object(Converter *c, ImportObject object, Plan plan)
+{
+    c->out->objects.push_back(std::move(object));
+    c->plans.push_back(plan);
+    return (int)c->out->objects.size() - 1;
+}
+
+ImportObject named_object(ObjectKind kind, const std::string &name, int parent)
+{
+    ImportObject object = {};
+    object.kind = kind;
+    object.name = name;
+    object.source_name = name;
+    object.parent = parent;
+    return object;
+}
+
+void add_camera(Converter *c, int node, int camera)
+{
+    std::string own = clean_object_name(c->source->mCameras[camera]->mName.C_Str(), "camera");
+    const char *slot = camera_slot_name(c->cameras_emitted++);
+    ImportObject object = named_object(Camera, slot ? slot : own, -1);
+    object.source_name = own;
+    add_object(c, object, make_plan(ROLE_CAMERA, node, camera));
+}
+
+void add_lamp(Converter *c, int node, int light, int parent, Role role)
+{
+    const aiLight *source = c->source->mLights[light];
+    ImportObject object = named_object(Lamp, clean_object_name(source->mName.C_Str(), "lamp"), parent);
+    add_object(c, object, make_plan(role, node, light));
+    const char *type = source->mType == aiLightSource_DIRECTIONAL ? "directional"
+                       : source->mType == aiLightSource_SPOT      ? "spot"
+                       : source->mType == aiLightSource_AMBIENT   ? "ambient"
+                       : source->mType == aiLightSource_AREA      ? "area"
+                                                                  : nullptr;
+    if (type)
+        c->out->stats.warnings.push_back(std::string("light '") + object.name + "' (" + type +
+                                         ") becomes a point lamp at its place");
+}
+
+int find_by_name(const std::unordered_map<std::string, int> &map, const aiNode *node)
+{
+    auto found = map.find(node->mName.C_Str());
+    return found == map.end() ? -1 : found->second;
+}
+
+void plan_node(Converter *c, int node_index, int parent_object)
+{
+    const aiNode *node = c->nodes[node_index].node;
+    int camera = find_by_name(c->camera_by_name, node);
+    int light = find_by_name(c->light_by_name, node);
+    // A camera or light alone on its node takes the node's place, unless parts ride on the node as a bone.
+    bool bare = node->mNumMeshes == 0 && node->mNumChildren == 0 && !c->bone_nodes[node_index];
+    if (bare && camera >= 0 && light < 0) {
+        add_camera(c, node_index, camera);
+        return;
+    }
+    if (bare && light >= 0 && camera < 0) {
+        add_lamp(c, node_index, light, parent_object, ROLE_LAMP_AT_NODE);
+        return;
+    }
+
+    std::string name = clean_object_name(node->mName.C_Str(), "node");
+    ImportObject main = named_object(Mesh, name, parent_object);
+    int main_index = -1;
+    for (unsigned m = 0; m < node->mNumMeshes; m++) {
+        unsigned mesh_index = node->mMeshes[m];
+        if (mesh_index >= c->source->mNumMeshes || !c->source->mMeshes[mesh_index]) continue;
+        const aiMesh *mesh = c->source->mMeshes[mesh_index];
+        const MeshParts &converted = converted_mesh(c, mesh_index);
+        std::string mesh_name = clean_object_name(mesh->mName.C_Str(), name.c_str());
+        for (size_t p = 0; p < converted.parts.size(); p++) {
+            ImportObject object = converted.parts[p];
+            int bone = converted.bones[p];
+            auto bone_node = bone >= 0 ? c->node_by_name.find(mesh->mBones[bone]->mName.C_Str()) : c->node_by_name.end();
+            if (bone_node != c->node_by_name.end()) {
+                // A rigid skin: the part rides on its bone, through the bone's offset.
+                Plan plan = make_plan(ROLE_FIXED, -1, -1);
+                plan.fixed = to_matrix(mesh->mBones[bone]->mOffsetMatrix);
+                for (int i = 0; i < 3; i++) plan.fixed.m[i][3] *= c->settings.scale;
+                object.name = object.source_name =
+                    clean_object_name(mesh->mName.C_Str(), clean_object_name(bone_node->first.c_str(), "bone").c_str());
+                object.parent = -1;
+                int index = add_object(c, object, plan);
+                c->bone_attachments.push_back({index, bone_node->second});
+                continue;
+            }
+            if (main_index < 0) {
+                object.name = object.source_name = name;
+                object.parent = parent_object;
+                main_index = add_object(c, object, make_plan(ROLE_NODE, node_index, -1));
+                continue;
+            }
+            object.name = object.source_name = mesh_name;
+            object.parent = main_index;
+            add_object(c, object, make_plan(ROLE_FIXED, -1, -1));
+        }
+    }
+    if (main_index < 0) main_index = add_object(c, main, make_plan(ROLE_NODE, node_index, -1));
+    c->node_object[node_index] = main_index;
+    if (camera >= 0) add_camera(c, node_index, camera);
+    if (light >= 0) add_lamp(c, node_index, light, main_index, ROLE_LAMP_IN_NODE);
+    std::vector<int> children = c->nodes[node_index].children;
+    for (int child : children) plan_node(c, child, main_index);
+}
+
+// Keeps every parent under the reader's limit of children by putting the
+// surplus under added grouping objects that stand at rest.
+void limit_children(Converter *c)
+{
+    std::vector<ImportObject> &objects = c->out->objects;
+    std::vector<std::vector<int>> children_of(objects.size());
+    for (size_t i = 0; i < objects.size(); i++)
+        if (objects[i].parent >= 0) children_of[objects[i].parent].push_back((int)i);
+    size_t original_count = objects.size();
+    for (size_t parent = 0; parent < original_count; parent++) {
+        const std::vector<int> &children = children_of[parent];
+        if ((int)children.size() <= MAX_CHILDREN_PER_OBJECT) continue;
+        for (size_t start = 0; start < children.size(); start += MAX_CHILDREN_PER_OBJECT) {
+            ImportObject group = named_object(Mesh, objects[parent].name, (int)parent);
+            int group_index = add_object(c, group, make_plan(ROLE_FIXED, -1, -1));
+            c->out->stats.group_inserted++;
+            size_t end = std::min(children.size(), start + MAX_CHILDREN_PER_OBJECT);
+            for (size_t k = start; k < end; k++) objects[children[k]].parent = group_index;
+        }
+    }
+}
+
+// Level of every object under parents, a root being level 1.
+std::vector<int> object_levels(const std::vector<int> &parents)
+{
+    std::vector<int> level(parents.size(), 0);
+    for (size_t i = 0; i < parents.size(); i++) {
+        std::vector<int> path;
+        int p = (int)i;
+        while (p >= 0 && level[p] == 0 && path.size() <= parents.size()) {
+            path.push_back(p);
+            p = parents[p];
+        }
+        int base = p >= 0 ? level[p] : 0;
+        for (size_t k = path.size(); k-- > 0;) level[path[k]] = ++base;
+    }
+    return level;
+}
+
+// Objects deeper than the reader takes go under their ancestor one level
+// above the deepest, their transforms made relative to it while sampling.
+void flatten_deep_objects(Converter *c)
+{
+    std::vector<ImportObject> &objects = c->out->objects;
+    c->source_parent.resize(objects.size());
+    for (size_t i = 0; i < objects.size(); i++) c->source_parent[i] = objects[i].parent;
+    std::vector<int> level = object_levels(c->source_parent);
+    for (size_t i = 0; i < objects.size(); i++) {
+        c->out->stats.deepest_level = std::max(c->out->stats.deepest_level, level[i]);
+        if (level[i] <= SCENE_MAX_DEPTH) continue;
+        int ancestor = objects[i].parent;
+        while (level[ancestor] > SCENE_MAX_DEPTH - 1) ancestor = c->source_parent[ancestor];
+        objects[i].parent = ancestor;
+        c->out->stats.flattened++;
+    }
+}
+
+Vector3 transform_point(const Matrix4 &m, double x, double y, double z)
+{
+    return {(float)(m.m[0][0] * x + m.m[0][1] * y + m.m[0][2] * z + m.m[0][3]),
+            (float)(m.m[1][0] * x + m.m[1][1] * y + m.m[1][2] * z + m.m[1][3]),
+            (float)(m.m[2][0] * x + m.m[2][1] * y + m.m[2][2] * z + m.m[2][3])};
+}
+
+Vector3 transform_direction(const Matrix4 &m, const aiVector3D &v)
+{
+    return {(float)(m.m[0][0] * v.x + m.m[0][1] * v.y + m.m[0][2] * v.z),
+            (float)(m.m[1][0] * v.x + m.m[1][1] * v.y + m.m[1][2] * v.z),
+            (float)(m.m[2][0] * v.x + m.m[2][1] * v.y + m.m[2][2] * v.z)};
+}
+
+// A camera's or light's place in its node's frame. Some of the importer's
+// readers (glTF, 3DS) copy the node's translation there as well, which
+// would count it twice: a place equal to the node's own translation is
+// taken for such a copy and dropped.
+aiVector3D own_position(const aiVector3D &position, const aiNode *node)
+{
+    const aiMatrix4x4 &m = node->mTransformation;
+    aiVector3D translation(m.a4, m.b4, m.c4);
+    float size = std::max(1.0f, translation.Length());
+    if (position.Length() > 0.0f && (position - translation).Length() <= 1e-5f * size) return aiVector3D(0, 0, 0);
+    return position;
+}
+
+// The light's colour as the lamp's rotation: 0..1, brighter lights scaled down.
+Vector3 lamp_colour(const aiLight *light)
+{
+    double r = std::max(0.0f, light->mColorDiffuse.r), g = std::max(0.0f, light->mColorDiffuse.g),
+           b = std::max(0.0f, light->mColorDiffuse.b);
+    if (!std::isfinite(r) || !std::isfinite(g) || !std::isfinite(b)) r = g = b = 1.0;
+    double brightest = std::max(r, std::max(g, b));
+    if (brightest > 1.0) {
+        r /= brightest;
+        g /= brightest;
+        b /= brightest;
+    }
+    return {(float)r, (float)g, (float)b};
+}
+
+// Objects in an order where every source parent comes before its children.
+std::vector<int> parents_first_order(const std::vector<int> &parents)
+{
+    std::vector<int> level = object_levels(parents);
+    std::vector<int> order(parents.size());
+    for (size_t i = 0; i < order.size(); i++) order[i] = (int)i;
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return level[a] < level[b]; });
+    return order;
+}
+
+void sample_frames(Converter *c)
+{
+    const aiAnimation *clip = c->source->mNumAnimations > 0 ? c->source->mAnimations[0] : nullptr;
+    double ticks_per_second = clip && clip->mTicksPerSecond > 0.0 ? clip->mTicksPerSecond : 25.0;
+    double duration_ticks = clip ? clip->mDuration : 0.0;
+    if (!std::isfinite(duration_ticks) || duration_ticks < 0.0) duration_ticks = 0.0;
+    int frames = c->out->frame_count;
+    double scale = c->settings.scale;
+    size_t object_count = c->out->objects.size();
+    std::vector<Matrix4> local(c->nodes.size()), world(c->nodes.size());
+    std::vector<Matrix4> object_local(object_count), object_world(object_count);
+    std::vector<double> worst_fit(object_count, 0.0);
+    bool flattened = c->out->stats.flattened > 0;
+    std::vector<int> order = flattened ? parents_first_order(c->source_parent) : std::vector<int>();
+
+    for (int frame = 0; frame < frames; frame++) {
+        double ticks = frame_time_ticks(frame, c->settings.fps, ticks_per_second, duration_ticks);
+        for (size_t n = 0; n < c->nodes.size(); n++) {
+            const NodeEntry &entry = c->nodes[n];
+            local[n] = to_matrix(sample_node_transform(entry.node, entry.channel >= 0 ? clip->mChannels[entry.channel] : nullptr, ticks));
+            for (int i = 0; i < 3; i++) local[n].m[i][3] *= scale;
+            world[n] = c->nodes[n].parent < 0 ? local[n] : matrix_multiply(world[c->nodes[n].parent], local[n]);
+        }
+        // Each object's matrix under its source parent (lamps: their place only).
+        for (size_t i = 0; i < object_count; i++) {
+            const Plan &plan = c->plans[i];
+            object_local[i] = matrix_identity();
+            if (plan.role == ROLE_NODE) object_local[i] = local[plan.node];
+            if (plan.role == ROLE_FIXED) object_local[i] = plan.fixed;
+            if (plan.role == ROLE_LAMP_AT_NODE || plan.role == ROLE_LAMP_IN_NODE) {
+                aiVector3D p = own_position(c->source->mLights[plan.source]->mPosition, c->nodes[plan.node].node);
+                Vector3 place = {(float)(p.x * scale), (float)(p.y * scale), (float)(p.z * scale)};
+                if (plan.role == ROLE_LAMP_AT_NODE) place = transform_point(local[plan.node], place.x, place.y, place.z);
+                object_local[i].m[0][3] = place.x;
+                object_local[i].m[1][3] = place.y;
+                object_local[i].m[2][3] = place.z;
+            }
+        }
+        if (flattened) {
+            for (int i : order) {
+                int p = c->source_parent[i];
+                object_world[i] = p < 0 ? object_local[i] : matrix_multiply(object_world[p], object_local[i]);
+            }
+            for (size_t i = 0; i < object_count; i++) {
+                int p = c->out->objects[i].parent;
+                if (p == c->source_parent[i]) continue;
+                Matrix4 inverse;
+                object_local[i] = matrix_invert_affine(object_world[p], &inverse) ? matrix_multiply(inverse, object_world[i])
+                                                                                  : matrix_identity();
+            }
+        }
+        for (size_t i = 0; i < object_count; i++) {
+            ImportObject &object = c->out->objects[i];
+            const Plan &plan = c->plans[i];
+            ObjectTransform t = {{0, 0, 0}, {0, 0, 0}, {1, 1, 1}};
+            double fit = 0.0;
+            bool lamp = plan.role == ROLE_LAMP_AT_NODE || plan.role == ROLE_LAMP_IN_NODE;
+            if (plan.role == ROLE_CAMERA) {
+                const aiCamera *camera = c->source->mCameras[plan.source];
+                const Matrix4 &m = world[plan.node];
+                aiVector3D p = own_position(camera->mPosition, c->nodes[plan.node].node);
+                Vector3 eye = transform_point(m, p.x * scale, p.y * scale, p.z * scale);
+                solve_camera(eye, transform_direction(m, camera->mLookAt), transform_direction(m, camera->mUp), &t.location, &t.rotation);
+            } else if (lamp) {
+                const Matrix4 &m = object_local[i];
+                t.location = {(float)m.m[0][3], (float)m.m[1][3], (float)m.m[2][3]};
+                t.rotation = lamp_colour(c->source->mLights[plan.source]);
+            } else {
+                t = decompose_transform(object_local[i], &fit);
+            }
+            worst_fit[i] = std::max(worst_fit[i], fit);
+            if (frame > 0 && !lamp) {
+                const Vector3 &previous = object.rotations.back();
+                t.rotation = {unwrap_degrees(previous.x, t.rotation.x), unwrap_degrees(previous.y, t.rotation.y),
+                              unwrap_degrees(previous.z, t.rotation.z)};
+            }
+            object.locations.push_back(t.location);
+            object.rotations.push_back(t.rotation);
+            object.scales.push_back(t.scale);
+        }
+        if (c->progress && (frame % 50 == 49 || frame == frames - 1)) c->progress("sampling frames", (frame + 1.0) / frames);
+    }
+
+    ImportStats *stats = &c->out->stats;
+    for (size_t i = 0; i < worst_fit.size(); i++) {
+        if (worst_fit[i] > 1e-4) stats->poor_fits++;
+        stats->worst_fit = std::max(stats->worst_fit, worst_fit[i]);
+    }
+}
+
+// The box around every mesh vertex over the animation (at up to ten frames
+// spread over it), placed as the engine places them.
+void measure_model(Converter *c)
+{
+    std::vector<ImportObject> &objects = c->out->objects;
+    std::vector<Matrix4> world(objects.size());
+    std::vector<int> parents;
+    for (const ImportObject &object : objects) parents.push_back(object.parent);
+    std::vector<int> order = parents_first_order(parents);
+    double low[3] = {INFINITY, INFINITY, INFINITY}, high[3] = {-INFINITY, -INFINITY, -INFINITY};
+    int frames = c->out->frame_count, samples = std::min(frames, 10);
+    for (int sample = 0; sample < samples; sample++) {
+        int frame = samples > 1 ? (int)((int64_t)sample * (frames - 1) / (samples - 1)) : 0;
+        for (int i : order) {
+            const ImportObject &object = objects[i];
+            ObjectTransform t = {object.locations[frame], object.rotations[frame], object.scales[frame]};
+            Matrix4 local = object.kind == Lamp ? matrix_identity() : compose_transform(t);
+            world[i] = object.parent < 0 ? local : matrix_multiply(world[object.parent], local);
+            if (object.kind != Mesh) continue;
+            for (const Vector3 &v : object.vertices) {
+                Vector3 p = transform_point(world[i], v.x, v.y, v.z);
+                const float at[3] = {p.x, p.y, p.z};
+                for (int k = 0; k < 3; k++) {
+                    low[k] = std::min(low[k], (double)at[k]);
+                    high[k] = std::max(high[k], (double)at[k]);
+                }
+            }
+        }
+    }
+    ImportStats *stats = &c->out->stats;
+    stats->has_extent = low[0] <= high[0] && std::isfinite(low[0] + low[1] + low[2] + high[0] + high[1] + high[2]);
+    if (!stats->has_extent) return;
+    stats->extent_centre = {(float)((low[0] + high[0]) / 2), (float)((low[1] + high[1]) / 2), (float)((low[2] + high[2]) / 2)};
+    stats->extent_size = std::sqrt((high[0] - low[0]) * (high[0] - low[0]) + (high[1] - low[1]) * (high[1] - low[1]) +
+                                   (high[2] - low[2]) * (high[2] - low[2]));
+}
+
+// A still camera looking at the middle of the model's box from the front
+// (+z), a little to the right (+x) and above (+y), with +y up, far enough
+// for the viewer's 53-degree view to hold the whole box.
+void add_front_camera(Converter *c)
+{
+    ImportStats *stats = &c->out->stats;
+    Vector3 centre = stats->has_extent ? stats->extent_centre : Vector3{0, 0, 0};
+    double radius = stats->has_extent && stats->extent_size > 0.0 ? stats->extent_size / 2 : 1.0;
+    // Half the view's angle is atan(0.5); the near plane stands 1 unit ahead.
+    double distance = std::max(radius / std::sin(std::atan(0.5)), radius + 1.0);
+    const double direction[3] = {0.5, 0.35, 1.0};
+    double length = std::sqrt(direction[0] * direction[0] + direction[1] * direction[1] + direction[2] * direction[2]);
+    Vector3 eye = {(float)(centre.x + distance * direction[0] / length), (float)(centre.y + distance * direction[1] / length),
+                   (float)(centre.z + distance * direction[2] / length)};
+    Vector3 location, rotation;
+    solve_camera(eye, {centre.x - eye.x, centre.y - eye.y, centre.z - eye.z}, {0, 1, 0}, &location, &rotation);
+    const char *slot = camera_slot_name(c->cameras_emitted++);
+    ImportObject camera = named_object(Camera, slot ? slot : "camera", -1);
+    camera.source_name = camera.name;
+    camera.locations.assign(c->out->frame_count, location);
+    camera.rotations.assign(c->out->frame_count, rotation);
+    camera.scales.assign(c->out->frame_count, Vector3{1, 1, 1});
+    stats->added_camera = add_object(c, camera, make_plan(ROLE_FIXED, -1, -1));
+    if (distance > 40.0) {
+        char text[200];
+        snprintf(text, sizeof text,
+                 "the added camera stands %.0f units from the model's middle: the viewer's fog hides it; "
+                 "try --scale %.2g",
+                 distance, c->settings.scale * 20.0 / distance);
+        stats->warnings.push_back(text);
+    }
+}
+
+void finish_names(Converter *c)
+{
+    std::vector<ImportObject> &objects = c->out->objects;
+    std::vector<std::string> wanted;
+    // Cameras keep their key names first, then nodes their own names, then lamps, then the rest.
+    std::vector<int> rank;
+    for (size_t i = 0; i < objects.size(); i++) {
+        wanted.push_back(objects[i].name);
+        Role role = c->plans[i].role;
+        rank.push_back(objects[i].kind == Camera ? 0 : role == ROLE_NODE ? 1 : objects[i].kind == Lamp ? 2 : 3);
+    }
+    std::vector<std::string> names = make_unique_names(wanted, rank);
+    for (size_t i = 0; i < objects.size(); i++) {
+        // Parts and groups that the conversion adds are named after their node, numbered.
+        bool camera_key = objects[i].kind == Camera && camera_key_of(names[i].c_str()) >= 0;
+        if (names[i] != objects[i].source_name && !camera_key && rank[i] < 3)
+            c->out->stats.renames.push_back("'" + objects[i].source_name + "' -> '" + names[i] + "'");
+        objects[i].name = names[i];
+    }
+}
+
+void count_results(Converter *c)
+{
+    ImportStats *stats = &c->out->stats;
+    for (const ImportObject &object : c->out->objects) {
+        bool empty = object.quads.empty() && object.triangles.empty();
+        if (object.kind == Camera) stats->camera_objects++;
+        if (object.kind == Lamp) stats->lamp_objects++;
+        if (object.kind == Mesh && empty) stats->group_objects++;
+        if (object.kind == Mesh && !empty) stats->mesh_objects++;
+        stats->quads += object.quads.size();
+        stats->triangles += object.triangles.size();
+    }
+    if (stats->flattened > 0)
+        stats->warnings.push_back("the hierarchy is " + std::to_string(stats->deepest_level) + " levels deep: " +
+                                  std::to_string(stats->flattened) + " objects below level " +
+                                  std::to_string(SCENE_MAX_DEPTH) + " moved up with their placement kept");
+    int extra_cameras = stats->camera_objects - CAMERA_SLOT_COUNT;
+    if (extra_cameras > 0)
+        stats->warnings.push_back(std::to_string(extra_cameras) +
+                                  " cameras beyond the viewer's six camera keys keep their own names");
+}
+
+}  // namespace
+
+const aiScene *read_model(Assimp::Importer *importer, const char *path, int64_t *normals_missing, std::string *error)
+{
+    // No validation step: it refuses point clouds, which are kept as empty meshes here.
+    const aiScene *scene = importer->ReadFile(path, 0);
+    if (!scene || !scene->mRootNode) {
+        const char *reason = importer->GetErrorString();
+        *error = std::string("cannot read the model: ") + (scene && !*reason ? "it holds no node hierarchy" : reason);
+        return nullptr;
+    }
+    *normals_missing = 0;
+    for (unsigned m = 0; m < scene->mNumMeshes; m++)
+        if (!scene->mMeshes[m]->mNormals && (scene->mMeshes[m]->mPrimitiveTypes & (aiPrimitiveType_TRIANGLE | aiPrimitiveType_POLYGON)))
+            (*normals_missing)++;
+    // Normals are made (where missing) before equal vertices are merged.
+    scene = importer->ApplyPostProcessing(aiProcess_GenSmoothNormals | aiProcess_JoinIdenticalVertices);
+    if (!scene) *error = std::string("cannot prepare the meshes: ") + importer->GetErrorString();
+    return scene;
+}
+
+bool convert_scene(const aiScene *source, const ImportSettings &settings, ImportProgress progress, ImportedScene *imported, std::string *error)
+{
+    *imported = ImportedScene();
+    if (!source || !source->mRootNode) {
+        *error = "the model has no node hierarchy";
+        return false;
+    }
+    if (!(settings.fps > 0.0) || !(settings.scale > 0.0) || settings.frames < 0) {
+        *error = "bad import settings";
+        return false;
+    }
+    Converter c;
+    c.source = source;
+    c.settings = settings;
+    c.progress = progress;
+    c.out = imported;
+    c.cameras_emitted = 0;
+    c.meshes_done = 0;
+    c.mesh_parts.resize(source->mNumMeshes);
+    c.mesh_converted.assign(source->mNumMeshes, false);
+    list_nodes(&c, source->mRootNode, -1);
+
+    // Cameras and lights belong to the first node of their name.
+    for (unsigned i = source->mNumCameras; i-- > 0;)
+        if (source->mCameras[i]) c.camera_by_name[source->mCameras[i]->mName.C_Str()] = (int)i;
+    for (unsigned i = source->mNumLights; i-- > 0;)
+        if (source->mLights[i]) c.light_by_name[source->mLights[i]->mName.C_Str()] = (int)i;
+    for (size_t n = c.nodes.size(); n-- > 0;) c.node_by_name[c.nodes[n].node->mName.C_Str()] = (int)n;
+    c.node_object.assign(c.nodes.size(), -1);
+
+    const aiAnimation *clip = source->mNumAnimations > 0 ? source->mAnimations[0] : nullptr;
+    bool animated = false;
+    if (clip) {
+        for (unsigned i = 0; i < clip->mNumChannels; i++) {
+            auto found = c.node_by_name.find(clip->mChannels[i]->mNodeName.C_Str());
+            if (found == c.node_by_name.end() || c.nodes[found->second].channel >= 0) continue;
+            c.nodes[found->second].channel = (int)i;
+            animated = true;
+        }
+        if (clip->mNumMeshChannels > 0 || clip->mNumMorphMeshChannels > 0) imported->stats.mesh_animations_ignored++;
+        imported->stats.animations_ignored = (int)source->mNumAnimations - 1;
+    }
+    double ticks_per_second = clip && clip->mTicksPerSecond > 0.0 ? clip->mTicksPerSecond : 25.0;
+    double duration = clip && std::isfinite(clip->mDuration) ? clip->mDuration / ticks_per_second : 0.0;
+    imported->frame_count = import_frame_count(settings.frames, animated, duration, settings.fps);
+    if (settings.frames == 0 && animated && imported->frame_count == MAX_IMPORT_FRAMES && duration * settings.fps + 1 > MAX_IMPORT_FRAMES)
+        imported->stats.warnings.push_back("the animation is cut to its first " + std::to_string(MAX_IMPORT_FRAMES) + " frames");
+
+    c.bone_nodes.assign(c.nodes.size(), false);
+    for (unsigned m = 0; m < source->mNumMeshes; m++) {
+        if (!source->mMeshes[m] || source->mMeshes[m]->mNumBones == 0) continue;
+        const MeshParts &converted = converted_mesh(&c, m);
+        for (int bone : converted.bones) {
+            auto found = bone >= 0 ? c.node_by_name.find(source->mMeshes[m]->mBones[bone]->mName.C_Str()) : c.node_by_name.end();
+            if (found != c.node_by_name.end()) c.bone_nodes[found->second] = true;
+        }
+    }
+    plan_node(&c, 0, -1);
+    for (const std::pair<int, int> &attachment : c.bone_attachments) {
+        int bone_object = c.node_object[attachment.second];
+        if (bone_object >= 0) imported->objects[attachment.first].parent = bone_object;
+    }
+    limit_children(&c);
+    flatten_deep_objects(&c);
+    sample_frames(&c);
+    imported->stats.added_camera = -1;
+    measure_model(&c);
+    if (settings.add_camera) add_front_camera(&c);
+    finish_names(&c);
+    count_results(&c);
+    build_scene_records(imported);
+    return true;
+}
+
+void build_scene_records(ImportedScene *imported)
+{
+    std::vector<ImportObject> &objects = imported->objects;
+    imported->records.assign(objects.size(), SceneObject());
+    imported->children.assign(objects.size(), std::vector<int32_t>());
+    for (size_t i = 0; i < objects.size(); i++)
+        if (objects[i].parent >= 0) imported->children[objects[i].parent].push_back((int32_t)i);
+
+    int64_t polygons = 0;
+    for (size_t i = 0; i < objects.size(); i++) {
+        ImportObject &object = objects[i];
+        SceneObject &record = imported->records[i];
+        record = SceneObject();
+        record.vertices = object.vertices.data();
+        record.normals = object.normals.data();
+        record.triangles = object.triangles.data();
+        record.quads = object.quads.data();
+        record.locations = object.locations.data();
+        record.rotations = object.rotations.data();
+        record.scales = object.scales.data();
+        record.quad_count = (int32_t)object.quads.size();
+        record.vertex_count = (int32_t)object.vertices.size();
+        record.triangle_count = (int32_t)object.triangles.size();
+        record.face_count = record.quad_count + record.triangle_count;
+        snprintf(record.name, sizeof record.name, "%s", object.name.c_str());
+        snprintf(record.type_name, sizeof record.type_name, "%s",
+                 object.kind == Camera ? "Camera" : object.kind == Lamp ? "Lamp" : "Mesh");
+        record.kind = object.kind;
+        record.children = imported->children[i].data();
+        record.child_count = (int32_t)imported->children[i].size();
+        record.is_root = object.parent < 0;
+        record.parent = object.parent;
+        snprintf(record.parent_name, sizeof record.parent_name, "%s",
+                 object.parent < 0 ? "none" : objects[object.parent].name.c_str());
+        record.display_list = 0;
+        if (object.kind == Mesh) polygons += record.triangle_count + 2 * (int64_t)record.quad_count;
+    }
+    imported->scene.objects = imported->records.data();
+    imported->scene.object_count = (int32_t)objects.size();
+    imported->scene.frame_count = imported->frame_count;
+    imported->scene.polygon_count = (int32_t)std::min<int64_t>(polygons, INT32_MAX);
+}

@@ -1,0 +1,89 @@
+// Turns a scene read by the asset importer into the engine's scene records.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/scene/scene.h"
+
+struct aiScene;
+namespace Assimp {
+class Importer;
+}
+
+enum {
+    MAX_FACES_PER_OBJECT = 10000,     // the scene reader's limit for one mesh
+    MAX_CHILDREN_PER_OBJECT = 1000,   // the scene reader's limit for one parent
+};
+
+struct ImportSettings {
+    int frames = 0;           // 0: from the animation (or 1 without one)
+    double fps = 25.0;        // sampling rate of the animation
+    double scale = 1.0;       // multiplies locations and vertex positions
+    bool add_camera = false;  // one more camera, holding the whole model in view
+};
+
+// One object as built, before it is laid out as a SceneObject.
+struct ImportObject {
+    std::string name;
+    std::string source_name;  // the node's (or camera's, light's) own name, for the rename list
+    ObjectKind kind;
+    int parent;  // index into ImportedScene::objects, -1 for a root
+    std::vector<Vector3> vertices;
+    std::vector<Vector3> normals;
+    std::vector<Quad> quads;
+    std::vector<Triangle> triangles;
+    std::vector<Vector3> locations;  // parent-relative
+    std::vector<Vector3> rotations;  // degrees
+    std::vector<Vector3> scales;
+};
+
+struct ImportStats {
+    int mesh_objects, group_objects, camera_objects, lamp_objects;
+    int64_t quads, triangles;
+    int64_t points_dropped, lines_dropped;
+    int64_t polygons_split;     // faces of five or more corners, made into triangle fans
+    int64_t faces_out_of_range; // faces naming vertices the mesh does not have, dropped
+    int64_t bad_numbers;        // non-finite positions, normals or texture coordinates set to 0
+    int64_t normals_missing;    // meshes whose normals were generated
+    int meshes_split;           // meshes cut into several objects to keep under MAX_FACES_PER_OBJECT
+    int poor_fits;              // objects whose matrix had shear the chain cannot express
+    double worst_fit;           // largest relative error of those fits
+    int animations_ignored;     // clips after the first
+    int mesh_animations_ignored;// blended skins and morph animation (not played)
+    int rigid_skins;            // skinned meshes whose parts follow one bone each
+    int deepest_level;          // of the source's hierarchy, the root being level 1
+    int flattened;              // objects moved up to keep within the reader's depth
+    int group_inserted;         // grouping objects added for parents of too many children
+    bool has_extent;            // the meshes have vertices: extent_* are set
+    Vector3 extent_centre;      // middle of the box the meshes fill over the animation
+    double extent_size;         // the box's diagonal
+    int added_camera;           // index of the added camera object, -1 for none
+    std::vector<std::string> warnings;  // ready-made lines about lights, limits and the like
+    std::vector<std::string> renames;   // "old" -> "new" lines
+};
+
+struct ImportedScene {
+    std::vector<ImportObject> objects;
+    int32_t frame_count;
+    ImportStats stats;
+    // The scene records, pointing into objects (valid while objects is unchanged).
+    std::vector<SceneObject> records;
+    std::vector<std::vector<int32_t>> children;
+    Scene scene;
+};
+
+// Called now and then while converting a large scene; fraction in 0..1.
+typedef void (*ImportProgress)(const char *stage, double fraction);
+
+// Reads a model with importer (which keeps it), normals made where missing
+// and equal vertices merged. Null with *error set when it cannot be read.
+const aiScene *read_model(Assimp::Importer *importer, const char *path, int64_t *normals_missing, std::string *error);
+
+// Converts source into imported (objects, frame count, stats and the records
+// in imported->scene). False with *error set when nothing can be made of it.
+bool convert_scene(const aiScene *source, const ImportSettings &settings, ImportProgress progress, ImportedScene *imported, std::string *error);
+
+// Lays imported->objects out as imported->scene (records, children, polygon count).
+void build_scene_records(ImportedScene *imported);

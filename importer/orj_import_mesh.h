@@ -1,0 +1,23 @@
+// One mesh of a model as the engine's faces: quads kept, polygons made into
+// fans, points and lines dropped, cut into parts the scene reader takes.
+#pragma once
+
+#include <vector>
+
+#include "importer/orj_import_convert.h"
+
+struct aiMesh;
+
+// A mesh as objects: parts of at most MAX_FACES_PER_OBJECT faces, each
+// following its node (bone -1) or rigidly one bone of the mesh.
+struct MeshParts {
+    std::vector<ImportObject> parts;
+    std::vector<int> bones;
+};
+
+// The mesh's geometry, positions multiplied by scale, texture t stored
+// flipped as the reader stores it, in parts of at most MAX_FACES_PER_OBJECT
+// faces. A mesh whose faces are each held with full weight by one bone (a
+// rigid skin) is cut by bone; other skins keep their rest pose. What is
+// dropped or changed is counted in stats.
+MeshParts convert_mesh(const aiMesh *mesh, double scale, ImportStats *stats);

@@ -1,0 +1,68 @@
+#include "importer/orj_import_names.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <unordered_set>
+
+// Length of text cut to at most limit bytes, backing off a partial UTF-8 character.
+static size_t cut_length(const std::string &text, size_t limit)
+{
+    if (text.size() <= limit) return text.size();
+    size_t length = limit;
+    while (length > 0 && ((unsigned char)text[length] & 0xC0) == 0x80) length--;
+    return length;
+}
+
+std::string clean_object_name(const char *raw, const char *fallback)
+{
+    std::string name = raw ? raw : "";
+    for (char &c : name)
+        if (c == '\n' || c == '\r') c = '_';
+    name.resize(cut_length(name, MAX_OBJECT_NAME));
+    if (name.empty()) name = fallback;
+    return name;
+}
+
+const char *camera_slot_name(int camera_index)
+{
+    static const char *const slots[CAMERA_SLOT_COUNT] = {"camara4", "camara", "Camera", "camara2", "camara3", "camara5"};
+    if (camera_index < 0 || camera_index >= CAMERA_SLOT_COUNT) return nullptr;
+    return slots[camera_index];
+}
+
+int camera_key_of(const char *name)
+{
+    static const char *const keys[CAMERA_SLOT_COUNT] = {"camara", "Camera", "camara2", "camara3", "camara4", "camara5"};
+    for (int k = 0; k < CAMERA_SLOT_COUNT; k++)
+        if (strcmp(name, keys[k]) == 0) return k;
+    return -1;
+}
+
+static std::string claim_name(const std::string &wanted, std::unordered_set<std::string> *taken)
+{
+    if (!taken->count(wanted)) {
+        taken->insert(wanted);
+        return wanted;
+    }
+    for (unsigned long n = 2;; n++) {
+        std::string suffix = "." + std::to_string(n);
+        std::string name = wanted.substr(0, cut_length(wanted, MAX_OBJECT_NAME - suffix.size())) + suffix;
+        if (!taken->count(name)) {
+            taken->insert(name);
+            return name;
+        }
+    }
+}
+
+std::vector<std::string> make_unique_names(const std::vector<std::string> &wanted, const std::vector<int> &rank)
+{
+    std::vector<size_t> order(wanted.size());
+    for (size_t i = 0; i < order.size(); i++) order[i] = i;
+    auto rank_of = [&](size_t i) { return i < rank.size() ? rank[i] : 0; };
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return rank_of(a) < rank_of(b); });
+    std::unordered_set<std::string> taken = {"none"};
+    std::vector<std::string> names(wanted.size());
+    for (size_t i : order) names[i] = claim_name(wanted[i], &taken);
+    return names;
+}

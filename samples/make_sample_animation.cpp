@@ -1,0 +1,81 @@
+// Draws the sample sprite animation's frames (numbered 24-bit TGA images on a
+// magenta background) and packs them with the animation builder:
+//   make_sample_animation FRAME_DIR ANIMATION_FILE STRIP_JPG
+// The frames are a disc in four coloured quarters (red top left, green top
+// right, blue bottom left, yellow bottom right) with a white dot going round
+// its rim, one eighth of a turn per frame.
+#include <allegro.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "gl/sprites/animation_builder.h"
+
+enum {
+    FRAME_SIDE = 64,
+    FRAME_COUNT = 8,
+};
+
+static int quarter_color(int x, int y)
+{
+    bool left = x < FRAME_SIDE / 2;
+    bool top = y < FRAME_SIDE / 2;
+    if (top) return left ? makecol24(220, 40, 40) : makecol24(40, 200, 60);
+    return left ? makecol24(50, 80, 230) : makecol24(240, 220, 40);
+}
+
+static void draw_frame(BITMAP *bitmap, int frame)
+{
+    const double centre = FRAME_SIDE / 2.0;
+    const double angle = 2.0 * M_PI * frame / FRAME_COUNT;
+    const double dot_x = centre + 22.0 * cos(angle);
+    const double dot_y = centre - 22.0 * sin(angle);
+    for (int y = 0; y < FRAME_SIDE; y++) {
+        for (int x = 0; x < FRAME_SIDE; x++) {
+            double px = x + 0.5, py = y + 0.5;
+            int color = makecol24(255, 0, 255);
+            if (hypot(px - centre, py - centre) <= 28.0) color = quarter_color(x, y);
+            if (hypot(px - dot_x, py - dot_y) <= 5.0) color = makecol24(255, 255, 255);
+            putpixel(bitmap, x, y, color);
+        }
+    }
+}
+
+int main(int argc, char **argv)
+{
+    if (argc != 4) {
+        fprintf(stderr, "usage: make_sample_animation FRAME_DIR ANIMATION_FILE STRIP_JPG\n");
+        return 2;
+    }
+    if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) {
+        fprintf(stderr, "make_sample_animation: Allegro cannot start\n");
+        return 1;
+    }
+    set_color_depth(32);
+
+    std::string first_frame = std::string(argv[1]) + "/sample_sprite0001";
+    BITMAP *bitmap = create_bitmap_ex(24, FRAME_SIDE, FRAME_SIDE);
+    if (!bitmap) return 1;
+    for (int frame = 0; frame < FRAME_COUNT; frame++) {
+        char name[32];
+        snprintf(name, sizeof name, "/sample_sprite%04d", frame + 1);
+        std::string path = std::string(argv[1]) + name;
+        draw_frame(bitmap, frame);
+        if (save_tga(path.c_str(), bitmap, nullptr) != 0) {
+            fprintf(stderr, "make_sample_animation: %s: cannot be written\n", path.c_str());
+            return 1;
+        }
+    }
+    destroy_bitmap(bitmap);
+
+    std::string error;
+    if (build_animation_from_frames(first_frame.c_str(), argv[2], argv[3], &error) != BUILD_OK) {
+        fprintf(stderr, "make_sample_animation: %s\n", error.c_str());
+        return 1;
+    }
+    return 0;
+}
+END_OF_MAIN()

@@ -1,3 +1,0 @@
-add_executable(make_sample_animation ${CMAKE_CURRENT_LIST_DIR}/make_sample_animation.cpp)
-target_compile_options(make_sample_animation PRIVATE ${ENGINE_WARNINGS})
-target_link_libraries(make_sample_animation PRIVATE engine)
