@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -65,7 +66,7 @@ std::vector<uint8_t> texture_pixels(uint32_t texture, int *width, int *height)
     return pixels;
 }
 
-bool near(int value, int expected, int tolerance = 24)
+bool close_to(int value, int expected, int tolerance = 24)
 {
     return value >= expected - tolerance && value <= expected + tolerance;
 }
@@ -164,7 +165,7 @@ TEST(FrameFiles, CountingStopsAtTheFirstGap)
     EXPECT_EQ(count_frame_files(frame_path(dir, 7).c_str()), 1);
     EXPECT_EQ(count_frame_files("001"), 0);
     // A directory of a frame's name is no frame.
-    ASSERT_EQ(run_shell("mkdir " + frame_path(dir, 8)), 0);
+    ASSERT_TRUE(std::filesystem::create_directory(frame_path(dir, 8)));
     EXPECT_EQ(count_frame_files(frame_path(dir, 8).c_str()), 0);
 }
 
@@ -230,7 +231,7 @@ TEST(Builder, PacksTheNumberedFramesAndTheyLoadBack)
                     EXPECT_EQ(p[3], 255) << i << ": " << x << "," << y;
                     // Away from the magenta edge the JPEG keeps the colour closely.
                     if (x >= 6 && y <= 5) {
-                        EXPECT_TRUE(near(p[0], colour.r) && near(p[1], colour.g) && near(p[2], colour.b))
+                        EXPECT_TRUE(close_to(p[0], colour.r) && close_to(p[1], colour.g) && close_to(p[2], colour.b))
                             << i << ": " << x << "," << y << " is " << (int)p[0] << " " << (int)p[1] << " " << (int)p[2];
                     }
                 }

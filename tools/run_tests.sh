@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Sets everything up and runs the whole test suite: the normal build, the same
 # suite under AddressSanitizer and UndefinedBehaviorSanitizer, the benchmarks
-# in their short mode (as tests), and the fuzzers for a bounded time.
+# in their short mode (as tests), the fuzzers for a bounded time, and the
+# Windows build under Wine (tools/build_windows.sh, tests/windows/).
 # Usage: tools/run_tests.sh [--quick]   (--quick: normal build only)
+# ORJ_SKIP_WINDOWS=1 leaves the Windows stage out.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 quick=0
@@ -44,4 +46,10 @@ for module in fuzz/*.cmake; do
     -artifact_prefix="$scratch/" "$scratch" "fuzz/corpus/$name" 2>&1 | tail -n 3
   rm -rf "$scratch"
 done
+if [ -z "${ORJ_SKIP_WINDOWS:-}" ] && command -v x86_64-w64-mingw32-g++-posix >/dev/null; then
+  echo "== Windows build (MinGW-w64; libraries cached in ${ORJ_WINDOWS_CACHE:-$HOME/.cache/orj-windows}) =="
+  bash tools/build_windows.sh
+  echo "== Windows build under Wine =="
+  bash tests/windows/run_wine_tests.sh build build-windows
+fi
 echo "All test stages passed."

@@ -11,6 +11,7 @@ packages=(
   libtinyobjloader-dev libassimp-dev assimp-utils assimp-testmodels
   clang libclang-rt-dev
   xvfb xauth xdotool x11-utils
+  g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64
 )
 
 missing=()

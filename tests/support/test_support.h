@@ -28,6 +28,9 @@ struct ProgramSetting {
     std::vector<std::string> unset_env;   // variables the program must not see
 };
 
+// Running programs (test_programs.cpp) is POSIX only: under Windows the
+// programs are driven from the Linux side (tests/windows/).
+
 // Starts a program (argv[0] is its path) with its output going to files in dir.
 ProgramRun start_program(const std::vector<std::string> &argv, const std::string &dir,
                          const ProgramSetting &setting = ProgramSetting());
