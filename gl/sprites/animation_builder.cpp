@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "gl/display/message.h"
 #include "gl/sprites/animation_bitmap.h"
@@ -28,6 +29,15 @@ int32_t count_frame_files(const char *name)
 static std::string temporary_name(const char *path)
 {
     return std::string(path) + ".part";
+}
+
+// Puts a finished file in place of the old one. The C library's rename does
+// not replace an existing file on Windows; the standard library's does.
+static bool replace_file(const std::string &from, const char *to)
+{
+    std::error_code error;
+    std::filesystem::rename(from, to, error);
+    return !error;
 }
 
 // Removes the temporary files of a build that did not finish.
@@ -133,11 +143,11 @@ BuildResult build_animation_from_frames(const char *first_frame, const char *ani
         return fail_build(nullptr, animation_temp, strip_temp, nullptr, strip);
     }
     destroy_bitmap(strip);
-    if (rename(strip_temp.c_str(), strip_path) != 0) {
+    if (!replace_file(strip_temp, strip_path)) {
         *error = std::string(strip_path) + ": cannot be replaced";
         return fail_build(nullptr, animation_temp, strip_temp, nullptr, nullptr);
     }
-    if (rename(animation_temp.c_str(), animation_path) != 0) {
+    if (!replace_file(animation_temp, animation_path)) {
         *error = std::string(animation_path) + ": cannot be replaced";
         return fail_build(nullptr, animation_temp, "", nullptr, nullptr);
     }

@@ -109,6 +109,12 @@ while [ $run -le "$repeat" ]; do
   status=$?
   cmp -s "$out/sprite.anim" "$scratch/linux/sprite.anim" && cmp -s "$out/sprite.jpg" "$scratch/linux/sprite.jpg"
   check $(( status != 0 || $? != 0 )) "anim.exe build: status $status, same animation and strip bytes as Linux's"
+  # Building again replaces the files (the C library's rename would refuse).
+  wine_run 90 "$windows_build/app/anim.exe" build "$scratch/frames/sample_sprite0001" "$out/sprite.anim" "$out/sprite.jpg" \
+    >"$out/anim-again.out" 2>"$out/anim-again.err"
+  status=$?
+  cmp -s "$out/sprite.anim" "$scratch/linux/sprite.anim" && [ ! -e "$out/sprite.anim.part" ]
+  check $(( status != 0 || $? != 0 )) "anim.exe build over existing files: status $status, replaced"
 
   if [ $failures -gt 0 ]; then
     for f in "$out"/*.err; do [ -s "$f" ] && { echo "-- $f:"; head -n 20 "$f"; }; done
