@@ -11,6 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "gl/display/display.h"
 #include "gl/sprites/animation_builder.h"
 #include "core/sprites/animation_file.h"
 
@@ -30,7 +31,7 @@ static int usage_error(const char *what)
 static int run_build(const char *first_frame, const char *animation_path, const char *strip_path)
 {
     // Images only: no window, no keyboard.
-    if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) {
+    if (start_allegro(SYSTEM_NONE) != 0) {
         fprintf(stderr, "anim: Allegro cannot start\n");
         return 1;
     }

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "gl/display/display.h"
 #include "gl/sprites/animation_builder.h"
 
 enum {
@@ -50,7 +51,7 @@ int main(int argc, char **argv)
         fprintf(stderr, "usage: make_sample_animation FRAME_DIR ANIMATION_FILE STRIP_JPG\n");
         return 2;
     }
-    if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) {
+    if (start_allegro(SYSTEM_NONE) != 0) {
         fprintf(stderr, "make_sample_animation: Allegro cannot start\n");
         return 1;
     }
