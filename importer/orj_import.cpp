@@ -357,9 +357,9 @@ int orj_import_main(int argc, char **argv)
     imported.stats.normals_missing = normals_missing;
     imported.stats.faces_out_of_range += reading.repairs.faces_dropped;
 
-    SceneError write_error;
-    if (!save_scene(&imported.scene, command.scene_path, &write_error)) {
-        fprintf(stderr, "orj import: %s\n", write_error.message);
+    Error write_error;
+    if (save_scene(&imported.scene, command.scene_path, &write_error) != ERROR_NONE) {
+        fprintf(stderr, "orj import: %s\n", write_error.message.c_str());
         return 1;
     }
     std::string texture_note;
