@@ -65,8 +65,8 @@ std::string triangle_bytes()
 int polygons_of(const std::string &scene_path)
 {
     Scene scene;
-    SceneError error;
-    if (!read_scene_file(&scene, scene_path.c_str(), &error)) return -1;
+    Error error;
+    if (read_scene_file(&scene, scene_path.c_str(), &error) != ERROR_NONE) return -1;
     int polygons = scene.polygon_count;
     free_scene_records(&scene);
     return polygons;
