@@ -649,3 +649,74 @@ TEST(Builder, PngTgaAndSheetFramesKeepTheirTransparency)
         });
     }
 }
+
+TEST(Builder, UnsafeOutputsAreRefusedAndLeftAlone)
+{
+    std::string dir = make_temp_dir("sprites-unsafe");
+    save_builder_frame(dir, 1);
+    std::string first = frame_path(dir, 1), frame_bytes = read_file(first);
+    std::string out = dir + "/out.anim", strip = dir + "/out.jpg";
+    ASSERT_EQ(run_shell("mkfifo " + dir + "/fifo && ln -s " + dir + "/target " + dir + "/link"), 0);
+    write_file(dir + "/target", "link target");
+    write_file(out + ".part", "the user's own file");
+    struct Case {
+        std::string animation, strip, what;
+    } cases[] = {
+        {dir + "/same.anim", dir + "/./same.anim", "the output is also the output"},
+        {dir + "/sub/../shot0001", strip, "the output is the input"},
+        {out, dir + "/shot0001", "the output is the input"},
+        {dir + "/fifo", strip, "is a FIFO"},
+        {dir + "/link", strip, "is a symbolic link"},
+        {out, dir + "/link", "is a symbolic link"},
+        {dir, strip, "is a directory"},
+    };
+    ASSERT_EQ(run_shell("mkdir " + dir + "/sub"), 0);
+    for (const Case &c : cases) {
+        Error error;
+        EXPECT_NE(build_animation_from_frames(first.c_str(), c.animation.c_str(), c.strip.c_str(), &error), ERROR_NONE)
+            << c.animation;
+        EXPECT_NE(error.message.find(c.what), std::string::npos) << c.animation << ": " << error.message;
+    }
+    struct stat status;
+    ASSERT_EQ(lstat((dir + "/fifo").c_str(), &status), 0);
+    EXPECT_TRUE(S_ISFIFO(status.st_mode));
+    ASSERT_EQ(lstat((dir + "/link").c_str(), &status), 0);
+    EXPECT_TRUE(S_ISLNK(status.st_mode));
+    EXPECT_EQ(read_file(dir + "/target"), "link target");
+    EXPECT_EQ(read_file(first), frame_bytes);
+    EXPECT_FALSE(file_exists_at(out));
+    EXPECT_FALSE(file_exists_at(dir + "/same.anim"));
+
+    // A read-only animation is replaced and stays read-only; the user's .part file is not touched.
+    write_file(out, "old");
+    ASSERT_EQ(chmod(out.c_str(), 0444), 0);
+    Error error;
+    ASSERT_EQ(build_animation_from_frames(first.c_str(), out.c_str(), strip.c_str(), &error), ERROR_NONE) << error.message;
+    ASSERT_EQ(stat(out.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0444u);
+    EXPECT_NE(read_file(out), "old");
+    EXPECT_EQ(read_file(out + ".part"), "the user's own file");
+    EXPECT_EQ(temporary_files(dir), 0);
+}
+
+TEST(Builder, FramesTheLoadersWouldRefuseAreRefused)
+{
+    std::string dir = make_temp_dir("sprites-oversize");
+    std::string out = dir + "/out.anim", strip = dir + "/out.jpg";
+    // 512 x 512 alternating columns: 513 runs a row, 1 MB of runs, over the 400000-byte area.
+    save_image(dir + "/stripes0001", 24, 512, 512, [](int x, int) { return x % 2 ? MAGENTA : Rgba{9, 9, 9, 0}; });
+    // A TGA header of 0 x 0 with no pixels.
+    std::string header(18, '\0');
+    header[2] = 2;
+    header[16] = 24;
+    write_file(dir + "/empty0001", header);
+    for (const char *name : {"stripes0001", "empty0001"}) {
+        Error error;
+        EXPECT_NE(build_animation_from_frames((dir + "/" + name).c_str(), out.c_str(), strip.c_str(), &error), ERROR_NONE)
+            << name;
+        EXPECT_EQ(error.message.rfind(dir + "/" + name + ": ", 0), 0u) << error.message;
+        EXPECT_FALSE(file_exists_at(out)) << name;
+        EXPECT_FALSE(file_exists_at(strip)) << name;
+    }
+    EXPECT_EQ(temporary_files(dir), 0);
+}
