@@ -608,6 +608,19 @@ TEST(Builder, PngTgaAndSheetFramesKeepTheirTransparency)
         options.first_frame = first.c_str();
         build_and_check(options, dir, N, W, H, square_frame);
     }
+    // 32-bit TGA whose alpha is 0 throughout (an unused channel): taken by its magenta.
+    {
+        std::string dir = make_temp_dir("sprites-tga32-unused");
+        for (int i = 0; i < N; i++)
+            save_image(frame_path(dir, i + 1), 32, W, H, [&](int x, int y) {
+                Expected e = square_frame(i, x, y);
+                return e.transparent ? MAGENTA : Rgba{e.colour.r, e.colour.g, e.colour.b, 0};
+            });
+        BuildOptions options;
+        std::string first = frame_path(dir, 1);
+        options.first_frame = first.c_str();
+        build_and_check(options, dir, N, W, H, square_frame);
+    }
     // 24-bit TGA without alpha and another mask colour (green).
     {
         std::string dir = make_temp_dir("sprites-tga24");

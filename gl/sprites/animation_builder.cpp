@@ -44,11 +44,22 @@ static bool pixel_transparent(const Image &image, size_t pixel, const BuildOptio
     return ((uint32_t)p[0] << 16 | (uint32_t)p[1] << 8 | p[2]) == options->mask_rgb;
 }
 
-// Some writers store 32-bit pixels with an alpha of 0 throughout (the
-// channel unused): such a frame is taken by its mask colour, not as wholly invisible.
-static void ignore_unused_alpha(Image *image)
+static bool is_png_file(const char *path)
 {
-    if (!image->has_alpha) return;
+    unsigned char signature[8] = {};
+    FILE *file = fopen(path, "rb");
+    if (!file) return false;
+    size_t read = fread(signature, 1, sizeof signature, file);
+    fclose(file);
+    return read == sizeof signature && memcmp(signature, "\x89PNG\r\n\x1a\n", 8) == 0;
+}
+
+// Some TGA writers store 32-bit pixels with an alpha of 0 throughout (the
+// channel unused): such a frame is taken by its mask colour, not as wholly
+// invisible. A PNG's alpha is always meant.
+static void ignore_unused_alpha(const char *path, Image *image)
+{
+    if (!image->has_alpha || is_png_file(path)) return;
     for (size_t i = 3; i < image->rgba.size(); i += 4)
         if (image->rgba[i] != 0) return;
     image->has_alpha = false;
@@ -73,7 +84,7 @@ static ErrorKind open_sheet(const BuildOptions *options, FrameSource *source, Er
     if (width < 1 || height < 1)
         return set_error(error, ERROR_REFUSED, path, 0, "the frame size must be at least 1x1 (--frame-size WxH)");
     if (load_image_file(path, &source->sheet, error) != ERROR_NONE) return error->kind;
-    ignore_unused_alpha(&source->sheet);
+    ignore_unused_alpha(path, &source->sheet);
     const Image &sheet = source->sheet;
     if (sheet.width % width != 0 || sheet.height % height != 0)
         return set_error(error, ERROR_MALFORMED, path, 0, "the sheet is %dx%d, not a whole number of %dx%d cells",
@@ -123,7 +134,7 @@ static ErrorKind read_source_frame(const BuildOptions *options, FrameSource *sou
     }
     *name = source->inputs[(size_t)index];
     if (load_image_file(name->c_str(), image, error) != ERROR_NONE) return error->kind;
-    ignore_unused_alpha(image);
+    ignore_unused_alpha(name->c_str(), image);
     return ERROR_NONE;
 }
 
