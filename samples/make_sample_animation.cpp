@@ -72,9 +72,9 @@ int main(int argc, char **argv)
     }
     destroy_bitmap(bitmap);
 
-    std::string error;
-    if (build_animation_from_frames(first_frame.c_str(), argv[2], argv[3], &error) != BUILD_OK) {
-        fprintf(stderr, "make_sample_animation: %s\n", error.c_str());
+    Error error;
+    if (build_animation_from_frames(first_frame.c_str(), argv[2], argv[3], &error) != ERROR_NONE) {
+        fprintf(stderr, "make_sample_animation: %s\n", error.message.c_str());
         return 1;
     }
     return 0;

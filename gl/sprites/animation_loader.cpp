@@ -40,9 +40,13 @@ bool try_load_animation(const char *animation_path, const char *strip_path, Stri
         return false;
     }
     Animation loaded = {};
-    bool read = read_animation_frames(stream, animation_path, &loaded, error);
+    Error read_error;
+    bool read = read_animation_frames(stream, animation_path, &loaded, &read_error) == ERROR_NONE;
     fclose(stream);
-    if (!read) return false;
+    if (!read) {
+        *error = read_error.message;
+        return false;
+    }
 
     Error reason;
     BITMAP *strip = load_image_bitmap(strip_path, &reason);
