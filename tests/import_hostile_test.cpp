@@ -91,7 +91,8 @@ TEST(ImportHostile, ModelsThatWouldCrashTheReaderAreRefusedByName)
                                            "<library_nodes><node id=\"a\"><instance_node url=\"#b\"/></node>"
                                            "<node id=\"b\"><instance_node url=\"#a\"/></node></library_nodes>\n"));
     write_file(dir + "/ancestor.xml", collada("<node id=\"r\"><node id=\"c\"><instance_node url=\"#r\"/></node></node>"));
-    for (const char *name : {"deep.dae", "cycle.dae", "ancestor.xml"}) {
+    ASSERT_EQ(mkfifo((dir + "/pipe.obj").c_str(), 0600), 0);  // would block the reader for ever
+    for (const char *name : {"deep.dae", "cycle.dae", "ancestor.xml", "pipe.obj"}) {
         SCOPED_TRACE(name);
         ProgramResult result = run_import({dir + "/" + name, "-o", dir + "/out.orj"});
         EXPECT_EQ(result.status, 1) << result.err;
