@@ -8,6 +8,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 static inline bool is_scan_space(char c)
 {
@@ -45,31 +46,57 @@ inline bool scan_scene_int(const char **cursor, const char *end, int32_t *value)
     return true;
 }
 
-// The form scene writers use, "-12.345678": at most 9 digits making an
-// integer up to 2^24 and at most 10 decimals. Both the integer and the power
-// of ten are exact floats, so one division rounds correctly (Clinger's fast
-// path, which fast_float takes for these too, without its general parse).
-inline bool scan_short_decimal(const char *p, const char *end, float *value, const char **after)
+// How many of the 8 characters in word (first character in the low byte) are
+// digits before the first that is not. Bytes after that one may be anything.
+inline int leading_digit_count(uint64_t word)
 {
-    static const float exact_powers_of_ten[11] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
-    uint32_t mantissa = 0;
-    int digits = 0, decimals = 0;
-    while (p < end && is_scan_digit(*p) && digits < 9) {
-        mantissa = mantissa * 10 + (uint32_t)(*p++ - '0');
-        digits++;
+    // A byte's top bit ends up set when it is below '0' or above '9'; carries
+    // and borrows only reach the bytes after the first such byte.
+    uint64_t flags = ((word + 0x4646464646464646ULL) | (word - 0x3030303030303030ULL)) & 0x8080808080808080ULL;
+    return flags ? __builtin_ctzll(flags) / 8 : 8;
+}
+
+// The value of the first count (1 to 7) digits of word.
+inline uint32_t leading_digits_value(uint64_t word, int count)
+{
+    uint64_t v = (word - 0x3030303030303030ULL) << (8 * (8 - count));
+    v = v * 10 + (v >> 8);
+    v = (((v & 0x000000FF000000FFULL) * (100 + (1000000ULL << 32))) +
+         (((v >> 16) & 0x000000FF000000FFULL) * (1 + (10000ULL << 32)))) >> 32;
+    return (uint32_t)v;
+}
+
+// The form scene writers use, "-12.345678", when the digits make an integer up
+// to 2^24 with at most 7 decimals: both it and the power of ten are exact
+// floats, so one division rounds correctly (Clinger's fast path, which
+// fast_float takes for these too, here without its general parse). The
+// digits are read 8 at a time from memory readable up to readable_end; the
+// number must end by end. False for anything else, which the general path reads.
+inline bool scan_short_decimal(const char *p, const char *end, const char *readable_end, float *value,
+                               const char **after)
+{
+    static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the digits are read as little-endian words");
+    static const float exact_powers_of_ten[8] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f};
+    static const uint32_t powers_of_ten[8] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
+    if (readable_end - p < 16) return false;
+    uint64_t word;
+    memcpy(&word, p, 8);
+    int whole_digits = leading_digit_count(word);
+    if (whole_digits == 8) return false;
+    uint64_t mantissa = whole_digits ? leading_digits_value(word, whole_digits) : 0;
+    const char *q = p + whole_digits;
+    int decimals = 0;
+    if (*q == '.') {
+        memcpy(&word, ++q, 8);
+        decimals = leading_digit_count(word);
+        if (decimals == 8) return false;
+        if (decimals) mantissa = mantissa * powers_of_ten[decimals] + leading_digits_value(word, decimals);
+        q += decimals;
     }
-    if (p < end && *p == '.') {
-        p++;
-        while (p < end && is_scan_digit(*p) && digits < 9) {
-            mantissa = mantissa * 10 + (uint32_t)(*p++ - '0');
-            digits++;
-            decimals++;
-        }
-    }
-    if (p < end && (is_scan_digit(*p) || *p == 'e' || *p == 'E')) return false;
-    if (digits == 0 || mantissa > (1u << 24) || decimals > 10) return false;
-    *value = (float)mantissa / exact_powers_of_ten[decimals];
-    *after = p;
+    if (whole_digits + decimals == 0 || q > end || (q < end && (*q == 'e' || *q == 'E')) || mantissa > (1u << 24))
+        return false;
+    *value = (float)(uint32_t)mantissa / exact_powers_of_ten[decimals];
+    *after = q;
     return true;
 }
 
@@ -78,8 +105,9 @@ bool scan_scene_float_slowly(const char **cursor, const char *end, float *value)
 
 // Reads one real like "%f" from [*cursor, end), rounded to float as sscanf
 // rounds it (decimal, hexadecimal, inf, infinity and nan forms), and moves
-// *cursor past the characters sscanf would consume.
-inline bool scan_scene_float(const char **cursor, const char *end, float *value)
+// *cursor past the characters sscanf would consume. Memory up to readable_end
+// (end or more) may be read, though nothing from end on is taken.
+inline bool scan_scene_float(const char **cursor, const char *end, float *value, const char *readable_end = nullptr)
 {
     const char *p = *cursor;
     while (p < end && is_scan_space(*p)) p++;
@@ -95,7 +123,7 @@ inline bool scan_scene_float(const char **cursor, const char *end, float *value)
     bool decimal = p < end && (is_scan_digit(*p) || (*p == '.' && p + 1 < end && is_scan_digit(p[1])));
     if (decimal && !(p + 1 < end && p[0] == '0' && (p[1] == 'x' || p[1] == 'X'))) {
         float result;
-        if (scan_short_decimal(p, end, &result, cursor)) {
+        if (scan_short_decimal(p, end, readable_end ? readable_end : end, &result, cursor)) {
             *value = negative ? -result : result;
             return true;
         }

@@ -235,9 +235,9 @@ static bool read_reals(SceneText *in, const char *what, int count, float *values
     Line line;
     if (!next_line(in, &line, what)) return false;
     const char *cursor = value_start(&line, 2);
-    const char *end = line_end(&line);
+    const char *end = line_end(&line), *readable_end = in->text + in->size;
     for (int i = 0; i < count; i++)
-        if (!scan_scene_float(&cursor, end, &values[i]))
+        if (!scan_scene_float(&cursor, end, &values[i], readable_end))
             return fail(in, in->line_number, "%s needs %d numbers, number %d does not parse", what, count, i + 1);
     return true;
 }
