@@ -77,6 +77,7 @@ inline bool scan_short_decimal(const char *p, const char *end, const char *reada
 {
     static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the digits are read as little-endian words");
     static const float exact_powers_of_ten[8] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f};
+    static const double inverse_powers_of_ten[8] = {1e0, 1e-1, 1e-2, 1e-3, 1e-4, 1e-5, 1e-6, 1e-7};
     static const uint32_t powers_of_ten[8] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
     if (readable_end - p < 16) return false;
     uint64_t word;
@@ -95,7 +96,16 @@ inline bool scan_short_decimal(const char *p, const char *end, const char *reada
     }
     if (whole_digits + decimals == 0 || q > end || (q < end && (*q == 'e' || *q == 'E')) || mantissa > (1u << 24))
         return false;
-    *value = (float)(uint32_t)mantissa / exact_powers_of_ten[decimals];
+    // A product with the double nearest 10^-decimals is within two of its
+    // units of the quotient; unless that is as near to a point halfway
+    // between two floats, it rounds to the same float, without a division.
+    double product = (double)mantissa * inverse_powers_of_ten[decimals];
+    uint64_t bits;
+    memcpy(&bits, &product, sizeof bits);
+    if ((bits & 0x1fffffffULL) - 0x10000000ULL + 4 <= 8)
+        *value = (float)(uint32_t)mantissa / exact_powers_of_ten[decimals];
+    else
+        *value = (float)product;
     *after = q;
     return true;
 }
