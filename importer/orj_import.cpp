@@ -25,7 +25,7 @@ enum {
 
 const char *import_usage()
 {
-    return "usage: orj import MODEL -o SCENE [--texture-out TGA] [--frames N] [--fps R] [--scale S] [--add-camera]\n"
+    return "usage: orj import MODEL -o SCENE [--texture-out TGA] [--frames N] [--fps R] [--scale S] [--add-camera] [--no-lamps]\n"
            "\n"
            "Converts a model (OBJ, glTF 2.0, Collada, PLY, STL, 3DS, FBX and the other formats of the\n"
            "asset importer) into a scene file for the viewer.\n"
@@ -38,10 +38,17 @@ const char *import_usage()
            "                       past the animation's end hold its last pose.\n"
            "  --fps R              frames per second of animation time, above 0, at most 1000\n"
            "                       (default 25, the viewer's rate)\n"
-           "  --scale S            multiplies every location and vertex position, above 0 (default 1)\n"
+           "  --scale S            multiplies every location and vertex position, above 0; --scale 1\n"
+           "                       keeps the model's units (default: the model is made 10 units\n"
+           "                       across and its middle put at the origin, which the viewer's fog\n"
+           "                       and view suit; the factor is printed)\n"
            "  --add-camera         add a still camera that holds the whole model in view, looking at\n"
            "                       it from the front (+z), a little from the right (+x) and above\n"
-           "                       (+y), on the next free camera key\n"
+           "                       (+y), on the first camera key (\"camara4\", the viewer's default);\n"
+           "                       the model's own cameras move to the next keys\n"
+           "  --no-lamps           do not light a model that has no lights: by default it gets a\n"
+           "                       white lamp at the added camera (or where it would stand) and a\n"
+           "                       weaker fill lamp from the other side\n"
            "\n"
            "Nodes become Mesh objects (one more, under the node's, for every further mesh of a node;\n"
            "meshes of more than 10000 faces are cut into several), empty nodes empty meshes. Quads\n"
@@ -54,10 +61,10 @@ const char *import_usage()
            "are written as its rotation about x, y and z.\n"
            "\n"
            "Sizes: the viewer's fog hides what lies more than about 40 units from the camera (half\n"
-           "gone at 33 units, nine tenths at 60) and its near plane cuts what is closer than 1 unit.\n"
-           "Pick --scale so that the model spans a few to about 20 units and its cameras stand some\n"
-           "10 to 30 units from it; without a camera the viewer looks from 1000 units away and shows\n"
-           "only fog (--add-camera gives the model one). The summary tells the model's size.\n";
+           "gone at 33 units, nine tenths at 60) and its near plane cuts what is closer than 1 unit;\n"
+           "a model about 10 units across suits it. Without a camera the viewer looks from 1000 units\n"
+           "away and shows only fog: --add-camera gives the model one, and the viewer's key 6 an\n"
+           "orbit camera around any scene.\n";
 }
 
 // A finite number above 0 and at most limit, nothing else on the text.
@@ -79,8 +86,9 @@ OptionsResult parse_import_options(int argc, char **argv, ImportCommand *command
     command->texture_path = nullptr;
     command->settings.frames = 0;
     command->settings.fps = 25.0;
-    command->settings.scale = 1.0;
+    command->settings.scale = 0.0;  // framed
     command->settings.add_camera = false;
+    command->settings.lamps = true;
 
     for (int i = 1; i < argc; i++) {
         const char *arg = argv[i];
@@ -123,6 +131,10 @@ OptionsResult parse_import_options(int argc, char **argv, ImportCommand *command
                 *error = "--scale needs a finite factor above 0";
                 return OPTIONS_BAD;
             }
+            continue;
+        }
+        if (strcmp(arg, "--no-lamps") == 0) {
+            command->settings.lamps = false;
             continue;
         }
         if (strcmp(arg, "--add-camera") == 0) {
@@ -294,19 +306,30 @@ int orj_import_main(int argc, char **argv)
         fprintf(stderr, "  dropped: %lld points, %lld lines\n", (long long)stats.points_dropped, (long long)stats.lines_dropped);
     if (command.texture_path) fprintf(stderr, "  texture: %s\n", texture_note.c_str());
     if (stats.has_extent) {
-        fprintf(stderr, "  size: %.4g units across", stats.extent_size);
-        if (stats.extent_size > 40.0 || stats.extent_size < 2.0)
-            fprintf(stderr, " (the viewer suits about 5 to 20: --scale %.3g makes it 10)",
-                    command.settings.scale * 10.0 / std::max(stats.extent_size, 1e-30));
-        fputc('\n', stderr);
+        // The one size message: what the model measures in the scene, and how it got there.
+        double model_units = stats.extent_size / stats.applied_scale;
+        if (command.settings.scale == 0.0)
+            fprintf(stderr, "  size: %.4g units across, scaled by %.4g to %.3g and centred (--scale 1 keeps the model's units)\n",
+                    model_units, stats.applied_scale, stats.extent_size);
+        else if (stats.extent_size > 40.0 || stats.extent_size < 2.0)
+            fprintf(stderr, "  size: %.4g units across; the viewer suits about 5 to 20 (leave out --scale to fit it)\n",
+                    stats.extent_size);
+        else
+            fprintf(stderr, "  size: %.4g units across\n", stats.extent_size);
     }
-    for (int i = 0; i < imported.scene.object_count; i++) {
-        const ImportObject &object = imported.objects[i];
-        int key = camera_key_of(object.name.c_str());
-        if (object.kind != Camera || key < 0) continue;
-        fprintf(stderr, "  camera key %d: '%s'%s\n", key, object.name.c_str(),
-                i == stats.added_camera ? " (added in front of the model)"
-                                        : (" (the model's '" + object.source_name + "')").c_str());
-    }
+    if (stats.lamps_added > 0) fprintf(stderr, "  lamps: %d added (the model has no lights; --no-lamps leaves them out)\n", stats.lamps_added);
+    // Which key shows which camera, the one the viewer starts with first.
+    static const int key_order[CAMERA_SLOT_COUNT] = {4, 0, 1, 2, 3, 5};
+    for (int key : key_order)
+        for (int i = 0; i < imported.scene.object_count; i++) {
+            const ImportObject &object = imported.objects[i];
+            if (object.kind != Camera || camera_key_of(object.name.c_str()) != key) continue;
+            fprintf(stderr, "  camera key %d: '%s'%s%s\n", key, object.name.c_str(),
+                    i == stats.added_camera ? " (added in front of the model)"
+                                            : (" (the model's '" + object.source_name + "')").c_str(),
+                    key == 4 ? ", shown first" : "");
+            break;
+        }
+    fprintf(stderr, "  key 6 in the viewer: an orbit camera around the whole scene\n");
     return 0;
 }

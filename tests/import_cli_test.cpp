@@ -41,9 +41,10 @@ TEST(ImportCommand, OptionsAreReadWithTheirDefaults)
     EXPECT_EQ(command.texture_path, nullptr);
     EXPECT_EQ(command.settings.frames, 0);
     EXPECT_EQ(command.settings.fps, 25.0);
-    EXPECT_EQ(command.settings.scale, 1.0);
+    EXPECT_EQ(command.settings.scale, 0.0);  // framed
+    EXPECT_TRUE(command.settings.lamps);
 
-    ASSERT_EQ(parse({"--output=s.orj", "--texture-out", "t.tga", "--frames=12", "--fps", "12.5", "--scale=0.01", "m.dae"},
+    ASSERT_EQ(parse({"--output=s.orj", "--texture-out", "t.tga", "--frames=12", "--fps", "12.5", "--scale=0.01", "--no-lamps", "m.dae"},
                     &command, &error),
               OPTIONS_RUN)
         << error;
@@ -51,6 +52,7 @@ TEST(ImportCommand, OptionsAreReadWithTheirDefaults)
     EXPECT_EQ(command.settings.frames, 12);
     EXPECT_EQ(command.settings.fps, 12.5);
     EXPECT_EQ(command.settings.scale, 0.01);
+    EXPECT_FALSE(command.settings.lamps);
     EXPECT_EQ(parse({"--help"}, &command, &error), OPTIONS_HELP);
 }
 
@@ -108,7 +110,7 @@ TEST(ImportCommand, WritesASceneTheReaderTakesAndAWhiteTexture)
     SceneError error;
     ASSERT_TRUE(read_scene_file(&scene, scene_path.c_str(), &error)) << error.message;
     EXPECT_EQ(scene.frame_count, 5);
-    EXPECT_EQ(scene.object_count, 129);
+    EXPECT_EQ(scene.object_count, 129 + 2);  // and the two lamps a model without lights gets
     EXPECT_EQ(scene.polygon_count, 64 * 6 * 2);  // 64 boxes of six quads
     free_scene_records(&scene);
 
