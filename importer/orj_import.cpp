@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "core/scene/scene_writer.h"
+#include "importer/orj_import_atlas.h"
 #include "importer/orj_import_math.h"
 #include "importer/orj_import_names.h"
 #include "importer/orj_import_texture.h"
@@ -31,8 +32,9 @@ const char *import_usage()
            "asset importer) into a scene file for the viewer.\n"
            "\n"
            "  -o, --output SCENE   the scene file to write\n"
-           "  --texture-out TGA    write the model's first diffuse texture there as a TGA image\n"
-           "                       (a white one when the model has none or it cannot be read)\n"
+           "  --texture-out TGA    write the scene's texture there as a TGA image: an atlas of every\n"
+           "                       material's texture, or its colour when it has none or it cannot\n"
+           "                       be read; the texture coordinates are moved into it\n"
            "  --frames N           frames to write, 1 to 100000 (default: the first animation's\n"
            "                       length times the rate, plus one; 1 without animation). Frames\n"
            "                       past the animation's end hold its last pose.\n"
@@ -208,29 +210,6 @@ static void report_warnings(const ImportStats &stats)
     }
 }
 
-// Writes the model's texture, or a white one, to path; the description of
-// what was written goes to *what. False only when the file cannot be written.
-static bool write_texture(const aiScene *scene, const char *model_path, const char *path, std::string *what)
-{
-    TextureImage image;
-    std::string reference, error;
-    bool found = find_diffuse_texture(scene, &reference);
-    if (found && load_texture_image(scene, reference, model_path, &image, &error)) {
-        *what = reference + " -> " + path + " (" + std::to_string(image.width) + "x" + std::to_string(image.height) + ")";
-    } else {
-        if (found) warn("texture '" + reference + "': " + error + "; a white texture is written instead");
-        else warn("the model has no diffuse texture; a white texture is written instead");
-        image.width = image.height = 8;
-        image.rgba.assign(8 * 8 * 4, 255);
-        *what = std::string("white -> ") + path;
-    }
-    if (!write_tga_file(path, image, &error)) {
-        fprintf(stderr, "orj import: %s\n", error.c_str());
-        return false;
-    }
-    return true;
-}
-
 static int64_t count_source_faces(const aiScene *scene)
 {
     int64_t faces = 0;
@@ -283,16 +262,23 @@ int orj_import_main(int argc, char **argv)
     }
     imported.stats.normals_missing = normals_missing;
 
+    // The texture coordinates move into the atlas before the scene is written.
+    Atlas atlas;
+    if (command.texture_path) build_atlas(scene, command.model_path, &imported.objects, &atlas);
+
     SceneError write_error;
     if (!save_scene(&imported.scene, command.scene_path, &write_error)) {
         fprintf(stderr, "orj import: %s\n", write_error.message);
         return 1;
     }
-    std::string texture_note;
-    if (command.texture_path && !write_texture(scene, command.model_path, command.texture_path, &texture_note)) return 1;
+    if (command.texture_path && !write_tga_file(command.texture_path, atlas.image, &error)) {
+        fprintf(stderr, "orj import: %s\n", error.c_str());
+        return 1;
+    }
 
     const ImportStats &stats = imported.stats;
     report_warnings(stats);
+    for (const std::string &line : atlas.warnings) warn(line);
     fprintf(stderr, "orj import: %s -> %s\n", command.model_path, command.scene_path);
     fprintf(stderr, "  objects: %d (%d meshes, %d empty groups, %d cameras, %d lamps)\n", imported.scene.object_count,
             stats.mesh_objects, stats.group_objects, stats.camera_objects, stats.lamp_objects);
@@ -304,7 +290,14 @@ int orj_import_main(int argc, char **argv)
     if (normals_missing > 0) fprintf(stderr, "  normals generated for %lld meshes\n", (long long)normals_missing);
     if (stats.points_dropped || stats.lines_dropped)
         fprintf(stderr, "  dropped: %lld points, %lld lines\n", (long long)stats.points_dropped, (long long)stats.lines_dropped);
-    if (command.texture_path) fprintf(stderr, "  texture: %s\n", texture_note.c_str());
+    if (command.texture_path) {
+        fprintf(stderr, "  texture: %s (%dx%d), an atlas of %zu materials:\n", command.texture_path, atlas.image.width,
+                atlas.image.height, atlas.materials.size());
+        size_t shown = std::min<size_t>(atlas.materials.size(), 40);
+        for (size_t i = 0; i < shown; i++) fprintf(stderr, "    %s\n", atlas.materials[i].c_str());
+        if (shown < atlas.materials.size()) fprintf(stderr, "    and %zu more\n", atlas.materials.size() - shown);
+        for (const std::string &line : atlas.repeats) fprintf(stderr, "    %s\n", line.c_str());
+    }
     if (stats.has_extent) {
         // The one size message: what the model measures in the scene, and how it got there.
         double model_units = stats.extent_size / stats.applied_scale;

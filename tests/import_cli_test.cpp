@@ -98,7 +98,7 @@ TEST(ImportCommand, UnreadableModelsEndWithStatusOne)
     EXPECT_FALSE(file_exists_at(dir + "/s.orj"));
 }
 
-TEST(ImportCommand, WritesASceneTheReaderTakesAndAWhiteTexture)
+TEST(ImportCommand, WritesASceneTheReaderTakesAndItsTexture)
 {
     if (!file_exists_at(ANIMATED)) GTEST_SKIP() << "the asset importer's test models are missing";
     std::string dir = make_temp_dir("import_cli");
@@ -114,9 +114,9 @@ TEST(ImportCommand, WritesASceneTheReaderTakesAndAWhiteTexture)
     EXPECT_EQ(scene.polygon_count, 64 * 6 * 2);  // 64 boxes of six quads
     free_scene_records(&scene);
 
-    // The model has no texture: an 8x8 white one, 32 bits, top row first.
+    // The model has no texture: its material's colour in a small atlas, 32 bits, top row first.
     std::string tga = read_file(texture_path);
-    ASSERT_EQ(tga.size(), 18u + 8 * 8 * 4);
+    ASSERT_EQ(tga.size(), 18u + 16 * 16 * 4);
     EXPECT_EQ(tga[2], 2);
     EXPECT_EQ((uint8_t)tga[16], 32);
     EXPECT_EQ((uint8_t)tga[18], 255);
