@@ -119,7 +119,7 @@ TEST(ImportCommand, WritesASceneTheReaderTakesAndItsTexture)
     ASSERT_EQ(tga.size(), 18u + 16 * 16 * 4);
     EXPECT_EQ(tga[2], 2);
     EXPECT_EQ((uint8_t)tga[16], 32);
-    EXPECT_EQ((uint8_t)tga[18], 255);
+    EXPECT_EQ((uint8_t)tga[18 + 3], 255);  // opaque
 
     // An output that cannot be written is an error.
     EXPECT_EQ(run_import({ANIMATED, "-o", dir + "/no/such/dir/anim.orj"}), 1);
