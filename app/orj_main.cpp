@@ -6,6 +6,7 @@
 #include "app/orj_commands.h"
 
 #ifdef ORJ_IMPORT
+#include "importer/orj_export.h"
 #include "importer/orj_import.h"
 #endif
 
@@ -15,6 +16,8 @@ static const char *usage_text =
     "       orj dump FILE    the loaded records as JSON\n"
 #ifdef ORJ_IMPORT
     "       orj import ...   convert a model into a scene file (orj import --help)\n"
+    "       orj export ...   write a scene file as a glTF, Collada or OBJ model (orj export --help)\n"
+    "       orj formats      the model formats import reads and export writes\n"
 #endif
     ;
 
@@ -34,6 +37,8 @@ int main(int argc, char **argv)
     }
 #ifdef ORJ_IMPORT
     if (argc >= 2 && strcmp(argv[1], "import") == 0) return orj_import_main(argc - 1, argv + 1);
+    if (argc >= 2 && strcmp(argv[1], "export") == 0) return orj_export_main(argc - 1, argv + 1);
+    if (argc >= 2 && strcmp(argv[1], "formats") == 0) return orj_formats_main(argc - 1, argv + 1);
 #endif
     if (argc != 3) {
         fputs(usage_text, stderr);
