@@ -341,8 +341,8 @@ int orj_export_main(int argc, char **argv)
             return export_fail("%s: would overwrite an input", written);
 
     Scene scene;
-    SceneError scene_error;
-    if (!read_scene_file(&scene, scene_path, &scene_error)) return export_fail("%s", scene_error.message);
+    Error scene_error;
+    if (read_scene_file(&scene, scene_path, &scene_error) != ERROR_NONE) return export_fail("%s", scene_error.message);
     if (texture_path) {
         Image image;
         Error error;

@@ -189,7 +189,7 @@ void place_face(TexCoord *corners, int count, const Tile &tile, int width, int h
 
 }  // namespace
 
-void build_atlas(const aiScene *scene, const std::string &model_path, std::vector<ImportObject> *objects, Atlas *atlas)
+void build_atlas(const aiScene *scene, ModelFolder *folder, std::vector<ImportObject> *objects, Atlas *atlas)
 {
     *atlas = Atlas();
     std::vector<Tile> tiles;
@@ -213,7 +213,7 @@ void build_atlas(const aiScene *scene, const std::string &model_path, std::vecto
         std::string note = "'" + name + "': ";
         if (textured) {
             tile.key = "texture:" + reference;
-            if (!tile_by_key.count(tile.key) && !load_texture_image(scene, reference, model_path, &tile.source, &error)) {
+            if (!tile_by_key.count(tile.key) && !load_texture_image(scene, reference, folder, &tile.source, &error)) {
                 atlas->warnings.push_back("material '" + name + "': texture '" + reference + "': " + error + "; its " +
                                           colour_text + " is used instead");
                 note += "texture '" + reference + "' unusable, " + colour_text + " instead";

@@ -10,6 +10,7 @@
 #include "importer/orj_import_texture.h"
 
 struct aiScene;
+struct ModelFolder;
 
 enum {
     ATLAS_MAX_SIDE = 4096,    // the atlas's sides, powers of two; tiles shrink to fit
@@ -31,5 +32,6 @@ struct Atlas {
 // material's tile. Faces whose coordinates run past 0..1 see their texture
 // repeated in the tile, up to ATLAS_MAX_REPEATS along a side; past that the
 // coordinates are held at the bound, with a warning. A texture that cannot be
-// found or read gives way to its material's colour, with a warning.
-void build_atlas(const aiScene *scene, const std::string &model_path, std::vector<ImportObject> *objects, Atlas *atlas);
+// found or read gives way to its material's colour, with a warning. Texture
+// files are looked for through folder (inside the model's folder).
+void build_atlas(const aiScene *scene, ModelFolder *folder, std::vector<ImportObject> *objects, Atlas *atlas);

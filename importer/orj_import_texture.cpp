@@ -1,10 +1,9 @@
 #include "importer/orj_import_texture.h"
 
-#include <sys/stat.h>
-
 #include <assimp/scene.h>
 
 #include "core/image/image.h"
+#include "importer/orj_import_files.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -88,27 +87,7 @@ static bool take_image(ErrorKind kind, Image *decoded, const Error &failure, Tex
     return true;
 }
 
-static std::string directory_of(const std::string &path)
-{
-    size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-}
-
-// A reference that stays below the model's folder: relative, no "..".
-static bool stays_inside(const std::string &relative)
-{
-    if (relative.empty() || relative[0] == '/') return false;
-    size_t start = 0;
-    while (start <= relative.size()) {
-        size_t end = relative.find('/', start);
-        if (end == std::string::npos) end = relative.size();
-        if (relative.compare(start, end - start, "..") == 0) return false;
-        start = end + 1;
-    }
-    return true;
-}
-
-bool load_texture_image(const aiScene *scene, const std::string &reference, const std::string &model_path,
+bool load_texture_image(const aiScene *scene, const std::string &reference, ModelFolder *folder,
                         TextureImage *image, std::string *error)
 {
     Image decoded;
@@ -146,21 +125,11 @@ bool load_texture_image(const aiScene *scene, const std::string &reference, cons
         return false;
     }
 
-    std::string relative = reference;
-    for (char &c : relative)
-        if (c == '\\') c = '/';
-    while (relative.compare(0, 2, "./") == 0) relative.erase(0, 2);
-    std::string directory = directory_of(model_path);
-    size_t slash = relative.find_last_of('/');
-    std::string base = slash == std::string::npos ? relative : relative.substr(slash + 1);
-    std::vector<std::string> candidates;
-    if (stays_inside(relative)) candidates.push_back(directory + "/" + relative);
-    if (stays_inside(base) && base != relative) candidates.push_back(directory + "/" + base);
-    for (const std::string &candidate : candidates) {
-        struct stat info;
-        if (stat(candidate.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
-        return take_image(load_image_file(candidate.c_str(), &decoded, &failure), &decoded, failure, image, error);
+    std::string path;
+    Error not_found;
+    if (resolve_texture_reference(folder, reference, &path, &not_found) != ERROR_NONE) {
+        *error = not_found.message;
+        return false;
     }
-    *error = "texture file '" + reference + "' not found beside " + model_path;
-    return false;
+    return take_image(load_image_file(path.c_str(), &decoded, &failure), &decoded, failure, image, error);
 }

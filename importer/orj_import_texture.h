@@ -7,6 +7,7 @@
 #include <vector>
 
 struct aiScene;
+struct ModelFolder;
 
 struct TextureImage {
     int width, height;
@@ -23,10 +24,10 @@ bool find_diffuse_texture(const aiScene *scene, std::string *reference);
 // The same for one material.
 bool find_material_texture(const aiScene *scene, unsigned material, std::string *reference);
 
-// Decodes the texture that reference names: embedded data, or a file in the
-// model's folder (as the model names it, then by its last component alone;
-// never outside the folder). Every image goes through the engine's decoders.
-bool load_texture_image(const aiScene *scene, const std::string &reference, const std::string &model_path,
+// Decodes the texture that reference names: embedded data, or a file found
+// by resolve_texture_reference (inside the model's folder). Every image goes
+// through the engine's decoders.
+bool load_texture_image(const aiScene *scene, const std::string &reference, ModelFolder *folder,
                         TextureImage *image, std::string *error);
 
 // encode_tga written to path; false with *error set when the write fails.

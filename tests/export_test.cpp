@@ -76,9 +76,9 @@ TEST(Export, SampleSceneComesBackFromGltfWithItsObjectsPolygonsAndPlacement)
 
     ASSERT_EQ(run_orj(orj_import_main, {"import", model, "-o", back, "--scale", "1", "--no-lamps"}), 0);
     Scene original, returned;
-    SceneError error;
-    ASSERT_TRUE(read_scene_file(&original, sample.c_str(), &error)) << error.message;
-    ASSERT_TRUE(read_scene_file(&returned, back.c_str(), &error)) << error.message;
+    Error error;
+    ASSERT_EQ(read_scene_file(&original, sample.c_str(), &error), ERROR_NONE) << error.message;
+    ASSERT_EQ(read_scene_file(&returned, back.c_str(), &error), ERROR_NONE) << error.message;
     EXPECT_EQ(returned.frame_count, original.frame_count);
     EXPECT_EQ(returned.polygon_count, original.polygon_count);
     int meshes = 0;

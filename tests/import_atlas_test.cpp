@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "importer/orj_import_atlas.h"
+#include "importer/orj_import_files.h"
+#include "tests/support/test_support.h"
 
 // A model of two materials: 0 holds embedded texture *0 (2x2 texels, each its
 // own colour), 1 the named texture file and a blue diffuse colour.
@@ -68,8 +70,10 @@ TEST(ImportAtlas, RepeatedTextureIsCopiedIntoItsTileAndAMissingOneBecomesItsColo
 {
     aiScene *scene = two_material_scene("no_such_texture.png");
     std::vector<ImportObject> objects = {quad_object(0, 3.0f, 2.0f), quad_object(1, 1.0f, 1.0f)};
+    ModelFolder folder;
+    ASSERT_EQ(open_model_folder(&folder, source_path("data/fiche.orj").c_str(), false, nullptr), ERROR_NONE);
     Atlas atlas;
-    build_atlas(scene, "/nonexistent/model.obj", &objects, &atlas);
+    build_atlas(scene, &folder, &objects, &atlas);
 
     for (const ImportObject &object : objects)
         for (const TexCoord &c : object.quads[0].tex_coords) {
@@ -109,8 +113,10 @@ TEST(ImportAtlas, RepeatsAreBoundedWithAWarningAndFarOffFacesShiftBack)
     ImportObject many = quad_object(0, 40.0f, 1.0f), far_off = quad_object(0, 1.0f, 1.0f);
     for (TexCoord &c : far_off.quads[0].tex_coords) c.s += 100.0f;
     std::vector<ImportObject> objects = {many, far_off};
+    ModelFolder folder;
+    ASSERT_EQ(open_model_folder(&folder, source_path("data/fiche.orj").c_str(), false, nullptr), ERROR_NONE);
     Atlas atlas;
-    build_atlas(scene, "model.obj", &objects, &atlas);
+    build_atlas(scene, &folder, &objects, &atlas);
     ASSERT_EQ(atlas.warnings.size(), 1u);
     EXPECT_NE(atlas.warnings[0].find("more than 8"), std::string::npos) << atlas.warnings[0];
     EXPECT_LE(atlas.image.width, (int)ATLAS_MAX_SIDE);

@@ -110,8 +110,8 @@ TEST(OrjTool, DumpHoldsTheRecordsExactly)
     nlohmann::json dump = nlohmann::json::parse(result.out);
 
     Scene scene;
-    SceneError error;
-    ASSERT_TRUE(read_scene_text(&scene, text.data(), text.size(), path.c_str(), &error)) << error.message;
+    Error error;
+    ASSERT_EQ(read_scene_text(&scene, text.data(), text.size(), path.c_str(), &error), ERROR_NONE) << error.message;
     EXPECT_EQ(dump["object_count"], 2);
     EXPECT_EQ(dump["frame_count"], 1);
     EXPECT_EQ(dump["polygon_count"], 1);
@@ -165,8 +165,8 @@ TEST(OrjTool, DumpedFloatsReadBackAsTheSameFloats)
     ASSERT_EQ(result.status, 0) << result.err;
     nlohmann::json dump = nlohmann::json::parse(result.out);
     Scene scene;
-    SceneError error;
-    ASSERT_TRUE(read_scene_text(&scene, text.data(), text.size(), path.c_str(), &error)) << error.message;
+    Error error;
+    ASSERT_EQ(read_scene_text(&scene, text.data(), text.size(), path.c_str(), &error), ERROR_NONE) << error.message;
     int mismatches = 0;
     for (int v = 0; v < count; v++)
         for (int k = 0; k < 3; k++)
