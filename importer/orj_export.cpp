@@ -4,7 +4,10 @@
 #include <assimp/Importer.hpp>
 #include <assimp/scene.h>
 
+#include <algorithm>
 #include <cmath>
+#include <fstream>
+#include <iterator>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -12,6 +15,8 @@
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #define STB_IMAGE_WRITE_STATIC
 #include <stb/stb_image_write.h>
+
+#include <nlohmann/json.hpp>
 
 #include "core/image/image.h"
 #include "core/scene/scene_reader.h"
@@ -154,6 +159,105 @@ aiNodeAnim *make_channel(const SceneObject &object, int frame_count)
         channel->mScalingKeys[f] = aiVectorKey(f, object_scale(object, f));
     }
     return channel;
+}
+
+// The glTF writer of the asset library leaves cameras and lights out: they
+// are added to its JSON afterwards, cameras as glTF cameras (which look
+// along their node's -z, as the engine's do) and lamps as punctual point
+// lights of the extension every current reader knows.
+void add_gltf_cameras_and_lights(nlohmann::json *document, const aiScene *model)
+{
+    nlohmann::json &nodes = (*document)["nodes"];
+    auto node_named = [&](const aiString &name) -> nlohmann::json * {
+        for (nlohmann::json &node : nodes)
+            if (node.value("name", "") == name.C_Str()) return &node;
+        return nullptr;
+    };
+    for (unsigned i = 0; i < model->mNumCameras; i++) {
+        nlohmann::json *node = node_named(model->mCameras[i]->mName);
+        if (!node || node->contains("camera")) continue;
+        nlohmann::json &cameras = (*document)["cameras"];
+        (*node)["camera"] = cameras.size();
+        const aiCamera *camera = model->mCameras[i];
+        cameras.push_back({{"name", camera->mName.C_Str()},
+                           {"type", "perspective"},
+                           {"perspective",
+                            {{"yfov", 2.0 * camera->mHorizontalFOV},
+                             {"aspectRatio", camera->mAspect},
+                             {"znear", camera->mClipPlaneNear},
+                             {"zfar", camera->mClipPlaneFar}}}});
+    }
+    nlohmann::json lights = nlohmann::json::array();
+    for (unsigned i = 0; i < model->mNumLights; i++) {
+        nlohmann::json *node = node_named(model->mLights[i]->mName);
+        if (!node) continue;
+        // A colour within 0..1 and an intensity for lamps brighter than white.
+        const aiColor3D &c = model->mLights[i]->mColorDiffuse;
+        double brightest = std::max({(double)c.r, (double)c.g, (double)c.b, 1.0});
+        (*node)["extensions"]["KHR_lights_punctual"]["light"] = lights.size();
+        lights.push_back({{"name", model->mLights[i]->mName.C_Str()},
+                          {"type", "point"},
+                          {"color", {c.r / brightest, c.g / brightest, c.b / brightest}},
+                          {"intensity", brightest}});
+    }
+    if (!lights.empty()) {
+        (*document)["extensions"]["KHR_lights_punctual"]["lights"] = lights;
+        nlohmann::json &used = (*document)["extensionsUsed"];
+        if (!used.is_array()) used = nlohmann::json::array();
+        used.push_back("KHR_lights_punctual");
+    }
+}
+
+uint32_t read_u32(const std::string &bytes, size_t at)
+{
+    return (uint32_t)(uint8_t)bytes[at] | (uint32_t)(uint8_t)bytes[at + 1] << 8 | (uint32_t)(uint8_t)bytes[at + 2] << 16 |
+           (uint32_t)(uint8_t)bytes[at + 3] << 24;
+}
+
+void put_u32(std::string *bytes, uint32_t value)
+{
+    for (int k = 0; k < 4; k++) bytes->push_back((char)(value >> (8 * k) & 0xFF));
+}
+
+// Rewrites the glTF file at path (JSON, or binary with its JSON chunk first)
+// with the model's cameras and lights. False when the file is not what the
+// writer makes.
+bool patch_gltf(const std::string &path, bool binary, const aiScene *model)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    std::string json_text, rest;
+    if (binary) {
+        if (bytes.size() < 20 || bytes.compare(0, 4, "glTF") != 0 || bytes.compare(16, 4, "JSON") != 0) return false;
+        uint32_t json_length = read_u32(bytes, 12);
+        if (json_length > bytes.size() - 20) return false;
+        json_text = bytes.substr(20, json_length);
+        rest = bytes.substr(20 + json_length);  // the binary chunk, whole
+    } else {
+        json_text = bytes;
+    }
+    nlohmann::json document = nlohmann::json::parse(json_text, nullptr, false);
+    if (document.is_discarded() || !document.contains("nodes")) return false;
+    add_gltf_cameras_and_lights(&document, model);
+    std::string out;
+    if (binary) {
+        std::string chunk = document.dump();
+        while (chunk.size() % 4) chunk.push_back(' ');  // chunks keep 4-byte alignment, JSON padded with spaces
+        out = "glTF";
+        put_u32(&out, 2);
+        put_u32(&out, (uint32_t)(12 + 8 + chunk.size() + rest.size()));
+        put_u32(&out, (uint32_t)chunk.size());
+        out += "JSON";
+        out += chunk;
+        out += rest;
+    } else {
+        out = document.dump(2);
+    }
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(out.data(), (std::streamsize)out.size());
+    file.close();
+    return !file.fail();
 }
 
 }  // namespace
@@ -359,7 +463,10 @@ int orj_export_main(int argc, char **argv)
     Assimp::Exporter exporter;
     aiReturn result = exporter.Export(model, format->id, model_path);
     int status = 0;
+    bool gltf = strcmp(format->id, "gltf2") == 0 || strcmp(format->id, "glb2") == 0;
     if (result != aiReturn_SUCCESS) status = export_fail("%s: cannot write the model: %s", model_path, exporter.GetErrorString());
+    else if (gltf && (model->mNumCameras || model->mNumLights) && !patch_gltf(model_path, strcmp(format->id, "glb2") == 0, model))
+        status = export_fail("%s: cannot add the cameras and lamps to the written model", model_path);
     else
         fprintf(stderr, "orj export: %s -> %s (%s): %u meshes, %u lamps, %u cameras, %d frames%s\n", scene_path, model_path,
                 format->description, model->mNumMeshes, model->mNumLights, model->mNumCameras, scene.frame_count,

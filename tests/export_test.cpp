@@ -9,6 +9,7 @@
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -59,20 +60,23 @@ TEST(Export, SampleSceneComesBackFromGltfWithItsObjectsPolygonsAndPlacement)
 {
     std::string dir = make_temp_dir("export");
     std::string sample = source_path("data/fiche.orj"), model = dir + "/robot.gltf", back = dir + "/back.orj";
-    ASSERT_EQ(run_orj(orj_export_main, {"export", sample, "-o", model, "--texture", source_path("data/texturarobot2.tga")}), 0);
-    EXPECT_TRUE(file_exists_at(dir + "/robot.png"));
-
-    // The asset importer takes the file without a warning or error.
-    WarningCounter *warnings = new WarningCounter();
-    Assimp::DefaultLogger::create("", Assimp::Logger::NORMAL);
-    Assimp::DefaultLogger::get()->attachStream(warnings, Assimp::Logger::Warn | Assimp::Logger::Err);
-    {
-        Assimp::Importer importer;
-        EXPECT_NE(importer.ReadFile(model, aiProcess_ValidateDataStructure), nullptr) << importer.GetErrorString();
+    for (const std::string &written : {model, dir + "/robot.glb"}) {
+        ASSERT_EQ(run_orj(orj_export_main, {"export", sample, "-o", written, "--texture", source_path("data/texturarobot2.tga")}), 0);
+        // The asset importer takes the file, cameras and lights included, without a warning or error.
+        WarningCounter *warnings = new WarningCounter();
+        Assimp::DefaultLogger::create("", Assimp::Logger::NORMAL);
+        Assimp::DefaultLogger::get()->attachStream(warnings, Assimp::Logger::Warn | Assimp::Logger::Err);
+        {
+            Assimp::Importer importer;
+            const aiScene *read = importer.ReadFile(written, aiProcess_ValidateDataStructure);
+            EXPECT_NE(read, nullptr) << importer.GetErrorString();
+            if (read) EXPECT_EQ(read->mNumCameras * 10 + read->mNumLights, 5u * 10 + 2) << written;
+        }
+        std::vector<std::string> lines = warnings->lines;
+        Assimp::DefaultLogger::kill();
+        EXPECT_TRUE(lines.empty()) << written << ": " << lines[0];
     }
-    std::vector<std::string> lines = warnings->lines;
-    Assimp::DefaultLogger::kill();
-    EXPECT_TRUE(lines.empty()) << lines[0];
+    EXPECT_TRUE(file_exists_at(dir + "/robot.png"));
 
     ASSERT_EQ(run_orj(orj_import_main, {"import", model, "-o", back, "--scale", "1", "--no-lamps"}), 0);
     Scene original, returned;
@@ -100,6 +104,43 @@ TEST(Export, SampleSceneComesBackFromGltfWithItsObjectsPolygonsAndPlacement)
         meshes++;
     }
     EXPECT_EQ(meshes, 17);
+
+    // Cameras come back in their order (named for the keys again), each with
+    // the same view; lamps with their colour (the import scales a colour
+    // brighter than white into 0..1).
+    std::vector<int> cameras[2], lamps[2];
+    const Scene *scenes[2] = {&original, &returned};
+    for (int k = 0; k < 2; k++)
+        for (int i = 0; i < scenes[k]->object_count; i++) {
+            if (scenes[k]->objects[i].kind == Camera) cameras[k].push_back(i);
+            if (scenes[k]->objects[i].kind == Lamp) lamps[k].push_back(i);
+        }
+    ASSERT_EQ(cameras[1].size(), cameras[0].size());
+    for (size_t c = 0; c < cameras[0].size(); c++)
+        for (int frame : {0, 60}) {
+            aiMatrix4x4 views[2];
+            for (int k = 0; k < 2; k++) {
+                const SceneObject &camera = scenes[k]->objects[cameras[k][c]];
+                const Vector3 &l = camera.locations[frame], &r = camera.rotations[frame];
+                aiMatrix4x4 rx, ry, rz, t;
+                aiMatrix4x4::RotationX(-r.x * (float)M_PI / 180.0f, rx);
+                aiMatrix4x4::RotationY(-r.y * (float)M_PI / 180.0f, ry);
+                aiMatrix4x4::RotationZ(-r.z * (float)M_PI / 180.0f, rz);
+                aiMatrix4x4::Translation(aiVector3D(-l.x, -l.y, -l.z), t);
+                views[k] = rx * ry * rz * t;
+            }
+            for (int r = 0; r < 3; r++)
+                for (int col = 0; col < 4; col++)
+                    EXPECT_NEAR(views[1][r][col], views[0][r][col], col == 3 ? 2e-3 : 2e-4) << "camera " << c << " frame " << frame;
+        }
+    ASSERT_EQ(lamps[1].size(), lamps[0].size());
+    for (size_t l = 0; l < lamps[0].size(); l++) {
+        const Vector3 &want = original.objects[lamps[0][l]].rotations[0], &got = returned.objects[lamps[1][l]].rotations[0];
+        float brightest = std::max({want.x, want.y, want.z, 1.0f});
+        EXPECT_NEAR(got.x, want.x / brightest, 1e-5);
+        EXPECT_NEAR(got.y, want.y / brightest, 1e-5);
+        EXPECT_NEAR(got.z, want.z / brightest, 1e-5);
+    }
     free_scene_records(&original);
     free_scene_records(&returned);
 }
