@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <unordered_map>
@@ -144,12 +145,51 @@ bool contains_folded(const char *bytes, size_t size, const char *token)
 
 }  // namespace
 
+// What a finished scan says of the file at path.
+static ErrorKind judge_collada(ColladaScan *scan, bool well_formed, const char *path, Error *error)
+{
+    int line = (int)XML_GetCurrentLineNumber(scan->parser);
+    const char *message = XML_ErrorString(XML_GetErrorCode(scan->parser));
+    std::string reason = message ? message : "";
+    XML_ParserFree(scan->parser);
+    if (scan->too_deep)
+        return set_error(error, ERROR_TOO_LARGE, path, line, "elements nest more than %d deep: refused",
+                         (int)MAX_COLLADA_DEPTH);
+    if (!well_formed) return set_error(error, ERROR_MALFORMED, path, line, "not well-formed XML: %s", reason.c_str());
+    int64_t largest = 0;
+    if (has_cycle(node_edges(*scan), &largest))
+        return set_error(error, ERROR_MALFORMED, path, 0, "a node contains itself through instance_node: refused");
+    if (largest > MAX_COLLADA_NODES)
+        return set_error(error, ERROR_TOO_LARGE, path, 0, "the instanced nodes come to more than %d: refused",
+                         (int)MAX_COLLADA_NODES);
+    return ERROR_NONE;
+}
+
+static void begin_scan(ColladaScan *scan)
+{
+    scan->parser = XML_ParserCreate(nullptr);
+    scan->depth = 0;
+    scan->too_deep = false;
+    XML_SetUserData(scan->parser, scan);
+    XML_SetElementHandler(scan->parser, start_element, end_element);
+}
+
+ErrorKind check_collada_text(const char *text, size_t size, const char *path, Error *error)
+{
+    ColladaScan scan;
+    begin_scan(&scan);
+    bool well_formed = size <= (size_t)INT32_MAX && XML_Parse(scan.parser, text, (int)size, XML_TRUE) == XML_STATUS_OK;
+    return judge_collada(&scan, well_formed, path, error);
+}
+
 ErrorKind check_collada_file(const char *path, Error *error)
 {
     FILE *file = fopen(path, "rb");
     if (!file) return ERROR_NONE;  // the library says why it cannot read it
-    char head[4096];
-    size_t head_size = fread(head, 1, sizeof head, file);
+    std::vector<char> buffer(65536);
+    size_t size = fread(buffer.data(), 1, buffer.size(), file);
+    const char *head = buffer.data();
+    size_t head_size = std::min<size_t>(size, 4096);
     bool zip = head_size >= 4 && memcmp(head, "PK\3\4", 4) == 0;
     if (has_extension(path, "zae") || (zip && contains_folded(head, head_size, "manifest.xml"))) {
         fclose(file);
@@ -161,38 +201,14 @@ ErrorKind check_collada_file(const char *path, Error *error)
     }
 
     ColladaScan scan;
-    scan.parser = XML_ParserCreate(nullptr);
-    scan.depth = 0;
-    scan.too_deep = false;
-    XML_SetUserData(scan.parser, &scan);
-    XML_SetElementHandler(scan.parser, start_element, end_element);
+    begin_scan(&scan);
     bool well_formed = true;
-    size_t size = head_size;
-    char *block = head;
-    std::vector<char> buffer(65536);
-    for (bool last = false; !last && well_formed && !scan.too_deep;) {
-        if (block != head) size = fread(block, 1, buffer.size(), file);
+    for (bool last = false; !last && well_formed && !scan.too_deep; size = fread(buffer.data(), 1, buffer.size(), file)) {
         last = size == 0;
-        well_formed = XML_Parse(scan.parser, block, (int)size, last) == XML_STATUS_OK;
-        block = buffer.data();
+        well_formed = XML_Parse(scan.parser, buffer.data(), (int)size, last) == XML_STATUS_OK;
     }
-    int line = (int)XML_GetCurrentLineNumber(scan.parser);
-    const char *message = XML_ErrorString(XML_GetErrorCode(scan.parser));
-    std::string reason = message ? message : "";
-    XML_ParserFree(scan.parser);
     fclose(file);
-
-    if (scan.too_deep)
-        return set_error(error, ERROR_TOO_LARGE, path, line, "elements nest more than %d deep: refused",
-                         (int)MAX_COLLADA_DEPTH);
-    if (!well_formed) return set_error(error, ERROR_MALFORMED, path, line, "not well-formed XML: %s", reason.c_str());
-    int64_t largest = 0;
-    if (has_cycle(node_edges(scan), &largest))
-        return set_error(error, ERROR_MALFORMED, path, 0, "a node contains itself through instance_node: refused");
-    if (largest > MAX_COLLADA_NODES)
-        return set_error(error, ERROR_TOO_LARGE, path, 0, "the instanced nodes come to more than %d: refused",
-                         (int)MAX_COLLADA_NODES);
-    return ERROR_NONE;
+    return judge_collada(&scan, well_formed, path, error);
 }
 
 // ---- meshes, repaired before the library's mesh steps

@@ -5,6 +5,7 @@
 // (smooth normals, vertex merging) index with them.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "core/base/error.h"
@@ -26,6 +27,9 @@ enum {
 // ERROR_MALFORMED (not well-formed XML, or a node that instances itself) or
 // ERROR_UNSUPPORTED (zipped Collada, whose inside cannot be checked).
 ErrorKind check_collada_file(const char *path, Error *error);
+
+// The same checks of Collada text in memory (named path in messages).
+ErrorKind check_collada_text(const char *text, size_t size, const char *path, Error *error);
 
 struct MeshRepairs {
     int64_t faces_dropped;    // faces naming missing vertices, or none

@@ -80,6 +80,11 @@ TEST(OrjTool, InfoListsObjectsNoRootReaches)
     EXPECT_NE(result.out.find("1 \"A\" (Lamp), parent \"B\"", heading), std::string::npos) << result.out;
     EXPECT_NE(result.out.find("2 \"B\" (Camera), parent \"A\"", heading), std::string::npos) << result.out;
     EXPECT_EQ(result.out.find("\"R\"", heading), std::string::npos) << result.out;
+
+    // Names are untrusted: control characters reach the terminal only escaped.
+    result = run_orj({"info", write_scene("escape.orj", " 1\n 0\n Bad\x1b]2;x\x07\xc2\x9b\n Lamp\n None\n")});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find("\"Bad\\x1b]2;x\\x07\\xc2\\x9b\" (Lamp)"), std::string::npos) << result.out;
 }
 
 float as_float(const nlohmann::json &value)
@@ -108,6 +113,8 @@ TEST(OrjTool, DumpHoldsTheRecordsExactly)
     ProgramResult result = run_orj({"dump", path});
     ASSERT_EQ(result.status, 0) << result.err;
     nlohmann::json dump = nlohmann::json::parse(result.out);
+    // Streamed, yet the text the JSON library gives for the whole document.
+    EXPECT_EQ(result.out, dump.dump() + "\n");
 
     Scene scene;
     Error error;
