@@ -3,6 +3,7 @@
 #include <assimp/Importer.hpp>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
@@ -12,6 +13,8 @@
 
 #include "core/scene/scene_hierarchy.h"
 #include "importer/orj_import_animation.h"
+#include "importer/orj_import_files.h"
+#include "importer/orj_import_framing.h"
 #include "importer/orj_import_math.h"
 #include "importer/orj_import_mesh.h"
 #include "importer/orj_import_names.h"
@@ -78,13 +81,21 @@ Matrix4 to_matrix(const aiMatrix4x4 &a)
     return r;
 }
 
-void list_nodes(Converter *c, const aiNode *node, int parent)
+// The node tree in depth-first order, parents before their children. The
+// walk keeps its own stack: a model may nest nodes thousands deep.
+void list_nodes(Converter *c, const aiNode *root)
 {
-    int index = (int)c->nodes.size();
-    c->nodes.push_back({node, parent, -1, {}});
-    if (parent >= 0) c->nodes[parent].children.push_back(index);
-    for (unsigned i = 0; node->mChildren && i < node->mNumChildren; i++)
-        if (node->mChildren[i]) list_nodes(c, node->mChildren[i], index);
+    std::vector<std::pair<const aiNode *, int>> pending = {{root, -1}};  // node, parent index
+    while (!pending.empty()) {
+        const aiNode *node = pending.back().first;
+        int parent = pending.back().second;
+        pending.pop_back();
+        int index = (int)c->nodes.size();
+        c->nodes.push_back({node, parent, -1, {}});
+        if (parent >= 0) c->nodes[parent].children.push_back(index);
+        for (unsigned i = node->mChildren ? node->mNumChildren : 0; i-- > 0;)
+            if (node->mChildren[i]) pending.push_back({node->mChildren[i], index});
+    }
 }
 
 const MeshParts &converted_mesh(Converter *c, unsigned mesh_index)
@@ -113,6 +124,7 @@ ImportObject named_object(ObjectKind kind, const std::string &name, int parent)
 {
     ImportObject object = {};
     object.kind = kind;
+    object.material = -1;
     object.name = name;
     object.source_name = name;
     object.parent = parent;
@@ -149,7 +161,9 @@ int find_by_name(const std::unordered_map<std::string, int> &map, const aiNode *
     return found == map.end() ? -1 : found->second;
 }
 
-void plan_node(Converter *c, int node_index, int parent_object)
+// Plans the objects of one node under parent_object; returns the node's
+// own object, under which its children go (-1 when it has none).
+int plan_node(Converter *c, int node_index, int parent_object)
 {
     const aiNode *node = c->nodes[node_index].node;
     int camera = find_by_name(c->camera_by_name, node);
@@ -158,11 +172,11 @@ void plan_node(Converter *c, int node_index, int parent_object)
     bool bare = node->mNumMeshes == 0 && node->mNumChildren == 0 && !c->bone_nodes[node_index];
     if (bare && camera >= 0 && light < 0) {
         add_camera(c, node_index, camera);
-        return;
+        return -1;
     }
     if (bare && light >= 0 && camera < 0) {
         add_lamp(c, node_index, light, parent_object, ROLE_LAMP_AT_NODE);
-        return;
+        return -1;
     }
 
     std::string name = clean_object_name(node->mName.C_Str(), "node");
@@ -205,8 +219,18 @@ void plan_node(Converter *c, int node_index, int parent_object)
     c->node_object[node_index] = main_index;
     if (camera >= 0) add_camera(c, node_index, camera);
     if (light >= 0) add_lamp(c, node_index, light, main_index, ROLE_LAMP_IN_NODE);
-    std::vector<int> children = c->nodes[node_index].children;
-    for (int child : children) plan_node(c, child, main_index);
+    return main_index;
+}
+
+// Plans every node, in the node list's order, each under its parent's object.
+void plan_nodes(Converter *c)
+{
+    std::vector<int> node_parent_object(c->nodes.size(), -1);
+    for (size_t n = 0; n < c->nodes.size(); n++) {
+        int parent = c->nodes[n].parent;
+        int main_index = plan_node(c, (int)n, parent < 0 ? -1 : node_parent_object[parent]);
+        node_parent_object[n] = main_index;
+    }
 }
 
 // Keeps every parent under the reader's limit of children by putting the
@@ -445,36 +469,30 @@ void measure_model(Converter *c)
                                    (high[2] - low[2]) * (high[2] - low[2]));
 }
 
-// A still camera looking at the middle of the model's box from the front
-// (+z), a little to the right (+x) and above (+y), with +y up, far enough
-// for the viewer's 53-degree view to hold the whole box.
+// A still camera looking at the middle of the model's box, on the first
+// camera key: the one the viewer shows first.
 void add_front_camera(Converter *c)
 {
     ImportStats *stats = &c->out->stats;
     Vector3 centre = stats->has_extent ? stats->extent_centre : Vector3{0, 0, 0};
     double radius = stats->has_extent && stats->extent_size > 0.0 ? stats->extent_size / 2 : 1.0;
-    // Half the view's angle is atan(0.5); the near plane stands 1 unit ahead.
-    double distance = std::max(radius / std::sin(std::atan(0.5)), radius + 1.0);
-    const double direction[3] = {0.5, 0.35, 1.0};
-    double length = std::sqrt(direction[0] * direction[0] + direction[1] * direction[1] + direction[2] * direction[2]);
-    Vector3 eye = {(float)(centre.x + distance * direction[0] / length), (float)(centre.y + distance * direction[1] / length),
-                   (float)(centre.z + distance * direction[2] / length)};
+    Vector3 eye = front_eye(centre, radius);
     Vector3 location, rotation;
     solve_camera(eye, {centre.x - eye.x, centre.y - eye.y, centre.z - eye.z}, {0, 1, 0}, &location, &rotation);
-    const char *slot = camera_slot_name(c->cameras_emitted++);
-    ImportObject camera = named_object(Camera, slot ? slot : "camera", -1);
-    camera.source_name = camera.name;
+    ImportObject camera = named_object(Camera, camera_slot_name(0), -1);
     camera.locations.assign(c->out->frame_count, location);
     camera.rotations.assign(c->out->frame_count, rotation);
     camera.scales.assign(c->out->frame_count, Vector3{1, 1, 1});
     stats->added_camera = add_object(c, camera, make_plan(ROLE_FIXED, -1, -1));
-    if (distance > 40.0) {
-        char text[200];
-        snprintf(text, sizeof text,
-                 "the added camera stands %.0f units from the model's middle: the viewer's fog hides it; "
-                 "try --scale %.2g",
-                 distance, c->settings.scale * 20.0 / distance);
-        stats->warnings.push_back(text);
+}
+
+void add_view_lamps(Converter *c)
+{
+    for (const ImportObject &object : c->out->objects)
+        if (object.kind == Lamp) return;
+    for (ImportObject &lamp : make_view_lamps(c->out->stats, c->out->stats.added_camera, c->out->frame_count)) {
+        add_object(c, lamp, make_plan(ROLE_FIXED, -1, -1));
+        c->out->stats.lamps_added++;
     }
 }
 
@@ -523,46 +541,63 @@ void count_results(Converter *c)
 
 }  // namespace
 
-const aiScene *read_model(Assimp::Importer *importer, const char *path, int64_t *normals_missing, std::string *error)
+ErrorKind read_model(Assimp::Importer *importer, ModelFolder *folder, const aiScene **scene, ModelReading *reading,
+                     Error *error)
 {
-    // No validation step: it refuses point clouds, which are kept as empty meshes here.
-    const aiScene *scene = importer->ReadFile(path, 0);
-    if (!scene || !scene->mRootNode) {
+    const char *path = folder->model_path.c_str();
+    *scene = nullptr;
+    *reading = ModelReading();
+    // A device, a pipe or a directory may never end or block for ever: only regular files are read.
+    struct stat status;
+    if (stat(path, &status) == 0 && !S_ISREG(status.st_mode))
+        return set_error(error, ERROR_CANNOT_OPEN, path, 0, S_ISDIR(status.st_mode) ? "is a directory" : "not a regular file");
+    ErrorKind kind = check_collada_file(path, error);
+    if (kind != ERROR_NONE) return kind;
+    confine_importer(importer, folder);
+    // No validation step: it refuses point clouds, which are kept as empty
+    // meshes here; repair_meshes does what the mesh steps need of it.
+    const aiScene *read = importer->ReadFile(path, 0);
+    if (!read || !read->mRootNode) {
         const char *reason = importer->GetErrorString();
-        *error = std::string("cannot read the model: ") + (scene && !*reason ? "it holds no node hierarchy" : reason);
-        return nullptr;
+        return set_error(error, ERROR_MALFORMED, path, 0, "cannot read the model: %s",
+                         read && !*reason ? "it holds no node hierarchy" : reason);
     }
-    *normals_missing = 0;
-    for (unsigned m = 0; m < scene->mNumMeshes; m++)
-        if (!scene->mMeshes[m]->mNormals && (scene->mMeshes[m]->mPrimitiveTypes & (aiPrimitiveType_TRIANGLE | aiPrimitiveType_POLYGON)))
-            (*normals_missing)++;
+    // The importer keeps the scene and lets its steps change it; so may this one.
+    repair_meshes(const_cast<aiScene *>(read), &reading->repairs);
+    for (unsigned m = 0; m < read->mNumMeshes; m++)
+        if (read->mMeshes[m] && !read->mMeshes[m]->mNormals &&
+            (read->mMeshes[m]->mPrimitiveTypes & (aiPrimitiveType_TRIANGLE | aiPrimitiveType_POLYGON)))
+            reading->normals_missing++;
     // Normals are made (where missing) before equal vertices are merged.
-    scene = importer->ApplyPostProcessing(aiProcess_GenSmoothNormals | aiProcess_JoinIdenticalVertices);
-    if (!scene) *error = std::string("cannot prepare the meshes: ") + importer->GetErrorString();
-    return scene;
+    *scene = importer->ApplyPostProcessing(aiProcess_GenSmoothNormals | aiProcess_JoinIdenticalVertices);
+    if (!*scene)
+        return set_error(error, ERROR_MALFORMED, path, 0, "cannot prepare the meshes: %s", importer->GetErrorString());
+    return ERROR_NONE;
 }
 
-bool convert_scene(const aiScene *source, const ImportSettings &settings, ImportProgress progress, ImportedScene *imported, std::string *error)
+ErrorKind convert_scene(const aiScene *source, const ImportSettings &settings, ImportProgress progress,
+                        ImportedScene *imported, Error *error)
 {
-    *imported = ImportedScene();
-    if (!source || !source->mRootNode) {
-        *error = "the model has no node hierarchy";
-        return false;
-    }
-    if (!(settings.fps > 0.0) || !(settings.scale > 0.0) || settings.frames < 0) {
-        *error = "bad import settings";
-        return false;
-    }
+    imported->objects.clear();
+    imported->frame_count = 0;
+    imported->stats = ImportStats();
+    imported->records.clear();
+    imported->children.clear();
+    imported->scene = Scene();
+    if (!source || !source->mRootNode) return set_error(error, ERROR_MALFORMED, nullptr, 0, "the model has no node hierarchy");
+    if (!(settings.fps > 0.0) || !(settings.scale >= 0.0) || settings.frames < 0)
+        return set_error(error, ERROR_REFUSED, nullptr, 0, "bad import settings");
     Converter c;
     c.source = source;
     c.settings = settings;
+    if (settings.scale == 0.0) c.settings.scale = 1.0;  // framed once measured
     c.progress = progress;
     c.out = imported;
-    c.cameras_emitted = 0;
+    c.cameras_emitted = settings.add_camera ? 1 : 0;  // the added camera takes the first key
     c.meshes_done = 0;
     c.mesh_parts.resize(source->mNumMeshes);
     c.mesh_converted.assign(source->mNumMeshes, false);
-    list_nodes(&c, source->mRootNode, -1);
+    list_nodes(&c, source->mRootNode);
 
     // Cameras and lights belong to the first node of their name.
     for (unsigned i = source->mNumCameras; i-- > 0;)
@@ -599,7 +634,7 @@ bool convert_scene(const aiScene *source, const ImportSettings &settings, Import
             if (found != c.node_by_name.end()) c.bone_nodes[found->second] = true;
         }
     }
-    plan_node(&c, 0, -1);
+    plan_nodes(&c);
     for (const std::pair<int, int> &attachment : c.bone_attachments) {
         int bone_object = c.node_object[attachment.second];
         if (bone_object >= 0) imported->objects[attachment.first].parent = bone_object;
@@ -609,11 +644,18 @@ bool convert_scene(const aiScene *source, const ImportSettings &settings, Import
     sample_frames(&c);
     imported->stats.added_camera = -1;
     measure_model(&c);
+    imported->stats.applied_scale = c.settings.scale;
+    if (settings.scale == 0.0 && imported->stats.has_extent) {
+        double factor = framing_scale(imported->stats.extent_size);
+        scale_and_centre(imported, factor, imported->stats.extent_centre);
+        imported->stats.applied_scale = factor;
+    }
     if (settings.add_camera) add_front_camera(&c);
+    if (settings.lamps) add_view_lamps(&c);
     finish_names(&c);
     count_results(&c);
     build_scene_records(imported);
-    return true;
+    return ERROR_NONE;
 }
 
 void build_scene_records(ImportedScene *imported)

@@ -5,9 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "core/base/error.h"
 #include "core/scene/scene.h"
+#include "importer/orj_import_guard.h"
 
 struct aiScene;
+struct ModelFolder;
 namespace Assimp {
 class Importer;
 }
@@ -20,8 +23,9 @@ enum {
 struct ImportSettings {
     int frames = 0;           // 0: from the animation (or 1 without one)
     double fps = 25.0;        // sampling rate of the animation
-    double scale = 1.0;       // multiplies locations and vertex positions
-    bool add_camera = false;  // one more camera, holding the whole model in view
+    double scale = 1.0;       // multiplies locations and vertex positions; 0: framed (see orj_import_framing.h)
+    bool add_camera = false;  // one more camera, holding the whole model in view, on the first key
+    bool lamps = false;       // light a model that has no lights of its own
 };
 
 // One object as built, before it is laid out as a SceneObject.
@@ -29,7 +33,8 @@ struct ImportObject {
     std::string name;
     std::string source_name;  // the node's (or camera's, light's) own name, for the rename list
     ObjectKind kind;
-    int parent;  // index into ImportedScene::objects, -1 for a root
+    int parent;    // index into ImportedScene::objects, -1 for a root
+    int material;  // the source mesh's material, -1 for none
     std::vector<Vector3> vertices;
     std::vector<Vector3> normals;
     std::vector<Quad> quads;
@@ -60,30 +65,46 @@ struct ImportStats {
     Vector3 extent_centre;      // middle of the box the meshes fill over the animation
     double extent_size;         // the box's diagonal
     int added_camera;           // index of the added camera object, -1 for none
+    double applied_scale;       // the factor every location and vertex was multiplied by
+    int lamps_added;            // lamps added for a model without lights
     std::vector<std::string> warnings;  // ready-made lines about lights, limits and the like
     std::vector<std::string> renames;   // "old" -> "new" lines
 };
 
+// Not copyable: its records point into its own vectors.
 struct ImportedScene {
+    ImportedScene() = default;
+    ImportedScene(const ImportedScene &) = delete;
+    ImportedScene &operator=(const ImportedScene &) = delete;
+
     std::vector<ImportObject> objects;
-    int32_t frame_count;
-    ImportStats stats;
+    int32_t frame_count = 0;
+    ImportStats stats = ImportStats();
     // The scene records, pointing into objects (valid while objects is unchanged).
     std::vector<SceneObject> records;
     std::vector<std::vector<int32_t>> children;
-    Scene scene;
+    Scene scene = Scene();
 };
 
 // Called now and then while converting a large scene; fraction in 0..1.
 typedef void (*ImportProgress)(const char *stage, double fraction);
 
-// Reads a model with importer (which keeps it), normals made where missing
-// and equal vertices merged. Null with *error set when it cannot be read.
-const aiScene *read_model(Assimp::Importer *importer, const char *path, int64_t *normals_missing, std::string *error);
+// What reading a model took care of, for the summary.
+struct ModelReading {
+    int64_t normals_missing;  // meshes whose normals were generated
+    MeshRepairs repairs;      // what was dropped before the library's mesh steps
+};
+
+// Reads folder's model with importer (which keeps it and opens every file
+// through folder), after check_collada_file; broken indices are dropped,
+// normals made where missing and equal vertices merged.
+ErrorKind read_model(Assimp::Importer *importer, ModelFolder *folder, const aiScene **scene, ModelReading *reading,
+                     Error *error);
 
 // Converts source into imported (objects, frame count, stats and the records
-// in imported->scene). False with *error set when nothing can be made of it.
-bool convert_scene(const aiScene *source, const ImportSettings &settings, ImportProgress progress, ImportedScene *imported, std::string *error);
+// in imported->scene). Fails (ERROR_MALFORMED) when nothing can be made of it.
+ErrorKind convert_scene(const aiScene *source, const ImportSettings &settings, ImportProgress progress,
+                        ImportedScene *imported, Error *error);
 
 // Lays imported->objects out as imported->scene (records, children, polygon count).
 void build_scene_records(ImportedScene *imported);

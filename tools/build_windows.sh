@@ -26,7 +26,7 @@ toolchain=$root/windows/mingw64-toolchain.cmake
 
 # --- packages -------------------------------------------------------------
 packages=(g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64 cmake pkg-config
-          libgtest-dev nlohmann-json3-dev libstb-dev xvfb xauth xdotool x11-utils)
+          libgtest-dev nlohmann-json3-dev libstb-dev libfast-float-dev xvfb xauth xdotool x11-utils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -54,7 +54,7 @@ fi
 # --- libraries (cached) ---------------------------------------------------
 # The prefix's name changes whenever the patches, the toolchain, the
 # pkg-config files or the recipe below change (raise recipe_version when
-# editing build_libraries), so a stale cache is never reused.
+# changing how a library is built), so a stale cache is never reused.
 recipe_version=1
 stamp=$( (echo "$recipe_version"; cat "$toolchain" windows/allegro-patches/*.patch windows/pkgconfig/*.pc.in) |
   sha256sum | cut -c1-12)
@@ -72,55 +72,93 @@ fetch_source() {  # PACKAGE ORIG-TARBALL-GLOB
   compgen -G "$cache/src/$2" | head -n 1
 }
 
-build_libraries() {
-  local work
-  mkdir -p "$cache"
-  work=$(mktemp -d "$cache/work.XXXXXX")
-  trap 'rm -rf "$work"' RETURN
-  local cmake_cross=(-DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release
-                     -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_POLICY_DEFAULT_CMP0077=NEW)
-
-  echo "-- Allegro 4.4 with AllegroGL and JPGalleg"
-  tar xzf "$(fetch_source allegro4.4 'allegro4.4_*.orig.tar.gz')" -C "$work"
-  local allegro=("$work"/allegro-*)
-  for patch in windows/allegro-patches/*.patch; do
-    patch -d "${allegro[0]}" -p1 -s <"$patch"
-  done
-  cmake -S "${allegro[0]}" -B "$work/allegro-build" "${cmake_cross[@]}" -DSHARED=OFF \
-    -DWANT_EXAMPLES=OFF -DWANT_TESTS=OFF -DWANT_TOOLS=OFF -DWANT_DOCS=OFF \
-    -DWANT_LOADPNG=OFF -DWANT_LOGG=OFF -DWANT_ALLEGROGL=ON -DWANT_JPGALLEG=ON >/dev/null
-  cmake --build "$work/allegro-build" -j"$jobs" >/dev/null
-  cmake --install "$work/allegro-build" >/dev/null
-
-  echo "-- libpng (zlib from Debian's MinGW package)"
-  tar xzf "$(fetch_source libpng1.6 'libpng1.6_*.orig.tar.gz')" -C "$work"
-  local png=("$work"/libpng-*)
-  cmake -S "${png[0]}" -B "$work/png-build" "${cmake_cross[@]}" -DPNG_SHARED=OFF -DPNG_STATIC=ON \
-    -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF -DPNG_TOOLS=OFF >/dev/null
-  cmake --build "$work/png-build" -j"$jobs" >/dev/null
-  cmake --install "$work/png-build" >/dev/null
-
-  echo "-- GoogleTest"
-  cmake -S /usr/src/googletest -B "$work/gtest-build" "${cmake_cross[@]}" -DBUILD_GMOCK=OFF >/dev/null
-  cmake --build "$work/gtest-build" -j"$jobs" >/dev/null
-  cmake --install "$work/gtest-build" >/dev/null
-
-  mkdir -p "$prefix/lib/pkgconfig"
-  for template in windows/pkgconfig/*.pc.in; do
-    sed "s#@PREFIX@#$prefix#" "$template" >"$prefix/lib/pkgconfig/$(basename "$template" .in)"
-  done
-  touch "$prefix/.complete"
+# Unpacks a Debian source package's original tarball into DIR and applies
+# Debian's own patches (security fixes) when their tarball came too.
+unpack_debian_source() {  # PACKAGE TARBALL-GLOB DIR
+  local tarball debian
+  tarball=$(fetch_source "$1" "$2")
+  tar xzf "$tarball" -C "$3"
+  debian=$(compgen -G "$cache/src/${1}_*.debian.tar.xz" | head -n 1 || true)
+  if [ -n "$debian" ]; then
+    local tree=("$3"/*/)
+    tar xJf "$debian" -C "${tree[0]}"
+    if [ -f "${tree[0]}debian/patches/series" ]; then
+      grep -v '^#' "${tree[0]}debian/patches/series" | while read -r patch _; do
+        [ -n "$patch" ] && patch -d "${tree[0]}" -p1 -s <"${tree[0]}debian/patches/$patch"
+      done
+    fi
+  fi
 }
 
-if [ ! -f "$prefix/.complete" ]; then
-  echo "== Windows libraries into $prefix (built once) =="
-  rm -rf "$prefix"
-  build_libraries
-fi
+# Each library is built once into the prefix; a marker file says it is there.
+build_library() {  # NAME
+  local name=$1 work
+  [ -f "$prefix/.built-$name" ] && return 0
+  mkdir -p "$cache" "$prefix"
+  work=$(mktemp -d "$cache/work.XXXXXX")
+  local cmake_cross=(-DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release
+                     -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_POLICY_DEFAULT_CMP0077=NEW)
+  local log=$work/build.log
+  echo "-- $name"
+  if ! (
+    set -e
+    case $name in
+    allegro)  # Allegro 4.4 with AllegroGL and JPGalleg, patched
+      tar xzf "$(fetch_source allegro4.4 'allegro4.4_*.orig.tar.gz')" -C "$work"
+      src=("$work"/allegro-*)
+      for patch in windows/allegro-patches/*.patch; do patch -d "${src[0]}" -p1 -s <"$patch"; done
+      cmake -S "${src[0]}" -B "$work/build" "${cmake_cross[@]}" -DSHARED=OFF \
+        -DWANT_EXAMPLES=OFF -DWANT_TESTS=OFF -DWANT_TOOLS=OFF -DWANT_DOCS=OFF \
+        -DWANT_LOADPNG=OFF -DWANT_LOGG=OFF -DWANT_ALLEGROGL=ON -DWANT_JPGALLEG=ON ;;
+    libpng)  # zlib comes from Debian's MinGW package
+      tar xzf "$(fetch_source libpng1.6 'libpng1.6_*.orig.tar.gz')" -C "$work"
+      src=("$work"/libpng-*)
+      cmake -S "${src[0]}" -B "$work/build" "${cmake_cross[@]}" -DPNG_SHARED=OFF -DPNG_STATIC=ON \
+        -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF -DPNG_TOOLS=OFF ;;
+    libjpeg)  # without the SIMD code, which needs nasm; its output is the same
+      mkdir "$work/src"
+      unpack_debian_source libjpeg-turbo 'libjpeg-turbo_*.orig.tar.gz' "$work/src"
+      src=("$work"/src/*/)
+      cmake -S "${src[0]}" -B "$work/build" "${cmake_cross[@]}" -DENABLE_SHARED=OFF -DENABLE_STATIC=ON \
+        -DWITH_SIMD=OFF -DWITH_TURBOJPEG=OFF ;;
+    giflib)  # a plain Makefile: the library's few sources are compiled here
+      mkdir "$work/src"
+      unpack_debian_source giflib 'giflib_*.orig.tar.gz' "$work/src"
+      src=("$work"/src/*/)
+      mkdir -p "$work/build" "$prefix/lib" "$prefix/include"
+      for c in dgif_lib egif_lib gifalloc gif_err gif_font gif_hash openbsd-reallocarray quantize; do
+        $triple-gcc-posix -O2 -c "${src[0]}$c.c" -o "$work/build/$c.o"
+      done
+      $triple-ar rcs "$prefix/lib/libgif.a" "$work/build"/*.o
+      cp "${src[0]}gif_lib.h" "$prefix/include/" ;;
+    googletest)
+      cmake -S /usr/src/googletest -B "$work/build" "${cmake_cross[@]}" -DBUILD_GMOCK=OFF ;;
+    esac
+    if [ -f "$work/build/CMakeCache.txt" ]; then
+      cmake --build "$work/build" -j"$jobs"
+      cmake --install "$work/build"
+    fi
+  ) >"$log" 2>&1; then
+    tail -n 30 "$log" >&2
+    rm -rf "$work"
+    echo "build_windows.sh: building $name failed" >&2
+    exit 1
+  fi
+  rm -rf "$work"
+  touch "$prefix/.built-$name"
+}
+
+echo "== Windows libraries in $prefix (each built once) =="
+for library in allegro libpng libjpeg giflib googletest; do build_library "$library"; done
+mkdir -p "$prefix/lib/pkgconfig"
+for template in windows/pkgconfig/*.pc.in; do
+  sed "s#@PREFIX@#$prefix#" "$template" >"$prefix/lib/pkgconfig/$(basename "$template" .in)"
+done
+
 # Header-only libraries come from Debian's packages, refreshed on every run.
 mkdir -p "$prefix/include" "$prefix/share/cmake"
-rm -rf "$prefix/include/nlohmann" "$prefix/include/stb" "$prefix/share/cmake/nlohmann_json"
-cp -r /usr/include/nlohmann /usr/include/stb "$prefix/include/"
+rm -rf "$prefix/include/nlohmann" "$prefix/include/stb" "$prefix/include/fast_float" "$prefix/share/cmake/nlohmann_json"
+cp -r /usr/include/nlohmann /usr/include/stb /usr/include/fast_float "$prefix/include/"
 cp -r /usr/share/cmake/nlohmann_json "$prefix/share/cmake/"
 
 if [ $libraries_only -eq 1 ]; then echo "prefix: $prefix"; exit 0; fi

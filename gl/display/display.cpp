@@ -11,7 +11,7 @@
 void init_display(int fullscreen, int width, int height)
 {
     // Without a display no system driver starts, and the keyboard would crash.
-    if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0) {
+    if (start_allegro(SYSTEM_AUTODETECT) != 0) {
         show_message("Error setting OpenGL graphics mode:\n%s\nAllegro GL error : %s\n",
                      "Allegro could not start: no display?", "");
         exit(1);

@@ -87,6 +87,11 @@ ProgramResult run_program(const std::vector<std::string> &argv, double timeout_s
     return result;
 }
 
+bool have_posix_shell()
+{
+    return true;
+}
+
 int run_shell(const std::string &command)
 {
     int status = system(command.c_str());

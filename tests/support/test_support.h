@@ -52,6 +52,10 @@ ProgramResult run_program(const std::vector<std::string> &argv, double timeout_s
 // Runs a shell command line, returning its exit status.
 int run_shell(const std::string &command);
 
+// False where there is no POSIX shell, FIFOs or symbolic links (Windows):
+// tests that need them skip.
+bool have_posix_shell();
+
 // Waits (at most timeout_seconds) until a window is mapped on the test's display.
 bool wait_for_window(double timeout_seconds);
 
