@@ -271,9 +271,9 @@ int orj_import_main(int argc, char **argv)
     }
     imported.stats.normals_missing = normals_missing;
 
-    SceneError write_error;
-    if (!save_scene(&imported.scene, command.scene_path, &write_error)) {
-        fprintf(stderr, "orj import: %s\n", write_error.message);
+    Error write_error;
+    if (save_scene(&imported.scene, LOCATIONS_RELATIVE, command.scene_path, &write_error) != ERROR_NONE) {
+        fprintf(stderr, "orj import: %s\n", write_error.message.c_str());
         return 1;
     }
     std::string texture_note;

@@ -349,12 +349,13 @@ int main(int argc, char **argv)
     SampleScene sample;
     if (!build_sample_scene(&sample)) return 1;
 
-    SceneError error;
-    if (!save_scene(&sample.scene, scene_path.c_str(), &error)) {
-        fprintf(stderr, "make_sample_scene: %s\n", error.message);
+    Error write_error;
+    if (save_scene(&sample.scene, LOCATIONS_RELATIVE, scene_path.c_str(), &write_error) != ERROR_NONE) {
+        fprintf(stderr, "make_sample_scene: %s\n", write_error.message.c_str());
         return 1;
     }
     // Read the file back: what was written must load as what was built.
+    SceneError error;
     Scene check;
     if (!read_scene_file(&check, scene_path.c_str(), &error)) {
         fprintf(stderr, "make_sample_scene: the written scene does not read back: %s\n", error.message);

@@ -58,8 +58,10 @@ static void import_and_reread(const std::string &path, const ImportSettings &set
     ASSERT_NE(run->source, nullptr) << error;
     ASSERT_TRUE(convert_scene(run->source, settings, nullptr, &run->imported, &error)) << error;
     std::string file = make_temp_dir("import_models") + "/model.orj";
+    Error write_error;
+    ASSERT_EQ(save_scene(&run->imported.scene, LOCATIONS_RELATIVE, file.c_str(), &write_error), ERROR_NONE)
+        << write_error.message;
     SceneError scene_error;
-    ASSERT_TRUE(save_scene(&run->imported.scene, file.c_str(), &scene_error)) << scene_error.message;
     ASSERT_TRUE(read_scene_file(&run->scene, file.c_str(), &scene_error)) << scene_error.message;
     ASSERT_EQ(run->scene.object_count, run->imported.scene.object_count);
 }

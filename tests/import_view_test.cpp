@@ -45,8 +45,9 @@ static Picture draw_imported(const std::string &model, ImportSettings settings, 
 
     std::string dir = make_temp_dir("import_view");
     std::string scene_path = dir + "/model.orj", texture_path = dir + "/model.tga";
-    SceneError scene_error;
-    EXPECT_TRUE(save_scene(&imported.scene, scene_path.c_str(), &scene_error)) << scene_error.message;
+    Error scene_error;
+    EXPECT_EQ(save_scene(&imported.scene, LOCATIONS_RELATIVE, scene_path.c_str(), &scene_error), ERROR_NONE)
+        << scene_error.message;
     std::string reference;
     TextureImage image;
     if (find_diffuse_texture(source, &reference) && load_texture_image(source, reference, model, &image, &error))

@@ -10,9 +10,6 @@
 #include "core/scene/scene_hierarchy.h"
 #include "core/scene/scene_numbers.h"
 
-// Radians to degrees as the scene format defines it (180 / 3.1415).
-static const double DEGREES_PER_RADIAN = 57.29746936176985;
-
 // A line holds at most 999 characters with its newline.
 static const size_t MAX_LINE_LENGTH = 998;
 static const size_t MAX_NAME_LENGTH = 98;
@@ -219,8 +216,9 @@ static bool read_object(SceneText *in, SceneObject *object, int32_t frame_count,
         float values[9];
         if (!read_reals(in, "a frame line", 9, values)) return false;
         object->locations[f] = {values[0], values[1], values[2]};
-        object->rotations[f] = {(float)(values[3] * DEGREES_PER_RADIAN), (float)(values[4] * DEGREES_PER_RADIAN),
-                                (float)(values[5] * DEGREES_PER_RADIAN)};
+        object->rotations[f] = {(float)(values[3] * SCENE_DEGREES_PER_RADIAN),
+                                (float)(values[4] * SCENE_DEGREES_PER_RADIAN),
+                                (float)(values[5] * SCENE_DEGREES_PER_RADIAN)};
         object->scales[f] = {values[6], values[7], values[8]};
     }
 
@@ -247,7 +245,7 @@ static bool link_hierarchy(SceneText *in, Scene *scene, const std::vector<int32_
 {
     SceneLinks links;
     HierarchyCheck check = link_scene_objects(scene->objects, scene->object_count, &links);
-    if (check.problem == HIERARCHY_OK) check = check_scene_walk(scene->objects, scene->object_count, &links);
+    if (check.problem == HIERARCHY_OK) check = check_scene_walk(scene->objects, scene->object_count, &links, nullptr);
     if (check.problem != HIERARCHY_OK) {
         const char *name = scene->objects[check.object].name;
         int32_t name_line = name_lines[(size_t)check.object];
