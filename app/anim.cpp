@@ -13,13 +13,15 @@
 
 #include "gl/sprites/animation_builder.h"
 #include "core/sprites/animation_file.h"
+#include "core/base/version.h"
 
 static const char *usage_text =
     "usage: anim build FIRST_FRAME ANIMATION_FILE STRIP_JPG\n"
     "       anim dump ANIMATION_FILE\n"
     "build: packs the numbered TGA frames that start at FIRST_FRAME (a path ending\n"
     "       in four digits, no extension) into ANIMATION_FILE and a JPEG strip.\n"
-    "dump:  prints the animation's frame records as JSON.\n";
+    "dump:  prints the animation's frame records as JSON.\n"
+    "anim --version prints the engine's version.\n";
 
 static int usage_error(const char *what)
 {
@@ -81,6 +83,7 @@ static int run_dump(const char *animation_path)
 
 int main(int argc, char **argv)
 {
+    if (print_version_if_asked(argc, argv, "anim")) return 0;
     if (argc >= 2 && (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0)) {
         fputs(usage_text, stdout);
         return 0;
@@ -88,6 +91,8 @@ int main(int argc, char **argv)
     if (argc < 2) return usage_error("no command given");
     if (strcmp(argv[1], "build") == 0) {
         if (argc != 5) return usage_error("build takes FIRST_FRAME ANIMATION_FILE STRIP_JPG");
+        if (strcmp(argv[3], "-") == 0 || strcmp(argv[4], "-") == 0)
+            return usage_error("build writes its two files, not standard output (-)");
         return run_build(argv[2], argv[3], argv[4]);
     }
     if (strcmp(argv[1], "dump") == 0) {

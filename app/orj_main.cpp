@@ -4,6 +4,7 @@
 
 #include "core/scene/scene_reader.h"
 #include "app/orj_commands.h"
+#include "core/base/version.h"
 
 #ifdef ORJ_IMPORT
 #include "importer/orj_import.h"
@@ -16,7 +17,7 @@ static const char *usage_text =
 #ifdef ORJ_IMPORT
     "       orj import ...   convert a model into a scene file (orj import --help)\n"
 #endif
-    ;
+    "       orj --version    print the engine's version\n";
 
 bool orj_read_scene(const char *path, Scene *scene)
 {
@@ -28,7 +29,8 @@ bool orj_read_scene(const char *path, Scene *scene)
 
 int main(int argc, char **argv)
 {
-    if (argc == 2 && (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "help") == 0)) {
+    if (print_version_if_asked(argc, argv, "orj")) return 0;
+    if (argc == 2 && (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0 || strcmp(argv[1], "help") == 0)) {
         fputs(usage_text, stdout);
         return 0;
     }

@@ -19,9 +19,11 @@
 #include "gl/display/screenshot.h"
 #include "gl/render/texture.h"
 #include "core/scene/scene.h"
+#include "core/base/version.h"
 
 int main(int argc, char **argv)
 {
+    if (print_version_if_asked(argc, argv, "viewer")) return 0;
     ViewerOptions options;
     std::string error;
     switch (parse_viewer_options(argc, argv, &options, &error)) {

@@ -19,6 +19,7 @@
 #include <tuple>
 #include <vector>
 
+#include "core/base/version.h"
 #include "core/viewer/playback.h"
 #include "gl/viewer/ticks.h"
 #include "gl/viewer/viewer_pass.h"
@@ -302,8 +303,19 @@ static std::string data_path(const char *name)
     return std::string(source ? source : ENGINE_SOURCE_DIR_DEFAULT) + "/data/" + name;
 }
 
+static const char *usage_text =
+    "usage: bench_render [--short] [--scene PATH] [--texture PATH]\n"
+    "Measures the viewer's drawing path against a vertex-buffer reference in a window.\n"
+    "  --short    a short run that measures nothing reliable (for the test suite)\n"
+    "  --version  print the engine's version\n";
+
 int main(int argc, char **argv)
 {
+    if (print_version_if_asked(argc, argv, "bench_render")) return 0;
+    if (help_asked(argc, argv)) {
+        fputs(usage_text, stdout);
+        return 0;
+    }
     bool quick = false;
     std::string scene_path = data_path("fiche.orj"), texture_path = data_path("texturarobot2.tga");
     for (int i = 1; i < argc; i++) {
@@ -311,7 +323,7 @@ int main(int argc, char **argv)
         else if (strcmp(argv[i], "--scene") == 0 && i + 1 < argc) scene_path = argv[++i];
         else if (strcmp(argv[i], "--texture") == 0 && i + 1 < argc) texture_path = argv[++i];
         else {
-            fprintf(stderr, "usage: bench_render [--short] [--scene PATH] [--texture PATH]\n");
+            fprintf(stderr, "bench_render: unknown option %s\n%s", argv[i], usage_text);
             return 2;
         }
     }

@@ -18,6 +18,7 @@
 #include <tiny_obj_loader.h>
 #include <vector>
 
+#include "core/base/version.h"
 #include "gl/display/display.h"
 #include "gl/scene/scene_lists.h"
 #include "core/scene/scene_reader.h"
@@ -203,21 +204,50 @@ static long long child_peak_bytes(const char *self, const std::string &path)
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? bytes : -1;
 }
 
+// The generated files, removed however the run ends (a window that cannot
+// open ends the process from inside the display set-up).
+static char bench_directory[] = "/tmp/bench-scene-load-XXXXXX";
+static std::string bench_files[2];
+
+static void remove_bench_files()
+{
+    for (const std::string &path : bench_files)
+        if (!path.empty()) remove(path.c_str());
+    rmdir(bench_directory);
+}
+
 int main(int argc, char **argv)
 {
     if (argc == 3 && strcmp(argv[1], "--measure-memory") == 0) return measure_memory(argv[2]);
-    bool short_run = argc > 1 && strcmp(argv[1], "--short") == 0;
+    if (print_version_if_asked(argc, argv, "bench_scene_load")) return 0;
+    const char *usage = "usage: bench_scene_load [--short]\n"
+                        "Measures the scene reader against an OBJ reader on generated files, and the\n"
+                        "display-list compile, in a window.\n"
+                        "  --short    a short run that measures nothing reliable (for the test suite)\n"
+                        "  --version  print the engine's version\n";
+    if (help_asked(argc, argv)) {
+        fputs(usage, stdout);
+        return 0;
+    }
+    if (argc > 2 || (argc == 2 && strcmp(argv[1], "--short") != 0)) {
+        fprintf(stderr, "bench_scene_load: unknown option %s\n%s", argv[1], usage);
+        return 2;
+    }
+    bool short_run = argc == 2;
     BenchSize size = short_run ? BenchSize{2, 60, 20, 2} : BenchSize{8, 256, 250, 5};
 
     std::string scene_text, obj_text;
     long long triangles;
     make_scene_texts(size, &scene_text, &obj_text, &triangles);
-    char directory[] = "/tmp/bench-scene-load-XXXXXX";
+    char *directory = bench_directory;
     if (!mkdtemp(directory)) {
         perror("mkdtemp");
         return 1;
     }
     std::string scene_path = std::string(directory) + "/bench.orj", obj_path = std::string(directory) + "/bench.obj";
+    bench_files[0] = scene_path;
+    bench_files[1] = obj_path;
+    atexit(remove_bench_files);
     if (!write_text(scene_path, scene_text) || !write_text(obj_path, obj_text)) {
         fprintf(stderr, "cannot write the benchmark files in %s\n", directory);
         return 1;
@@ -274,6 +304,7 @@ int main(int argc, char **argv)
 
     long long peak = child_peak_bytes("/proc/self/exe", scene_path);
     if (!read_scene_file(&scene, scene_path.c_str(), &error)) return 1;
+    remove_bench_files();
     size_t records = records_size(&scene);
     double limit = (double)scene_text.size() + 2.0 * (double)records;
     printf("reader peak memory: %.1f MB; file %.1f MB + 2 x records %.1f MB = %.1f MB (%s)\n", peak / 1e6,
@@ -290,10 +321,6 @@ int main(int argc, char **argv)
         if (scene.objects[i].kind == Mesh) glDeleteLists(scene.objects[i].display_list, 1);
     free_scene_records(&scene);
     allegro_exit();
-
-    remove(scene_path.c_str());
-    remove(obj_path.c_str());
-    rmdir(directory);
     return 0;
 }
 END_OF_MAIN()

@@ -23,28 +23,41 @@ enum {
     LARGE_MODEL_BYTES = 16 << 20,
 };
 
+// The highest --fps.
+static const double MAX_IMPORT_FPS = 1000.0;
+
+// The size a model suits the viewer at (its fog, its near plane): the summary
+// suggests a --scale that makes a model outside it SIZE_SUITED_TARGET across.
+static const double SIZE_SUITED_MIN = 5.0, SIZE_SUITED_MAX = 20.0, SIZE_SUITED_TARGET = 10.0;
+
 const char *import_usage()
 {
-    return "usage: orj import MODEL -o SCENE [--texture-out TGA] [--frames N] [--fps R] [--scale S] [--add-camera]\n"
+    static std::string text;
+    if (!text.empty()) return text.c_str();
+    const ImportSettings defaults;
+    char buffer[4096];
+    snprintf(buffer, sizeof buffer,
+           "usage: orj import MODEL -o SCENE [--texture-out TGA] [--frames N] [--fps R] [--scale S] [--add-camera]\n"
            "\n"
            "Converts a model (OBJ, glTF 2.0, Collada, PLY, STL, 3DS, FBX and the other formats of the\n"
            "asset importer) into a scene file for the viewer.\n"
            "\n"
-           "  -o, --output SCENE   the scene file to write\n"
+           "  -o, --output SCENE   the scene file to write (- for standard output)\n"
            "  --texture-out TGA    write the model's first diffuse texture there as a TGA image\n"
            "                       (a white one when the model has none or it cannot be read)\n"
-           "  --frames N           frames to write, 1 to 100000 (default: the first animation's\n"
+           "  --frames N           frames to write, 1 to %d (default: the first animation's\n"
            "                       length times the rate, plus one; 1 without animation). Frames\n"
            "                       past the animation's end hold its last pose.\n"
-           "  --fps R              frames per second of animation time, above 0, at most 1000\n"
-           "                       (default 25, the viewer's rate)\n"
-           "  --scale S            multiplies every location and vertex position, above 0 (default 1)\n"
+           "  --fps R              frames per second of animation time, above 0, at most %g\n"
+           "                       (default %g, the viewer's rate)\n"
+           "  --scale S            multiplies every location and vertex position, above 0 (default %g)\n"
            "  --add-camera         add a still camera that holds the whole model in view, looking at\n"
            "                       it from the front (+z), a little from the right (+x) and above\n"
            "                       (+y), on the next free camera key\n"
+           "  --version            print the engine's version\n"
            "\n"
            "Nodes become Mesh objects (one more, under the node's, for every further mesh of a node;\n"
-           "meshes of more than 10000 faces are cut into several), empty nodes empty meshes. Quads\n"
+           "meshes of more than %d faces are cut into several), empty nodes empty meshes. Quads\n"
            "stay quads, bigger polygons become triangle fans, points and lines are dropped.\n"
            "Cameras become root Camera objects named for the viewer's camera keys: the first\n"
            "\"camara4\" (the viewer's default), then \"camara\" (key 0), \"Camera\" (1), \"camara2\",\n"
@@ -55,9 +68,13 @@ const char *import_usage()
            "\n"
            "Sizes: the viewer's fog hides what lies more than about 40 units from the camera (half\n"
            "gone at 33 units, nine tenths at 60) and its near plane cuts what is closer than 1 unit.\n"
-           "Pick --scale so that the model spans a few to about 20 units and its cameras stand some\n"
+           "Pick --scale so that the model spans about %g to %g units and its cameras stand some\n"
            "10 to 30 units from it; without a camera the viewer looks from 1000 units away and shows\n"
-           "only fog (--add-camera gives the model one). The summary tells the model's size.\n";
+           "only fog (--add-camera gives the model one). The summary tells the model's size.\n",
+           (int)MAX_IMPORT_FRAMES, MAX_IMPORT_FPS, defaults.fps, defaults.scale, (int)MAX_FACES_PER_OBJECT,
+           SIZE_SUITED_MIN, SIZE_SUITED_MAX);
+    text = buffer;
+    return text.c_str();
 }
 
 // A finite number above 0 and at most limit, nothing else on the text.
@@ -77,10 +94,7 @@ OptionsResult parse_import_options(int argc, char **argv, ImportCommand *command
     command->model_path = nullptr;
     command->scene_path = nullptr;
     command->texture_path = nullptr;
-    command->settings.frames = 0;
-    command->settings.fps = 25.0;
-    command->settings.scale = 1.0;
-    command->settings.add_camera = false;
+    command->settings = ImportSettings();
 
     for (int i = 1; i < argc; i++) {
         const char *arg = argv[i];
@@ -100,20 +114,26 @@ OptionsResult parse_import_options(int argc, char **argv, ImportCommand *command
                 *error = "--texture-out needs the path of the TGA file to write";
                 return OPTIONS_BAD;
             }
+            if (strcmp(command->texture_path, "-") == 0) {
+                *error = "--texture-out cannot write the image to standard output (-): give a file";
+                return OPTIONS_BAD;
+            }
             continue;
         }
         if (match_option(arg, "--frames", &inline_value)) {
             int32_t frames = 0;
             if (!parse_count(option_value(argc, argv, &i, inline_value), &frames) || frames < 1 || frames > MAX_IMPORT_FRAMES) {
-                *error = "--frames needs a whole number of frames from 1 to 100000";
+                *error = "--frames needs a whole number of frames from 1 to " + std::to_string(MAX_IMPORT_FRAMES);
                 return OPTIONS_BAD;
             }
             command->settings.frames = frames;
             continue;
         }
         if (match_option(arg, "--fps", &inline_value)) {
-            if (!parse_positive(option_value(argc, argv, &i, inline_value), 1000.0, &command->settings.fps)) {
-                *error = "--fps needs a rate above 0 and at most 1000 frames per second";
+            if (!parse_positive(option_value(argc, argv, &i, inline_value), MAX_IMPORT_FPS, &command->settings.fps)) {
+                char text[100];
+                snprintf(text, sizeof text, "--fps needs a rate above 0 and at most %g frames per second", MAX_IMPORT_FPS);
+                *error = text;
                 return OPTIONS_BAD;
             }
             continue;
@@ -171,7 +191,8 @@ static void report_warnings(const ImportStats &stats)
         warn(std::to_string(stats.faces_out_of_range) + " faces naming vertices their mesh does not have dropped");
     if (stats.bad_numbers) warn(std::to_string(stats.bad_numbers) + " non-finite vertex values set to 0");
     if (stats.meshes_split)
-        warn(std::to_string(stats.meshes_split) + " meshes of more than 10000 faces cut into several objects");
+        warn(std::to_string(stats.meshes_split) + " meshes of more than " + std::to_string(MAX_FACES_PER_OBJECT) +
+             " faces cut into several objects");
     if (stats.poor_fits) {
         char text[200];
         snprintf(text, sizeof text,
@@ -186,7 +207,8 @@ static void report_warnings(const ImportStats &stats)
         warn(std::to_string(stats.mesh_animations_ignored) +
              " meshes blend bones or morph: they stay in their rest pose (only rigid parts follow bones)");
     if (stats.group_inserted > 0)
-        warn(std::to_string(stats.group_inserted) + " grouping objects added to keep parents under 1000 children");
+        warn(std::to_string(stats.group_inserted) + " grouping objects added to keep parents within " +
+             std::to_string(MAX_CHILDREN_PER_OBJECT) + " children");
     for (const std::string &line : stats.warnings) warn(line);
     if (!stats.renames.empty()) {
         warn(std::to_string(stats.renames.size()) + " objects renamed to keep names unique and readable:");
@@ -224,6 +246,24 @@ static int64_t count_source_faces(const aiScene *scene)
     int64_t faces = 0;
     for (unsigned m = 0; m < scene->mNumMeshes; m++) faces += scene->mMeshes[m]->mNumFaces;
     return faces;
+}
+
+// Writes the scene to path, or to standard output for "-"; false (with the
+// message shown) when it cannot.
+static bool write_scene_out(const Scene *scene, const char *path)
+{
+    Error error;
+    if (strcmp(path, "-") != 0) {
+        if (save_scene(scene, LOCATIONS_RELATIVE, path, &error) == ERROR_NONE) return true;
+    } else {
+        std::string text;
+        if (write_scene_text(scene, LOCATIONS_RELATIVE, &text, &error) == ERROR_NONE) {
+            if (fwrite(text.data(), 1, text.size(), stdout) == text.size() && fflush(stdout) == 0) return true;
+            set_error(&error, ERROR_CANNOT_WRITE, "standard output", 0, "cannot write: %s", strerror(errno));
+        }
+    }
+    fprintf(stderr, "orj import: %s\n", error.message.c_str());
+    return false;
 }
 
 int orj_import_main(int argc, char **argv)
@@ -271,17 +311,14 @@ int orj_import_main(int argc, char **argv)
     }
     imported.stats.normals_missing = normals_missing;
 
-    Error write_error;
-    if (save_scene(&imported.scene, LOCATIONS_RELATIVE, command.scene_path, &write_error) != ERROR_NONE) {
-        fprintf(stderr, "orj import: %s\n", write_error.message.c_str());
-        return 1;
-    }
+    if (!write_scene_out(&imported.scene, command.scene_path)) return 1;
     std::string texture_note;
     if (command.texture_path && !write_texture(scene, command.model_path, command.texture_path, &texture_note)) return 1;
 
     const ImportStats &stats = imported.stats;
     report_warnings(stats);
-    fprintf(stderr, "orj import: %s -> %s\n", command.model_path, command.scene_path);
+    fprintf(stderr, "orj import: %s -> %s\n", command.model_path,
+            strcmp(command.scene_path, "-") == 0 ? "standard output" : command.scene_path);
     fprintf(stderr, "  objects: %d (%d meshes, %d empty groups, %d cameras, %d lamps)\n", imported.scene.object_count,
             stats.mesh_objects, stats.group_objects, stats.camera_objects, stats.lamp_objects);
     fprintf(stderr, "  faces: %lld (%lld quads, %lld triangles), %d polygons drawn per frame\n",
@@ -295,9 +332,10 @@ int orj_import_main(int argc, char **argv)
     if (command.texture_path) fprintf(stderr, "  texture: %s\n", texture_note.c_str());
     if (stats.has_extent) {
         fprintf(stderr, "  size: %.4g units across", stats.extent_size);
-        if (stats.extent_size > 40.0 || stats.extent_size < 2.0)
-            fprintf(stderr, " (the viewer suits about 5 to 20: --scale %.3g makes it 10)",
-                    command.settings.scale * 10.0 / std::max(stats.extent_size, 1e-30));
+        if (stats.extent_size > SIZE_SUITED_MAX || stats.extent_size < SIZE_SUITED_MIN)
+            fprintf(stderr, " (the viewer suits about %g to %g: --scale %.3g makes it %g)", SIZE_SUITED_MIN,
+                    SIZE_SUITED_MAX, command.settings.scale * SIZE_SUITED_TARGET / std::max(stats.extent_size, 1e-30),
+                    SIZE_SUITED_TARGET);
         fputc('\n', stderr);
     }
     for (int i = 0; i < imported.scene.object_count; i++) {

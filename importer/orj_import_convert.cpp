@@ -209,7 +209,7 @@ void plan_node(Converter *c, int node_index, int parent_object)
     for (int child : children) plan_node(c, child, main_index);
 }
 
-// Keeps every parent under the reader's limit of children by putting the
+// Keeps every parent within the format's limit of children by putting the
 // surplus under added grouping objects that stand at rest.
 void limit_children(Converter *c)
 {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/base/version.h"
 #include "core/scene/scene_reader.h"
 #include "core/scene/scene_writer.h"
 #include "samples/sample_geometry.h"
@@ -337,9 +338,16 @@ static bool build_sample_scene(SampleScene *sample)
 
 int main(int argc, char **argv)
 {
+    const char *usage = "usage: make_sample_scene [OUTPUT_DIR]\n"
+                        "Writes OUTPUT_DIR/fiche.orj and OUTPUT_DIR/texturarobot2.tga (default: data).\n"
+                        "  --version  print the engine's version\n";
+    if (print_version_if_asked(argc, argv, "make_sample_scene")) return 0;
+    if (help_asked(argc, argv)) {
+        fputs(usage, stdout);
+        return 0;
+    }
     if (argc > 2 || (argc == 2 && argv[1][0] == '-')) {
-        fprintf(stderr, "usage: make_sample_scene [OUTPUT_DIR]\n"
-                        "Writes OUTPUT_DIR/fiche.orj and OUTPUT_DIR/texturarobot2.tga (default: data).\n");
+        fputs(usage, stderr);
         return 2;
     }
     std::string dir = argc == 2 ? argv[1] : "data";

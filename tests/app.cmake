@@ -5,3 +5,7 @@ engine_e2e_test(viewer_e2e_test ${CMAKE_CURRENT_LIST_DIR}/viewer_e2e_test.cpp)
 target_link_libraries(viewer_e2e_test PRIVATE nlohmann_json::nlohmann_json)
 engine_e2e_test(viewer_sample_e2e_test ${CMAKE_CURRENT_LIST_DIR}/viewer_sample_e2e_test.cpp)
 target_link_libraries(viewer_sample_e2e_test PRIVATE nlohmann_json::nlohmann_json)
+engine_pure_test(programs_test ${CMAKE_CURRENT_LIST_DIR}/programs_test.cpp)
+target_link_libraries(programs_test PRIVATE test_support)
+add_dependencies(programs_test viewer sprite_demo orj anim make_sample_scene make_sample_animation bench_render
+  bench_scene_load)

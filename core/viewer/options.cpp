@@ -104,6 +104,10 @@ OptionsResult parse_viewer_options(int argc, char **argv, ViewerOptions *options
                 *error = std::string(arg) + " needs a path";
                 return OPTIONS_BAD;
             }
+            if (path == &options->screenshot_path && strcmp(text, "-") == 0) {
+                *error = "--screenshot cannot write the image to standard output (-): give a file";
+                return OPTIONS_BAD;
+            }
             *path = text;
             continue;
         }
@@ -133,8 +137,9 @@ const char *viewer_usage()
            "  --passes N            end after N passes (frames)\n"
            "  --seconds S           end once S seconds have passed\n"
            "  --screenshot PATH     save the last frame drawn as a PNG file\n"
-           "  --report-json PATH    write the report's figures as JSON\n"
-           "  --help                show this text\n";
+           "  --report-json PATH    write the report's figures as JSON (- for standard output)\n"
+           "  --help                show this text\n"
+           "  --version             print the engine's version\n";
 }
 
 bool run_limit_reached(const RunLimits *limits, int32_t passes_done, int32_t elapsed_ticks)

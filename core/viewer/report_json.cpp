@@ -1,6 +1,7 @@
 #include "core/viewer/report_json.h"
 
 #include <cstdio>
+#include <cstring>
 #include <nlohmann/json.hpp>
 #include <string>
 
@@ -17,6 +18,7 @@ bool write_report_json(const char *path, const Report *report, const ReportExtra
         {"renderer", extras->renderer ? extras->renderer : ""},
     };
     std::string text = json.dump(2) + "\n";
+    if (strcmp(path, "-") == 0) return fwrite(text.data(), 1, text.size(), stdout) == text.size() && fflush(stdout) == 0;
     FILE *file = fopen(path, "wb");
     if (!file) return false;
     bool written = fwrite(text.data(), 1, text.size(), file) == text.size();

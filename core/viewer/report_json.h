@@ -12,5 +12,5 @@ struct ReportExtras {
     const char *renderer;                  // OpenGL renderer string
 };
 
-// False when the file cannot be written.
+// Writes to path, or to standard output when path is "-"; false when it cannot.
 bool write_report_json(const char *path, const Report *report, const ReportExtras *extras);
