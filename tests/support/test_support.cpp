@@ -34,8 +34,10 @@ std::string binary_path(const std::string &relative)
 }
 
 // The folders make_temp_dir made, removed with all they hold when the test
-// program ends (ENGINE_KEEP_TEMP=1 keeps them for a look after a failure).
+// program ends (ENGINE_KEEP_TEMP=1 keeps them for a look after a failure);
+// not by a forked child, such as a death test's, that exits first.
 static std::vector<std::string> temp_dirs;
+static pid_t temp_dirs_owner;
 
 static int remove_entry(const char *path, const struct stat *, int, struct FTW *)
 {
@@ -45,7 +47,7 @@ static int remove_entry(const char *path, const struct stat *, int, struct FTW *
 
 static void remove_temp_dirs()
 {
-    if (env_or("ENGINE_KEEP_TEMP", "") == "1") return;
+    if (getpid() != temp_dirs_owner || env_or("ENGINE_KEEP_TEMP", "") == "1") return;
     for (const std::string &dir : temp_dirs) nftw(dir.c_str(), remove_entry, 16, FTW_DEPTH | FTW_PHYS);
 }
 
@@ -55,7 +57,10 @@ std::string make_temp_dir(const std::string &tag)
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
     if (!mkdtemp(buffer.data())) throw std::runtime_error("mkdtemp failed for " + pattern);
-    if (temp_dirs.empty()) atexit(remove_temp_dirs);
+    if (temp_dirs.empty()) {
+        temp_dirs_owner = getpid();
+        atexit(remove_temp_dirs);
+    }
     temp_dirs.push_back(buffer.data());
     return buffer.data();
 }
