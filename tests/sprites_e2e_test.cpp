@@ -7,7 +7,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include "gl/display/png_file.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -8,7 +8,6 @@
 #include <thread>
 #include <vector>
 
-#include "gl/display/png_file.h"
 #include "tests/support/test_support.h"
 
 static std::string viewer()

@@ -9,7 +9,6 @@
 #include <thread>
 #include <vector>
 
-#include "gl/display/png_file.h"
 #include "tests/support/test_support.h"
 
 struct Image {

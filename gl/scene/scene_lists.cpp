@@ -3,8 +3,12 @@
 #include <allegro.h>
 #include <alleggl.h>
 
+#include <cassert>
+
 static void send_corner(const SceneObject *mesh, int32_t corner, TexCoord tex_coord)
 {
+    // The reader has checked every corner against the mesh's vertices.
+    assert(corner >= 0 && corner < mesh->vertex_count);
     const Vector3 &normal = mesh->normals[corner];
     const Vector3 &vertex = mesh->vertices[corner];
     glTexCoord2f(tex_coord.s, tex_coord.t);

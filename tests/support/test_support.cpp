@@ -1,6 +1,7 @@
 #include "tests/support/test_support.h"
 
 #include <fcntl.h>
+#include <png.h>
 #include <ftw.h>
 #include <signal.h>
 #include <spawn.h>
@@ -174,4 +175,20 @@ double now_seconds()
 {
     using namespace std::chrono;
     return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+bool read_png_rgb(const char *path, int *width, int *height, std::vector<uint8_t> *rgb)
+{
+    png_image image = {};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path)) return false;
+    image.format = PNG_FORMAT_RGB;
+    rgb->resize(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, rgb->data(), 0, nullptr)) {
+        png_image_free(&image);
+        return false;
+    }
+    *width = (int)image.width;
+    *height = (int)image.height;
+    return true;
 }

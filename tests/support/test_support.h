@@ -3,6 +3,8 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
+
 #include <string>
 #include <vector>
 
@@ -52,6 +54,9 @@ int run_shell(const std::string &command);
 
 // Waits (at most timeout_seconds) until a window is mapped on the test's display.
 bool wait_for_window(double timeout_seconds);
+
+// Reads any PNG as 8-bit RGB, top row first. False when it cannot be read.
+bool read_png_rgb(const char *path, int *width, int *height, std::vector<uint8_t> *rgb);
 
 // Seconds since an arbitrary start, monotonic.
 double now_seconds();
