@@ -4,8 +4,9 @@
 # passed on, e.g. --camera 2).
 # Without one: under Xvfb, the benchmark grid for 10 seconds (report on
 # standard output, figures in out/report.json, its last frame in
-# out/benchmark.png), then two seconds through each camera of the sample
-# scene (out/camera0.png ... out/camera5.png). Arguments, if any, replace
+# out/benchmark.png), then 50 frames through each other camera of the sample
+# scene (out/camera0.png ... out/camera3.png, out/camera5.png; camera 4 is the
+# grid). Arguments, if any, replace
 # all that with one run of the viewer with those arguments.
 set -euo pipefail
 cd "$(dirname "$0")/.."
