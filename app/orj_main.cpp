@@ -57,7 +57,7 @@ int main(int argc, char **argv)
     if (dump) orj_print_dump(&scene, stdout);
     free_scene_records(&scene);
     if (fflush(stdout) != 0 || ferror(stdout)) {
-        fprintf(stderr, "orj: cannot write the output\n");
+        fprintf(stderr, "orj: standard output: cannot write\n");
         return 1;
     }
     return 0;

@@ -267,7 +267,8 @@ int main(int argc, char **argv)
         }
         best_reader = std::min(best_reader, seconds_now() - start);
         if (scene.polygon_count != triangles) {
-            fprintf(stderr, "the reader counted %d polygons, expected %lld\n", (int)scene.polygon_count, triangles);
+            fprintf(stderr, "%s: the reader counted %d polygons, expected %lld\n", scene_path.c_str(),
+                    (int)scene.polygon_count, triangles);
             return 1;
         }
         free_scene_records(&scene);
@@ -286,7 +287,7 @@ int main(int argc, char **argv)
         bool loaded = tinyobj::LoadObj(&attrib, &shapes, &materials, &warn, &err, obj_path.c_str(), nullptr, false);
         best_obj = std::min(best_obj, seconds_now() - start);
         if (!loaded) {
-            fprintf(stderr, "tinyobjloader: %s\n", err.c_str());
+            fprintf(stderr, "%s: tinyobjloader: %s\n", obj_path.c_str(), err.c_str());
             return 1;
         }
         obj_faces = 0;
@@ -294,7 +295,7 @@ int main(int argc, char **argv)
             for (unsigned char corners : shape.mesh.num_face_vertices) obj_faces += corners == 4 ? 2 : 1;
     }
     if ((long long)obj_faces != triangles) {
-        fprintf(stderr, "tinyobjloader read %zu triangles, expected %lld\n", obj_faces, triangles);
+        fprintf(stderr, "%s: tinyobjloader read %zu triangles, expected %lld\n", obj_path.c_str(), obj_faces, triangles);
         return 1;
     }
     printf("reader, from the file:   %.3f s  %.0f MB/s\n", best_reader, scene_text.size() / 1e6 / best_reader);

@@ -1,5 +1,6 @@
 #include "core/sprites/animation_file.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -110,7 +111,12 @@ const char *frame_read_error_text(int result)
     case FRAME_READ_BAD_RUN_COUNT: return "a row's run count is negative or larger than the frame's width";
     case FRAME_READ_BAD_RUN: return "a run length is negative or larger than the frame's width";
     case FRAME_READ_BAD_RUN_SUM: return "a row's run lengths do not add up to the frame's width";
-    case FRAME_READ_TOO_BIG: return "the frame's runs do not fit in the 400000-byte working area";
+    case FRAME_READ_TOO_BIG: {
+        static char text[80];  // the same text on every call
+        snprintf(text, sizeof text, "the frame's runs do not fit in the %d-byte working area",
+                 (int)FRAME_WORK_AREA_BYTES);
+        return text;
+    }
     case FRAME_READ_BAD_OPAQUE_COUNT: return "the opaque pixel count is negative or larger than the frame";
     }
     return "unknown error";
