@@ -357,16 +357,15 @@ int main(int argc, char **argv)
     SampleScene sample;
     if (!build_sample_scene(&sample)) return 1;
 
-    Error write_error;
-    if (save_scene(&sample.scene, LOCATIONS_RELATIVE, scene_path.c_str(), &write_error) != ERROR_NONE) {
-        fprintf(stderr, "make_sample_scene: %s\n", write_error.message.c_str());
+    Error error;
+    if (save_scene(&sample.scene, LOCATIONS_RELATIVE, scene_path.c_str(), &error) != ERROR_NONE) {
+        fprintf(stderr, "make_sample_scene: %s\n", error.message.c_str());
         return 1;
     }
     // Read the file back: what was written must load as what was built.
-    SceneError error;
     Scene check;
-    if (!read_scene_file(&check, scene_path.c_str(), &error)) {
-        fprintf(stderr, "make_sample_scene: the written scene does not read back: %s\n", error.message);
+    if (read_scene_file(&check, scene_path.c_str(), &error) != ERROR_NONE) {
+        fprintf(stderr, "make_sample_scene: the written scene does not read back: %s\n", error.message.c_str());
         return 1;
     }
     bool same = check.object_count == sample.scene.object_count && check.polygon_count == sample.scene.polygon_count &&

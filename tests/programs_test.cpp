@@ -37,8 +37,9 @@ TEST(Programs, OrjImportWritesTheSceneToStandardOutput)
     ProgramResult result = run_program({binary_path("app/orj"), "import", model, "-o", "-"}, 120);
     ASSERT_EQ(result.status, 0) << result.err;
     Scene scene;
-    SceneError error;
-    ASSERT_TRUE(read_scene_text(&scene, result.out.data(), result.out.size(), "stdout", &error)) << error.message;
+    Error error;
+    ASSERT_EQ(read_scene_text(&scene, result.out.data(), result.out.size(), "stdout", &error), ERROR_NONE)
+        << error.message;
     EXPECT_GT(scene.polygon_count, 0);
     free_scene_records(&scene);
     EXPECT_NE(result.err.find("-> standard output"), std::string::npos) << result.err;

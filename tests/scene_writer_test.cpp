@@ -86,9 +86,12 @@ std::string written_text(const Scene &scene, LocationSpace space)
 
 struct Loaded {
     Scene scene;
-    SceneError error;
+    Error error;
     bool ok;
-    explicit Loaded(const std::string &text) { ok = read_scene_text(&scene, text.data(), text.size(), "t.orj", &error); }
+    explicit Loaded(const std::string &text)
+    {
+        ok = read_scene_text(&scene, text.data(), text.size(), "t.orj", &error) == ERROR_NONE;
+    }
     ~Loaded() { free_scene_records(&scene); }
 };
 
@@ -110,8 +113,7 @@ TEST(SceneWriter, WorkedExampleRoundTripsThroughAFile)
     Error error;
     ASSERT_EQ(save_scene(&first.scene, LOCATIONS_RELATIVE, path.c_str(), &error), ERROR_NONE) << error.message;
     Scene second;
-    SceneError read_error;
-    ASSERT_TRUE(read_scene_file(&second, path.c_str(), &read_error)) << read_error.message;
+    ASSERT_EQ(read_scene_file(&second, path.c_str(), &error), ERROR_NONE) << error.message;
     EXPECT_EQ(scene_difference(first.scene, second), "");
     free_scene_records(&second);
 }
@@ -322,12 +324,12 @@ TEST(SceneWriter, RefusesHierarchiesTheReaderWouldReject)
     std::string path = make_temp_dir("scene-writer") + "/bad.orj";
     Error error;
     std::string text;
-    EXPECT_EQ(write_scene_text(&base.scene, LOCATIONS_RELATIVE, &text, &error), ERROR_REFUSED);
-    EXPECT_EQ(save_scene(&base.scene, LOCATIONS_RELATIVE, path.c_str(), &error), ERROR_REFUSED);
+    EXPECT_EQ(write_scene_text(&base.scene, LOCATIONS_RELATIVE, &text, &error), ERROR_MALFORMED);
+    EXPECT_EQ(save_scene(&base.scene, LOCATIONS_RELATIVE, path.c_str(), &error), ERROR_MALFORMED);
     EXPECT_EQ(error.message, path + ": the scene cannot be read back: object \"none\" is named \"none\"");
     EXPECT_NE(access(path.c_str(), F_OK), 0) << "a refused scene leaves no file";
     strcpy(base.scene.objects[0].name, "A");
-    EXPECT_EQ(save_scene(&base.scene, LOCATIONS_RELATIVE, "/nonexistent/dir/x.orj", &error), ERROR_CANNOT_OPEN);
+    EXPECT_EQ(save_scene(&base.scene, LOCATIONS_RELATIVE, "/nonexistent/dir/x.orj", &error), ERROR_CANNOT_WRITE);
 }
 
 }  // namespace

@@ -71,7 +71,7 @@ fuzz_one() {
 
 if stage "configure the fuzzers" env CC=clang CXX=clang++ \
     cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DENGINE_FUZZ=ON; then
-  for name in $(sed -n 's/^engine_fuzzer(\([a-z_]*\) .*/\1/p' fuzz/CMakeLists.txt); do
+  for name in $(sed -n 's/^ *engine_fuzzer(\([a-z_]*\) .*/\1/p' fuzz/CMakeLists.txt); do
     stage "fuzzer $name" fuzz_one "$name"
   done
 fi

@@ -187,7 +187,7 @@ static const char *problem_text(HierarchyProblem problem)
     return "is fine";
 }
 
-// The fix-up's steps, or ERROR_REFUSED for a hierarchy the reader rejects.
+// The fix-up's steps, or ERROR_MALFORMED for a hierarchy the reader rejects.
 static ErrorKind check_hierarchy(const Scene *scene, const char *path, std::vector<FixUpStep> *steps, Error *error)
 {
     SceneLinks links;
@@ -196,7 +196,7 @@ static ErrorKind check_hierarchy(const Scene *scene, const char *path, std::vect
     if (check.problem == HIERARCHY_OK) return ERROR_NONE;
     char name[sizeof scene->objects[0].name + 1] = {};
     memcpy(name, scene->objects[check.object].name, sizeof name - 1);
-    return set_error(error, ERROR_REFUSED, path, 0, "the scene cannot be read back: object \"%s\" %s", name,
+    return set_error(error, ERROR_MALFORMED, path, 0, "the scene cannot be read back: object \"%s\" %s", name,
                      problem_text(check.problem));
 }
 
@@ -263,7 +263,7 @@ ErrorKind save_scene(const Scene *scene, LocationSpace space, const char *path, 
     ErrorKind refused = write_scene(scene, space, path, &text, error);
     if (refused != ERROR_NONE) return refused;
     FILE *file = fopen(path, "wb");
-    if (!file) return set_error(error, ERROR_CANNOT_OPEN, path, 0, "cannot open: %s", strerror(errno));
+    if (!file) return set_error(error, ERROR_CANNOT_WRITE, path, 0, "cannot open: %s", strerror(errno));
     size_t written = fwrite(text.data(), 1, text.size(), file);
     int write_errno = errno;
     bool closed = fclose(file) == 0;

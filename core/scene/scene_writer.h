@@ -26,11 +26,12 @@ enum LocationSpace {
     LOCATIONS_AS_IN_FILE,  // the common space the file holds
 };
 
-// The file's text; ERROR_REFUSED (text still written, error filled) when the
+// The file's text; ERROR_MALFORMED (text still written, error filled) when the
 // hierarchy is one the reader rejects: an object named "none", a cycle, or
 // namesakes or depth beyond the reader's limits.
 ErrorKind write_scene_text(const Scene *scene, LocationSpace space, std::string *text, Error *error);
 
 // Writes write_scene_text to path, which is neither created nor changed when
-// the hierarchy is refused.
+// the hierarchy is refused; ERROR_CANNOT_WRITE when the file cannot be opened
+// or written.
 ErrorKind save_scene(const Scene *scene, LocationSpace space, const char *path, Error *error);
