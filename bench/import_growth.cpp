@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "core/base/version.h"
 #include "app/orj_commands.h"
 #include "importer/orj_import_convert.h"
 
@@ -84,7 +85,17 @@ static double time_info(int count, bool cycle, FILE *sink)
 
 int main(int argc, char **argv)
 {
-    bool short_run = argc > 1 && strcmp(argv[1], "--short") == 0;
+    const char *usage = "usage: bench_import_growth [--short]\n"
+                        "Measures how importing same-named nodes and orj info on unreached objects grow\n"
+                        "with the object count, against linear references.\n"
+                        "  --short    a short run that measures nothing reliable (for the test suite)\n"
+                        "  --version  print the engine's version\n";
+    if (print_version_or_usage(argc, argv, "bench_import_growth", usage)) return 0;
+    if (argc > 2 || (argc == 2 && strcmp(argv[1], "--short") != 0)) {
+        fprintf(stderr, "bench_import_growth: unknown option %s\n%s", argv[1], usage);
+        return 2;
+    }
+    bool short_run = argc == 2;
     std::vector<int> sizes = short_run ? std::vector<int>{1000, 3000, 10000}
                                        : std::vector<int>{1000, 3000, 10000, 30000, 100000, 300000};
     FILE *sink = fopen("/dev/null", "w");

@@ -311,11 +311,7 @@ static const char *usage_text =
 
 int main(int argc, char **argv)
 {
-    if (print_version_if_asked(argc, argv, "bench_render")) return 0;
-    if (help_asked(argc, argv)) {
-        fputs(usage_text, stdout);
-        return 0;
-    }
+    if (print_version_or_usage(argc, argv, "bench_render", usage_text)) return 0;
     bool quick = false;
     std::string scene_path = data_path("fiche.orj"), texture_path = data_path("texturarobot2.tga");
     for (int i = 1; i < argc; i++) {

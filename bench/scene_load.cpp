@@ -219,16 +219,12 @@ static void remove_bench_files()
 int main(int argc, char **argv)
 {
     if (argc == 3 && strcmp(argv[1], "--measure-memory") == 0) return measure_memory(argv[2]);
-    if (print_version_if_asked(argc, argv, "bench_scene_load")) return 0;
     const char *usage = "usage: bench_scene_load [--short]\n"
                         "Measures the scene reader against an OBJ reader on generated files, and the\n"
                         "display-list compile, in a window.\n"
                         "  --short    a short run that measures nothing reliable (for the test suite)\n"
                         "  --version  print the engine's version\n";
-    if (help_asked(argc, argv)) {
-        fputs(usage, stdout);
-        return 0;
-    }
+    if (print_version_or_usage(argc, argv, "bench_scene_load", usage)) return 0;
     if (argc > 2 || (argc == 2 && strcmp(argv[1], "--short") != 0)) {
         fprintf(stderr, "bench_scene_load: unknown option %s\n%s", argv[1], usage);
         return 2;

@@ -52,11 +52,7 @@ int main(int argc, char **argv)
     const char *usage = "usage: make_sample_animation FRAME_DIR ANIMATION_FILE STRIP_JPG\n"
                         "Draws the sample sprite's frames into FRAME_DIR and packs them (anim build).\n"
                         "  --version  print the engine's version\n";
-    if (print_version_if_asked(argc, argv, "make_sample_animation")) return 0;
-    if (help_asked(argc, argv)) {
-        fputs(usage, stdout);
-        return 0;
-    }
+    if (print_version_or_usage(argc, argv, "make_sample_animation", usage)) return 0;
     if (argc != 4) {
         fputs(usage, stderr);
         return 2;

@@ -341,11 +341,7 @@ int main(int argc, char **argv)
     const char *usage = "usage: make_sample_scene [OUTPUT_DIR]\n"
                         "Writes OUTPUT_DIR/fiche.orj and OUTPUT_DIR/texturarobot2.tga (default: data).\n"
                         "  --version  print the engine's version\n";
-    if (print_version_if_asked(argc, argv, "make_sample_scene")) return 0;
-    if (help_asked(argc, argv)) {
-        fputs(usage, stdout);
-        return 0;
-    }
+    if (print_version_or_usage(argc, argv, "make_sample_scene", usage)) return 0;
     if (argc > 2 || (argc == 2 && argv[1][0] == '-')) {
         fputs(usage, stderr);
         return 2;

@@ -9,3 +9,6 @@ engine_pure_test(programs_test ${CMAKE_CURRENT_LIST_DIR}/programs_test.cpp)
 target_link_libraries(programs_test PRIVATE test_support)
 add_dependencies(programs_test viewer sprite_demo orj anim make_sample_scene make_sample_animation bench_render
   bench_scene_load)
+if(TARGET orj_import_core)
+  add_dependencies(programs_test bench_import_growth)
+endif()

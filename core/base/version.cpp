@@ -13,9 +13,13 @@ bool print_version_if_asked(int argc, char **argv, const char *program)
     return false;
 }
 
-bool help_asked(int argc, char **argv)
+bool print_version_or_usage(int argc, char **argv, const char *program, const char *usage)
 {
-    for (int i = 1; i < argc; i++)
-        if (strcmp(argv[i], "-h") == 0 || strcmp(argv[i], "--help") == 0) return true;
+    if (print_version_if_asked(argc, argv, program)) return true;
+    for (int i = 1; i < argc; i++) {
+        if (strcmp(argv[i], "-h") != 0 && strcmp(argv[i], "--help") != 0) continue;
+        fputs(usage, stdout);
+        return true;
+    }
     return false;
 }

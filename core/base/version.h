@@ -7,5 +7,7 @@
 // output and returns true: the program then ends with status 0.
 bool print_version_if_asked(int argc, char **argv, const char *program);
 
-// True when an argument is "-h" or "--help".
-bool help_asked(int argc, char **argv);
+// print_version_if_asked, or, when an argument is "-h" or "--help", prints
+// usage to standard output; true when either was printed (the program then
+// ends with status 0 without doing anything else).
+bool print_version_or_usage(int argc, char **argv, const char *program, const char *usage);
