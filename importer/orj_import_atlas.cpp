@@ -162,7 +162,10 @@ void face_repeats(const TexCoord *corners, int count, Tile *tile)
     float shift_s, shift_t;
     face_shift(corners, count, &shift_s, &shift_t);
     for (int k = 0; k < count; k++) {
-        double s = corners[k].s - shift_s, t = corners[k].t - shift_t;
+        // Held short of what an int takes: a face that spans a huge range is cut at the bound anyway.
+        double s = std::min((double)corners[k].s - shift_s, ATLAS_MAX_REPEATS + 1.0);
+        double t = std::min((double)corners[k].t - shift_t, ATLAS_MAX_REPEATS + 1.0);
+        if (!std::isfinite(s) || !std::isfinite(t)) continue;  // the mesh conversion leaves none; placed at 0
         int need_s = (int)std::ceil(s - EDGE_SLACK), need_t = (int)std::ceil(t - EDGE_SLACK);
         if (need_s > ATLAS_MAX_REPEATS || need_t > ATLAS_MAX_REPEATS) tile->repeats_cut = true;
         tile->repeats_s = std::max(tile->repeats_s, std::min(need_s, (int)ATLAS_MAX_REPEATS));
