@@ -3,6 +3,7 @@
 #include <assimp/Importer.hpp>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
@@ -546,6 +547,10 @@ ErrorKind read_model(Assimp::Importer *importer, ModelFolder *folder, const aiSc
     const char *path = folder->model_path.c_str();
     *scene = nullptr;
     *reading = ModelReading();
+    // A device, a pipe or a directory may never end or block for ever: only regular files are read.
+    struct stat status;
+    if (stat(path, &status) == 0 && !S_ISREG(status.st_mode))
+        return set_error(error, ERROR_CANNOT_OPEN, path, 0, S_ISDIR(status.st_mode) ? "is a directory" : "not a regular file");
     ErrorKind kind = check_collada_file(path, error);
     if (kind != ERROR_NONE) return kind;
     confine_importer(importer, folder);

@@ -143,3 +143,24 @@ TEST(ImportCommand, FrameCountFollowsTheClipAndTheRate)
     free_scene_records(&fast);
     free_scene_records(&slow);
 }
+
+// "orj import" runs the importer as a program of its own: arguments, output
+// and exit status pass through unchanged.
+TEST(ImportCommand, OrjRunsTheImporterProgram)
+{
+    std::string orj = binary_path("app/orj");
+    ProgramResult help = run_program({orj, "import", "--help"}, 60);
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("usage: orj import MODEL", 0), 0u) << help.out;
+    ProgramResult bad = run_program({orj, "import", "--frames"}, 60);
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_NE(bad.err.find("orj import: "), std::string::npos) << bad.err;
+
+    if (!file_exists_at(ANIMATED)) GTEST_SKIP() << "the asset importer's test models are missing";
+    std::string dir = make_temp_dir("import_cli"), scene_path = dir + "/a.orj";
+    ProgramResult run = run_program({orj, "import", ANIMATED, "-o", scene_path, "--frames", "5"}, 120);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run_program({orj, "check", scene_path}, 60).status, 0);
+    EXPECT_EQ(run_import({ANIMATED, "-o", dir + "/b.orj", "--frames", "5"}), 0);
+    EXPECT_EQ(read_file(scene_path), read_file(dir + "/b.orj"));
+}
