@@ -15,6 +15,8 @@ static const char *usage_text =
     "       orj dump FILE    the loaded records as JSON\n"
 #ifdef ORJ_IMPORT
     "       orj import ...   convert a model into a scene file (orj import --help)\n"
+    "       orj export ...   write a scene file as a glTF, Collada or OBJ model (orj export --help)\n"
+    "       orj formats      the model formats import reads and export writes\n"
 #endif
     ;
 
@@ -27,8 +29,9 @@ bool orj_read_scene(const char *path, Scene *scene)
 }
 
 #ifdef ORJ_IMPORT
-// "orj import" is the program orj-import beside this one, run in this
-// process's place: the model importer's libraries load only for it.
+// "orj import", "export" and "formats" are the program orj-import beside
+// this one, run in this process's place: the model importer's libraries load
+// only for them.
 static int run_importer(char **argv)
 {
     char self[4096];
@@ -52,7 +55,8 @@ int main(int argc, char **argv)
         return 0;
     }
 #ifdef ORJ_IMPORT
-    if (argc >= 2 && strcmp(argv[1], "import") == 0) return run_importer(argv);
+    if (argc >= 2 && (strcmp(argv[1], "import") == 0 || strcmp(argv[1], "export") == 0 || strcmp(argv[1], "formats") == 0))
+        return run_importer(argv);
 #endif
     if (argc != 3) {
         fputs(usage_text, stderr);
