@@ -60,9 +60,10 @@ int main(int argc, char **argv)
         return 1;
     }
     uint32_t texture = load_texture(options.texture_path);
-    OrbitCamera orbit = orbit_frame_scene(&scene);
-    OrbitInput orbit_input;
-    orbit_input_start(&orbit_input);
+    // The orbit camera's bounds and mouse are set up the first time it is chosen.
+    OrbitCamera orbit = {};
+    OrbitInput orbit_input = {};
+    bool orbit_ready = false;
 
     int32_t last_tick = 0;
     int32_t start_tick = get_ticks();
@@ -85,6 +86,11 @@ int main(int argc, char **argv)
             if (digit_held[d]) orbiting = false;
         if (key[KEY_0 + ORBIT_CAMERA_KEY]) orbiting = true;
 
+        if (orbiting && !orbit_ready) {
+            orbit = orbit_frame_scene(&scene);
+            orbit_input_start(&orbit_input);
+            orbit_ready = true;
+        }
         if (orbiting) {
             orbit_read_input(&orbit, &orbit_input);
             apply_orbit_camera(&orbit);
