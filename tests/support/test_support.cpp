@@ -34,8 +34,10 @@ std::string binary_path(const std::string &relative)
 }
 
 // The directories made by make_temp_dir, removed with everything in them
-// when the test program ends.
+// when the test program ends; not by a forked child (a death test) that
+// exits while its parent still needs them.
 static std::vector<std::string> temp_dirs;
+static pid_t temp_dirs_owner;
 
 static int remove_entry(const char *path, const struct stat *, int, struct FTW *)
 {
@@ -45,6 +47,7 @@ static int remove_entry(const char *path, const struct stat *, int, struct FTW *
 
 static void remove_temp_dirs()
 {
+    if (getpid() != temp_dirs_owner) return;
     for (const std::string &dir : temp_dirs) nftw(dir.c_str(), remove_entry, 16, FTW_DEPTH | FTW_PHYS);
 }
 
@@ -54,7 +57,10 @@ std::string make_temp_dir(const std::string &tag)
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
     if (!mkdtemp(buffer.data())) throw std::runtime_error("mkdtemp failed for " + pattern);
-    if (temp_dirs.empty()) atexit(remove_temp_dirs);
+    if (temp_dirs.empty()) {
+        temp_dirs_owner = getpid();
+        atexit(remove_temp_dirs);
+    }
     temp_dirs.push_back(buffer.data());
     return buffer.data();
 }
