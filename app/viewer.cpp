@@ -8,7 +8,10 @@
 #include <string>
 
 #include "gl/viewer/keys.h"
+#include "gl/viewer/orbit_input.h"
 #include "core/viewer/options.h"
+#include "core/viewer/orbit.h"
+#include "core/viewer/record_name.h"
 #include "core/viewer/playback.h"
 #include "core/viewer/report_json.h"
 #include "gl/viewer/ticks.h"
@@ -17,6 +20,7 @@
 #include "gl/display/message.h"
 #include "gl/display/render_state.h"
 #include "gl/display/screenshot.h"
+#include "gl/render/draw.h"
 #include "gl/render/texture.h"
 #include "core/scene/scene.h"
 #include "core/base/version.h"
@@ -38,7 +42,8 @@ int main(int argc, char **argv)
     }
 
     int frame = 0;
-    int camera = options.camera;
+    bool orbiting = options.camera == ORBIT_CAMERA_KEY;
+    int camera = orbiting ? 4 : options.camera;
     int copy_count = 1;
 
     init_display(0, 640, 480);
@@ -57,6 +62,10 @@ int main(int argc, char **argv)
         return 1;
     }
     uint32_t texture = load_texture(options.texture_path);
+    // The orbit camera's bounds and mouse are set up the first time it is chosen.
+    OrbitCamera orbit = {};
+    OrbitInput orbit_input = {};
+    bool orbit_ready = false;
 
     int32_t last_tick = 0;
     int32_t start_tick = get_ticks();
@@ -65,7 +74,8 @@ int main(int argc, char **argv)
     int64_t polygons_drawn = 0;
     // Allocated before the loop: a pass allocates nothing.
     Screenshot shot = {0, 0, nullptr, 0};
-    if (options.screenshot_path) screenshot_create(&shot);
+    if (options.screenshot_path || options.record_pattern) screenshot_create(&shot);
+    int status = 0;
 
     for (;;) {
         if (key[KEY_A]) break;
@@ -74,8 +84,23 @@ int main(int argc, char **argv)
         bool digit_held[CAMERA_SLOTS];
         for (int d = 0; d < CAMERA_SLOTS; d++) digit_held[d] = key[KEY_0 + d] != 0;
         camera = choose_camera(camera, digit_held);
+        for (int d = 0; d < CAMERA_SLOTS; d++)
+            if (digit_held[d]) orbiting = false;
+        if (key[KEY_0 + ORBIT_CAMERA_KEY]) orbiting = true;
 
-        last_pass = draw_pass(&scene, texture, camera_names[camera], frame, copy_count);
+        if (orbiting && !orbit_ready) {
+            orbit = orbit_frame_scene(&scene);
+            orbit_input_start(&orbit_input);
+            orbit_ready = true;
+        }
+        if (orbiting) {
+            orbit_read_input(&orbit, &orbit_input);
+            apply_orbit_camera(&orbit);
+            draw_scene(&scene, texture, frame);
+            last_pass = {1, 1};
+        } else {
+            last_pass = draw_pass(&scene, texture, camera_names[camera], frame, copy_count);
+        }
         if (last_pass.found) copy_count = 0;
         polygons_drawn += (int64_t)scene.polygon_count * last_pass.copies;
         copy_count = adapt_copy_count(copy_count, get_ticks(), last_tick);
@@ -83,7 +108,14 @@ int main(int argc, char **argv)
         last_tick = wait_for_slot(last_tick);
 
         // The pass's picture, just before set_render_state presents it.
-        if (options.screenshot_path) screenshot_capture(&shot);
+        if (options.screenshot_path || options.record_pattern) screenshot_capture(&shot);
+        if (options.record_pattern) {
+            char name[4096];
+            if (!record_file_name(options.record_pattern, frames_shown, name, sizeof name) || !screenshot_save(&shot, name)) {
+                status = 1;
+                break;
+            }
+        }
 
         frame = advance_frame(frame, scene.frame_count);
         glMatrixMode(GL_MODELVIEW);
@@ -100,7 +132,6 @@ int main(int argc, char **argv)
     printf("%s\n", report_text);
     fflush(stdout);
 
-    int status = 0;
     if (options.screenshot_path && frames_shown > 0 && !screenshot_save(&shot, options.screenshot_path)) status = 1;
     screenshot_destroy(&shot);
     if (options.report_json_path) {

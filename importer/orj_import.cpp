@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "core/scene/scene_writer.h"
+#include "importer/orj_import_atlas.h"
 #include "importer/orj_import_files.h"
 #include "importer/orj_import_math.h"
 #include "importer/orj_import_names.h"
@@ -26,45 +27,40 @@ enum {
     LARGE_MODEL_BYTES = 16 << 20,
 };
 
-// The highest --fps.
-static const double MAX_IMPORT_FPS = 1000.0;
-
-// The size a model suits the viewer at (its fog, its near plane): the summary
-// suggests a --scale that makes a model outside it SIZE_SUITED_TARGET across.
-static const double SIZE_SUITED_MIN = 5.0, SIZE_SUITED_MAX = 20.0, SIZE_SUITED_TARGET = 10.0;
-
 const char *import_usage()
 {
-    static std::string text;
-    if (!text.empty()) return text.c_str();
-    const ImportSettings defaults;
-    char buffer[4096];
-    snprintf(buffer, sizeof buffer,
-           "usage: orj import MODEL -o SCENE [--texture-out TGA] [--frames N] [--fps R] [--scale S] [--add-camera]\n"
-           "                  [--allow-outside-refs]\n"
+    return "usage: orj import MODEL -o SCENE [--texture-out TGA] [--frames N] [--fps R] [--scale S] [--add-camera]\n"
+           "                  [--no-lamps] [--allow-outside-refs]\n"
            "\n"
            "Converts a model (OBJ, glTF 2.0, Collada, PLY, STL, 3DS, FBX and the other formats of the\n"
            "asset importer) into a scene file for the viewer.\n"
            "\n"
            "  -o, --output SCENE   the scene file to write (- for standard output)\n"
-           "  --texture-out TGA    write the model's first diffuse texture there as a TGA image\n"
-           "                       (a white one when the model has none or it cannot be read)\n"
-           "  --frames N           frames to write, 1 to %d (default: the first animation's\n"
+           "  --texture-out TGA    write the scene's texture there as a TGA image: an atlas of every\n"
+           "                       material's texture, or its colour when it has none or it cannot\n"
+           "                       be read; the texture coordinates are moved into it\n"
+           "  --frames N           frames to write, 1 to 100000 (default: the first animation's\n"
            "                       length times the rate, plus one; 1 without animation). Frames\n"
            "                       past the animation's end hold its last pose.\n"
-           "  --fps R              frames per second of animation time, above 0, at most %g\n"
-           "                       (default %g, the viewer's rate)\n"
-           "  --scale S            multiplies every location and vertex position, above 0 (default %g)\n"
+           "  --fps R              frames per second of animation time, above 0, at most 1000\n"
+           "                       (default 25, the viewer's rate)\n"
+           "  --scale S            multiplies every location and vertex position, above 0; --scale 1\n"
+           "                       keeps the model's units (default: the model is made 10 units\n"
+           "                       across and its middle put at the origin, which the viewer's fog\n"
+           "                       and view suit; the factor is printed)\n"
            "  --add-camera         add a still camera that holds the whole model in view, looking at\n"
            "                       it from the front (+z), a little from the right (+x) and above\n"
-           "                       (+y), on the next free camera key\n"
+           "                       (+y), on the first camera key (\"camara4\", the viewer's default);\n"
+           "                       the model's own cameras move to the next keys\n"
+           "  --no-lamps           do not light a model that has no lights: by default it gets a\n"
+           "                       white lamp at the added camera (or where it would stand) and a\n"
+           "                       weaker fill lamp from the other side\n"
            "  --allow-outside-refs read the files the model refers to (buffers, materials, textures)\n"
            "                       also outside its folder; without it such references are refused\n"
            "                       with a warning\n"
-           "  --version            print the engine's version\n"
            "\n"
            "Nodes become Mesh objects (one more, under the node's, for every further mesh of a node;\n"
-           "meshes of more than %d faces are cut into several), empty nodes empty meshes. Quads\n"
+           "meshes of more than 10000 faces are cut into several), empty nodes empty meshes. Quads\n"
            "stay quads, bigger polygons become triangle fans, points and lines are dropped.\n"
            "Cameras become root Camera objects named for the viewer's camera keys: the first\n"
            "\"camara4\" (the viewer's default), then \"camara\" (key 0), \"Camera\" (1), \"camara2\",\n"
@@ -74,14 +70,10 @@ const char *import_usage()
            "are written as its rotation about x, y and z.\n"
            "\n"
            "Sizes: the viewer's fog hides what lies more than about 40 units from the camera (half\n"
-           "gone at 33 units, nine tenths at 60) and its near plane cuts what is closer than 1 unit.\n"
-           "Pick --scale so that the model spans about %g to %g units and its cameras stand some\n"
-           "10 to 30 units from it; without a camera the viewer looks from 1000 units away and shows\n"
-           "only fog (--add-camera gives the model one). The summary tells the model's size.\n",
-           (int)MAX_IMPORT_FRAMES, MAX_IMPORT_FPS, defaults.fps, defaults.scale, (int)MAX_FACES_PER_OBJECT,
-           SIZE_SUITED_MIN, SIZE_SUITED_MAX);
-    text = buffer;
-    return text.c_str();
+           "gone at 33 units, nine tenths at 60) and its near plane cuts what is closer than 1 unit;\n"
+           "a model about 10 units across suits it. Without a camera the viewer looks from 1000 units\n"
+           "away and shows only fog: --add-camera gives the model one, and the viewer's key 6 an\n"
+           "orbit camera around any scene.\n";
 }
 
 // A finite number above 0 and at most limit, nothing else on the text.
@@ -101,7 +93,11 @@ OptionsResult parse_import_options(int argc, char **argv, ImportCommand *command
     command->model_path = nullptr;
     command->scene_path = nullptr;
     command->texture_path = nullptr;
-    command->settings = ImportSettings();
+    command->settings.frames = 0;
+    command->settings.fps = 25.0;
+    command->settings.scale = 0.0;  // framed
+    command->settings.add_camera = false;
+    command->settings.lamps = true;
     command->allow_outside_refs = false;
 
     for (int i = 1; i < argc; i++) {
@@ -131,17 +127,15 @@ OptionsResult parse_import_options(int argc, char **argv, ImportCommand *command
         if (match_option(arg, "--frames", &inline_value)) {
             int32_t frames = 0;
             if (!parse_count(option_value(argc, argv, &i, inline_value), &frames) || frames < 1 || frames > MAX_IMPORT_FRAMES) {
-                *error = "--frames needs a whole number of frames from 1 to " + std::to_string(MAX_IMPORT_FRAMES);
+                *error = "--frames needs a whole number of frames from 1 to 100000";
                 return OPTIONS_BAD;
             }
             command->settings.frames = frames;
             continue;
         }
         if (match_option(arg, "--fps", &inline_value)) {
-            if (!parse_positive(option_value(argc, argv, &i, inline_value), MAX_IMPORT_FPS, &command->settings.fps)) {
-                char text[100];
-                snprintf(text, sizeof text, "--fps needs a rate above 0 and at most %g frames per second", MAX_IMPORT_FPS);
-                *error = text;
+            if (!parse_positive(option_value(argc, argv, &i, inline_value), 1000.0, &command->settings.fps)) {
+                *error = "--fps needs a rate above 0 and at most 1000 frames per second";
                 return OPTIONS_BAD;
             }
             continue;
@@ -151,6 +145,10 @@ OptionsResult parse_import_options(int argc, char **argv, ImportCommand *command
                 *error = "--scale needs a finite factor above 0";
                 return OPTIONS_BAD;
             }
+            continue;
+        }
+        if (strcmp(arg, "--no-lamps") == 0) {
+            command->settings.lamps = false;
             continue;
         }
         if (strcmp(arg, "--add-camera") == 0) {
@@ -266,8 +264,7 @@ static void report_warnings(const ImportStats &stats, const MeshRepairs &repairs
         warn(std::to_string(stats.faces_out_of_range) + " faces naming vertices their mesh does not have dropped");
     if (stats.bad_numbers) warn(std::to_string(stats.bad_numbers) + " non-finite vertex values set to 0");
     if (stats.meshes_split)
-        warn(std::to_string(stats.meshes_split) + " meshes of more than " + std::to_string(MAX_FACES_PER_OBJECT) +
-             " faces cut into several objects");
+        warn(std::to_string(stats.meshes_split) + " meshes of more than 10000 faces cut into several objects");
     if (stats.poor_fits) {
         char text[200];
         snprintf(text, sizeof text,
@@ -282,8 +279,7 @@ static void report_warnings(const ImportStats &stats, const MeshRepairs &repairs
         warn(std::to_string(stats.mesh_animations_ignored) +
              " meshes blend bones or morph: they stay in their rest pose (only rigid parts follow bones)");
     if (stats.group_inserted > 0)
-        warn(std::to_string(stats.group_inserted) + " grouping objects added to keep parents within " +
-             std::to_string(MAX_CHILDREN_PER_OBJECT) + " children");
+        warn(std::to_string(stats.group_inserted) + " grouping objects added to keep parents under 1000 children");
     for (const std::string &line : stats.warnings) warn(line);
     if (!stats.renames.empty()) {
         warn(std::to_string(stats.renames.size()) + " objects renamed to keep names unique and readable:");
@@ -291,29 +287,6 @@ static void report_warnings(const ImportStats &stats, const MeshRepairs &repairs
         for (size_t i = 0; i < shown; i++) fprintf(stderr, "    %s\n", stats.renames[i].c_str());
         if (shown < stats.renames.size()) fprintf(stderr, "    and %zu more\n", stats.renames.size() - shown);
     }
-}
-
-// Writes the model's texture, or a white one, to path; the description of
-// what was written goes to *what. False only when the file cannot be written.
-static bool write_texture(const aiScene *scene, ModelFolder *folder, const char *path, std::string *what)
-{
-    TextureImage image;
-    std::string reference, error;
-    bool found = find_diffuse_texture(scene, &reference);
-    if (found && load_texture_image(scene, reference, folder, &image, &error)) {
-        *what = reference + " -> " + path + " (" + std::to_string(image.width) + "x" + std::to_string(image.height) + ")";
-    } else {
-        if (found) warn("texture '" + reference + "': " + error + "; a white texture is written instead");
-        else warn("the model has no diffuse texture; a white texture is written instead");
-        image.width = image.height = 8;
-        image.rgba.assign(8 * 8 * 4, 255);
-        *what = std::string("white -> ") + path;
-    }
-    if (!write_tga_file(path, image, &error)) {
-        fprintf(stderr, "orj import: %s\n", error.c_str());
-        return false;
-    }
-    return true;
 }
 
 static int64_t count_source_faces(const aiScene *scene)
@@ -397,12 +370,20 @@ int orj_import_main(int argc, char **argv)
     imported.stats.normals_missing = normals_missing;
     imported.stats.faces_out_of_range += reading.repairs.faces_dropped;
 
+    // The texture coordinates move into the atlas before the scene is written.
+    Atlas atlas;
+    if (command.texture_path) build_atlas(scene, &folder, &imported.objects, &atlas);
+
     if (!write_scene_out(&imported.scene, command.scene_path)) return 1;
-    std::string texture_note;
-    if (command.texture_path && !write_texture(scene, &folder, command.texture_path, &texture_note)) return 1;
+    if (command.texture_path && !write_tga_file(command.texture_path, atlas.image, &error)) {
+        fprintf(stderr, "orj import: %s\n", error.c_str());
+        return 1;
+    }
 
     const ImportStats &stats = imported.stats;
     report_warnings(stats, reading.repairs);
+    report_refused(&folder);  // texture references refused while building the atlas
+    for (const std::string &line : atlas.warnings) warn(line);
     fprintf(stderr, "orj import: %s -> %s\n", command.model_path,
             strcmp(command.scene_path, "-") == 0 ? "standard output" : command.scene_path);
     fprintf(stderr, "  objects: %d (%d meshes, %d empty groups, %d cameras, %d lamps)\n", imported.scene.object_count,
@@ -415,26 +396,41 @@ int orj_import_main(int argc, char **argv)
     if (normals_missing > 0) fprintf(stderr, "  normals generated for %lld meshes\n", (long long)normals_missing);
     if (stats.points_dropped || stats.lines_dropped)
         fprintf(stderr, "  dropped: %lld points, %lld lines\n", (long long)stats.points_dropped, (long long)stats.lines_dropped);
-    if (command.texture_path) fprintf(stderr, "  texture: %s\n", texture_note.c_str());
+    if (command.texture_path) {
+        fprintf(stderr, "  texture: %s (%dx%d), an atlas of %zu materials:\n", command.texture_path, atlas.image.width,
+                atlas.image.height, atlas.materials.size());
+        size_t shown = std::min<size_t>(atlas.materials.size(), 40);
+        for (size_t i = 0; i < shown; i++) fprintf(stderr, "    %s\n", atlas.materials[i].c_str());
+        if (shown < atlas.materials.size()) fprintf(stderr, "    and %zu more\n", atlas.materials.size() - shown);
+        for (const std::string &line : atlas.repeats) fprintf(stderr, "    %s\n", line.c_str());
+    }
     if (stats.has_extent) {
-        fprintf(stderr, "  size: %.4g units across", stats.extent_size);
-        // A size of (nearly) nothing has no scale that helps: all vertices lie at one point.
-        double suggested = stats.extent_size > 0.0 ? command.settings.scale * SIZE_SUITED_TARGET / stats.extent_size : 0.0;
-        bool can_scale = suggested > 0.0 && std::isfinite(suggested) && suggested <= MAX_IMPORT_SCALE;
-        if ((stats.extent_size > SIZE_SUITED_MAX || stats.extent_size < SIZE_SUITED_MIN) && can_scale)
-            fprintf(stderr, " (the viewer suits about %g to %g: --scale %.3g makes it %g)", SIZE_SUITED_MIN,
-                    SIZE_SUITED_MAX, suggested, SIZE_SUITED_TARGET);
-        else if (!can_scale)
-            fputs(" (all the model's vertices lie at one point: no scale makes it visible)", stderr);
-        fputc('\n', stderr);
+        // The one size message: what the model measures in the scene, and how it got there.
+        double model_units = stats.extent_size / stats.applied_scale;
+        if (!(stats.extent_size > 0.0))
+            fputs("  size: 0 (all the model's vertices lie at one point: no scale makes it visible)\n", stderr);
+        else if (command.settings.scale == 0.0)
+            fprintf(stderr, "  size: %.4g units across, scaled by %.4g to %.3g and centred (--scale 1 keeps the model's units)\n",
+                    model_units, stats.applied_scale, stats.extent_size);
+        else if (stats.extent_size > 40.0 || stats.extent_size < 2.0)
+            fprintf(stderr, "  size: %.4g units across; the viewer suits about 5 to 20 (leave out --scale to fit it)\n",
+                    stats.extent_size);
+        else
+            fprintf(stderr, "  size: %.4g units across\n", stats.extent_size);
     }
-    for (int i = 0; i < imported.scene.object_count; i++) {
-        const ImportObject &object = imported.objects[i];
-        int key = camera_key_of(object.name.c_str());
-        if (object.kind != Camera || key < 0) continue;
-        fprintf(stderr, "  camera key %d: '%s'%s\n", key, object.name.c_str(),
-                i == stats.added_camera ? " (added in front of the model)"
-                                        : (" (the model's '" + object.source_name + "')").c_str());
-    }
+    if (stats.lamps_added > 0) fprintf(stderr, "  lamps: %d added (the model has no lights; --no-lamps leaves them out)\n", stats.lamps_added);
+    // Which key shows which camera, the one the viewer starts with first.
+    static const int key_order[CAMERA_SLOT_COUNT] = {4, 0, 1, 2, 3, 5};
+    for (int key : key_order)
+        for (int i = 0; i < imported.scene.object_count; i++) {
+            const ImportObject &object = imported.objects[i];
+            if (object.kind != Camera || camera_key_of(object.name.c_str()) != key) continue;
+            fprintf(stderr, "  camera key %d: '%s'%s%s\n", key, object.name.c_str(),
+                    i == stats.added_camera ? " (added in front of the model)"
+                                            : (" (the model's '" + object.source_name + "')").c_str(),
+                    key == 4 ? ", shown first" : "");
+            break;
+        }
+    fprintf(stderr, "  key 6 in the viewer: an orbit camera around the whole scene\n");
     return 0;
 }

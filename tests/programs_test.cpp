@@ -15,12 +15,14 @@ TEST(Programs, AnswerHelpAndVersionOnStandardOutput)
     const char *programs[] = {"app/viewer",
                               "app/sprite_demo",
                               "app/orj",
+                              "app/orj-import",
                               "app/anim",
                               "samples/make_sample_scene",
                               "samples/make_sample_animation",
                               "bench/bench_render",
                               "bench/bench_scene_load",
-                              "bench/bench_import_growth"};
+                              "bench/bench_import_growth",
+                              "bench/bench_startup"};
     for (const char *program : programs) {
         std::string path = binary_path(program), name = path.substr(path.rfind('/') + 1);
         if (!file_exists_at(path)) continue;  // built only with the asset importer
