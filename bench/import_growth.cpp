@@ -90,12 +90,9 @@ int main(int argc, char **argv)
                         "with the object count, against linear references.\n"
                         "  --short    a short run that measures nothing reliable (for the test suite)\n"
                         "  --version  print the engine's version\n";
-    if (print_version_or_usage(argc, argv, "bench_import_growth", usage)) return 0;
-    if (argc > 2 || (argc == 2 && strcmp(argv[1], "--short") != 0)) {
-        fprintf(stderr, "bench_import_growth: unknown option %s\n%s", argv[1], usage);
-        return 2;
-    }
-    bool short_run = argc == 2;
+    bool short_run = false;
+    int status = read_short_option(argc, argv, "bench_import_growth", usage, &short_run);
+    if (status >= 0) return status;
     std::vector<int> sizes = short_run ? std::vector<int>{1000, 3000, 10000}
                                        : std::vector<int>{1000, 3000, 10000, 30000, 100000, 300000};
     FILE *sink = fopen("/dev/null", "w");

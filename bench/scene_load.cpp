@@ -142,12 +142,9 @@ int main(int argc, char **argv)
                         "display-list compile, in a window.\n"
                         "  --short    a short run that measures nothing reliable (for the test suite)\n"
                         "  --version  print the engine's version\n";
-    if (print_version_or_usage(argc, argv, "bench_scene_load", usage)) return 0;
-    if (argc > 2 || (argc == 2 && strcmp(argv[1], "--short") != 0)) {
-        fprintf(stderr, "bench_scene_load: unknown option %s\n%s", argv[1], usage);
-        return 2;
-    }
-    bool short_run = argc == 2;
+    bool short_run = false;
+    int status = read_short_option(argc, argv, "bench_scene_load", usage, &short_run);
+    if (status >= 0) return status;
     BenchSize size = short_run ? SHORT_BENCH_SIZE : FULL_BENCH_SIZE;
 
     std::string scene_text, obj_text;

@@ -77,12 +77,9 @@ int main(int argc, char **argv)
                         "Measures the start-up of orj's scene subcommands and of the viewer on a large scene.\n"
                         "  --short    a short run that measures nothing reliable (for the test suite)\n"
                         "  --version  print the engine's version\n";
-    if (print_version_or_usage(argc, argv, "bench_startup", usage)) return 0;
-    if (argc > 2 || (argc == 2 && strcmp(argv[1], "--short") != 0)) {
-        fprintf(stderr, "bench_startup: unknown option %s\n%s", argv[1], usage);
-        return 2;
-    }
-    bool short_run = argc == 2;
+    bool short_run = false;
+    int status = read_short_option(argc, argv, "bench_startup", usage, &short_run);
+    if (status >= 0) return status;
     int orj_runs = short_run ? 3 : 41, viewer_runs = short_run ? 1 : 5;
     std::string orj = beside_self("app/orj"), viewer = beside_self("app/viewer");
     std::string data = std::string(BENCH_SOURCE_DIR) + "/data/";
