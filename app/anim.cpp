@@ -16,6 +16,7 @@
 
 #include "app/anim_preview.h"
 #include "gl/display/display.h"
+#include "core/base/input_file.h"
 #include "core/sprites/animation_file.h"
 #include "core/base/version.h"
 #include "gl/sprites/animation_builder.h"
@@ -179,13 +180,13 @@ static nlohmann::json frame_json(const AnimationFrame &frame)
 
 static int run_dump(const char *animation_path)
 {
-    FILE *stream = fopen(animation_path, "rb");
-    if (!stream) {
-        fprintf(stderr, "anim: %s: cannot be opened: %s\n", animation_path, strerror(errno));
+    FILE *stream;
+    Error error;
+    if (open_input_stream(animation_path, ANIMATION_MAX_FILE_BYTES, &stream, &error) != ERROR_NONE) {
+        fprintf(stderr, "anim: %s\n", error.message.c_str());
         return 1;
     }
     Animation animation = {};
-    Error error;
     ErrorKind read = read_animation_frames(stream, animation_path, &animation, &error);
     fclose(stream);
     if (read != ERROR_NONE) {

@@ -1,6 +1,7 @@
 // The sprite demo and the anim tool, run as programs.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <chrono>
@@ -224,6 +225,13 @@ TEST(AnimTool, DumpShowsTheRecordsAndNamesTheBrokenFrame)
     EXPECT_EQ(broken.status, 1);
     EXPECT_NE(broken.err.find(dir + "/cut.anim: frame 7: the file ends"), std::string::npos) << broken.err;
     EXPECT_EQ(run_program({binary_path("app/anim"), "dump", dir + "/none.anim"}, 30).status, 1);
+    // A FIFO is refused at once rather than waited on; so is a directory.
+    ASSERT_EQ(mkfifo((dir + "/pipe.anim").c_str(), 0600), 0);
+    for (const char *name : {"/pipe.anim", ""}) {
+        ProgramResult refused = run_program({binary_path("app/anim"), "dump", dir + name}, 30);
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_NE(refused.err.find(dir + name + ": "), std::string::npos) << refused.err;
+    }
     // Output that cannot be written is a failure.
     EXPECT_NE(run_shell(binary_path("app/anim") + " dump " + source_path("data/sample_sprite.anim") + " > /dev/full"), 0);
     EXPECT_EQ(run_program({binary_path("app/anim"), "dump"}, 30).status, 2);

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/base/input_file.h"
 #include "core/scene/scene_hierarchy.h"
 #include "core/scene/scene_numbers.h"
 
@@ -515,23 +516,10 @@ ErrorKind read_scene_file(Scene *scene, const char *path, Error *error)
 {
     memset(scene, 0, sizeof *scene);
     if (error) *error = Error();
-    // Not blocking: a FIFO is refused below rather than waited on.
-    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return set_error(error, ERROR_CANNOT_OPEN, path, 0, "cannot open: %s", strerror(errno));
-    struct stat status;
-    ErrorKind refused = ERROR_NONE;
-    if (fstat(fd, &status) != 0)
-        refused = set_error(error, ERROR_CANNOT_OPEN, path, 0, "cannot open: %s", strerror(errno));
-    else if (S_ISDIR(status.st_mode))
-        refused = set_error(error, ERROR_CANNOT_OPEN, path, 0, "is a directory");
-    else if (!S_ISREG(status.st_mode))
-        refused = set_error(error, ERROR_CANNOT_OPEN, path, 0, "not a regular file");
-    else if (status.st_size > SCENE_MAX_FILE_SIZE)
-        refused = set_error(error, ERROR_TOO_LARGE, path, 0, "larger than %lld bytes", (long long)SCENE_MAX_FILE_SIZE);
-    if (refused != ERROR_NONE) {
-        close(fd);
-        return refused;
-    }
+    int fd;
+    int64_t file_size;
+    ErrorKind opened = open_input_file(path, SCENE_MAX_FILE_SIZE, &fd, &file_size, error);
+    if (opened != ERROR_NONE) return opened;
     posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 
     SceneText in = {};
@@ -544,7 +532,7 @@ ErrorKind read_scene_file(Scene *scene, const char *path, Error *error)
     in.path = path;
     in.error = error;
     in.fd = fd;
-    in.file_size = status.st_size;
+    in.file_size = file_size;
     ErrorKind read = refill(&in) ? read_scene_from(&in, scene) : error ? error->kind : ERROR_CANNOT_OPEN;
     free(in.window);
     close(fd);
