@@ -83,6 +83,9 @@ OptionsResult parse_viewer_options(int argc, char **argv, ViewerOptions *options
     options->camera = 4;
     options->screenshot_path = nullptr;
     options->report_json_path = nullptr;
+    options->trace_path = nullptr;
+    options->ramp = RAMP_GEOMETRIC;
+    options->progress = -1;
 
     for (int i = 1; i < argc; i++) {
         const char *arg = argv[i];
@@ -98,6 +101,7 @@ OptionsResult parse_viewer_options(int argc, char **argv, ViewerOptions *options
         else if (match_option(arg, "--texture", &inline_value)) path = &options->texture_path;
         else if (match_option(arg, "--screenshot", &inline_value)) path = &options->screenshot_path;
         else if (match_option(arg, "--report-json", &inline_value)) path = &options->report_json_path;
+        else if (match_option(arg, "--trace", &inline_value)) path = &options->trace_path;
         if (path) {
             const char *text = option_value(argc, argv, &i, inline_value);
             if (!text || *text == '\0') {
@@ -117,6 +121,20 @@ OptionsResult parse_viewer_options(int argc, char **argv, ViewerOptions *options
             options->camera = camera;
             continue;
         }
+        if (match_option(arg, "--ramp", &inline_value)) {
+            const char *text = option_value(argc, argv, &i, inline_value);
+            if (text && strcmp(text, "geometric") == 0) options->ramp = RAMP_GEOMETRIC;
+            else if (text && strcmp(text, "linear") == 0) options->ramp = RAMP_LINEAR;
+            else {
+                *error = "--ramp needs geometric or linear";
+                return OPTIONS_BAD;
+            }
+            continue;
+        }
+        if (strcmp(arg, "--progress") == 0 || strcmp(arg, "--quiet") == 0) {
+            options->progress = strcmp(arg, "--progress") == 0 ? 1 : 0;
+            continue;
+        }
         *error = std::string("unknown option: ") + arg;
         return OPTIONS_BAD;
     }
@@ -134,6 +152,12 @@ const char *viewer_usage()
            "  --seconds S           end once S seconds have passed\n"
            "  --screenshot PATH     save the last frame drawn as a PNG file\n"
            "  --report-json PATH    write the report's figures as JSON\n"
+           "  --trace PATH          write one CSV row per pass\n"
+           "  --ramp KIND           how the grid's copy count settles: geometric (default:\n"
+           "                        grow, bisect, then one up or down) or linear (one up\n"
+           "                        or down from the start)\n"
+           "  --progress, --quiet   a progress line every second on standard error, or\n"
+           "                        none (default: only when it is a terminal)\n"
            "  --help                show this text\n";
 }
 

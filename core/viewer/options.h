@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/viewer/benchmark.h"
+
 struct RunLimits {
     int32_t passes;  // -1: no limit
     double seconds;  // negative: no limit
@@ -16,6 +18,9 @@ struct ViewerOptions {
     int camera;
     const char *screenshot_path;     // null: no screenshot
     const char *report_json_path;    // null: no JSON report
+    const char *trace_path;          // null: no per-pass trace
+    RampKind ramp;                   // how the grid's copy count settles
+    int progress;                    // 1: a line a second on stderr; 0: none; -1: when stderr is a terminal
 };
 
 enum OptionsResult {
