@@ -40,7 +40,7 @@ static double now_seconds()
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-static BenchProgress progress;
+static BenchProgress *progress;
 
 // ---- Reference geometry: each mesh's triangles as one indexed list, corners
 // with equal vertex and texture coordinate shared, compiled from vertex arrays.
@@ -88,6 +88,23 @@ static uint32_t make_indexed_list(const SceneObject *object)
         glDisableClientState(GL_NORMAL_ARRAY);
         glDisableClientState(GL_TEXTURE_COORD_ARRAY);
     }
+    glEndList();
+    return list;
+}
+
+// One small triangle in place of a mesh: a draw call whose vertices cost
+// nothing, as on a GPU, leaving the engine's and the driver's work a copy.
+static uint32_t make_triangle_list()
+{
+    uint32_t list = glGenLists(1);
+    glNewList(list, GL_COMPILE);
+    glBegin(GL_TRIANGLES);
+    glNormal3f(0.0f, 0.0f, 1.0f);
+    glTexCoord2f(0.0f, 0.0f);
+    glVertex3f(0.0f, 0.0f, 0.0f);
+    glVertex3f(0.1f, 0.0f, 0.0f);
+    glVertex3f(0.0f, 0.1f, 0.0f);
+    glEnd();
     glEndList();
     return list;
 }
@@ -166,6 +183,22 @@ static void reference_pass(const ViewerPass *pass, const Scene *scene, uint32_t 
     glPopMatrix();
 }
 
+static void run_copy_costs(ViewerPass *pass, const Scene *scene, uint32_t texture, bool quick, const char *what);
+
+// The scene as it is, then with one small triangle for each mesh.
+static void run_all_copy_costs(ViewerPass *pass, const Scene *scene, uint32_t texture, bool quick)
+{
+    run_copy_costs(pass, scene, texture, quick, "the scene's meshes");
+    uint32_t triangle = make_triangle_list();
+    Scene bare = *scene;
+    std::vector<SceneObject> objects(scene->objects, scene->objects + scene->object_count);
+    for (SceneObject &object : objects)
+        if (object.kind == Mesh) object.display_list = triangle;
+    bare.objects = objects.data();
+    run_copy_costs(pass, &bare, texture, quick, "a triangle for each mesh");
+    glDeleteLists(triangle, 1);
+}
+
 static double copy_cost(CopyPath path, ViewerPass *pass, const Scene *scene, uint32_t texture, uint32_t frame_lists,
                         int copies, double seconds)
 {
@@ -193,7 +226,7 @@ static double copy_cost(CopyPath path, ViewerPass *pass, const Scene *scene, uin
     return drawn ? 1e6 * elapsed / (double)drawn : 0.0;
 }
 
-static void run_copy_costs(ViewerPass *pass, const Scene *scene, uint32_t texture, bool quick)
+static void run_copy_costs(ViewerPass *pass, const Scene *scene, uint32_t texture, bool quick, const char *what)
 {
     const int copies = quick ? 50 : 1000;
     const double slice = quick ? 0.2 : 2.0;
@@ -204,12 +237,13 @@ static void run_copy_costs(ViewerPass *pass, const Scene *scene, uint32_t textur
     // Paths interleaved, so that a change in the machine's load touches all alike.
     for (int round = 0; round < rounds; round++)
         for (int path = 0; path < COPY_PATH_COUNT; path++) {
-            bench_progress_stage(&progress, "cost of a copy, round %d of %d, %s", round + 1, rounds, copy_path_names[path]);
+            bench_progress_stage(progress, "cost of a copy (%s), round %d of %d, %s", what, round + 1, rounds,
+                                 copy_path_names[path]);
             micros[path] += copy_cost((CopyPath)path, pass, scene, texture, frame_lists, copies, slice) / rounds;
         }
     glDeleteLists(frame_lists, scene->frame_count);
 
-    printf("\ncost of a copy without rasterization (every face culled), %d copies a pass:\n", copies);
+    printf("\ncost of a copy without rasterization (every face culled), %d copies a pass, %s:\n", copies, what);
     for (int path = 0; path < COPY_PATH_COUNT; path++) printf("  %-56s %8.2f us a copy\n", copy_path_names[path], micros[path]);
     printf("  ratio viewer / reference: %.3f\n", micros[COPY_VIEWER] / micros[COPY_REFERENCE]);
     printf("  ratio every copy through draw_scene / reference: %.3f\n", micros[COPY_EACH] / micros[COPY_REFERENCE]);
@@ -318,10 +352,10 @@ int main(int argc, char **argv)
     printf("scene: %s, %d objects, %d frames, %d polygons a copy\n", scene_path.c_str(), scene.object_count,
            scene.frame_count, scene.polygon_count);
     fflush(stdout);
-    bench_progress_start(&progress, "bench_render", progress_wanted(progress_option));
+    progress = bench_progress_start("bench_render", progress_wanted(progress_option));
 
     if (copies_only) {
-        run_copy_costs(&pass, &scene, texture, quick);
+        run_all_copy_costs(&pass, &scene, texture, quick);
     } else {
         // 1. Throughput: paths interleaved, so that a change in the machine's load touches all alike.
         Scene listed = scene;
@@ -344,7 +378,7 @@ int main(int argc, char **argv)
             run_throughput(passes[path], scenes[path], texture, copies, 0.3, &warm_up);
         for (int round = 0; round < rounds; round++)
             for (int path = 0; path < PATH_COUNT; path++) {
-                bench_progress_stage(&progress, "throughput, round %d of %d, %s", round + 1, rounds, path_names[path]);
+                bench_progress_stage(progress, "throughput, round %d of %d, %s", round + 1, rounds, path_names[path]);
                 run_throughput(passes[path], scenes[path], texture, copies, slice, &totals[path]);
             }
         printf("\nthroughput, %d copies a frame in the benchmark grid:\n", copies);
@@ -360,7 +394,7 @@ int main(int argc, char **argv)
             if (object.kind == Mesh) glDeleteLists(object.display_list, 1);
 
         // 2. The cost of a copy once rasterization is free.
-        run_copy_costs(&pass, &scene, texture, quick);
+        run_all_copy_costs(&pass, &scene, texture, quick);
 
         // 3. copy_count after the run, with each wait; the waits take turns, round after round.
         const int run_ticks = quick ? 100 : 1000;
@@ -370,7 +404,7 @@ int main(int argc, char **argv)
         LoopResult results[WAIT_COUNT][3] = {};
         for (int round = 0; round < wait_rounds; round++)
             for (int wait = 0; wait < WAIT_COUNT; wait++) {
-                bench_progress_stage(&progress, "pass loop, round %d of %d, %s", round + 1, wait_rounds, wait_names[wait]);
+                bench_progress_stage(progress, "pass loop, round %d of %d, %s", round + 1, wait_rounds, wait_names[wait]);
                 results[wait][round] = run_pass_loop(&pass, &scene, texture, (Wait)wait, run_ticks);
             }
         for (int wait = 0; wait < WAIT_COUNT; wait++) {
@@ -387,7 +421,7 @@ int main(int argc, char **argv)
         }
     }
 
-    bench_progress_stop(&progress);
+    bench_progress_stop(progress);
     viewer_pass_destroy(&pass);
     destroy_scene(&scene);
     allegro_exit();

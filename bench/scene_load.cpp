@@ -21,6 +21,7 @@
 #include "gl/display/display.h"
 #include "gl/scene/scene_lists.h"
 #include "core/scene/scene_reader.h"
+#include "core/viewer/progress.h"
 
 extern char **environ;
 
@@ -206,7 +207,19 @@ static long long child_peak_bytes(const char *self, const std::string &path)
 int main(int argc, char **argv)
 {
     if (argc == 3 && strcmp(argv[1], "--measure-memory") == 0) return measure_memory(argv[2]);
-    bool short_run = argc > 1 && strcmp(argv[1], "--short") == 0;
+    bool short_run = false;
+    int progress_option = -1;
+    for (int i = 1; i < argc; i++) {
+        if (strcmp(argv[i], "--short") == 0) short_run = true;
+        else if (strcmp(argv[i], "--progress") == 0 || strcmp(argv[i], "--quiet") == 0)
+            progress_option = strcmp(argv[i], "--progress") == 0;
+        else {
+            fprintf(stderr, "usage: bench_scene_load [--short] [--progress|--quiet]\n");
+            return 2;
+        }
+    }
+    BenchProgress *progress = bench_progress_start("bench_scene_load", progress_wanted(progress_option));
+    bench_progress_stage(progress, "making the scene and OBJ files");
     BenchSize size = short_run ? BenchSize{2, 60, 20, 2} : BenchSize{8, 256, 250, 5};
 
     std::string scene_text, obj_text;
@@ -224,12 +237,14 @@ int main(int argc, char **argv)
     }
     printf("scene: %d meshes, %lld triangles (quads counted as two), %d frames; %.1f MB scene file, %.1f MB OBJ\n",
            size.mesh_count, triangles, size.frame_count, scene_text.size() / 1e6, obj_text.size() / 1e6);
+    fflush(stdout);
 
     double best_reader = 1e30, best_text = 1e30, best_obj = 1e30;
     Scene scene;
     SceneError error;
     size_t obj_faces = 0;
     for (int run = 0; run < size.runs; run++) {
+        bench_progress_stage(progress, "reading, run %d of %d", run + 1, size.runs);
         double start = seconds_now();
         if (!read_scene_file(&scene, scene_path.c_str(), &error)) {
             fprintf(stderr, "%s\n", error.message);
@@ -271,6 +286,8 @@ int main(int argc, char **argv)
     printf("reader, from memory:     %.3f s  %.0f MB/s\n", best_text, scene_text.size() / 1e6 / best_text);
     printf("tinyobjloader, the OBJ:  %.3f s  %.0f MB/s\n", best_obj, obj_text.size() / 1e6 / best_obj);
     printf("ratio tinyobjloader / reader (both from their files): %.2f (target at least 2)\n", best_obj / best_reader);
+    fflush(stdout);
+    bench_progress_stage(progress, "the reader's peak memory");
 
     long long peak = child_peak_bytes("/proc/self/exe", scene_path);
     if (!read_scene_file(&scene, scene_path.c_str(), &error)) return 1;
@@ -279,6 +296,8 @@ int main(int argc, char **argv)
     printf("reader peak memory: %.1f MB; file %.1f MB + 2 x records %.1f MB = %.1f MB (%s)\n", peak / 1e6,
            scene_text.size() / 1e6, records / 1e6, limit / 1e6,
            peak < 0 ? "not measured" : peak <= limit ? "within" : "OVER");
+    fflush(stdout);
+    bench_progress_stage(progress, "display-list compile");
 
     init_display(0, 640, 480);
     double start = seconds_now();
@@ -294,6 +313,7 @@ int main(int argc, char **argv)
     remove(scene_path.c_str());
     remove(obj_path.c_str());
     rmdir(directory);
+    bench_progress_stop(progress);
     return 0;
 }
 END_OF_MAIN()

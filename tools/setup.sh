@@ -11,6 +11,7 @@ packages=(
   libtinyobjloader-dev libassimp-dev assimp-utils assimp-testmodels
   clang libclang-rt-dev
   xvfb xauth xdotool x11-utils
+  gnuplot-nox
 )
 
 missing=()

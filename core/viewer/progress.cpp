@@ -25,17 +25,20 @@ static void print_every_second(BenchProgress *progress)
     }
 }
 
-void bench_progress_start(BenchProgress *progress, const char *program, bool on)
+BenchProgress *bench_progress_start(const char *program, bool on)
 {
+    if (!on) return nullptr;
+    BenchProgress *progress = new BenchProgress;
     progress->program = program;
-    progress->on = on;
-    progress->stage[0] = '\0';
+    snprintf(progress->stage, sizeof progress->stage, "starting");
     progress->stopping = false;
-    if (on) progress->printer = std::thread(print_every_second, progress);
+    progress->printer = std::thread(print_every_second, progress);
+    return progress;
 }
 
 void bench_progress_stage(BenchProgress *progress, const char *format, ...)
 {
+    if (!progress) return;
     std::lock_guard<std::mutex> held(progress->lock);
     va_list args;
     va_start(args, format);
@@ -45,10 +48,12 @@ void bench_progress_stage(BenchProgress *progress, const char *format, ...)
 
 void bench_progress_stop(BenchProgress *progress)
 {
+    if (!progress) return;
     {
         std::lock_guard<std::mutex> held(progress->lock);
         progress->stopping = true;
     }
     progress->wake.notify_all();
-    if (progress->printer.joinable()) progress->printer.join();
+    progress->printer.join();
+    delete progress;
 }

@@ -9,8 +9,7 @@
 
 struct BenchProgress {
     const char *program;
-    bool on;
-    std::mutex lock;             // guards stage and stopping
+    std::mutex lock;  // guards stage and stopping
     std::condition_variable wake;
     char stage[160];
     bool stopping;
@@ -20,8 +19,9 @@ struct BenchProgress {
 // option: 1 on, 0 off, -1 on when standard error is a terminal.
 bool progress_wanted(int option);
 
-// Starts the printer when on; pair with bench_progress_stop.
-void bench_progress_start(BenchProgress *progress, const char *program, bool on);
-// What the program is doing now, printf-style.
+// Starts the printer; null when off. Pair with bench_progress_stop. A
+// program that exits before stopping it leaves the record to the system.
+BenchProgress *bench_progress_start(const char *program, bool on);
+// What the program is doing now, printf-style; nothing when progress is null.
 void bench_progress_stage(BenchProgress *progress, const char *format, ...) __attribute__((format(printf, 2, 3)));
 void bench_progress_stop(BenchProgress *progress);
