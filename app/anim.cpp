@@ -1,6 +1,8 @@
 // Command-line work on sprite animations:
-//   anim build FIRST_FRAME ANIMATION_FILE STRIP_JPG   packs numbered TGA frames
-//   anim dump ANIMATION_FILE                          prints the frame records as JSON
+//   anim build [options] FIRST_FRAME ANIMATION_FILE STRIP_JPG
+//   anim build [options] --sheet IMAGE --frame-size WxH [--frames N] ANIMATION_FILE STRIP_JPG
+//   anim preview ANIMATION_FILE STRIP -o PREVIEW.gif|png
+//   anim dump ANIMATION_FILE
 #include <allegro.h>
 
 #include <cerrno>
@@ -8,18 +10,35 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
-#include "gl/sprites/animation_builder.h"
+#include "app/anim_preview.h"
+#include "gl/display/display.h"
 #include "core/sprites/animation_file.h"
+#include "gl/sprites/animation_builder.h"
 
 static const char *usage_text =
-    "usage: anim build FIRST_FRAME ANIMATION_FILE STRIP_JPG\n"
+    "usage: anim build [options] FIRST_FRAME ANIMATION_FILE STRIP_JPG\n"
+    "       anim build [options] --sheet IMAGE --frame-size WxH [--frames N] ANIMATION_FILE STRIP_JPG\n"
+    "       anim preview ANIMATION_FILE STRIP -o PREVIEW.gif|PREVIEW.png\n"
     "       anim dump ANIMATION_FILE\n"
-    "build: packs the numbered TGA frames that start at FIRST_FRAME (a path ending\n"
-    "       in four digits, no extension) into ANIMATION_FILE and a JPEG strip.\n"
-    "dump:  prints the animation's frame records as JSON.\n";
+    "build:   packs numbered frames (PNG, or TGA of 24 or 32 bits) into ANIMATION_FILE\n"
+    "         and a JPEG strip. FIRST_FRAME is the first frame's path, with or without\n"
+    "         its extension (ball0001, ball0001.png), or a pattern (ball%04d.png, from\n"
+    "         frame 0 or 1); the frames run up to the first missing number. With --sheet\n"
+    "         the frames are the WxH cells of IMAGE, left to right, top to bottom; empty\n"
+    "         cells at the end are left out unless --frames N says how many to take.\n"
+    "  --alpha-threshold A  frames with alpha: alpha below A is transparent (default 128)\n"
+    "  --mask-colour RRGGBB frames without alpha: this colour is transparent (default ff00ff)\n"
+    "  --strip-quality Q    the JPEG strip's quality, 1 to 100 (default 100)\n"
+    "  --strip-tga          also write the strip as a 32-bit TGA beside it (STRIP.tga),\n"
+    "                       colours exact and alpha 0 where transparent\n"
+    "preview: the frames as the engine shows them, transparency applied: an animated\n"
+    "         GIF (40 ms a frame) or a PNG contact sheet over a checkerboard. STRIP is\n"
+    "         the JPEG strip or a TGA strip.\n"
+    "dump:    prints the animation's frame records as JSON.\n";
 
 static int usage_error(const char *what)
 {
@@ -27,21 +46,118 @@ static int usage_error(const char *what)
     return 2;
 }
 
-static int run_build(const char *first_frame, const char *animation_path, const char *strip_path)
+static bool parse_int(const char *text, int low, int high, int *value)
 {
+    char *end = nullptr;
+    errno = 0;
+    long parsed = strtol(text, &end, 10);
+    if (errno || end == text || *end || parsed < low || parsed > high) return false;
+    *value = (int)parsed;
+    return true;
+}
+
+// The strip path with its extension (if any) replaced by .tga.
+static std::string tga_beside(const std::string &strip_path)
+{
+    size_t slash = strip_path.rfind('/');
+    size_t dot = strip_path.rfind('.');
+    size_t base = slash == std::string::npos ? 0 : slash + 1;
+    return (dot != std::string::npos && dot > base ? strip_path.substr(0, dot) : strip_path) + ".tga";
+}
+
+static int run_build(int argc, char **argv)
+{
+    BuildOptions options;
+    std::vector<const char *> paths;
+    bool strip_tga = false;
+    for (int i = 2; i < argc; i++) {
+        std::string arg = argv[i];
+        bool takes_value = arg == "--sheet" || arg == "--frame-size" || arg == "--frames" || arg == "--alpha-threshold" ||
+                           arg == "--mask-colour" || arg == "--strip-quality";
+        if (takes_value && i + 1 >= argc) return usage_error((arg + " needs a value").c_str());
+        const char *value = takes_value ? argv[++i] : nullptr;
+        if (arg == "--sheet") {
+            options.sheet_path = value;
+        } else if (arg == "--frame-size") {
+            int w = 0, h = 0;
+            char tail = 0;
+            if (sscanf(value, "%dx%d%c", &w, &h, &tail) != 2 || w < 1 || h < 1 || w > MAX_ANIMATION_SIDE ||
+                h > MAX_ANIMATION_SIDE)
+                return usage_error("--frame-size takes WxH, as in 64x64");
+            options.cell_width = w;
+            options.cell_height = h;
+        } else if (arg == "--frames") {
+            if (!parse_int(value, 1, MAX_ANIMATION_SIDE, &options.sheet_frames))
+                return usage_error("--frames takes a count from 1 to 65535");
+        } else if (arg == "--alpha-threshold") {
+            if (!parse_int(value, 0, 256, &options.alpha_threshold))
+                return usage_error("--alpha-threshold takes a value from 0 to 256");
+        } else if (arg == "--mask-colour") {
+            char *end = nullptr;
+            unsigned long rgb = strtoul(value, &end, 16);
+            if (strlen(value) != 6 || *end) return usage_error("--mask-colour takes six hexadecimal digits RRGGBB");
+            options.mask_rgb = (uint32_t)rgb;
+        } else if (arg == "--strip-quality") {
+            if (!parse_int(value, 1, 100, &options.strip_quality))
+                return usage_error("--strip-quality takes a quality from 1 to 100");
+        } else if (arg == "--strip-tga") {
+            strip_tga = true;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return usage_error(("unknown option " + arg).c_str());
+        } else {
+            paths.push_back(argv[i]);
+        }
+    }
+    if (options.sheet_path) {
+        if (paths.size() != 2) return usage_error("build --sheet takes ANIMATION_FILE STRIP_JPG");
+        if (options.cell_width == 0) return usage_error("--sheet needs --frame-size WxH");
+    } else {
+        if (paths.size() != 3) return usage_error("build takes FIRST_FRAME ANIMATION_FILE STRIP_JPG");
+        if (options.cell_width || options.sheet_frames) return usage_error("--frame-size and --frames go with --sheet");
+        options.first_frame = paths[0];
+        paths.erase(paths.begin());
+    }
+    std::string tga_path = tga_beside(paths[1]);
+    if (strip_tga) options.strip_tga_path = tga_path.c_str();
+
     // Images only: no window, no keyboard.
-    if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) {
+    if (start_allegro(SYSTEM_NONE) != 0) {
         fprintf(stderr, "anim: Allegro cannot start\n");
         return 1;
     }
     set_color_depth(32);
-    std::string error;
-    BuildResult result = build_animation_from_frames(first_frame, animation_path, strip_path, &error);
+    Error error;
+    BuildSummary summary;
+    ErrorKind result = build_animation_with(&options, paths[0], paths[1], &summary, &error);
     allegro_exit();
-    if (result != BUILD_OK) {
-        fprintf(stderr, "anim: %s\n", error.c_str());
+    if (result != ERROR_NONE) {
+        fprintf(stderr, "anim: %s\n", error.message.c_str());
         return 1;
     }
+    int64_t pixels = (int64_t)summary.frame_count * summary.width * summary.height;
+    printf("anim: %d frames of %dx%d, %.0f%% opaque; wrote %s, %s%s%s\n", (int)summary.frame_count, summary.width,
+           summary.height, pixels ? 100.0 * (double)summary.opaque_count / (double)pixels : 0.0, paths[0], paths[1],
+           strip_tga ? ", " : "", strip_tga ? tga_path.c_str() : "");
+    return 0;
+}
+
+static int run_preview(int argc, char **argv)
+{
+    std::vector<const char *> paths;
+    const char *output = nullptr;
+    for (int i = 2; i < argc; i++) {
+        if (strcmp(argv[i], "-o") == 0 && i + 1 < argc) output = argv[++i];
+        else if (argv[i][0] == '-' && argv[i][1]) return usage_error((std::string("unknown option ") + argv[i]).c_str());
+        else paths.push_back(argv[i]);
+    }
+    if (paths.size() != 2 || !output) return usage_error("preview takes ANIMATION_FILE STRIP -o PREVIEW.gif|png");
+    Error error;
+    int frames = 0;
+    if (write_animation_preview(paths[0], paths[1], output, &frames, &error) != ERROR_NONE) {
+        fprintf(stderr, "anim: %s\n", error.message.c_str());
+        return 1;
+    }
+    printf("anim: %d frames; wrote %s\n", frames, output);
     return 0;
 }
 
@@ -64,11 +180,11 @@ static int run_dump(const char *animation_path)
         return 1;
     }
     Animation animation = {};
-    std::string error;
-    bool read = read_animation_frames(stream, animation_path, &animation, &error);
+    Error error;
+    ErrorKind read = read_animation_frames(stream, animation_path, &animation, &error);
     fclose(stream);
-    if (!read) {
-        fprintf(stderr, "anim: %s\n", error.c_str());
+    if (read != ERROR_NONE) {
+        fprintf(stderr, "anim: %s\n", error.message.c_str());
         return 1;
     }
     nlohmann::json frames = nlohmann::json::array();
@@ -76,6 +192,11 @@ static int run_dump(const char *animation_path)
     nlohmann::json dump = {{"frame_count", animation.frame_count}, {"frames", frames}};
     destroy_animation(&animation);
     printf("%s\n", dump.dump().c_str());
+    // A full disk or a closed pipe is a failure, not a dump.
+    if (fflush(stdout) != 0 || ferror(stdout)) {
+        fprintf(stderr, "anim: standard output: write failed: %s\n", strerror(errno));
+        return 1;
+    }
     return 0;
 }
 
@@ -86,10 +207,8 @@ int main(int argc, char **argv)
         return 0;
     }
     if (argc < 2) return usage_error("no command given");
-    if (strcmp(argv[1], "build") == 0) {
-        if (argc != 5) return usage_error("build takes FIRST_FRAME ANIMATION_FILE STRIP_JPG");
-        return run_build(argv[2], argv[3], argv[4]);
-    }
+    if (strcmp(argv[1], "build") == 0) return run_build(argc, argv);
+    if (strcmp(argv[1], "preview") == 0) return run_preview(argc, argv);
     if (strcmp(argv[1], "dump") == 0) {
         if (argc != 3) return usage_error("dump takes ANIMATION_FILE");
         return run_dump(argv[2]);

@@ -21,12 +21,22 @@ static json float_value(float value)
     return strtod(buffer, nullptr);
 }
 
-static json vectors(const Vector3 *values, int count)
+// Writes value as the JSON library writes it (the pieces keep its number
+// and string formats, so the streamed text matches a whole-document dump).
+static void put(const json &value, FILE *out)
 {
-    json array = json::array();
-    for (int i = 0; i < count; i++)
-        array.push_back({float_value(values[i].x), float_value(values[i].y), float_value(values[i].z)});
-    return array;
+    std::string text = value.dump();
+    fwrite(text.data(), 1, text.size(), out);
+}
+
+static void put_vectors(const Vector3 *values, int count, FILE *out)
+{
+    fputc('[', out);
+    for (int i = 0; i < count; i++) {
+        if (i > 0) fputc(',', out);
+        put({float_value(values[i].x), float_value(values[i].y), float_value(values[i].z)}, out);
+    }
+    fputc(']', out);
 }
 
 // Names are bytes: kept when they are UTF-8, else read as Latin-1.
@@ -51,61 +61,71 @@ static std::string text_value(const char *text)
 }
 
 template <typename Face>
-static json faces(const Face *list, int count, int corners)
+static void put_faces(const Face *list, int count, int corners, FILE *out)
 {
-    json array = json::array();
+    fputc('[', out);
     for (int f = 0; f < count; f++) {
         json corner_list = json::array(), tex_coords = json::array();
         for (int c = 0; c < corners; c++) {
             corner_list.push_back(list[f].corners[c]);
             tex_coords.push_back({float_value(list[f].tex_coords[c].s), float_value(list[f].tex_coords[c].t)});
         }
-        array.push_back({{"corners", corner_list}, {"tex_coords", tex_coords}});
+        if (f > 0) fputc(',', out);
+        put({{"corners", corner_list}, {"tex_coords", tex_coords}}, out);
     }
-    return array;
+    fputc(']', out);
 }
 
+// One object's record; keys in the JSON library's (sorted) order.
+static void put_object(const Scene *scene, const SceneObject *object, FILE *out)
+{
+    json kind = nullptr;
+    if (object->kind == Mesh) kind = "Mesh";
+    else if (object->kind == Camera) kind = "Camera";
+    else if (object->kind == Lamp) kind = "Lamp";
+    json parent = nullptr;
+    if (!object->is_root && object->parent >= 0) parent = object->parent;
+    json children = json::array();
+    for (int c = 0; c < object->child_count; c++) children.push_back(object->children[c]);
+
+    fputs("{\"children\":", out);
+    put(children, out);
+    fprintf(out, ",\"face_count\":%d,\"is_root\":%s,\"kind\":", (int)object->face_count,
+            object->is_root != 0 ? "true" : "false");
+    put(kind, out);
+    fputs(",\"locations\":", out);
+    put_vectors(object->locations, scene->frame_count, out);
+    fputs(",\"name\":", out);
+    put(text_value(object->name), out);
+    fputs(",\"normals\":", out);
+    put_vectors(object->normals, object->vertex_count, out);
+    fputs(",\"parent\":", out);
+    put(parent, out);
+    fputs(",\"parent_name\":", out);
+    put(text_value(object->parent_name), out);
+    fprintf(out, ",\"quad_count\":%d,\"quads\":", (int)object->quad_count);
+    put_faces(object->quads, object->quad_count, 4, out);
+    fputs(",\"rotations\":", out);
+    put_vectors(object->rotations, scene->frame_count, out);
+    fputs(",\"scales\":", out);
+    put_vectors(object->scales, scene->frame_count, out);
+    fprintf(out, ",\"triangle_count\":%d,\"triangles\":", (int)object->triangle_count);
+    put_faces(object->triangles, object->triangle_count, 3, out);
+    fputs(",\"type_name\":", out);
+    put(text_value(object->type_name), out);
+    fprintf(out, ",\"vertex_count\":%d,\"vertices\":", (int)object->vertex_count);
+    put_vectors(object->vertices, object->vertex_count, out);
+    fputc('}', out);
+}
+
+// Streamed object by object: a large scene's text is never held whole.
 void orj_print_dump(const Scene *scene, FILE *out)
 {
-    json objects = json::array();
-    for (int i = 0; i < scene->object_count; i++) {
-        const SceneObject *object = &scene->objects[i];
-        json kind = nullptr;
-        if (object->kind == Mesh) kind = "Mesh";
-        else if (object->kind == Camera) kind = "Camera";
-        else if (object->kind == Lamp) kind = "Lamp";
-        json parent = nullptr;
-        if (!object->is_root && object->parent >= 0) parent = object->parent;
-        json children = json::array();
-        for (int c = 0; c < object->child_count; c++) children.push_back(object->children[c]);
-        objects.push_back({
-            {"name", text_value(object->name)},
-            {"type_name", text_value(object->type_name)},
-            {"kind", kind},
-            {"parent_name", text_value(object->parent_name)},
-            {"is_root", object->is_root != 0},
-            {"parent", parent},
-            {"children", children},
-            {"vertex_count", object->vertex_count},
-            {"face_count", object->face_count},
-            {"quad_count", object->quad_count},
-            {"triangle_count", object->triangle_count},
-            {"vertices", vectors(object->vertices, object->vertex_count)},
-            {"normals", vectors(object->normals, object->vertex_count)},
-            {"quads", faces(object->quads, object->quad_count, 4)},
-            {"triangles", faces(object->triangles, object->triangle_count, 3)},
-            {"locations", vectors(object->locations, scene->frame_count)},
-            {"rotations", vectors(object->rotations, scene->frame_count)},
-            {"scales", vectors(object->scales, scene->frame_count)},
-        });
+    fprintf(out, "{\"frame_count\":%d,\"object_count\":%d,\"objects\":[", (int)scene->frame_count,
+            (int)scene->object_count);
+    for (int i = 0; i < scene->object_count && !ferror(out); i++) {
+        if (i > 0) fputc(',', out);
+        put_object(scene, &scene->objects[i], out);
     }
-    json document = {
-        {"object_count", scene->object_count},
-        {"frame_count", scene->frame_count},
-        {"polygon_count", scene->polygon_count},
-        {"objects", objects},
-    };
-    std::string text = document.dump();
-    text += '\n';
-    fwrite(text.data(), 1, text.size(), out);
+    fprintf(out, "],\"polygon_count\":%d}\n", (int)scene->polygon_count);
 }

@@ -20,9 +20,9 @@ static const char *usage_text =
 
 bool orj_read_scene(const char *path, Scene *scene)
 {
-    SceneError error;
-    if (read_scene_file(scene, path, &error)) return true;
-    fprintf(stderr, "%s\n", error.message);
+    Error error;
+    if (read_scene_file(scene, path, &error) == ERROR_NONE) return true;
+    fprintf(stderr, "%s\n", error.message.c_str());
     return false;
 }
 

@@ -172,9 +172,9 @@ static int measure_memory(const char *path)
 {
     long before = status_kilobytes("VmRSS");
     Scene scene;
-    SceneError error;
-    if (!read_scene_file(&scene, path, &error)) {
-        fprintf(stderr, "%s\n", error.message);
+    Error error;
+    if (read_scene_file(&scene, path, &error) != ERROR_NONE) {
+        fprintf(stderr, "%s\n", error.message.c_str());
         return 1;
     }
     long peak = status_kilobytes("VmHWM");
@@ -241,13 +241,13 @@ int main(int argc, char **argv)
 
     double best_reader = 1e30, best_text = 1e30, best_obj = 1e30;
     Scene scene;
-    SceneError error;
+    Error error;
     size_t obj_faces = 0;
     for (int run = 0; run < size.runs; run++) {
         bench_progress_stage(progress, "reading, run %d of %d", run + 1, size.runs);
         double start = seconds_now();
-        if (!read_scene_file(&scene, scene_path.c_str(), &error)) {
-            fprintf(stderr, "%s\n", error.message);
+        if (read_scene_file(&scene, scene_path.c_str(), &error) != ERROR_NONE) {
+            fprintf(stderr, "%s\n", error.message.c_str());
             return 1;
         }
         best_reader = std::min(best_reader, seconds_now() - start);
@@ -258,7 +258,7 @@ int main(int argc, char **argv)
         free_scene_records(&scene);
 
         start = seconds_now();
-        bool read = read_scene_text(&scene, scene_text.data(), scene_text.size(), scene_path.c_str(), &error);
+        bool read = read_scene_text(&scene, scene_text.data(), scene_text.size(), scene_path.c_str(), &error) == ERROR_NONE;
         best_text = std::min(best_text, seconds_now() - start);
         if (!read) return 1;
         free_scene_records(&scene);
@@ -290,7 +290,7 @@ int main(int argc, char **argv)
     bench_progress_stage(progress, "the reader's peak memory");
 
     long long peak = child_peak_bytes("/proc/self/exe", scene_path);
-    if (!read_scene_file(&scene, scene_path.c_str(), &error)) return 1;
+    if (read_scene_file(&scene, scene_path.c_str(), &error) != ERROR_NONE) return 1;
     size_t records = records_size(&scene);
     double limit = (double)scene_text.size() + 2.0 * (double)records;
     printf("reader peak memory: %.1f MB; file %.1f MB + 2 x records %.1f MB = %.1f MB (%s)\n", peak / 1e6,

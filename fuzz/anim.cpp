@@ -18,8 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     rewind(stream);
     Animation animation = {};
-    std::string error;
-    bool read = read_animation_frames(stream, "fuzz.anim", &animation, &error);
+    Error error;
+    bool read = read_animation_frames(stream, "fuzz.anim", &animation, &error) == ERROR_NONE;
     fclose(stream);
     if (!read) return 0;
 

@@ -10,11 +10,11 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     Scene scene;
-    SceneError error;
-    if (!read_scene_text(&scene, (const char *)data, size, "fuzz.orj", &error)) return 0;
+    Error error;
+    if (read_scene_text(&scene, (const char *)data, size, "fuzz.orj", &error) != ERROR_NONE) return 0;
     std::string written = write_scene_text(&scene);
     Scene again;
-    if (!read_scene_text(&again, written.data(), written.size(), "written.orj", &error)) abort();
+    if (read_scene_text(&again, written.data(), written.size(), "written.orj", &error) != ERROR_NONE) abort();
     if (again.object_count != scene.object_count || again.polygon_count != scene.polygon_count) abort();
     free_scene_records(&again);
     free_scene_records(&scene);

@@ -13,9 +13,12 @@
 #include <cstring>
 
 #include "core/scene/scene_writer.h"
+#include "importer/orj_import_files.h"
 #include "importer/orj_import_math.h"
 #include "importer/orj_import_names.h"
 #include "importer/orj_import_texture.h"
+
+static const double MAX_IMPORT_SCALE = 1e30;  // --scale's limit
 
 enum {
     LARGE_MODEL_FACES = 200000,    // from here on progress is shown
@@ -26,6 +29,7 @@ enum {
 const char *import_usage()
 {
     return "usage: orj import MODEL -o SCENE [--texture-out TGA] [--frames N] [--fps R] [--scale S] [--add-camera]\n"
+           "                  [--allow-outside-refs]\n"
            "\n"
            "Converts a model (OBJ, glTF 2.0, Collada, PLY, STL, 3DS, FBX and the other formats of the\n"
            "asset importer) into a scene file for the viewer.\n"
@@ -42,6 +46,9 @@ const char *import_usage()
            "  --add-camera         add a still camera that holds the whole model in view, looking at\n"
            "                       it from the front (+z), a little from the right (+x) and above\n"
            "                       (+y), on the next free camera key\n"
+           "  --allow-outside-refs read the files the model refers to (buffers, materials, textures)\n"
+           "                       also outside its folder; without it such references are refused\n"
+           "                       with a warning\n"
            "\n"
            "Nodes become Mesh objects (one more, under the node's, for every further mesh of a node;\n"
            "meshes of more than 10000 faces are cut into several), empty nodes empty meshes. Quads\n"
@@ -81,6 +88,7 @@ OptionsResult parse_import_options(int argc, char **argv, ImportCommand *command
     command->settings.fps = 25.0;
     command->settings.scale = 1.0;
     command->settings.add_camera = false;
+    command->allow_outside_refs = false;
 
     for (int i = 1; i < argc; i++) {
         const char *arg = argv[i];
@@ -119,7 +127,7 @@ OptionsResult parse_import_options(int argc, char **argv, ImportCommand *command
             continue;
         }
         if (match_option(arg, "--scale", &inline_value)) {
-            if (!parse_positive(option_value(argc, argv, &i, inline_value), 1e30, &command->settings.scale)) {
+            if (!parse_positive(option_value(argc, argv, &i, inline_value), MAX_IMPORT_SCALE, &command->settings.scale)) {
                 *error = "--scale needs a finite factor above 0";
                 return OPTIONS_BAD;
             }
@@ -127,6 +135,10 @@ OptionsResult parse_import_options(int argc, char **argv, ImportCommand *command
         }
         if (strcmp(arg, "--add-camera") == 0) {
             command->settings.add_camera = true;
+            continue;
+        }
+        if (strcmp(arg, "--allow-outside-refs") == 0) {
+            command->allow_outside_refs = true;
             continue;
         }
         if (arg[0] == '-' && arg[1] != '\0') {
@@ -150,6 +162,57 @@ OptionsResult parse_import_options(int argc, char **argv, ImportCommand *command
     return OPTIONS_RUN;
 }
 
+// Where path is or would be: device and inode when it exists, else its
+// folder resolved and its last component.
+struct FilePlace {
+    bool exists;
+    dev_t device;
+    ino_t inode;
+    std::string resolved;
+};
+
+static FilePlace place_of(const char *path)
+{
+    FilePlace place = {false, 0, 0, std::string()};
+    struct stat status;
+    if (stat(path, &status) == 0) {
+        place.exists = true;
+        place.device = status.st_dev;
+        place.inode = status.st_ino;
+        return place;
+    }
+    std::string text = path;
+    size_t slash = text.find_last_of('/');
+    std::string directory = slash == std::string::npos ? "." : slash == 0 ? "/" : text.substr(0, slash);
+    char *real = realpath(directory.c_str(), nullptr);
+    if (real) {
+        place.resolved = std::string(real) + "/" + (slash == std::string::npos ? text : text.substr(slash + 1));
+        free(real);
+    }
+    return place;
+}
+
+static bool same_place(const FilePlace &a, const FilePlace &b)
+{
+    if (a.exists || b.exists) return a.exists && b.exists && a.device == b.device && a.inode == b.inode;
+    return !a.resolved.empty() && a.resolved == b.resolved;
+}
+
+ErrorKind check_import_paths(const ImportCommand &command, Error *error)
+{
+    FilePlace model = place_of(command.model_path), scene = place_of(command.scene_path);
+    if (same_place(scene, model))
+        return set_error(error, ERROR_REFUSED, command.scene_path, 0, "the scene would replace the model: refused");
+    if (!command.texture_path) return ERROR_NONE;
+    FilePlace texture = place_of(command.texture_path);
+    if (same_place(texture, model))
+        return set_error(error, ERROR_REFUSED, command.texture_path, 0, "the texture would replace the model: refused");
+    if (same_place(texture, scene))
+        return set_error(error, ERROR_REFUSED, command.texture_path, 0,
+                         "the texture and the scene would be written to the same file: refused");
+    return ERROR_NONE;
+}
+
 static void show_progress(const char *stage, double fraction)
 {
     fprintf(stderr, "orj import: %s %3d%%\n", stage, (int)(fraction * 100.0 + 0.5));
@@ -160,8 +223,20 @@ static void warn(const std::string &text)
     fprintf(stderr, "orj import: warning: %s\n", text.c_str());
 }
 
-static void report_warnings(const ImportStats &stats)
+static void report_refused(ModelFolder *folder)
 {
+    for (const std::string &path : folder->refused)
+        warn(folder->model_path + ": '" + path +
+             "' lies outside the model's folder: not read (--allow-outside-refs reads it)");
+    folder->refused.clear();
+}
+
+static void report_warnings(const ImportStats &stats, const MeshRepairs &repairs)
+{
+    if (repairs.weights_dropped)
+        warn(std::to_string(repairs.weights_dropped) + " bone weights naming vertices their mesh does not have dropped");
+    if (repairs.morphs_dropped)
+        warn(std::to_string(repairs.morphs_dropped) + " morph targets whose vertices do not match their mesh dropped");
     if (stats.points_dropped || stats.lines_dropped)
         warn(std::to_string(stats.points_dropped) + " points and " + std::to_string(stats.lines_dropped) +
              " lines dropped (the scene holds faces only)");
@@ -198,12 +273,12 @@ static void report_warnings(const ImportStats &stats)
 
 // Writes the model's texture, or a white one, to path; the description of
 // what was written goes to *what. False only when the file cannot be written.
-static bool write_texture(const aiScene *scene, const char *model_path, const char *path, std::string *what)
+static bool write_texture(const aiScene *scene, ModelFolder *folder, const char *path, std::string *what)
 {
     TextureImage image;
     std::string reference, error;
     bool found = find_diffuse_texture(scene, &reference);
-    if (found && load_texture_image(scene, reference, model_path, &image, &error)) {
+    if (found && load_texture_image(scene, reference, folder, &image, &error)) {
         *what = reference + " -> " + path + " (" + std::to_string(image.width) + "x" + std::to_string(image.height) + ")";
     } else {
         if (found) warn("texture '" + reference + "': " + error + "; a white texture is written instead");
@@ -242,14 +317,23 @@ int orj_import_main(int argc, char **argv)
         break;
     }
 
+    Error failure;
+    if (check_import_paths(command, &failure) != ERROR_NONE) {
+        fprintf(stderr, "orj import: %s\n", failure.message.c_str());
+        return 2;
+    }
     struct stat model_stat;
     if (stat(command.model_path, &model_stat) == 0 && model_stat.st_size > LARGE_MODEL_BYTES)
         fprintf(stderr, "orj import: reading %s (%lld MB)\n", command.model_path, (long long)(model_stat.st_size >> 20));
+    ModelFolder folder;
     Assimp::Importer importer;
-    int64_t normals_missing = 0;
-    const aiScene *scene = read_model(&importer, command.model_path, &normals_missing, &error);
-    if (!scene) {
-        fprintf(stderr, "orj import: %s: %s\n", command.model_path, error.c_str());
+    ModelReading reading;
+    const aiScene *scene = nullptr;
+    ErrorKind read = open_model_folder(&folder, command.model_path, command.allow_outside_refs, &failure);
+    if (read == ERROR_NONE) read = read_model(&importer, &folder, &scene, &reading, &failure);
+    report_refused(&folder);
+    if (read != ERROR_NONE) {
+        fprintf(stderr, "orj import: %s\n", failure.message.c_str());
         return 1;
     }
 
@@ -265,22 +349,24 @@ int orj_import_main(int argc, char **argv)
                                                     : scene->mAnimations[0]->mDuration / ticks_per_second * command.settings.fps;
         if (frames * scene->mNumMeshes > LARGE_MODEL_SAMPLES) progress = show_progress;
     }
-    if (!convert_scene(scene, command.settings, progress, &imported, &error)) {
-        fprintf(stderr, "orj import: %s: %s\n", command.model_path, error.c_str());
+    if (convert_scene(scene, command.settings, progress, &imported, &failure) != ERROR_NONE) {
+        fprintf(stderr, "orj import: %s: %s\n", command.model_path, failure.message.c_str());
         return 1;
     }
+    int64_t normals_missing = reading.normals_missing;
     imported.stats.normals_missing = normals_missing;
+    imported.stats.faces_out_of_range += reading.repairs.faces_dropped;
 
-    SceneError write_error;
-    if (!save_scene(&imported.scene, command.scene_path, &write_error)) {
-        fprintf(stderr, "orj import: %s\n", write_error.message);
+    Error write_error;
+    if (save_scene(&imported.scene, command.scene_path, &write_error) != ERROR_NONE) {
+        fprintf(stderr, "orj import: %s\n", write_error.message.c_str());
         return 1;
     }
     std::string texture_note;
-    if (command.texture_path && !write_texture(scene, command.model_path, command.texture_path, &texture_note)) return 1;
+    if (command.texture_path && !write_texture(scene, &folder, command.texture_path, &texture_note)) return 1;
 
     const ImportStats &stats = imported.stats;
-    report_warnings(stats);
+    report_warnings(stats, reading.repairs);
     fprintf(stderr, "orj import: %s -> %s\n", command.model_path, command.scene_path);
     fprintf(stderr, "  objects: %d (%d meshes, %d empty groups, %d cameras, %d lamps)\n", imported.scene.object_count,
             stats.mesh_objects, stats.group_objects, stats.camera_objects, stats.lamp_objects);
@@ -295,9 +381,13 @@ int orj_import_main(int argc, char **argv)
     if (command.texture_path) fprintf(stderr, "  texture: %s\n", texture_note.c_str());
     if (stats.has_extent) {
         fprintf(stderr, "  size: %.4g units across", stats.extent_size);
-        if (stats.extent_size > 40.0 || stats.extent_size < 2.0)
-            fprintf(stderr, " (the viewer suits about 5 to 20: --scale %.3g makes it 10)",
-                    command.settings.scale * 10.0 / std::max(stats.extent_size, 1e-30));
+        // A size of (nearly) nothing has no scale that helps: all vertices lie at one point.
+        double suggested = stats.extent_size > 0.0 ? command.settings.scale * 10.0 / stats.extent_size : 0.0;
+        bool can_scale = suggested > 0.0 && std::isfinite(suggested) && suggested <= MAX_IMPORT_SCALE;
+        if ((stats.extent_size > 40.0 || stats.extent_size < 2.0) && can_scale)
+            fprintf(stderr, " (the viewer suits about 5 to 20: --scale %.3g makes it 10)", suggested);
+        else if (!can_scale)
+            fputs(" (all the model's vertices lie at one point: no scale makes it visible)", stderr);
         fputc('\n', stderr);
     }
     for (int i = 0; i < imported.scene.object_count; i++) {

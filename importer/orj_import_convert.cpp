@@ -12,6 +12,7 @@
 
 #include "core/scene/scene_hierarchy.h"
 #include "importer/orj_import_animation.h"
+#include "importer/orj_import_files.h"
 #include "importer/orj_import_math.h"
 #include "importer/orj_import_mesh.h"
 #include "importer/orj_import_names.h"
@@ -78,13 +79,21 @@ Matrix4 to_matrix(const aiMatrix4x4 &a)
     return r;
 }
 
-void list_nodes(Converter *c, const aiNode *node, int parent)
+// The node tree in depth-first order, parents before their children. The
+// walk keeps its own stack: a model may nest nodes thousands deep.
+void list_nodes(Converter *c, const aiNode *root)
 {
-    int index = (int)c->nodes.size();
-    c->nodes.push_back({node, parent, -1, {}});
-    if (parent >= 0) c->nodes[parent].children.push_back(index);
-    for (unsigned i = 0; node->mChildren && i < node->mNumChildren; i++)
-        if (node->mChildren[i]) list_nodes(c, node->mChildren[i], index);
+    std::vector<std::pair<const aiNode *, int>> pending = {{root, -1}};  // node, parent index
+    while (!pending.empty()) {
+        const aiNode *node = pending.back().first;
+        int parent = pending.back().second;
+        pending.pop_back();
+        int index = (int)c->nodes.size();
+        c->nodes.push_back({node, parent, -1, {}});
+        if (parent >= 0) c->nodes[parent].children.push_back(index);
+        for (unsigned i = node->mChildren ? node->mNumChildren : 0; i-- > 0;)
+            if (node->mChildren[i]) pending.push_back({node->mChildren[i], index});
+    }
 }
 
 const MeshParts &converted_mesh(Converter *c, unsigned mesh_index)
@@ -149,7 +158,9 @@ int find_by_name(const std::unordered_map<std::string, int> &map, const aiNode *
     return found == map.end() ? -1 : found->second;
 }
 
-void plan_node(Converter *c, int node_index, int parent_object)
+// Plans the objects of one node under parent_object; returns the node's
+// own object, under which its children go (-1 when it has none).
+int plan_node(Converter *c, int node_index, int parent_object)
 {
     const aiNode *node = c->nodes[node_index].node;
     int camera = find_by_name(c->camera_by_name, node);
@@ -158,11 +169,11 @@ void plan_node(Converter *c, int node_index, int parent_object)
     bool bare = node->mNumMeshes == 0 && node->mNumChildren == 0 && !c->bone_nodes[node_index];
     if (bare && camera >= 0 && light < 0) {
         add_camera(c, node_index, camera);
-        return;
+        return -1;
     }
     if (bare && light >= 0 && camera < 0) {
         add_lamp(c, node_index, light, parent_object, ROLE_LAMP_AT_NODE);
-        return;
+        return -1;
     }
 
     std::string name = clean_object_name(node->mName.C_Str(), "node");
@@ -205,8 +216,18 @@ void plan_node(Converter *c, int node_index, int parent_object)
     c->node_object[node_index] = main_index;
     if (camera >= 0) add_camera(c, node_index, camera);
     if (light >= 0) add_lamp(c, node_index, light, main_index, ROLE_LAMP_IN_NODE);
-    std::vector<int> children = c->nodes[node_index].children;
-    for (int child : children) plan_node(c, child, main_index);
+    return main_index;
+}
+
+// Plans every node, in the node list's order, each under its parent's object.
+void plan_nodes(Converter *c)
+{
+    std::vector<int> node_parent_object(c->nodes.size(), -1);
+    for (size_t n = 0; n < c->nodes.size(); n++) {
+        int parent = c->nodes[n].parent;
+        int main_index = plan_node(c, (int)n, parent < 0 ? -1 : node_parent_object[parent]);
+        node_parent_object[n] = main_index;
+    }
 }
 
 // Keeps every parent under the reader's limit of children by putting the
@@ -523,36 +544,48 @@ void count_results(Converter *c)
 
 }  // namespace
 
-const aiScene *read_model(Assimp::Importer *importer, const char *path, int64_t *normals_missing, std::string *error)
+ErrorKind read_model(Assimp::Importer *importer, ModelFolder *folder, const aiScene **scene, ModelReading *reading,
+                     Error *error)
 {
-    // No validation step: it refuses point clouds, which are kept as empty meshes here.
-    const aiScene *scene = importer->ReadFile(path, 0);
-    if (!scene || !scene->mRootNode) {
+    const char *path = folder->model_path.c_str();
+    *scene = nullptr;
+    *reading = ModelReading();
+    ErrorKind kind = check_collada_file(path, error);
+    if (kind != ERROR_NONE) return kind;
+    confine_importer(importer, folder);
+    // No validation step: it refuses point clouds, which are kept as empty
+    // meshes here; repair_meshes does what the mesh steps need of it.
+    const aiScene *read = importer->ReadFile(path, 0);
+    if (!read || !read->mRootNode) {
         const char *reason = importer->GetErrorString();
-        *error = std::string("cannot read the model: ") + (scene && !*reason ? "it holds no node hierarchy" : reason);
-        return nullptr;
+        return set_error(error, ERROR_MALFORMED, path, 0, "cannot read the model: %s",
+                         read && !*reason ? "it holds no node hierarchy" : reason);
     }
-    *normals_missing = 0;
-    for (unsigned m = 0; m < scene->mNumMeshes; m++)
-        if (!scene->mMeshes[m]->mNormals && (scene->mMeshes[m]->mPrimitiveTypes & (aiPrimitiveType_TRIANGLE | aiPrimitiveType_POLYGON)))
-            (*normals_missing)++;
+    // The importer keeps the scene and lets its steps change it; so may this one.
+    repair_meshes(const_cast<aiScene *>(read), &reading->repairs);
+    for (unsigned m = 0; m < read->mNumMeshes; m++)
+        if (read->mMeshes[m] && !read->mMeshes[m]->mNormals &&
+            (read->mMeshes[m]->mPrimitiveTypes & (aiPrimitiveType_TRIANGLE | aiPrimitiveType_POLYGON)))
+            reading->normals_missing++;
     // Normals are made (where missing) before equal vertices are merged.
-    scene = importer->ApplyPostProcessing(aiProcess_GenSmoothNormals | aiProcess_JoinIdenticalVertices);
-    if (!scene) *error = std::string("cannot prepare the meshes: ") + importer->GetErrorString();
-    return scene;
+    *scene = importer->ApplyPostProcessing(aiProcess_GenSmoothNormals | aiProcess_JoinIdenticalVertices);
+    if (!*scene)
+        return set_error(error, ERROR_MALFORMED, path, 0, "cannot prepare the meshes: %s", importer->GetErrorString());
+    return ERROR_NONE;
 }
 
-bool convert_scene(const aiScene *source, const ImportSettings &settings, ImportProgress progress, ImportedScene *imported, std::string *error)
+ErrorKind convert_scene(const aiScene *source, const ImportSettings &settings, ImportProgress progress,
+                        ImportedScene *imported, Error *error)
 {
-    *imported = ImportedScene();
-    if (!source || !source->mRootNode) {
-        *error = "the model has no node hierarchy";
-        return false;
-    }
-    if (!(settings.fps > 0.0) || !(settings.scale > 0.0) || settings.frames < 0) {
-        *error = "bad import settings";
-        return false;
-    }
+    imported->objects.clear();
+    imported->frame_count = 0;
+    imported->stats = ImportStats();
+    imported->records.clear();
+    imported->children.clear();
+    imported->scene = Scene();
+    if (!source || !source->mRootNode) return set_error(error, ERROR_MALFORMED, nullptr, 0, "the model has no node hierarchy");
+    if (!(settings.fps > 0.0) || !(settings.scale > 0.0) || settings.frames < 0)
+        return set_error(error, ERROR_REFUSED, nullptr, 0, "bad import settings");
     Converter c;
     c.source = source;
     c.settings = settings;
@@ -562,7 +595,7 @@ bool convert_scene(const aiScene *source, const ImportSettings &settings, Import
     c.meshes_done = 0;
     c.mesh_parts.resize(source->mNumMeshes);
     c.mesh_converted.assign(source->mNumMeshes, false);
-    list_nodes(&c, source->mRootNode, -1);
+    list_nodes(&c, source->mRootNode);
 
     // Cameras and lights belong to the first node of their name.
     for (unsigned i = source->mNumCameras; i-- > 0;)
@@ -599,7 +632,7 @@ bool convert_scene(const aiScene *source, const ImportSettings &settings, Import
             if (found != c.node_by_name.end()) c.bone_nodes[found->second] = true;
         }
     }
-    plan_node(&c, 0, -1);
+    plan_nodes(&c);
     for (const std::pair<int, int> &attachment : c.bone_attachments) {
         int bone_object = c.node_object[attachment.second];
         if (bone_object >= 0) imported->objects[attachment.first].parent = bone_object;
@@ -613,7 +646,7 @@ bool convert_scene(const aiScene *source, const ImportSettings &settings, Import
     finish_names(&c);
     count_results(&c);
     build_scene_records(imported);
-    return true;
+    return ERROR_NONE;
 }
 
 void build_scene_records(ImportedScene *imported)

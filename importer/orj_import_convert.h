@@ -5,9 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "core/base/error.h"
 #include "core/scene/scene.h"
+#include "importer/orj_import_guard.h"
 
 struct aiScene;
+struct ModelFolder;
 namespace Assimp {
 class Importer;
 }
@@ -64,26 +67,40 @@ struct ImportStats {
     std::vector<std::string> renames;   // "old" -> "new" lines
 };
 
+// Not copyable: its records point into its own vectors.
 struct ImportedScene {
+    ImportedScene() = default;
+    ImportedScene(const ImportedScene &) = delete;
+    ImportedScene &operator=(const ImportedScene &) = delete;
+
     std::vector<ImportObject> objects;
-    int32_t frame_count;
-    ImportStats stats;
+    int32_t frame_count = 0;
+    ImportStats stats = ImportStats();
     // The scene records, pointing into objects (valid while objects is unchanged).
     std::vector<SceneObject> records;
     std::vector<std::vector<int32_t>> children;
-    Scene scene;
+    Scene scene = Scene();
 };
 
 // Called now and then while converting a large scene; fraction in 0..1.
 typedef void (*ImportProgress)(const char *stage, double fraction);
 
-// Reads a model with importer (which keeps it), normals made where missing
-// and equal vertices merged. Null with *error set when it cannot be read.
-const aiScene *read_model(Assimp::Importer *importer, const char *path, int64_t *normals_missing, std::string *error);
+// What reading a model took care of, for the summary.
+struct ModelReading {
+    int64_t normals_missing;  // meshes whose normals were generated
+    MeshRepairs repairs;      // what was dropped before the library's mesh steps
+};
+
+// Reads folder's model with importer (which keeps it and opens every file
+// through folder), after check_collada_file; broken indices are dropped,
+// normals made where missing and equal vertices merged.
+ErrorKind read_model(Assimp::Importer *importer, ModelFolder *folder, const aiScene **scene, ModelReading *reading,
+                     Error *error);
 
 // Converts source into imported (objects, frame count, stats and the records
-// in imported->scene). False with *error set when nothing can be made of it.
-bool convert_scene(const aiScene *source, const ImportSettings &settings, ImportProgress progress, ImportedScene *imported, std::string *error);
+// in imported->scene). Fails (ERROR_MALFORMED) when nothing can be made of it.
+ErrorKind convert_scene(const aiScene *source, const ImportSettings &settings, ImportProgress progress,
+                        ImportedScene *imported, Error *error);
 
 // Lays imported->objects out as imported->scene (records, children, polygon count).
 void build_scene_records(ImportedScene *imported);

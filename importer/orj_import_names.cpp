@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 
 // Length of text cut to at most limit bytes, backing off a partial UTF-8 character.
@@ -39,17 +40,22 @@ int camera_key_of(const char *name)
     return -1;
 }
 
-static std::string claim_name(const std::string &wanted, std::unordered_set<std::string> *taken)
+// Names given out so far, and for each wanted name the next suffix worth
+// trying: a run of duplicates then costs one probe each, not a restart at ".2".
+struct NameClaims {
+    std::unordered_set<std::string> taken;
+    std::unordered_map<std::string, unsigned long> next_suffix;
+};
+
+static std::string claim_name(const std::string &wanted, NameClaims *claims)
 {
-    if (!taken->count(wanted)) {
-        taken->insert(wanted);
-        return wanted;
-    }
-    for (unsigned long n = 2;; n++) {
+    if (claims->taken.insert(wanted).second) return wanted;
+    unsigned long &n = claims->next_suffix.emplace(wanted, 2).first->second;
+    for (;; n++) {
         std::string suffix = "." + std::to_string(n);
         std::string name = wanted.substr(0, cut_length(wanted, MAX_OBJECT_NAME - suffix.size())) + suffix;
-        if (!taken->count(name)) {
-            taken->insert(name);
+        if (claims->taken.insert(name).second) {
+            n++;
             return name;
         }
     }
@@ -61,8 +67,9 @@ std::vector<std::string> make_unique_names(const std::vector<std::string> &wante
     for (size_t i = 0; i < order.size(); i++) order[i] = i;
     auto rank_of = [&](size_t i) { return i < rank.size() ? rank[i] : 0; };
     std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return rank_of(a) < rank_of(b); });
-    std::unordered_set<std::string> taken = {"none"};
+    NameClaims claims;
+    claims.taken.insert("none");
     std::vector<std::string> names(wanted.size());
-    for (size_t i : order) names[i] = claim_name(wanted[i], &taken);
+    for (size_t i : order) names[i] = claim_name(wanted[i], &claims);
     return names;
 }

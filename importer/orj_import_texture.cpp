@@ -1,5 +1,7 @@
 #include "importer/orj_import_texture.h"
 
+#include "importer/orj_import_files.h"
+
 #include <allegro.h>
 #include <jpgalleg.h>
 #include <png.h>
@@ -199,13 +201,7 @@ static bool decode_bytes(const std::vector<uint8_t> &bytes, const std::string &p
     return ok;
 }
 
-static std::string directory_of(const std::string &path)
-{
-    size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-}
-
-bool load_texture_image(const aiScene *scene, const std::string &reference, const std::string &model_path,
+bool load_texture_image(const aiScene *scene, const std::string &reference, ModelFolder *folder,
                         TextureImage *image, std::string *error)
 {
     const aiTexture *embedded = scene->GetEmbeddedTexture(reference.c_str());
@@ -239,23 +235,18 @@ bool load_texture_image(const aiScene *scene, const std::string &reference, cons
         return false;
     }
 
-    std::string relative = reference;
-    for (char &c : relative)
-        if (c == '\\') c = '/';
-    std::string directory = directory_of(model_path);
-    size_t slash = relative.find_last_of('/');
-    std::string base = slash == std::string::npos ? relative : relative.substr(slash + 1);
-    std::vector<std::string> candidates;
-    if (!relative.empty() && relative[0] == '/') candidates.push_back(relative);
-    candidates.push_back(directory + "/" + relative);
-    candidates.push_back(directory + "/" + base);
-    for (const std::string &candidate : candidates) {
-        std::vector<uint8_t> bytes;
-        if (!read_whole_file(candidate, &bytes)) continue;
-        if (decode_bytes(bytes, candidate, "", image, error)) return true;
-        *error = candidate + ": " + *error;
+    std::string path;
+    Error not_found;
+    if (resolve_texture_reference(folder, reference, &path, &not_found) != ERROR_NONE) {
+        *error = not_found.message;
         return false;
     }
-    *error = "texture file '" + reference + "' not found beside " + model_path;
+    std::vector<uint8_t> bytes;
+    if (!read_whole_file(path, &bytes)) {
+        *error = path + ": cannot be read";
+        return false;
+    }
+    if (decode_bytes(bytes, path, "", image, error)) return true;
+    *error = path + ": " + *error;
     return false;
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 struct aiScene;
+struct ModelFolder;
 
 struct TextureImage {
     int width, height;
@@ -21,10 +22,10 @@ std::vector<uint8_t> encode_tga(const TextureImage &image);
 // False when no material has one.
 bool find_diffuse_texture(const aiScene *scene, std::string *reference);
 
-// Decodes the texture that reference names: embedded data, or a file looked
-// for as given, then beside the model. PNG and JPEG are read from memory,
+// Decodes the texture that reference names: embedded data, or a file found
+// by resolve_texture_reference (inside the model's folder). PNG and JPEG are read from memory,
 // other types (TGA, BMP, PCX) through the image loaders without a window.
-bool load_texture_image(const aiScene *scene, const std::string &reference, const std::string &model_path,
+bool load_texture_image(const aiScene *scene, const std::string &reference, ModelFolder *folder,
                         TextureImage *image, std::string *error);
 
 // encode_tga written to path; false with *error set when the write fails.

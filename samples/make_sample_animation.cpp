@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "gl/display/display.h"
 #include "gl/sprites/animation_builder.h"
 
 enum {
@@ -50,7 +51,7 @@ int main(int argc, char **argv)
         fprintf(stderr, "usage: make_sample_animation FRAME_DIR ANIMATION_FILE STRIP_JPG\n");
         return 2;
     }
-    if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) {
+    if (start_allegro(SYSTEM_NONE) != 0) {
         fprintf(stderr, "make_sample_animation: Allegro cannot start\n");
         return 1;
     }
@@ -71,9 +72,9 @@ int main(int argc, char **argv)
     }
     destroy_bitmap(bitmap);
 
-    std::string error;
-    if (build_animation_from_frames(first_frame.c_str(), argv[2], argv[3], &error) != BUILD_OK) {
-        fprintf(stderr, "make_sample_animation: %s\n", error.c_str());
+    Error error;
+    if (build_animation_from_frames(first_frame.c_str(), argv[2], argv[3], &error) != ERROR_NONE) {
+        fprintf(stderr, "make_sample_animation: %s\n", error.message.c_str());
         return 1;
     }
     return 0;

@@ -349,15 +349,15 @@ int main(int argc, char **argv)
     SampleScene sample;
     if (!build_sample_scene(&sample)) return 1;
 
-    SceneError error;
-    if (!save_scene(&sample.scene, scene_path.c_str(), &error)) {
-        fprintf(stderr, "make_sample_scene: %s\n", error.message);
+    Error error;
+    if (save_scene(&sample.scene, scene_path.c_str(), &error) != ERROR_NONE) {
+        fprintf(stderr, "make_sample_scene: %s\n", error.message.c_str());
         return 1;
     }
     // Read the file back: what was written must load as what was built.
     Scene check;
-    if (!read_scene_file(&check, scene_path.c_str(), &error)) {
-        fprintf(stderr, "make_sample_scene: the written scene does not read back: %s\n", error.message);
+    if (read_scene_file(&check, scene_path.c_str(), &error) != ERROR_NONE) {
+        fprintf(stderr, "make_sample_scene: the written scene does not read back: %s\n", error.message.c_str());
         return 1;
     }
     bool same = check.object_count == sample.scene.object_count && check.polygon_count == sample.scene.polygon_count &&

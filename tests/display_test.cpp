@@ -6,6 +6,7 @@
 #include <alleggl.h>
 
 #include <chrono>
+#include <csignal>
 #include <thread>
 
 #include "gl/viewer/ticks.h"
@@ -25,6 +26,22 @@ static void expect_vector(const float *got, const float *expected, int n, const 
 }
 
 static const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+
+// Allegro's own handlers would run its shut-down inside a crash, where it can
+// deadlock: after start-up a fatal signal still ends the process.
+TEST(Display, FatalSignalsKeepTheirDefaultAction)
+{
+#ifdef __SANITIZE_ADDRESS__
+    const int checked[] = {SIGABRT, SIGILL};  // the sanitizer reports the others itself
+#else
+    const int checked[] = {SIGSEGV, SIGABRT, SIGFPE, SIGILL, SIGBUS};
+#endif
+    for (int signal_number : checked) {
+        struct sigaction action;
+        ASSERT_EQ(sigaction(signal_number, nullptr, &action), 0);
+        EXPECT_EQ(action.sa_handler, SIG_DFL) << "signal " << signal_number;
+    }
+}
 
 // Runs first: nothing else has touched the state yet.
 TEST(Display, StartUpDefaults)

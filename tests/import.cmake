@@ -1,5 +1,5 @@
 # orj import: the conversion arithmetic, real models from the asset
-# importer's test set, and an imported model in the viewer.
+# importer's test set, hostile models and paths, and an imported model in the viewer.
 if(TARGET orj_import_core)
   engine_pure_test(import_math_test ${CMAKE_CURRENT_LIST_DIR}/import_math_test.cpp)
   target_link_libraries(import_math_test PRIVATE orj_import_core)
@@ -9,6 +9,8 @@ if(TARGET orj_import_core)
   target_link_libraries(import_view_test PRIVATE orj_import_core)
   engine_pure_test(import_cli_test ${CMAKE_CURRENT_LIST_DIR}/import_cli_test.cpp)
   target_link_libraries(import_cli_test PRIVATE orj_import_core test_support)
+  engine_pure_test(import_hostile_test ${CMAKE_CURRENT_LIST_DIR}/import_hostile_test.cpp)
+  target_link_libraries(import_hostile_test PRIVATE orj_import_core test_support)
   engine_e2e_test(import_viewer_e2e_test ${CMAKE_CURRENT_LIST_DIR}/import_viewer_e2e_test.cpp)
   target_link_libraries(import_viewer_e2e_test PRIVATE orj_import_core nlohmann_json::nlohmann_json)
 endif()

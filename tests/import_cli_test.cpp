@@ -105,8 +105,8 @@ TEST(ImportCommand, WritesASceneTheReaderTakesAndAWhiteTexture)
                           "--scale", "2"}),
               0);
     Scene scene;
-    SceneError error;
-    ASSERT_TRUE(read_scene_file(&scene, scene_path.c_str(), &error)) << error.message;
+    Error error;
+    ASSERT_EQ(read_scene_file(&scene, scene_path.c_str(), &error), ERROR_NONE) << error.message;
     EXPECT_EQ(scene.frame_count, 5);
     EXPECT_EQ(scene.object_count, 129);
     EXPECT_EQ(scene.polygon_count, 64 * 6 * 2);  // 64 boxes of six quads
@@ -132,9 +132,9 @@ TEST(ImportCommand, FrameCountFollowsTheClipAndTheRate)
     ASSERT_EQ(run_import({ANIMATED, "-o", at_25}), 0);
     ASSERT_EQ(run_import({ANIMATED, "-o", at_5, "--fps", "5"}), 0);
     Scene fast, slow;
-    SceneError error;
-    ASSERT_TRUE(read_scene_file(&fast, at_25.c_str(), &error)) << error.message;
-    ASSERT_TRUE(read_scene_file(&slow, at_5.c_str(), &error)) << error.message;
+    Error error;
+    ASSERT_EQ(read_scene_file(&fast, at_25.c_str(), &error), ERROR_NONE) << error.message;
+    ASSERT_EQ(read_scene_file(&slow, at_5.c_str(), &error), ERROR_NONE) << error.message;
     // duration x rate + 1 at both rates: the same clip length.
     EXPECT_NEAR((fast.frame_count - 1) / 25.0, (slow.frame_count - 1) / 5.0, 0.2);
     EXPECT_GT(fast.frame_count, 100);

@@ -227,6 +227,9 @@ TEST(ImportNames, DuplicatesAndNoneAreRenamedCamerasFirst)
     EXPECT_EQ(names[1], "Arm");
     EXPECT_EQ(names[0], "Arm.2");
     EXPECT_EQ(names[2], "Arm.3");
+    // A suffix some other object holds already is passed over, whatever the order.
+    names = make_unique_names({"A", "A.3", "A", "A", "A"}, {});
+    EXPECT_EQ(names, std::vector<std::string>({"A", "A.3", "A.2", "A.4", "A.5"}));
     std::string long_name(98, 'n');
     names = make_unique_names({long_name, long_name}, {});
     EXPECT_EQ(names[0], long_name);

@@ -17,6 +17,7 @@
 #include "core/scene/scene_writer.h"
 #include "tests/support/test_support.h"
 #include "importer/orj_import_convert.h"
+#include "importer/orj_import_files.h"
 #include "importer/orj_import_math.h"
 #include "importer/orj_import_texture.h"
 
@@ -32,6 +33,7 @@ static std::string model_path(const std::string &relative)
 
 // A converted model written to a scene file and read back by the engine's reader.
 struct ImportRun {
+    ModelFolder folder;
     std::unique_ptr<Assimp::Importer> importer;
     const aiScene *source = nullptr;
     ImportedScene imported;
@@ -52,15 +54,15 @@ static ImportSettings settings_of(int frames, double fps, double scale)
 static void import_and_reread(const std::string &path, const ImportSettings &settings, ImportRun *run)
 {
     run->importer.reset(new Assimp::Importer);
-    int64_t normals_missing = 0;
-    std::string error;
-    run->source = read_model(run->importer.get(), path.c_str(), &normals_missing, &error);
-    ASSERT_NE(run->source, nullptr) << error;
-    ASSERT_TRUE(convert_scene(run->source, settings, nullptr, &run->imported, &error)) << error;
+    ModelReading reading;
+    Error error;
+    ASSERT_EQ(open_model_folder(&run->folder, path.c_str(), false, &error), ERROR_NONE) << error.message;
+    ASSERT_EQ(read_model(run->importer.get(), &run->folder, &run->source, &reading, &error), ERROR_NONE) << error.message;
+    ASSERT_EQ(convert_scene(run->source, settings, nullptr, &run->imported, &error), ERROR_NONE) << error.message;
     std::string file = make_temp_dir("import_models") + "/model.orj";
-    SceneError scene_error;
-    ASSERT_TRUE(save_scene(&run->imported.scene, file.c_str(), &scene_error)) << scene_error.message;
-    ASSERT_TRUE(read_scene_file(&run->scene, file.c_str(), &scene_error)) << scene_error.message;
+    Error scene_error;
+    ASSERT_EQ(save_scene(&run->imported.scene, file.c_str(), &scene_error), ERROR_NONE) << scene_error.message;
+    ASSERT_EQ(read_scene_file(&run->scene, file.c_str(), &scene_error), ERROR_NONE) << scene_error.message;
     ASSERT_EQ(run->scene.object_count, run->imported.scene.object_count);
 }
 
@@ -514,14 +516,17 @@ TEST(ImportModels, LightsBecomeLampsWithTheirColourAsRotation)
 static TextureImage texture_of(const std::string &path)
 {
     Assimp::Importer importer;
-    int64_t normals_missing = 0;
-    std::string error, reference;
+    ModelFolder folder;
+    ModelReading reading;
+    Error error;
+    std::string texture_error, reference;
     TextureImage image = {};
-    const aiScene *scene = read_model(&importer, path.c_str(), &normals_missing, &error);
-    EXPECT_NE(scene, nullptr) << error;
+    const aiScene *scene = nullptr;
+    EXPECT_EQ(open_model_folder(&folder, path.c_str(), false, &error), ERROR_NONE) << error.message;
+    EXPECT_EQ(read_model(&importer, &folder, &scene, &reading, &error), ERROR_NONE) << error.message;
     if (!scene) return image;
     EXPECT_TRUE(find_diffuse_texture(scene, &reference));
-    EXPECT_TRUE(load_texture_image(scene, reference, path, &image, &error)) << error;
+    EXPECT_TRUE(load_texture_image(scene, reference, &folder, &image, &texture_error)) << texture_error;
     return image;
 }
 

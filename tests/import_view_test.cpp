@@ -20,6 +20,7 @@
 #include "core/scene/scene_writer.h"
 #include "tests/support/test_support.h"
 #include "importer/orj_import_convert.h"
+#include "importer/orj_import_files.h"
 #include "importer/orj_import_texture.h"
 
 struct Picture {
@@ -35,24 +36,27 @@ static Picture draw_imported(const std::string &model, ImportSettings settings, 
 {
     Picture picture;
     Assimp::Importer importer;
-    int64_t normals_missing = 0;
-    std::string error;
-    const aiScene *source = read_model(&importer, model.c_str(), &normals_missing, &error);
-    EXPECT_NE(source, nullptr) << error;
+    ModelFolder folder;
+    ModelReading reading;
+    Error error;
+    const aiScene *source = nullptr;
+    EXPECT_EQ(open_model_folder(&folder, model.c_str(), false, &error), ERROR_NONE) << error.message;
+    EXPECT_EQ(read_model(&importer, &folder, &source, &reading, &error), ERROR_NONE) << error.message;
     if (!source) return picture;
     ImportedScene imported;
-    EXPECT_TRUE(convert_scene(source, settings, nullptr, &imported, &error)) << error;
+    EXPECT_EQ(convert_scene(source, settings, nullptr, &imported, &error), ERROR_NONE) << error.message;
 
     std::string dir = make_temp_dir("import_view");
     std::string scene_path = dir + "/model.orj", texture_path = dir + "/model.tga";
-    SceneError scene_error;
-    EXPECT_TRUE(save_scene(&imported.scene, scene_path.c_str(), &scene_error)) << scene_error.message;
+    Error scene_error;
+    EXPECT_EQ(save_scene(&imported.scene, scene_path.c_str(), &scene_error), ERROR_NONE) << scene_error.message;
     std::string reference;
     TextureImage image;
-    if (find_diffuse_texture(source, &reference) && load_texture_image(source, reference, model, &image, &error))
-        EXPECT_TRUE(write_tga_file(texture_path, image, &error)) << error;
+    std::string texture_error;
+    if (find_diffuse_texture(source, &reference) && load_texture_image(source, reference, &folder, &image, &texture_error))
+        EXPECT_TRUE(write_tga_file(texture_path, image, &texture_error)) << texture_error;
     else
-        EXPECT_TRUE(write_tga_file(texture_path, {1, 1, {255, 255, 255, 255}}, &error)) << error;
+        EXPECT_TRUE(write_tga_file(texture_path, {1, 1, {255, 255, 255, 255}}, &texture_error)) << texture_error;
 
     Scene scene;
     if (!load_scene(&scene, scene_path.c_str())) {

@@ -78,8 +78,8 @@ static std::string scene_text(const std::vector<TestObject> &objects)
 static void read_records(Scene *scene, const std::vector<TestObject> &objects)
 {
     std::string text = scene_text(objects);
-    SceneError error;
-    ASSERT_TRUE(read_scene_text(scene, text.data(), text.size(), "test.orj", &error)) << error.message << "\n" << text;
+    Error error;
+    ASSERT_EQ(read_scene_text(scene, text.data(), text.size(), "test.orj", &error), ERROR_NONE) << error.message << "\n" << text;
 }
 
 // Through a file and load_scene, with the meshes compiled into display lists.

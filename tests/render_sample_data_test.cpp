@@ -89,9 +89,9 @@ TEST(SampleTool, MakesTheShippedFilesAgain)
     const char *again = "run samples/make_sample_scene again (make_sample_scene data)";
 
     Scene made, shipped;
-    SceneError error;
-    ASSERT_TRUE(read_scene_file(&made, (made_dir + "/fiche.orj").c_str(), &error)) << error.message;
-    ASSERT_TRUE(read_scene_file(&shipped, sample_path("fiche.orj").c_str(), &error)) << error.message;
+    Error error;
+    ASSERT_EQ(read_scene_file(&made, (made_dir + "/fiche.orj").c_str(), &error), ERROR_NONE) << error.message;
+    ASSERT_EQ(read_scene_file(&shipped, sample_path("fiche.orj").c_str(), &error), ERROR_NONE) << error.message;
     std::string difference = scene_difference(made, shipped);
     EXPECT_EQ(difference, "") << "fiche.orj differs from what the tool makes: " << again;
     free_scene_records(&made);
@@ -166,9 +166,9 @@ class SampleScene : public testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        SceneError error;
-        loaded = read_scene_file(&scene, sample_path("fiche.orj").c_str(), &error);
-        if (!loaded) fprintf(stderr, "%s\n", error.message);
+        Error error;
+        loaded = read_scene_file(&scene, sample_path("fiche.orj").c_str(), &error) == ERROR_NONE;
+        if (!loaded) fprintf(stderr, "%s\n", error.message.c_str());
     }
     static void TearDownTestSuite()
     {

@@ -80,6 +80,11 @@ TEST(OrjTool, InfoListsObjectsNoRootReaches)
     EXPECT_NE(result.out.find("1 \"A\" (Lamp), parent \"B\"", heading), std::string::npos) << result.out;
     EXPECT_NE(result.out.find("2 \"B\" (Camera), parent \"A\"", heading), std::string::npos) << result.out;
     EXPECT_EQ(result.out.find("\"R\"", heading), std::string::npos) << result.out;
+
+    // Names are untrusted: control characters reach the terminal only escaped.
+    result = run_orj({"info", write_scene("escape.orj", " 1\n 0\n Bad\x1b]2;x\x07\xc2\x9b\n Lamp\n None\n")});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find("\"Bad\\x1b]2;x\\x07\\xc2\\x9b\" (Lamp)"), std::string::npos) << result.out;
 }
 
 float as_float(const nlohmann::json &value)
@@ -108,10 +113,12 @@ TEST(OrjTool, DumpHoldsTheRecordsExactly)
     ProgramResult result = run_orj({"dump", path});
     ASSERT_EQ(result.status, 0) << result.err;
     nlohmann::json dump = nlohmann::json::parse(result.out);
+    // Streamed, yet the text the JSON library gives for the whole document.
+    EXPECT_EQ(result.out, dump.dump() + "\n");
 
     Scene scene;
-    SceneError error;
-    ASSERT_TRUE(read_scene_text(&scene, text.data(), text.size(), path.c_str(), &error)) << error.message;
+    Error error;
+    ASSERT_EQ(read_scene_text(&scene, text.data(), text.size(), path.c_str(), &error), ERROR_NONE) << error.message;
     EXPECT_EQ(dump["object_count"], 2);
     EXPECT_EQ(dump["frame_count"], 1);
     EXPECT_EQ(dump["polygon_count"], 1);
@@ -165,8 +172,8 @@ TEST(OrjTool, DumpedFloatsReadBackAsTheSameFloats)
     ASSERT_EQ(result.status, 0) << result.err;
     nlohmann::json dump = nlohmann::json::parse(result.out);
     Scene scene;
-    SceneError error;
-    ASSERT_TRUE(read_scene_text(&scene, text.data(), text.size(), path.c_str(), &error)) << error.message;
+    Error error;
+    ASSERT_EQ(read_scene_text(&scene, text.data(), text.size(), path.c_str(), &error), ERROR_NONE) << error.message;
     int mismatches = 0;
     for (int v = 0; v < count; v++)
         for (int k = 0; k < 3; k++)

@@ -13,9 +13,9 @@ namespace {
 
 struct ReadScene {
     Scene scene;
-    SceneError error;
+    Error error;
     bool ok;
-    explicit ReadScene(const std::string &text) { ok = read_scene_text(&scene, text.data(), text.size(), "t.orj", &error); }
+    explicit ReadScene(const std::string &text) { ok = read_scene_text(&scene, text.data(), text.size(), "t.orj", &error) == ERROR_NONE; }
     ~ReadScene() { free_scene_records(&scene); }
     const SceneObject &operator[](int i) const { return scene.objects[i]; }
 };
@@ -127,7 +127,7 @@ TEST(SceneReader, NoneMarkerMatchesExactly)
     // " None " and "None" are parent lines too short to name anything.
     ReadScene trailing(" 1\n 0\n A\n Lamp\n None \n");
     EXPECT_FALSE(trailing.ok);
-    EXPECT_STREQ(trailing.error.message, "t.orj:5: parent line shorter than 13 characters");
+    EXPECT_EQ(trailing.error.message, "t.orj:5: parent line shorter than 13 characters");
 
     // A longer line that is not exactly " None" names a parent, here "None  ".
     ReadScene named(" 1\n 0\n A\n Lamp\n parent: 'None  '.\n");

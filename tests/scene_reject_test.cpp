@@ -12,12 +12,12 @@ namespace {
 std::string rejection(const std::string &text)
 {
     Scene scene;
-    SceneError error;
-    bool ok = read_scene_text(&scene, text.data(), text.size(), "bad.orj", &error);
+    Error error;
+    bool ok = read_scene_text(&scene, text.data(), text.size(), "bad.orj", &error) == ERROR_NONE;
     EXPECT_FALSE(ok);
     EXPECT_EQ(scene.objects, nullptr);
     EXPECT_EQ(scene.object_count, 0);
-    EXPECT_FALSE(error.cannot_open);
+    EXPECT_NE(error.kind, ERROR_CANNOT_OPEN);
     if (ok) free_scene_records(&scene);
     return error.message;
 }
@@ -100,10 +100,10 @@ TEST(SceneReject, OverlongLinesNamesAndWords)
               "bad.orj:7: a vertex position needs 3 numbers, number 2 does not parse");
     // The longest names and lines the format allows still load.
     Scene scene;
-    SceneError error;
+    Error error;
     std::string longest = replace_line(replace_line(text, 3, " " + std::string(98, 'n')), 7,
                                        "  0 0 0" + std::string(991, ' '));
-    ASSERT_TRUE(read_scene_text(&scene, longest.data(), longest.size(), "ok.orj", &error)) << error.message;
+    ASSERT_EQ(read_scene_text(&scene, longest.data(), longest.size(), "ok.orj", &error), ERROR_NONE) << error.message;
     EXPECT_EQ(std::string(scene.objects[0].name), std::string(98, 'n'));
     free_scene_records(&scene);
 }
@@ -130,9 +130,9 @@ TEST(SceneReject, HierarchyDeeperThanTheMatrixStack)
         return text;
     };
     Scene scene;
-    SceneError error;
+    Error error;
     std::string deepest = chain(30);
-    ASSERT_TRUE(read_scene_text(&scene, deepest.data(), deepest.size(), "ok.orj", &error)) << error.message;
+    ASSERT_EQ(read_scene_text(&scene, deepest.data(), deepest.size(), "ok.orj", &error), ERROR_NONE) << error.message;
     free_scene_records(&scene);
     EXPECT_EQ(rejection(chain(31)), "bad.orj:95: object \"o30\" lies deeper than 30 levels in the hierarchy");
 }
@@ -151,10 +151,10 @@ TEST(SceneReject, NamesakesThatMakeTheWalkExplode)
 TEST(SceneReject, FileThatCannotBeOpened)
 {
     Scene scene;
-    SceneError error;
-    EXPECT_FALSE(read_scene_file(&scene, "/nonexistent/scene.orj", &error));
-    EXPECT_TRUE(error.cannot_open);
-    EXPECT_STREQ(error.message, "/nonexistent/scene.orj: cannot open: No such file or directory");
+    Error error;
+    EXPECT_NE(read_scene_file(&scene, "/nonexistent/scene.orj", &error), ERROR_NONE);
+    EXPECT_EQ(error.kind, ERROR_CANNOT_OPEN);
+    EXPECT_EQ(error.message, "/nonexistent/scene.orj: cannot open: No such file or directory");
     EXPECT_EQ(scene.objects, nullptr);
 }
 

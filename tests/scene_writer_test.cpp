@@ -55,9 +55,9 @@ void expect_identical(const Scene &a, const Scene &b)
 
 struct Loaded {
     Scene scene;
-    SceneError error;
+    Error error;
     bool ok;
-    explicit Loaded(const std::string &text) { ok = read_scene_text(&scene, text.data(), text.size(), "t.orj", &error); }
+    explicit Loaded(const std::string &text) { ok = read_scene_text(&scene, text.data(), text.size(), "t.orj", &error) == ERROR_NONE; }
     ~Loaded() { free_scene_records(&scene); }
 };
 
@@ -76,10 +76,10 @@ TEST(SceneWriter, WorkedExampleRoundTripsThroughAFile)
     Loaded first(worked_example_text());
     ASSERT_TRUE(first.ok);
     std::string path = make_temp_dir("scene-writer") + "/example.orj";
-    SceneError error;
-    ASSERT_TRUE(save_scene(&first.scene, path.c_str(), &error)) << error.message;
+    Error error;
+    ASSERT_EQ(save_scene(&first.scene, path.c_str(), &error), ERROR_NONE) << error.message;
     Scene second;
-    ASSERT_TRUE(read_scene_file(&second, path.c_str(), &error)) << error.message;
+    ASSERT_EQ(read_scene_file(&second, path.c_str(), &error), ERROR_NONE) << error.message;
     expect_identical(first.scene, second);
     free_scene_records(&second);
 }
@@ -270,10 +270,10 @@ TEST(SceneWriter, RefusesHierarchiesTheReaderWouldReject)
     ASSERT_TRUE(base.ok);
     strcpy(base.scene.objects[0].name, "none");
     std::string path = make_temp_dir("scene-writer") + "/bad.orj";
-    SceneError error;
-    EXPECT_FALSE(save_scene(&base.scene, path.c_str(), &error));
+    Error error;
+    EXPECT_NE(save_scene(&base.scene, path.c_str(), &error), ERROR_NONE);
     EXPECT_NE(std::string(error.message).find("cannot be read back"), std::string::npos) << error.message;
-    EXPECT_FALSE(save_scene(&base.scene, "/nonexistent/dir/x.orj", &error));
+    EXPECT_NE(save_scene(&base.scene, "/nonexistent/dir/x.orj", &error), ERROR_NONE);
 }
 
 }  // namespace

@@ -2,4 +2,5 @@ engine_pure_test(sprites_records_test ${CMAKE_CURRENT_LIST_DIR}/sprites_records_
 engine_pure_test(sprites_view_test ${CMAKE_CURRENT_LIST_DIR}/sprites_view_test.cpp)
 engine_gl_test(sprites_gl_test ${CMAKE_CURRENT_LIST_DIR}/sprites_gl_test.cpp)
 engine_e2e_test(sprites_e2e_test ${CMAKE_CURRENT_LIST_DIR}/sprites_e2e_test.cpp)
-target_link_libraries(sprites_e2e_test PRIVATE nlohmann_json::nlohmann_json)
+target_link_libraries(sprites_e2e_test PRIVATE nlohmann_json::nlohmann_json ${GIF_LIBRARY})
+target_include_directories(sprites_e2e_test PRIVATE ${GIF_INCLUDE_DIR})

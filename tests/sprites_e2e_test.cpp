@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include <gif_lib.h>
 #include <nlohmann/json.hpp>
+#include <png.h>
 
 #include "gl/display/png_file.h"
 #include "tests/support/test_support.h"
@@ -201,5 +203,90 @@ TEST(AnimTool, DumpShowsTheRecordsAndNamesTheBrokenFrame)
     EXPECT_EQ(broken.status, 1);
     EXPECT_NE(broken.err.find(dir + "/cut.anim: frame 7: the file ends"), std::string::npos) << broken.err;
     EXPECT_EQ(run_program({binary_path("app/anim"), "dump", dir + "/none.anim"}, 30).status, 1);
+    // Output that cannot be written is a failure.
+    EXPECT_NE(run_shell(binary_path("app/anim") + " dump " + source_path("data/sample_sprite.anim") + " > /dev/full"), 0);
     EXPECT_EQ(run_program({binary_path("app/anim"), "dump"}, 30).status, 2);
+}
+
+namespace {
+
+// Four 64 x 64 PNG frames: the left half transparent (black, alpha 0), the
+// right half red, opaque.
+void write_half_frames(const std::string &dir)
+{
+    std::vector<uint8_t> rgba(64 * 64 * 4, 0);
+    for (int y = 0; y < 64; y++)
+        for (int x = 32; x < 64; x++) {
+            uint8_t *p = &rgba[(size_t)(y * 64 + x) * 4];
+            p[0] = (uint8_t)RED.r, p[1] = (uint8_t)RED.g, p[2] = (uint8_t)RED.b, p[3] = 255;
+        }
+    for (int n = 1; n <= 4; n++) {
+        png_image image = {};
+        image.version = PNG_IMAGE_VERSION;
+        image.width = image.height = 64;
+        image.format = PNG_FORMAT_RGBA;
+        std::string path = dir + "/half_" + std::to_string(n) + ".png";
+        ASSERT_TRUE(png_image_write_to_file(&image, path.c_str(), 0, rgba.data(), 0, nullptr)) << path;
+    }
+}
+
+}  // namespace
+
+TEST(AnimTool, PngFramesBuildPreviewAndShowInTheDemo)
+{
+    std::string dir = make_temp_dir("anim-png");
+    write_half_frames(dir);
+    std::string anim = binary_path("app/anim");
+    // The first frame by its name with extension, then by a pattern; a name with no number is refused.
+    ProgramResult built = run_program({anim, "build", dir + "/half_1.png", dir + "/a.anim", dir + "/a.jpg"}, 60);
+    ASSERT_EQ(built.status, 0) << built.err;
+    EXPECT_NE(built.out.find("4 frames of 64x64, 50% opaque"), std::string::npos) << built.out;
+    built = run_program({anim, "build", dir + "/half_%d.png", dir + "/b.anim", dir + "/b.jpg", "--strip-tga"}, 60);
+    ASSERT_EQ(built.status, 0) << built.err;
+    EXPECT_EQ(read_file(dir + "/b.anim"), read_file(dir + "/a.anim"));
+    EXPECT_TRUE(file_exists_at(dir + "/b.tga"));
+    ProgramResult refused = run_program({anim, "build", dir + "/half.png", dir + "/c.anim", dir + "/c.jpg"}, 60);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find(dir + "/half.png: names no numbered frame sequence"), std::string::npos) << refused.err;
+    EXPECT_FALSE(file_exists_at(dir + "/c.anim"));
+
+    // Drawn by the demo: the transparent half shows the background, the other half red.
+    std::string shot = dir + "/shot.png";
+    ProgramResult demo = run_program({binary_path("app/sprite_demo"), "--animation", dir + "/a.anim", "--strip",
+                                      dir + "/a.jpg", "--passes", "3", "--screenshot", shot},
+                                     60);
+    ASSERT_EQ(demo.status, 0) << demo.err;
+    Image image = read_shot(shot);
+    for (int v : {4, 32, 60}) {
+        EXPECT_TRUE(colour_near(image, upright_x(10), sprite_row(v), BACKGROUND, 2));
+        EXPECT_TRUE(colour_near(image, upright_x(50), sprite_row(v), RED, 24));
+        EXPECT_TRUE(colour_near(image, mirrored_x(10), sprite_row(v), BACKGROUND, 2));
+        EXPECT_TRUE(colour_near(image, mirrored_x(50), sprite_row(v), RED, 24));
+    }
+
+    // Previews: a contact sheet of 2 x 2 cells over a checkerboard, and a looping GIF.
+    ProgramResult sheet = run_program({anim, "preview", dir + "/a.anim", dir + "/a.jpg", "-o", dir + "/p.png"}, 60);
+    ASSERT_EQ(sheet.status, 0) << sheet.err;
+    Image preview = read_shot(dir + "/p.png");
+    EXPECT_EQ(preview.width, 2 + 2 * 66);
+    EXPECT_TRUE(colour_near(preview, 2 + 66 + 1, 2 + 1, {204, 204, 204}, 0));  // frame 1, a light square
+    EXPECT_TRUE(colour_near(preview, 2 + 66 + 9, 2 + 1, {153, 153, 153}, 0));
+    EXPECT_TRUE(colour_near(preview, 2 + 66 + 50, 2 + 66 + 30, RED, 24));
+    ProgramResult gif = run_program({anim, "preview", dir + "/b.anim", dir + "/b.tga", "-o", dir + "/p.gif"}, 60);
+    ASSERT_EQ(gif.status, 0) << gif.err;
+    int code = 0;
+    GifFileType *file = DGifOpenFileName((dir + "/p.gif").c_str(), &code);
+    ASSERT_NE(file, nullptr);
+    ASSERT_EQ(DGifSlurp(file), GIF_OK);
+    ASSERT_EQ(file->ImageCount, 4);
+    GraphicsControlBlock control;
+    ASSERT_EQ(DGifSavedExtensionToGCB(file, 3, &control), GIF_OK);
+    EXPECT_EQ(control.DelayTime, 4);
+    const GifByteType *pixels = file->SavedImages[3].RasterBits;
+    const GifColorType &red = file->SColorMap->Colors[pixels[20 * 64 + 50]];
+    EXPECT_EQ(pixels[20 * 64 + 10], control.TransparentColor);
+    EXPECT_TRUE(abs(red.Red - RED.r) <= 8 && abs(red.Green - RED.g) <= 8 && abs(red.Blue - RED.b) <= 8);
+    DGifCloseFile(file, &code);
+    // A preview written over its own strip is refused.
+    EXPECT_EQ(run_program({anim, "preview", dir + "/a.anim", dir + "/a.jpg", "-o", dir + "/a.jpg"}, 60).status, 1);
 }

@@ -6,6 +6,10 @@
 #include <allegro.h>
 #include <alleggl.h>
 #include <jpgalleg.h>
+#include <png.h>
+
+#include <dirent.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -68,6 +72,21 @@ std::vector<uint8_t> texture_pixels(uint32_t texture, int *width, int *height)
 bool near(int value, int expected, int tolerance = 24)
 {
     return value >= expected - tolerance && value <= expected + tolerance;
+}
+
+// Files a build left behind under a temporary name (NAME.XXXXXX).
+int temporary_files(const std::string &dir)
+{
+    int count = 0;
+    if (DIR *folder = opendir(dir.c_str())) {
+        while (dirent *entry = readdir(folder)) {
+            std::string name = entry->d_name;
+            size_t dot = name.rfind('.');
+            if (dot != std::string::npos && name.size() - dot == 7 && name.find('.') < dot) count++;
+        }
+        closedir(folder);
+    }
+    return count;
 }
 
 std::string frame_path(const std::string &dir, int number)
@@ -174,12 +193,11 @@ TEST(Builder, PacksTheNumberedFramesAndTheyLoadBack)
     for (int n = 1; n <= 3; n++) save_builder_frame(dir, n);
     save_builder_frame(dir, 5);  // after the gap: not used
     std::string animation_path = dir + "/out.anim", strip_path = dir + "/out.jpg";
-    std::string error;
+    Error error;
     ASSERT_EQ(build_animation_from_frames(frame_path(dir, 1).c_str(), animation_path.c_str(), strip_path.c_str(), &error),
-              BUILD_OK)
-        << error;
-    EXPECT_FALSE(file_exists_at(animation_path + ".part"));
-    EXPECT_FALSE(file_exists_at(strip_path + ".part"));
+              ERROR_NONE)
+        << error.message;
+    EXPECT_EQ(temporary_files(dir), 0);
 
     // Header 3, then three records of 16 x 8: seven rows of 4 transparent and 12
     // opaque pixels, and a transparent bottom row.
@@ -187,7 +205,7 @@ TEST(Builder, PacksTheNumberedFramesAndTheyLoadBack)
     ASSERT_EQ(bytes.size(), 4u + 3 * (12 + 7 * 12 + 8));
     FILE *stream = fopen(animation_path.c_str(), "rb");
     Animation records = {};
-    ASSERT_TRUE(read_animation_frames(stream, animation_path.c_str(), &records, &error)) << error;
+    ASSERT_EQ(read_animation_frames(stream, animation_path.c_str(), &records, &error), ERROR_NONE) << error.message;
     fclose(stream);
     ASSERT_EQ(records.frame_count, 3);
     for (int i = 0; i < 3; i++) {
@@ -211,7 +229,9 @@ TEST(Builder, PacksTheNumberedFramesAndTheyLoadBack)
 
     // The JPEG loader: the strip's frames with their alpha rebuilt from the runs.
     Animation animation = {};
-    ASSERT_TRUE(try_load_animation(animation_path.c_str(), strip_path.c_str(), STRIP_JPEG, &animation, &error)) << error;
+    std::string load_error;
+    ASSERT_TRUE(try_load_animation(animation_path.c_str(), strip_path.c_str(), STRIP_JPEG, &animation, &load_error))
+        << load_error;
     ASSERT_EQ(animation.frame_count, 3);
     EXPECT_EQ(animation.pixel_bytes, 3 * 16 * 8 * 4);
     for (int i = 0; i < 3; i++) {
@@ -247,23 +267,24 @@ TEST(Builder, NoFramesLeavesAnExistingAnimationAlone)
     std::string animation_path = dir + "/keep.anim", strip_path = dir + "/keep.jpg";
     write_file(animation_path, "old animation");
     write_file(strip_path, "old strip");
-    std::string error;
+    Error error;
     EXPECT_EQ(build_animation_from_frames(frame_path(dir, 1).c_str(), animation_path.c_str(), strip_path.c_str(), &error),
-              BUILD_FAILED);
-    EXPECT_NE(error.find(frame_path(dir, 1)), std::string::npos) << error;
+              ERROR_CANNOT_OPEN);
+    EXPECT_NE(error.message.find(frame_path(dir, 1) + ": no frame file of that name"), std::string::npos) << error.message;
     EXPECT_EQ(read_file(animation_path), "old animation");
     EXPECT_EQ(read_file(strip_path), "old strip");
-    EXPECT_FALSE(file_exists_at(animation_path + ".part"));
+    EXPECT_EQ(temporary_files(dir), 0);
 
     // A first frame name too short to count in is refused before anything is written.
-    EXPECT_EQ(build_animation_from_frames("01", animation_path.c_str(), strip_path.c_str(), &error), BUILD_FAILED);
-    EXPECT_FALSE(file_exists_at(animation_path + ".part"));
+    EXPECT_EQ(build_animation_from_frames("ab", animation_path.c_str(), strip_path.c_str(), &error), ERROR_REFUSED);
+    EXPECT_EQ(temporary_files(dir), 0);
     EXPECT_EQ(read_file(animation_path), "old animation");
 
     // An animation file that cannot be written is told apart, so the caller can ask for another.
     EXPECT_EQ(build_animation_from_frames(frame_path(dir, 1).c_str(), (dir + "/missing/x.anim").c_str(),
                                           strip_path.c_str(), &error),
-              BUILD_CANNOT_WRITE_ANIMATION);
+              ERROR_CANNOT_WRITE);
+    EXPECT_EQ(error.path, dir + "/missing/x.anim");
 }
 
 TEST(Builder, FramesOfAnotherSizeOrUnreadableFailWithoutWriting)
@@ -273,32 +294,31 @@ TEST(Builder, FramesOfAnotherSizeOrUnreadableFailWithoutWriting)
     save_builder_frame(dir, 2, 16, 9);
     std::string animation_path = dir + "/keep.anim", strip_path = dir + "/keep.jpg";
     write_file(animation_path, "old animation");
-    std::string error;
+    Error error;
     EXPECT_EQ(build_animation_from_frames(frame_path(dir, 1).c_str(), animation_path.c_str(), strip_path.c_str(), &error),
-              BUILD_FAILED);
-    EXPECT_NE(error.find(frame_path(dir, 2) + ": the frame is 16 x 9"), std::string::npos) << error;
+              ERROR_MALFORMED);
+    EXPECT_NE(error.message.find(frame_path(dir, 2) + ": the frame is 16 x 9"), std::string::npos) << error.message;
     EXPECT_EQ(read_file(animation_path), "old animation");
     EXPECT_FALSE(file_exists_at(strip_path));
-    EXPECT_FALSE(file_exists_at(animation_path + ".part"));
+    EXPECT_EQ(temporary_files(dir), 0);
 
     // A counted frame that is not an image.
     write_file(frame_path(dir, 2), "not an image");
     EXPECT_EQ(build_animation_from_frames(frame_path(dir, 1).c_str(), animation_path.c_str(), strip_path.c_str(), &error),
-              BUILD_FAILED);
-    EXPECT_NE(error.find(frame_path(dir, 2) + ": cannot be read"), std::string::npos) << error;
+              ERROR_MALFORMED);
+    EXPECT_EQ(error.message.rfind(frame_path(dir, 2) + ": ", 0), 0u) << error.message;
     EXPECT_EQ(read_file(animation_path), "old animation");
 }
 
 TEST(Builder, StripTallerThanAJpegIsRefused)
 {
     std::string dir = make_temp_dir("sprites-tall");
-    save_builder_frame(dir, 1, 4, 33000);
-    save_builder_frame(dir, 2, 4, 33000);
+    for (int n = 1; n <= 5; n++) save_builder_frame(dir, n, 4, 16000);
     std::string animation_path = dir + "/tall.anim", strip_path = dir + "/tall.jpg";
-    std::string error;
+    Error error;
     EXPECT_EQ(build_animation_from_frames(frame_path(dir, 1).c_str(), animation_path.c_str(), strip_path.c_str(), &error),
-              BUILD_FAILED);
-    EXPECT_NE(error.find("65535"), std::string::npos) << error;
+              ERROR_TOO_LARGE);
+    EXPECT_NE(error.message.find("65535"), std::string::npos) << error.message;
     EXPECT_FALSE(file_exists_at(animation_path));
     EXPECT_FALSE(file_exists_at(strip_path));
 }
@@ -309,13 +329,13 @@ TEST(Builder, UnwritableStripFailsAndKeepsTheAnimation)
     save_builder_frame(dir, 1);
     std::string animation_path = dir + "/keep.anim";
     write_file(animation_path, "old animation");
-    std::string error;
+    Error error;
     EXPECT_EQ(build_animation_from_frames(frame_path(dir, 1).c_str(), animation_path.c_str(),
                                           (dir + "/missing/strip.jpg").c_str(), &error),
-              BUILD_FAILED);
-    EXPECT_NE(error.find("missing/strip.jpg"), std::string::npos) << error;
+              ERROR_CANNOT_WRITE);
+    EXPECT_NE(error.message.find("missing/strip.jpg"), std::string::npos) << error.message;
     EXPECT_EQ(read_file(animation_path), "old animation");
-    EXPECT_FALSE(file_exists_at(animation_path + ".part"));
+    EXPECT_EQ(temporary_files(dir), 0);
 }
 
 namespace {
@@ -326,8 +346,8 @@ void write_opaque_animation(const std::string &path, int frame_count, int width,
     std::vector<uint32_t> pixels((size_t)width * height, 0x00010203u);
     AnimationFrame frame = build_frame_from_pixels(pixels.data(), width, height, 0x00ff00ffu);
     FILE *stream = fopen(path.c_str(), "wb");
-    write_animation_count(frame_count, stream);
-    for (int i = 0; i < frame_count; i++) write_frame(&frame, stream);
+    write_animation_count(frame_count, stream, nullptr);
+    for (int i = 0; i < frame_count; i++) write_frame(&frame, stream, nullptr);
     fclose(stream);
     free_frame_runs(frame);
 }
@@ -427,4 +447,289 @@ TEST(Loader, FailuresNameTheFileAndKeepNothing)
     EXPECT_NE(error.find(animation_path + ": frame 1: the file ends"), std::string::npos) << error;
     EXPECT_EQ(animation.frames, nullptr);
     EXPECT_EQ(animation.textures, nullptr);
+}
+
+namespace {
+
+// Writes an 8-bit PNG through libpng: RGBA, or a palette of colours (with
+// their alpha) that the pixels index.
+void write_png_rgba(const std::string &path, int width, int height, const std::vector<uint8_t> &rgba)
+{
+    png_image image = {};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = (png_uint_32)width;
+    image.height = (png_uint_32)height;
+    image.format = PNG_FORMAT_RGBA;
+    ASSERT_TRUE(png_image_write_to_file(&image, path.c_str(), 0, rgba.data(), 0, nullptr)) << path;
+}
+
+void write_png_palette(const std::string &path, int width, int height, const std::vector<uint8_t> &indices,
+                       const std::vector<uint8_t> &palette_rgba)
+{
+    png_image image = {};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = (png_uint_32)width;
+    image.height = (png_uint_32)height;
+    image.format = PNG_FORMAT_RGBA_COLORMAP;
+    image.colormap_entries = (png_uint_32)(palette_rgba.size() / 4);
+    ASSERT_TRUE(png_image_write_to_file(&image, path.c_str(), 0, indices.data(), 0, palette_rgba.data())) << path;
+}
+
+// What a test frame should show at a pixel: transparent, or a colour.
+struct Expected {
+    bool transparent;
+    Rgba colour;
+};
+
+// Builds with options, loads the animation back through the JPEG loader
+// (and the TGA strip when one was written) and checks every pixel's alpha,
+// and the colour of opaque pixels two or more pixels from any transparent one.
+template <typename Expect>
+void build_and_check(const BuildOptions &options, const std::string &dir, int frame_count, int width, int height,
+                     Expect expect)
+{
+    std::string animation_path = dir + "/out.anim", strip_path = dir + "/out.jpg";
+    Error error;
+    BuildSummary summary;
+    ASSERT_EQ(build_animation_with(&options, animation_path.c_str(), strip_path.c_str(), &summary, &error), ERROR_NONE)
+        << error.message;
+    EXPECT_EQ(summary.frame_count, frame_count);
+    EXPECT_EQ(temporary_files(dir), 0);
+    for (StripKind kind : {STRIP_JPEG, STRIP_TGA}) {
+        if (kind == STRIP_TGA && !options.strip_tga_path) continue;
+        Animation animation = {};
+        std::string load_error;
+        const char *strip = kind == STRIP_JPEG ? strip_path.c_str() : options.strip_tga_path;
+        ASSERT_TRUE(try_load_animation(animation_path.c_str(), strip, kind, &animation, &load_error)) << load_error;
+        ASSERT_EQ(animation.frame_count, frame_count);
+        int tolerance = kind == STRIP_JPEG ? 24 : 0;
+        for (int i = 0; i < frame_count; i++) {
+            int w = 0, h = 0;
+            std::vector<uint8_t> pixels = texture_pixels(animation.textures[i], &w, &h);
+            ASSERT_EQ(w, width);
+            ASSERT_EQ(h, height);
+            for (int y = 0; y < height; y++)
+                for (int x = 0; x < width; x++) {
+                    const uint8_t *p = &pixels[(size_t)(y * width + x) * 4];
+                    Expected e = expect(i, x, y);
+                    ASSERT_EQ(p[3], e.transparent ? 0 : 255) << kind << " frame " << i << ": " << x << "," << y;
+                    bool inner = true;
+                    for (int dy = -2; dy <= 2; dy++)
+                        for (int dx = -2; dx <= 2; dx++) {
+                            int nx = x + dx, ny = y + dy;
+                            if (nx >= 0 && ny >= 0 && nx < width && ny < height && expect(i, nx, ny).transparent)
+                                inner = false;
+                        }
+                    if (!e.transparent && inner) {
+                        ASSERT_TRUE(near(p[0], e.colour.r, tolerance) && near(p[1], e.colour.g, tolerance) &&
+                                    near(p[2], e.colour.b, tolerance))
+                            << kind << " frame " << i << ": " << x << "," << y << " is " << (int)p[0] << " " << (int)p[1]
+                            << " " << (int)p[2];
+                    }
+                }
+        }
+        delete_animation_textures(&animation);
+        destroy_animation(&animation);
+    }
+}
+
+// Test frame i: a square of the frame's colour that moves one pixel right per
+// frame, on a transparent field; a partly transparent border column (alpha 100).
+Expected square_frame(int i, int x, int y)
+{
+    bool inside = x >= 4 + i && x < 12 + i && y >= 2 && y < 10;
+    return {!inside, frame_colour(i)};
+}
+
+}  // namespace
+
+TEST(Builder, PngTgaAndSheetFramesKeepTheirTransparency)
+{
+    const int W = 32, H = 16, N = 3;  // textures are made a power of two wide and high
+    // PNG with alpha: transparent pixels are black with alpha 0; the border
+    // column's alpha of 100 is below the threshold.
+    {
+        std::string dir = make_temp_dir("sprites-png");
+        for (int i = 0; i < N; i++) {
+            std::vector<uint8_t> rgba((size_t)W * H * 4, 0);
+            for (int y = 0; y < H; y++)
+                for (int x = 0; x < W; x++) {
+                    uint8_t *p = &rgba[(size_t)(y * W + x) * 4];
+                    Expected e = square_frame(i, x, y);
+                    if (!e.transparent) p[0] = e.colour.r, p[1] = e.colour.g, p[2] = e.colour.b, p[3] = 255;
+                    if (x == W - 1) p[0] = 255, p[3] = 100;
+                }
+            char name[32];
+            snprintf(name, sizeof name, "/ball_%04d.png", i + 1);
+            write_png_rgba(dir + name, W, H, rgba);
+        }
+        BuildOptions options;
+        std::string first = dir + "/ball_0001.png", tga = dir + "/out.tga";
+        options.first_frame = first.c_str();
+        options.strip_tga_path = tga.c_str();
+        build_and_check(options, dir, N, W, H, square_frame);
+        // Through a pattern, and with the threshold lowered below 100 the border shows.
+        std::string pattern = dir + "/ball_%04d.png";
+        options.first_frame = pattern.c_str();
+        options.strip_tga_path = nullptr;
+        options.alpha_threshold = 50;
+        build_and_check(options, dir, N, W, H, [](int i, int x, int y) {
+            return x == W - 1 ? Expected{false, {255, 0, 0, 0}} : square_frame(i, x, y);
+        });
+    }
+    // PNG palette: entry 0 transparent (not magenta), entry 1 + i the frame's colour.
+    {
+        std::string dir = make_temp_dir("sprites-palette");
+        std::vector<uint8_t> palette = {0, 0, 0, 0};
+        for (int i = 0; i < N; i++) palette.insert(palette.end(), {(uint8_t)frame_colour(i).r, (uint8_t)frame_colour(i).g, (uint8_t)frame_colour(i).b, 255});
+        for (int i = 0; i < N; i++) {
+            std::vector<uint8_t> indices((size_t)W * H);
+            for (int y = 0; y < H; y++)
+                for (int x = 0; x < W; x++) indices[(size_t)(y * W + x)] = square_frame(i, x, y).transparent ? 0 : 1 + i;
+            char name[32];
+            snprintf(name, sizeof name, "/pal%02d.png", i);
+            write_png_palette(dir + name, W, H, indices, palette);
+        }
+        BuildOptions options;
+        std::string first = dir + "/pal00";  // named without its extension
+        options.first_frame = first.c_str();
+        build_and_check(options, dir, N, W, H, square_frame);
+    }
+    // 32-bit TGA with alpha: the field is magenta-free grey with alpha 0.
+    {
+        std::string dir = make_temp_dir("sprites-tga32");
+        for (int i = 0; i < N; i++)
+            save_image(frame_path(dir, i + 1) + ".tga", 32, W, H, [&](int x, int y) {
+                Expected e = square_frame(i, x, y);
+                return e.transparent ? Rgba{90, 90, 90, 0} : e.colour;
+            });
+        BuildOptions options;
+        std::string first = frame_path(dir, 1) + ".tga";
+        options.first_frame = first.c_str();
+        build_and_check(options, dir, N, W, H, square_frame);
+    }
+    // 32-bit TGA whose alpha is 0 throughout (an unused channel): taken by its magenta.
+    {
+        std::string dir = make_temp_dir("sprites-tga32-unused");
+        for (int i = 0; i < N; i++)
+            save_image(frame_path(dir, i + 1), 32, W, H, [&](int x, int y) {
+                Expected e = square_frame(i, x, y);
+                return e.transparent ? MAGENTA : Rgba{e.colour.r, e.colour.g, e.colour.b, 0};
+            });
+        BuildOptions options;
+        std::string first = frame_path(dir, 1);
+        options.first_frame = first.c_str();
+        build_and_check(options, dir, N, W, H, square_frame);
+    }
+    // 24-bit TGA without alpha and another mask colour (green).
+    {
+        std::string dir = make_temp_dir("sprites-tga24");
+        for (int i = 0; i < N; i++)
+            save_image(frame_path(dir, i + 1), 24, W, H, [&](int x, int y) {
+                Expected e = square_frame(i, x, y);
+                return e.transparent ? Rgba{0, 255, 0, 0} : e.colour;
+            });
+        BuildOptions options;
+        std::string first = frame_path(dir, 1);
+        options.first_frame = first.c_str();
+        options.mask_rgb = 0x00ff00;
+        build_and_check(options, dir, N, W, H, square_frame);
+    }
+    // A sheet of 3 x 4 cells, the last two empty: ten frames, row by row.
+    {
+        std::string dir = make_temp_dir("sprites-sheet");
+        const int C = 3, R = 4, frames = 10;
+        std::vector<uint8_t> rgba((size_t)C * W * R * H * 4, 0);
+        for (int cell = 0; cell < frames; cell++)
+            for (int y = 0; y < H; y++)
+                for (int x = 0; x < W; x++) {
+                    Expected e = square_frame(cell, x, y);
+                    if (e.transparent) continue;
+                    uint8_t *p = &rgba[(((size_t)(cell / C) * H + y) * C * W + (size_t)(cell % C) * W + x) * 4];
+                    p[0] = e.colour.r, p[1] = e.colour.g, p[2] = e.colour.b, p[3] = 255;
+                }
+        write_png_rgba(dir + "/sheet.png", C * W, R * H, rgba);
+        BuildOptions options;
+        std::string sheet = dir + "/sheet.png";
+        options.sheet_path = sheet.c_str();
+        options.cell_width = W;
+        options.cell_height = H;
+        build_and_check(options, dir, frames, W, H, square_frame);
+        // Asked for, empty cells are frames too.
+        options.sheet_frames = 12;
+        build_and_check(options, dir, 12, W, H, [](int i, int x, int y) {
+            return i >= 10 ? Expected{true, {}} : square_frame(i, x, y);
+        });
+    }
+}
+
+TEST(Builder, UnsafeOutputsAreRefusedAndLeftAlone)
+{
+    std::string dir = make_temp_dir("sprites-unsafe");
+    save_builder_frame(dir, 1);
+    std::string first = frame_path(dir, 1), frame_bytes = read_file(first);
+    std::string out = dir + "/out.anim", strip = dir + "/out.jpg";
+    ASSERT_EQ(run_shell("mkfifo " + dir + "/fifo && ln -s " + dir + "/target " + dir + "/link"), 0);
+    write_file(dir + "/target", "link target");
+    write_file(out + ".part", "the user's own file");
+    struct Case {
+        std::string animation, strip, what;
+    } cases[] = {
+        {dir + "/same.anim", dir + "/./same.anim", "the output is also the output"},
+        {dir + "/sub/../shot0001", strip, "the output is the input"},
+        {out, dir + "/shot0001", "the output is the input"},
+        {dir + "/fifo", strip, "is a FIFO"},
+        {dir + "/link", strip, "is a symbolic link"},
+        {out, dir + "/link", "is a symbolic link"},
+        {dir, strip, "is a directory"},
+    };
+    ASSERT_EQ(run_shell("mkdir " + dir + "/sub"), 0);
+    for (const Case &c : cases) {
+        Error error;
+        EXPECT_NE(build_animation_from_frames(first.c_str(), c.animation.c_str(), c.strip.c_str(), &error), ERROR_NONE)
+            << c.animation;
+        EXPECT_NE(error.message.find(c.what), std::string::npos) << c.animation << ": " << error.message;
+    }
+    struct stat status;
+    ASSERT_EQ(lstat((dir + "/fifo").c_str(), &status), 0);
+    EXPECT_TRUE(S_ISFIFO(status.st_mode));
+    ASSERT_EQ(lstat((dir + "/link").c_str(), &status), 0);
+    EXPECT_TRUE(S_ISLNK(status.st_mode));
+    EXPECT_EQ(read_file(dir + "/target"), "link target");
+    EXPECT_EQ(read_file(first), frame_bytes);
+    EXPECT_FALSE(file_exists_at(out));
+    EXPECT_FALSE(file_exists_at(dir + "/same.anim"));
+
+    // A read-only animation is replaced and stays read-only; the user's .part file is not touched.
+    write_file(out, "old");
+    ASSERT_EQ(chmod(out.c_str(), 0444), 0);
+    Error error;
+    ASSERT_EQ(build_animation_from_frames(first.c_str(), out.c_str(), strip.c_str(), &error), ERROR_NONE) << error.message;
+    ASSERT_EQ(stat(out.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0444u);
+    EXPECT_NE(read_file(out), "old");
+    EXPECT_EQ(read_file(out + ".part"), "the user's own file");
+    EXPECT_EQ(temporary_files(dir), 0);
+}
+
+TEST(Builder, FramesTheLoadersWouldRefuseAreRefused)
+{
+    std::string dir = make_temp_dir("sprites-oversize");
+    std::string out = dir + "/out.anim", strip = dir + "/out.jpg";
+    // 512 x 512 alternating columns: 513 runs a row, 1 MB of runs, over the 400000-byte area.
+    save_image(dir + "/stripes0001", 24, 512, 512, [](int x, int) { return x % 2 ? MAGENTA : Rgba{9, 9, 9, 0}; });
+    // A TGA header of 0 x 0 with no pixels.
+    std::string header(18, '\0');
+    header[2] = 2;
+    header[16] = 24;
+    write_file(dir + "/empty0001", header);
+    for (const char *name : {"stripes0001", "empty0001"}) {
+        Error error;
+        EXPECT_NE(build_animation_from_frames((dir + "/" + name).c_str(), out.c_str(), strip.c_str(), &error), ERROR_NONE)
+            << name;
+        EXPECT_EQ(error.message.rfind(dir + "/" + name + ": ", 0), 0u) << error.message;
+        EXPECT_FALSE(file_exists_at(out)) << name;
+        EXPECT_FALSE(file_exists_at(strip)) << name;
+    }
+    EXPECT_EQ(temporary_files(dir), 0);
 }

@@ -62,7 +62,7 @@ TEST(FrameRuns, WorkedExampleIsFortyBytes)
     EXPECT_EQ(row_runs(frame, 1), (std::vector<int32_t>{0, 4}));
 
     FILE *stream = tmpfile();
-    ASSERT_EQ(write_frame(&frame, stream), 1);
+    ASSERT_EQ(write_frame(&frame, stream, nullptr), ERROR_NONE);
     EXPECT_EQ(stream_bytes(stream), le({4, 2, 2, 2, 1, 2, 1, 1, 0, 4}));
     EXPECT_EQ(stream_bytes(stream).size(), 40u);
     fclose(stream);
@@ -104,13 +104,13 @@ TEST(AnimationFile, RoundTripKeepsEveryValue)
     AnimationFrame built[2] = {worked_example(), build_frame_from_pixels(pixels.data(), 7, 6, MASK)};
 
     FILE *stream = tmpfile();
-    ASSERT_TRUE(write_animation_count(2, stream));
-    for (const AnimationFrame &frame : built) ASSERT_EQ(write_frame(&frame, stream), 1);
+    ASSERT_EQ(write_animation_count(2, stream, nullptr), ERROR_NONE);
+    for (const AnimationFrame &frame : built) ASSERT_EQ(write_frame(&frame, stream, nullptr), ERROR_NONE);
     rewind(stream);
 
     Animation animation = {};
-    std::string error;
-    ASSERT_TRUE(read_animation_frames(stream, "round.anim", &animation, &error)) << error;
+    Error error;
+    ASSERT_EQ(read_animation_frames(stream, "round.anim", &animation, &error), ERROR_NONE) << error.message;
     fclose(stream);
     ASSERT_EQ(animation.frame_count, 2);
     EXPECT_EQ(animation.pixel_bytes, (4 * 2 + 7 * 6) * 4);
@@ -131,12 +131,12 @@ TEST(AnimationFile, RoundTripKeepsEveryValue)
 TEST(AnimationFile, EmptyAnimationIsItsHeaderOnly)
 {
     FILE *stream = tmpfile();
-    ASSERT_TRUE(write_animation_count(0, stream));
+    ASSERT_EQ(write_animation_count(0, stream, nullptr), ERROR_NONE);
     EXPECT_EQ(stream_bytes(stream), le({0}));
     rewind(stream);
     Animation animation = {};
-    std::string error;
-    ASSERT_TRUE(read_animation_frames(stream, "empty.anim", &animation, &error)) << error;
+    Error error;
+    ASSERT_EQ(read_animation_frames(stream, "empty.anim", &animation, &error), ERROR_NONE) << error.message;
     EXPECT_EQ(animation.frame_count, 0);
     EXPECT_EQ(animation.pixel_bytes, 0);
     destroy_animation(&animation);
@@ -146,10 +146,10 @@ TEST(AnimationFile, EmptyAnimationIsItsHeaderOnly)
 TEST(AnimationFile, NoStreamReadsAndWritesNothing)
 {
     AnimationFrame frame = worked_example();
-    EXPECT_EQ(write_frame(&frame, nullptr), 0);
-    EXPECT_EQ(read_frame(&frame, nullptr), FRAME_READ_NOTHING);
+    EXPECT_EQ(write_frame(&frame, nullptr, nullptr), ERROR_CANNOT_WRITE);
+    EXPECT_EQ(read_frame(&frame, nullptr, nullptr), ERROR_CANNOT_OPEN);
     FILE *stream = stream_of(le({4, 2, 2, 2, 1, 2, 1, 1, 0, 4}));
-    EXPECT_EQ(read_frame(nullptr, stream), FRAME_READ_NOTHING);
+    EXPECT_EQ(read_frame(nullptr, stream, nullptr), ERROR_CANNOT_OPEN);
     fclose(stream);
     free_frame_runs(frame);
 }
@@ -191,13 +191,13 @@ TEST(AnimationFile, BrokenFilesAreRejectedNamingFileAndFrame)
         bytes.resize(bytes.size() - broken.cut);
         FILE *stream = stream_of(bytes);
         Animation animation = {};
-        std::string error;
-        EXPECT_FALSE(read_animation_frames(stream, "broken.anim", &animation, &error)) << broken.what;
+        Error error;
+        EXPECT_NE(read_animation_frames(stream, "broken.anim", &animation, &error), ERROR_NONE) << broken.what;
         fclose(stream);
         EXPECT_EQ(animation.frames, nullptr) << broken.what;
-        EXPECT_EQ(error.rfind("broken.anim: ", 0), 0u) << broken.what << ": " << error;
+        EXPECT_EQ(error.message.rfind("broken.anim: ", 0), 0u) << broken.what << ": " << error.message;
         if (broken.frame >= 0) {
-            EXPECT_NE(error.find("frame " + std::to_string(broken.frame)), std::string::npos) << broken.what << ": " << error;
+            EXPECT_NE(error.message.find("frame " + std::to_string(broken.frame)), std::string::npos) << broken.what << ": " << error.message;
         }
     }
 }
@@ -211,16 +211,16 @@ TEST(AnimationFile, FrameBeyondTheWorkingAreaIsRejected)
     for (int y = 0; y < 33334; y++) too_big.insert(too_big.end(), {0, 1});
 
     Animation animation = {};
-    std::string error;
+    Error error;
     FILE *stream = stream_of(le(fits));
-    EXPECT_TRUE(read_animation_frames(stream, "fits.anim", &animation, &error)) << error;
+    EXPECT_EQ(read_animation_frames(stream, "fits.anim", &animation, &error), ERROR_NONE) << error.message;
     fclose(stream);
     destroy_animation(&animation);
 
     stream = stream_of(le(too_big));
-    EXPECT_FALSE(read_animation_frames(stream, "big.anim", &animation, &error));
+    EXPECT_NE(read_animation_frames(stream, "big.anim", &animation, &error), ERROR_NONE);
     fclose(stream);
-    EXPECT_NE(error.find("frame 0: the frame's runs do not fit"), std::string::npos) << error;
+    EXPECT_NE(error.message.find("frame 0: the frame's runs do not fit in the 400000-byte working area"), std::string::npos) << error.message;
 }
 
 TEST(FrameMask, RunsBecomeGreyTransparentPixels)
@@ -276,4 +276,39 @@ TEST(FrameName, CountsInTheLastFourCharacters)
     char short_name[] = "009";
     EXPECT_FALSE(next_frame_name(short_name));
     EXPECT_STREQ(short_name, "009");
+}
+
+TEST(FrameName, FirstFrameArgumentsSplitIntoASequence)
+{
+    struct Case {
+        const char *name, *second;  // the name given, and the frame after the first ("" when refused)
+        bool pattern;
+    };
+    const Case cases[] = {
+        {"frames/ball0000", "frames/ball0001", false},
+        {"frames/ball0001.tga", "frames/ball0002.tga", false},
+        {"run.2/ball_0009.png", "run.2/ball_0010.png", false},
+        {"ball7.png", "ball8.png", false},
+        {"ball%04d.png", "ball0001.png", true},
+        {"ball%d.png", "ball1.png", true},
+        // No sequence: no number at the name's end, a number only in a folder, a broken pattern.
+        {"frames/ball.png", "", false},
+        {"frames2/ball", "", false},
+        {"ball%04x.png", "", false},
+        {"ball%d%d.png", "", false},
+    };
+    for (const Case &c : cases) {
+        FrameSequence sequence;
+        bool pattern = false;
+        Error error;
+        ErrorKind kind = parse_frame_sequence(c.name, &sequence, &pattern, &error);
+        if (!*c.second) {
+            EXPECT_EQ(kind, ERROR_REFUSED) << c.name;
+            EXPECT_EQ(error.message.rfind(std::string(c.name) + ": ", 0), 0u) << error.message;
+            continue;
+        }
+        ASSERT_EQ(kind, ERROR_NONE) << c.name << ": " << error.message;
+        EXPECT_EQ(pattern, c.pattern) << c.name;
+        EXPECT_EQ(frame_sequence_name(&sequence, sequence.first + 1), c.second) << c.name;
+    }
 }

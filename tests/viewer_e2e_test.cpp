@@ -174,6 +174,16 @@ TEST_F(Viewer, MissingTextureIsReportedAndTheViewerGoesOn)
     ReportLine report;
     ASSERT_TRUE(parse_report(result.out, &report));
     EXPECT_EQ(report.frames, 3);
+
+    // Hostile textures: a device that never ends, and a header claiming
+    // 16384 x 16384 pixels that are not there. Refused, naming the file.
+    std::string claim = dir + "/claim.tga";
+    write_file(claim, std::string("\0\0\2\0\0\0\0\0\0\0\0\0\0\x40\0\x40\x18\0", 18));
+    for (const std::string &texture : {std::string("/dev/zero"), claim}) {
+        result = run_program({viewer(), "--scene", scene, "--texture", texture, "--passes", "1"}, 30);
+        EXPECT_EQ(result.status, 0) << result.err;
+        EXPECT_NE(result.err.find("No cargo la imagen tio\n" + texture + ": "), std::string::npos) << result.err;
+    }
 }
 
 TEST_F(Viewer, CameraDrawsOneCopyAndTheScreenshotShowsIt)

@@ -1,34 +1,172 @@
-// Provisional decoder (to be replaced by bounds-checked per-format decoders).
 #include "core/image/image.h"
 
-#include <cstdio>
+#include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <new>
 
-#define STB_IMAGE_IMPLEMENTATION
-#define STBI_NO_STDIO
-#include <stb/stb_image.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-ErrorKind decode_image(const uint8_t *data, size_t size, const char *name, Image *image, Error *error) {
-    int w = 0, h = 0, channels = 0;
-    if (!stbi_info_from_memory(data, (int)size, &w, &h, &channels))
-        return set_error(error, ERROR_MALFORMED, name, 0, "not an image the engine reads: %s", stbi_failure_reason());
-    if (w <= 0 || h <= 0 || w > IMAGE_MAX_SIDE || h > IMAGE_MAX_SIDE || (int64_t)w * h > IMAGE_MAX_PIXELS)
-        return set_error(error, ERROR_TOO_LARGE, name, 0, "image of %dx%d is over the limit", w, h);
-    unsigned char *pixels = stbi_load_from_memory(data, (int)size, &w, &h, &channels, 4);
-    if (!pixels) return set_error(error, ERROR_MALFORMED, name, 0, "cannot decode: %s", stbi_failure_reason());
-    image->width = w;
-    image->height = h;
-    image->has_alpha = channels == 2 || channels == 4;
-    image->rgba.assign(pixels, pixels + (size_t)w * h * 4);
-    stbi_image_free(pixels);
+#include "core/image/image_formats.h"
+
+// The largest file worth reading: an uncompressed image at the pixel limit,
+// four bytes a pixel, plus room for headers and palettes.
+static const int64_t IMAGE_MAX_FILE_BYTES = IMAGE_MAX_PIXELS * 4 + (1 << 20);
+
+bool image_bytes_take(ImageBytes *bytes, size_t count, const uint8_t **out)
+{
+    if (count > image_bytes_left(bytes)) return false;
+    *out = bytes->data + bytes->at;
+    bytes->at += count;
+    return true;
+}
+
+bool image_bytes_u8(ImageBytes *bytes, uint32_t *value)
+{
+    const uint8_t *p;
+    if (!image_bytes_take(bytes, 1, &p)) return false;
+    *value = p[0];
+    return true;
+}
+
+bool image_bytes_u16le(ImageBytes *bytes, uint32_t *value)
+{
+    const uint8_t *p;
+    if (!image_bytes_take(bytes, 2, &p)) return false;
+    *value = (uint32_t)p[0] | (uint32_t)p[1] << 8;
+    return true;
+}
+
+bool image_bytes_u32le(ImageBytes *bytes, uint32_t *value)
+{
+    const uint8_t *p;
+    if (!image_bytes_take(bytes, 4, &p)) return false;
+    *value = (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
+    return true;
+}
+
+ErrorKind image_check_size(int64_t width, int64_t height, const char *name, Error *error)
+{
+    if (width <= 0 || height <= 0)
+        return set_error(error, ERROR_MALFORMED, name, 0, "the image is empty (%lld x %lld)", (long long)width,
+                         (long long)height);
+    if (width > IMAGE_MAX_SIDE || height > IMAGE_MAX_SIDE || width * height > IMAGE_MAX_PIXELS)
+        return set_error(error, ERROR_TOO_LARGE, name, 0,
+                         "the image is %lld x %lld pixels, over the limit of %d on a side and %lld in all",
+                         (long long)width, (long long)height, IMAGE_MAX_SIDE, (long long)IMAGE_MAX_PIXELS);
     return ERROR_NONE;
 }
 
-ErrorKind load_image_file(const char *path, Image *image, Error *error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return set_error(error, ERROR_CANNOT_OPEN, path, 0, "cannot open: %s", strerror(errno));
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+ErrorKind image_allocate(Image *image, int width, int height, bool has_alpha, const char *name, Error *error)
+{
+    ErrorKind kind = image_check_size(width, height, name, error);
+    if (kind != ERROR_NONE) return kind;
+    try {
+        image->rgba.assign((size_t)width * height * 4, 0);
+    } catch (const std::bad_alloc &) {
+        image->rgba.clear();
+        return set_error(error, ERROR_OUT_OF_MEMORY, name, 0, "no memory for a %d x %d image", width, height);
+    }
+    for (size_t i = 3; i < image->rgba.size(); i += 4) image->rgba[i] = 255;
+    image->width = width;
+    image->height = height;
+    image->has_alpha = has_alpha;
+    return ERROR_NONE;
+}
+
+ErrorKind image_truncated(const char *name, Error *error)
+{
+    return set_error(error, ERROR_MALFORMED, name, 0, "the image data ends early (truncated file)");
+}
+
+bool image_is_png(const uint8_t *data, size_t size)
+{
+    return size >= 8 && memcmp(data, "\x89PNG\r\n\x1a\n", 8) == 0;
+}
+
+bool image_is_jpeg(const uint8_t *data, size_t size)
+{
+    return size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF;
+}
+
+bool image_is_bmp(const uint8_t *data, size_t size)
+{
+    return size >= 2 && data[0] == 'B' && data[1] == 'M';
+}
+
+// Manufacturer 10, a known version and run-length encoding. No valid TGA
+// starts so: its second byte (colour map type) is 0 or 1, and with 0 its
+// third (image type) is never 1.
+bool image_is_pcx(const uint8_t *data, size_t size)
+{
+    return size >= 3 && data[0] == 0x0A && data[1] != 1 && data[1] <= 5 && data[2] == 1;
+}
+
+ErrorKind decode_image(const uint8_t *data, size_t size, const char *name, Image *image, Error *error)
+{
+    Image decoded;
+    ErrorKind kind;
+    if (image_is_png(data, size))
+        kind = decode_png(data, size, name, &decoded, error);
+    else if (image_is_jpeg(data, size))
+        kind = decode_jpeg(data, size, name, &decoded, error);
+    else if (image_is_bmp(data, size))
+        kind = decode_bmp(data, size, name, &decoded, error);
+    else if (image_is_pcx(data, size))
+        kind = decode_pcx(data, size, name, &decoded, error);
+    else
+        kind = decode_tga(data, size, name, &decoded, error);
+    if (kind != ERROR_NONE) return kind;
+    *image = std::move(decoded);
+    return ERROR_NONE;
+}
+
+// Opens without blocking (a FIFO with no writer would wait for ever) and takes
+// only regular files of a size worth reading.
+ErrorKind load_image_file(const char *path, Image *image, Error *error)
+{
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return set_error(error, ERROR_CANNOT_OPEN, path, 0, "cannot open: %s", strerror(errno));
+    struct stat info;
+    if (fstat(fd, &info) != 0) {
+        int code = errno;
+        close(fd);
+        return set_error(error, ERROR_CANNOT_OPEN, path, 0, "cannot open: %s", strerror(code));
+    }
+    if (S_ISDIR(info.st_mode)) {
+        close(fd);
+        return set_error(error, ERROR_CANNOT_OPEN, path, 0, "is a directory");
+    }
+    if (!S_ISREG(info.st_mode)) {
+        close(fd);
+        return set_error(error, ERROR_CANNOT_OPEN, path, 0, "not a regular file");
+    }
+    if (info.st_size > IMAGE_MAX_FILE_BYTES) {
+        close(fd);
+        return set_error(error, ERROR_TOO_LARGE, path, 0, "the file is %lld bytes, over the limit of %lld for an image",
+                         (long long)info.st_size, (long long)IMAGE_MAX_FILE_BYTES);
+    }
+    std::vector<uint8_t> bytes;
+    try {
+        bytes.resize((size_t)info.st_size);
+    } catch (const std::bad_alloc &) {
+        close(fd);
+        return set_error(error, ERROR_OUT_OF_MEMORY, path, 0, "no memory to read the file");
+    }
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = read(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            int code = errno;
+            close(fd);
+            return set_error(error, ERROR_CANNOT_OPEN, path, 0, "cannot read: %s", strerror(code));
+        }
+        if (n == 0) break;  // shrank while being read
+        done += (size_t)n;
+    }
+    close(fd);
+    if (done < bytes.size()) return image_truncated(path, error);
     return decode_image(bytes.data(), bytes.size(), path, image, error);
 }

@@ -30,7 +30,7 @@ struct SceneText {
     int32_t line_number;  // of the last line read
     int64_t line_total;
     const char *path;
-    SceneError *error;
+    Error *error;
 };
 
 // A face between its corner line and its texture line.
@@ -39,18 +39,34 @@ struct PendingFace {
     bool is_quad;
 };
 
-static bool fail(SceneText *in, int32_t line, const char *format, ...) __attribute__((format(printf, 3, 4)));
-
-static bool fail(SceneText *in, int32_t line, const char *format, ...)
+// Records "PATH:LINE: what" as the reader's error and returns false.
+static bool fail_with(SceneText *in, ErrorKind kind, int32_t line, const char *format, va_list args)
 {
     char what[512];
+    vsnprintf(what, sizeof what, format, args);
+    set_error(in->error, kind, in->path, line, "%s", what);
+    return false;
+}
+
+static bool fail_as(SceneText *in, ErrorKind kind, int32_t line, const char *format, ...)
+    __attribute__((format(printf, 4, 5)));
+static bool fail_as(SceneText *in, ErrorKind kind, int32_t line, const char *format, ...)
+{
     va_list args;
     va_start(args, format);
-    vsnprintf(what, sizeof what, format, args);
+    fail_with(in, kind, line, format, args);
     va_end(args);
-    in->error->line = line;
-    in->error->cannot_open = false;
-    snprintf(in->error->message, sizeof in->error->message, "%s:%d: %s", in->path, line, what);
+    return false;
+}
+
+// A malformed file.
+static bool fail(SceneText *in, int32_t line, const char *format, ...) __attribute__((format(printf, 3, 4)));
+static bool fail(SceneText *in, int32_t line, const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    fail_with(in, ERROR_MALFORMED, line, format, args);
+    va_end(args);
     return false;
 }
 
@@ -69,7 +85,7 @@ static bool next_line(SceneText *in, Line *line, const char *what)
     in->position += newline ? length + 1 : length;
     if (newline && length > 0 && start[length - 1] == '\r') length--;
     in->line_number++;
-    if (length > MAX_LINE_LENGTH) return fail(in, in->line_number, "line longer than %zu characters", MAX_LINE_LENGTH);
+    if (length > MAX_LINE_LENGTH) return fail_as(in, ERROR_TOO_LARGE, in->line_number, "line longer than %zu characters", MAX_LINE_LENGTH);
     line->start = start;
     line->length = length;
     return true;
@@ -118,7 +134,7 @@ static bool read_word(SceneText *in, const char *what, size_t max_length, char *
     if (memchr(line.start, '\0', line.length)) return fail(in, in->line_number, "line holds a NUL byte");
     if (line.length < 1) return fail(in, in->line_number, "%s line is empty", what);
     size_t length = line.length - 1;
-    if (length > max_length) return fail(in, in->line_number, "%s longer than %zu characters", what, max_length);
+    if (length > max_length) return fail_as(in, ERROR_TOO_LARGE, in->line_number, "%s longer than %zu characters", what, max_length);
     memcpy(word, line.start + 1, length);
     word[length] = '\0';
     return true;
@@ -129,9 +145,9 @@ static bool allocate(SceneText *in, T **array, int64_t count)
 {
     *array = nullptr;
     if (count <= 0) return true;
-    if ((uint64_t)count > SIZE_MAX / sizeof(T)) return fail(in, in->line_number, "out of memory");
+    if ((uint64_t)count > SIZE_MAX / sizeof(T)) return fail_as(in, ERROR_OUT_OF_MEMORY, in->line_number, "out of memory");
     *array = (T *)malloc((size_t)count * sizeof(T));
-    if (!*array) return fail(in, in->line_number, "out of memory");
+    if (!*array) return fail_as(in, ERROR_OUT_OF_MEMORY, in->line_number, "out of memory");
     return true;
 }
 
@@ -235,7 +251,7 @@ static bool read_object(SceneText *in, SceneObject *object, int32_t frame_count,
     }
     if (line.length < 12) return fail(in, in->line_number, "parent line shorter than 13 characters");
     size_t length = line.length - 12;
-    if (length > MAX_NAME_LENGTH) return fail(in, in->line_number, "parent name longer than %zu characters", MAX_NAME_LENGTH);
+    if (length > MAX_NAME_LENGTH) return fail_as(in, ERROR_TOO_LARGE, in->line_number, "parent name longer than %zu characters", MAX_NAME_LENGTH);
     memcpy(object->parent_name, line.start + 10, length);
     object->parent_name[length] = '\0';
     object->is_root = 0;
@@ -256,15 +272,15 @@ static bool link_hierarchy(SceneText *in, Scene *scene, const std::vector<int32_
         case HIERARCHY_NAMED_NONE:
             return fail(in, name_line, "an object may not be named \"none\"");
         case HIERARCHY_TOO_MANY_LINKS:
-            return fail(in, parent_line, "parent \"%s\" of object \"%s\" has too many namesakes",
+            return fail_as(in, ERROR_TOO_LARGE, parent_line, "parent \"%s\" of object \"%s\" has too many namesakes",
                         scene->objects[check.object].parent_name, name);
         case HIERARCHY_CYCLE:
             return fail(in, parent_line, "object \"%s\" is its own ancestor", name);
         case HIERARCHY_TOO_DEEP:
-            return fail(in, parent_line, "object \"%s\" lies deeper than %d levels in the hierarchy", name,
+            return fail_as(in, ERROR_TOO_LARGE, parent_line, "object \"%s\" lies deeper than %d levels in the hierarchy", name,
                         SCENE_MAX_DEPTH);
         case HIERARCHY_WALK_TOO_LONG:
-            return fail(in, parent_line, "namesakes make the hierarchy too large to walk (at object \"%s\")", name);
+            return fail_as(in, ERROR_TOO_LARGE, parent_line, "namesakes make the hierarchy too large to walk (at object \"%s\")", name);
         case HIERARCHY_OK:
             break;
         }
@@ -296,7 +312,7 @@ static bool read_scene(SceneText *in, Scene *scene)
     scene->object_count = 0;
     if (object_count > 0) {
         scene->objects = (SceneObject *)calloc((size_t)object_count, sizeof(SceneObject));
-        if (!scene->objects) return fail(in, count_line, "out of memory");
+        if (!scene->objects) return fail_as(in, ERROR_OUT_OF_MEMORY, count_line, "out of memory");
     }
 
     std::vector<PendingFace> faces;
@@ -307,7 +323,7 @@ static bool read_scene(SceneText *in, Scene *scene)
         name_lines[(size_t)i] = in->line_number + 1;
         if (!read_object(in, &scene->objects[i], scene->frame_count, &faces, &polygon_total, &parent_lines[(size_t)i]))
             return false;
-        if (polygon_total > INT32_MAX) return fail(in, in->line_number, "more than %d polygons", (int)INT32_MAX);
+        if (polygon_total > INT32_MAX) return fail_as(in, ERROR_TOO_LARGE, in->line_number, "more than %d polygons", (int)INT32_MAX);
     }
     scene->polygon_count = (int32_t)polygon_total;
 
@@ -317,12 +333,10 @@ static bool read_scene(SceneText *in, Scene *scene)
     return true;
 }
 
-bool read_scene_text(Scene *scene, const char *text, size_t size, const char *path, SceneError *error)
+ErrorKind read_scene_text(Scene *scene, const char *text, size_t size, const char *path, Error *error)
 {
     memset(scene, 0, sizeof *scene);
-    error->line = 0;
-    error->message[0] = '\0';
-    error->cannot_open = false;
+    if (error) *error = Error();
 
     SceneText in = {text, size, 0, 0, 0, path, error};
     for (const char *p = text, *end = text + size; p < end; p++) {
@@ -332,22 +346,17 @@ bool read_scene_text(Scene *scene, const char *text, size_t size, const char *pa
     }
     if (size > 0 && text[size - 1] != '\n') in.line_total++;
 
-    if (read_scene(&in, scene)) return true;
+    if (read_scene(&in, scene)) return ERROR_NONE;
     free_scene_records(scene);
-    return false;
+    return error ? error->kind : ERROR_MALFORMED;
 }
 
-bool read_scene_file(Scene *scene, const char *path, SceneError *error)
+ErrorKind read_scene_file(Scene *scene, const char *path, Error *error)
 {
     memset(scene, 0, sizeof *scene);
-    error->line = 0;
-    error->cannot_open = false;
+    if (error) *error = Error();
     FILE *file = fopen(path, "rb");
-    if (!file) {
-        snprintf(error->message, sizeof error->message, "%s: cannot open: %s", path, strerror(errno));
-        error->cannot_open = true;
-        return false;
-    }
+    if (!file) return set_error(error, ERROR_CANNOT_OPEN, path, 0, "cannot open: %s", strerror(errno));
 
     // One buffer of the file's size when it can be told, growing otherwise.
     size_t capacity = 1 << 16;
@@ -376,13 +385,12 @@ bool read_scene_file(Scene *scene, const char *path, SceneError *error)
     }
     int read_errno = errno;
     fclose(file);
-    if (!text || read_failed) {
-        snprintf(error->message, sizeof error->message, "%s: cannot read: %s", path,
-                 text ? strerror(read_errno) : "out of memory");
+    if (!text) return set_error(error, ERROR_OUT_OF_MEMORY, path, 0, "cannot read: out of memory");
+    if (read_failed) {
         free(text);
-        return false;
+        return set_error(error, ERROR_CANNOT_OPEN, path, 0, "cannot read: %s", strerror(read_errno));
     }
-    bool read = read_scene_text(scene, text, size, path, error);
+    ErrorKind read = read_scene_text(scene, text, size, path, error);
     free(text);
     return read;
 }

@@ -456,31 +456,21 @@ std::string write_scene_text(const Scene *scene)
     return text;
 }
 
-bool save_scene(const Scene *scene, const char *path, SceneError *error)
+ErrorKind save_scene(const Scene *scene, const char *path, Error *error)
 {
-    error->line = 0;
-    error->cannot_open = false;
-    error->message[0] = '\0';
+    if (error) *error = Error();
     std::string text;
-    if (!write_text(scene, &text)) {
-        snprintf(error->message, sizeof error->message,
-                 "%s: the scene's hierarchy cannot be read back (an object named \"none\", a cycle, "
-                 "namesakes or more than %d levels)", path, SCENE_MAX_DEPTH);
-        return false;
-    }
+    if (!write_text(scene, &text))
+        return set_error(error, ERROR_MALFORMED, path, 0,
+                         "the scene's hierarchy cannot be read back (an object named \"none\", a cycle, "
+                         "namesakes or more than %d levels)", SCENE_MAX_DEPTH);
     FILE *file = fopen(path, "wb");
-    if (!file) {
-        snprintf(error->message, sizeof error->message, "%s: cannot open: %s", path, strerror(errno));
-        error->cannot_open = true;
-        return false;
-    }
+    if (!file) return set_error(error, ERROR_CANNOT_WRITE, path, 0, "cannot open: %s", strerror(errno));
     size_t written = fwrite(text.data(), 1, text.size(), file);
     int write_errno = errno;
     bool closed = fclose(file) == 0;
-    if (written != text.size() || !closed) {
-        snprintf(error->message, sizeof error->message, "%s: cannot write: %s", path,
-                 strerror(written != text.size() ? write_errno : errno));
-        return false;
-    }
-    return true;
+    if (written != text.size() || !closed)
+        return set_error(error, ERROR_CANNOT_WRITE, path, 0, "cannot write: %s",
+                         strerror(written != text.size() ? write_errno : errno));
+    return ERROR_NONE;
 }

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "core/base/error.h"
 #include "core/scene/scene.h"
 #include "core/scene/scene_reader.h"
 
@@ -10,5 +11,6 @@
 // reader leaves them): locations are written back in the common space.
 std::string write_scene_text(const Scene *scene);
 
-// Writes write_scene_text to path; false with error filled when the write fails.
-bool save_scene(const Scene *scene, const char *path, SceneError *error);
+// Writes write_scene_text to path. Fails with error filled when the hierarchy
+// would not read back (ERROR_MALFORMED) or the file cannot be opened or written.
+ErrorKind save_scene(const Scene *scene, const char *path, Error *error);

@@ -21,55 +21,73 @@ static bool read_int(FILE *stream, int32_t *value)
     return true;
 }
 
-bool write_animation_count(int32_t frame_count, FILE *stream)
+ErrorKind write_animation_count(int32_t frame_count, FILE *stream, Error *error)
 {
-    return stream && write_int(frame_count, stream);
+    if (!stream || !write_int(frame_count, stream)) return set_error(error, ERROR_CANNOT_WRITE, nullptr, 0, "write failed");
+    return ERROR_NONE;
 }
 
-int write_frame(const AnimationFrame *frame, FILE *stream)
+int64_t frame_work_bytes(const AnimationFrame *frame)
 {
-    if (!stream) return 0;
-    bool written = write_int(frame->width, stream) && write_int(frame->height, stream) &&
+    int64_t bytes = 8 * (int64_t)frame->height;
+    for (int32_t y = 0; y < frame->height; y++) bytes += 4 * ((int64_t)frame->run_counts[y] + 1);
+    return bytes;
+}
+
+ErrorKind write_frame(const AnimationFrame *frame, FILE *stream, Error *error)
+{
+    bool written = stream && write_int(frame->width, stream) && write_int(frame->height, stream) &&
                    write_int(frame->opaque_pixels, stream);
     for (int32_t y = 0; written && y < frame->height; y++) {
         int32_t k = frame->run_counts[y];
         written = write_int(k, stream);
         for (int32_t r = 0; written && r <= k; r++) written = write_int(frame->runs[y][r], stream);
     }
-    return written ? 1 : -1;
+    if (!written) return set_error(error, ERROR_CANNOT_WRITE, nullptr, 0, "write failed");
+    return ERROR_NONE;
 }
 
-int read_frame(AnimationFrame *frame, FILE *stream)
+static ErrorKind malformed(Error *error, const char *what)
 {
-    if (!stream || !frame) return FRAME_READ_NOTHING;
+    return set_error(error, ERROR_MALFORMED, nullptr, 0, "%s", what);
+}
+
+ErrorKind read_frame(AnimationFrame *frame, FILE *stream, Error *error)
+{
+    if (!stream || !frame) return set_error(error, ERROR_CANNOT_OPEN, nullptr, 0, "nothing to read from");
+    const char *ends_early = "the file ends inside the frame record";
+    const char *bad_run = "a run length is negative or larger than the frame's width";
     int32_t width = 0, height = 0, opaque_pixels = 0;
     if (!read_int(stream, &width) || !read_int(stream, &height) || !read_int(stream, &opaque_pixels))
-        return FRAME_READ_ENDS_EARLY;
-    if (width < 1 || width > MAX_ANIMATION_SIDE || height < 1 || height > MAX_ANIMATION_SIDE) return FRAME_READ_BAD_SIZE;
-    if (opaque_pixels < 0 || (int64_t)opaque_pixels > (int64_t)width * height) return FRAME_READ_BAD_OPAQUE_COUNT;
+        return malformed(error, ends_early);
+    if (width < 1 || width > MAX_ANIMATION_SIDE || height < 1 || height > MAX_ANIMATION_SIDE)
+        return malformed(error, "the frame's width or height is not between 1 and 65535");
+    if (opaque_pixels < 0 || (int64_t)opaque_pixels > (int64_t)width * height)
+        return malformed(error, "the opaque pixel count is negative or larger than the frame");
 
+    const char *too_big = "the frame's runs do not fit in the 400000-byte working area";
     // The working area holds a count and a 4-byte row reference per row, then the runs.
     int64_t work_bytes = 8 * (int64_t)height;
-    if (work_bytes > FRAME_WORK_AREA_BYTES) return FRAME_READ_TOO_BIG;
+    if (work_bytes > FRAME_WORK_AREA_BYTES) return set_error(error, ERROR_TOO_LARGE, nullptr, 0, "%s", too_big);
     std::vector<int32_t> counts((size_t)height);
     std::vector<int32_t> lengths;
     for (int32_t y = 0; y < height; y++) {
         int32_t k = 0;
-        if (!read_int(stream, &k)) return FRAME_READ_ENDS_EARLY;
+        if (!read_int(stream, &k)) return malformed(error, ends_early);
         // A row of width pixels has at most width + 1 runs (the first may be empty).
-        if (k < 0 || k > width) return FRAME_READ_BAD_RUN_COUNT;
+        if (k < 0 || k > width) return malformed(error, "a row's run count is negative or larger than the frame's width");
         work_bytes += 4 * ((int64_t)k + 1);
-        if (work_bytes > FRAME_WORK_AREA_BYTES) return FRAME_READ_TOO_BIG;
+        if (work_bytes > FRAME_WORK_AREA_BYTES) return set_error(error, ERROR_TOO_LARGE, nullptr, 0, "%s", too_big);
         counts[(size_t)y] = k;
         int64_t sum = 0;
         for (int32_t r = 0; r <= k; r++) {
             int32_t length = 0;
-            if (!read_int(stream, &length)) return FRAME_READ_ENDS_EARLY;
-            if (length < 0 || length > width) return FRAME_READ_BAD_RUN;
+            if (!read_int(stream, &length)) return malformed(error, ends_early);
+            if (length < 0 || length > width) return malformed(error, bad_run);
             sum += length;
             lengths.push_back(length);
         }
-        if (sum != width) return FRAME_READ_BAD_RUN_SUM;
+        if (sum != width) return malformed(error, "a row's run lengths do not add up to the frame's width");
     }
 
     // One block: the row references first (they need the strictest alignment), then counts, then runs.
@@ -97,23 +115,7 @@ int read_frame(AnimationFrame *frame, FILE *stream)
     frame->runs = references;
     frame->block = block;
     frame->block_size = (int32_t)block_size;
-    return FRAME_READ_OK;
-}
-
-const char *frame_read_error_text(int result)
-{
-    switch (result) {
-    case FRAME_READ_OK: return "no error";
-    case FRAME_READ_NOTHING: return "nothing to read from";
-    case FRAME_READ_ENDS_EARLY: return "the file ends inside the frame record";
-    case FRAME_READ_BAD_SIZE: return "the frame's width or height is not between 1 and 65535";
-    case FRAME_READ_BAD_RUN_COUNT: return "a row's run count is negative or larger than the frame's width";
-    case FRAME_READ_BAD_RUN: return "a run length is negative or larger than the frame's width";
-    case FRAME_READ_BAD_RUN_SUM: return "a row's run lengths do not add up to the frame's width";
-    case FRAME_READ_TOO_BIG: return "the frame's runs do not fit in the 400000-byte working area";
-    case FRAME_READ_BAD_OPAQUE_COUNT: return "the opaque pixel count is negative or larger than the frame";
-    }
-    return "unknown error";
+    return ERROR_NONE;
 }
 
 void free_frame_block(AnimationFrame frame)
@@ -131,27 +133,22 @@ void destroy_animation(Animation *animation)
     animation->frames = nullptr;
 }
 
-bool read_animation_frames(FILE *stream, const char *path, Animation *animation, std::string *error)
+ErrorKind read_animation_frames(FILE *stream, const char *path, Animation *animation, Error *error)
 {
     int32_t frame_count = 0;
-    if (!read_int(stream, &frame_count)) {
-        *error = std::string(path) + ": the file ends before its frame count";
-        return false;
-    }
-    if (frame_count < 0 || frame_count > MAX_ANIMATION_SIDE) {
-        *error = std::string(path) + ": implausible frame count " + std::to_string(frame_count);
-        return false;
-    }
+    if (!stream || !read_int(stream, &frame_count))
+        return set_error(error, ERROR_MALFORMED, path, 0, "the file ends before its frame count");
+    if (frame_count < 0 || frame_count > MAX_ANIMATION_SIDE)
+        return set_error(error, ERROR_MALFORMED, path, 0, "implausible frame count %d", frame_count);
     AnimationFrame *frames = (AnimationFrame *)calloc((size_t)frame_count + 1, sizeof(AnimationFrame));
     if (!frames) exit(1);
     int64_t pixel_bytes = 0;
     for (int32_t i = 0; i < frame_count; i++) {
-        int result = read_frame(&frames[i], stream);
-        if (result != FRAME_READ_OK) {
-            *error = std::string(path) + ": frame " + std::to_string(i) + ": " + frame_read_error_text(result);
+        Error frame_error;
+        if (read_frame(&frames[i], stream, &frame_error) != ERROR_NONE) {
             for (int32_t j = 0; j < i; j++) free_frame_block(frames[j]);
             free(frames);
-            return false;
+            return set_error(error, frame_error.kind, path, 0, "frame %d: %s", i, frame_error.message.c_str());
         }
         pixel_bytes += (int64_t)frames[i].width * frames[i].height * 4;
     }
@@ -160,5 +157,5 @@ bool read_animation_frames(FILE *stream, const char *path, Animation *animation,
     animation->frames = frames;
     animation->textures = nullptr;
     animation->bitmaps = nullptr;
-    return true;
+    return ERROR_NONE;
 }

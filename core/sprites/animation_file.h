@@ -4,8 +4,8 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <string>
 
+#include "core/base/error.h"
 #include "core/sprites/animation.h"
 
 enum {
@@ -17,31 +17,22 @@ enum {
     MAX_ANIMATION_SIDE = 65535,
 };
 
-enum FrameReadResult {
-    FRAME_READ_OK = 1,
-    FRAME_READ_NOTHING = 0,  // no stream or no frame given
-    FRAME_READ_ENDS_EARLY = -1,
-    FRAME_READ_BAD_SIZE = -2,
-    FRAME_READ_BAD_RUN_COUNT = -3,
-    FRAME_READ_BAD_RUN = -4,
-    FRAME_READ_BAD_RUN_SUM = -5,
-    FRAME_READ_TOO_BIG = -6,
-    FRAME_READ_BAD_OPAQUE_COUNT = -7,
-};
+// Bytes of the reader's working area that a frame takes: a count and a row
+// reference per row, and its run lengths. Writers check it against
+// FRAME_WORK_AREA_BYTES so that they never make a file the reader refuses.
+int64_t frame_work_bytes(const AnimationFrame *frame);
 
-// Writes the frame count. False when no stream is given or the write fails.
-bool write_animation_count(int32_t frame_count, FILE *stream);
-// Writes one frame record: 1 after writing, 0 without a stream, -1 when a write fails.
-int write_frame(const AnimationFrame *frame, FILE *stream);
+// Writes the frame count. ERROR_CANNOT_WRITE without a stream or when the write fails.
+ErrorKind write_animation_count(int32_t frame_count, FILE *stream, Error *error);
+// Writes one frame record. ERROR_CANNOT_WRITE without a stream or when a write fails.
+ErrorKind write_frame(const AnimationFrame *frame, FILE *stream, Error *error);
 
-// Reads one frame record into one block owned by the frame. Returns
-// FRAME_READ_OK, FRAME_READ_NOTHING or one of the errors; on anything but
-// FRAME_READ_OK the frame holds nothing to release.
-int read_frame(AnimationFrame *frame, FILE *stream);
-// What went wrong, for a result of read_frame.
-const char *frame_read_error_text(int result);
+// Reads one frame record into one block owned by the frame. On failure the
+// message says what was wrong (without a path) and the frame holds nothing
+// to release; ERROR_CANNOT_OPEN when no stream or no frame is given.
+ErrorKind read_frame(AnimationFrame *frame, FILE *stream, Error *error);
 
 // Reads the frame count and every frame record into animation->frames (room
 // for frame_count + 1 entries); textures and bitmaps are left empty. On
-// failure, error names the file (path) and the frame, and nothing is kept.
-bool read_animation_frames(FILE *stream, const char *path, Animation *animation, std::string *error);
+// failure the message names the file (path) and the frame, and nothing is kept.
+ErrorKind read_animation_frames(FILE *stream, const char *path, Animation *animation, Error *error);

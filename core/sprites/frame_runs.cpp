@@ -14,6 +14,15 @@ static void *allocate_or_exit(size_t size)
 
 AnimationFrame build_frame_from_pixels(const uint32_t *pixels, int32_t width, int32_t height, uint32_t mask_color)
 {
+    if (width < 0) width = 0;
+    if (height < 0) height = 0;
+    std::vector<uint8_t> transparent((size_t)width * (size_t)height);
+    for (size_t i = 0; i < transparent.size(); i++) transparent[i] = pixels[i] == mask_color;
+    return build_frame_from_transparency(transparent.data(), width, height);
+}
+
+AnimationFrame build_frame_from_transparency(const uint8_t *transparent, int32_t width, int32_t height)
+{
     AnimationFrame frame = {};
     if (width < 0) width = 0;
     if (height < 0) height = 0;
@@ -26,12 +35,12 @@ AnimationFrame build_frame_from_pixels(const uint32_t *pixels, int32_t width, in
     std::vector<int32_t> row_runs;
     int64_t opaque_pixels = 0;
     for (int32_t y = 0; y < height; y++) {
-        const uint32_t *row = pixels + (size_t)y * (size_t)width;
+        const uint8_t *row = transparent + (size_t)y * (size_t)width;
         bool opaque = false;
         int32_t run = 0;
         row_runs.clear();
         for (int32_t x = 0; x < width; x++) {
-            bool masked = row[x] == mask_color;
+            bool masked = row[x] != 0;
             if (!opaque) {
                 if (masked) {
                     run++;

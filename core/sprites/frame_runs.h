@@ -8,6 +8,8 @@
 // Builds the runs of a width x height frame whose pixels lie row after row,
 // top row first; a pixel equal to mask_color is transparent.
 AnimationFrame build_frame_from_pixels(const uint32_t *pixels, int32_t width, int32_t height, uint32_t mask_color);
+// The same from one byte per pixel, nonzero where the pixel is transparent.
+AnimationFrame build_frame_from_transparency(const uint8_t *transparent, int32_t width, int32_t height);
 
 // Sets every pixel of a bitmap_width x bitmap_height image (rows[y] is row y)
 // opaque (alpha byte 255) and turns the pixels that the frame's runs call

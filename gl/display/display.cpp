@@ -4,14 +4,31 @@
 #include <alleggl.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 
 #include "gl/display/message.h"
 
+// Allegro's handlers for these shut the library down from inside the handler:
+// after a heap overrun that frees memory under the malloc lock, and the
+// process hangs instead of ending.
+static const int FATAL_SIGNALS[] = {SIGSEGV, SIGABRT, SIGFPE, SIGILL, SIGBUS, SIGTRAP, SIGSYS};
+static const int FATAL_SIGNAL_COUNT = sizeof FATAL_SIGNALS / sizeof FATAL_SIGNALS[0];
+
+int start_allegro(int system_id)
+{
+    // What was there before (the default, or a sanitizer's report) comes back.
+    struct sigaction before[FATAL_SIGNAL_COUNT];
+    for (int i = 0; i < FATAL_SIGNAL_COUNT; i++) sigaction(FATAL_SIGNALS[i], nullptr, &before[i]);
+    int result = install_allegro(system_id, &errno, atexit);
+    for (int i = 0; i < FATAL_SIGNAL_COUNT; i++) sigaction(FATAL_SIGNALS[i], &before[i], nullptr);
+    return result;
+}
+
 void init_display(int fullscreen, int width, int height)
 {
     // Without a display no system driver starts, and the keyboard would crash.
-    if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0) {
+    if (start_allegro(SYSTEM_AUTODETECT) != 0) {
         show_message("Error setting OpenGL graphics mode:\n%s\nAllegro GL error : %s\n",
                      "Allegro could not start: no display?", "");
         exit(1);

@@ -2,10 +2,10 @@
 
 #include <allegro.h>
 #include <alleggl.h>
-#include <jpgalleg.h>
 #include <GL/glu.h>
 
 #include "gl/display/message.h"
+#include "gl/render/image_bitmap.h"
 
 // OpenGL reads width * height * 4 bytes from the first row on: true when the
 // bitmap holds exactly that (32 bits, rows one after another).
@@ -55,10 +55,10 @@ void fill_missing_alpha(BITMAP *bitmap)
 
 uint32_t load_texture(const char *filename)
 {
-    BITMAP *bitmap = load_bitmap(filename, nullptr);
-    if (!bitmap) bitmap = load_jpg(filename, nullptr);
+    Error error;
+    BITMAP *bitmap = load_image_bitmap(filename, &error);
     if (!bitmap) {
-        show_message("No cargo la imagen tio");
+        show_message("No cargo la imagen tio\n%s", error.message.c_str());
         return 0;
     }
     fill_missing_alpha(bitmap);

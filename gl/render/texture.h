@@ -8,8 +8,8 @@ struct BITMAP;
 // Makes a texture from a 32-bit bitmap (bytes red, green, blue, alpha) and leaves it bound.
 uint32_t make_texture(BITMAP *bitmap);
 
-// Loads an image file (any type Allegro reads, or JPEG) as a texture;
-// 0 after "No cargo la imagen tio" when neither loader reads it.
+// Loads an image file (TGA, BMP, PCX, PNG or JPEG) as a texture; 0 after
+// "No cargo la imagen tio" and the reason, naming the file, when it cannot be read.
 uint32_t load_texture(const char *filename);
 
 // Images without an alpha channel arrive with alpha 0 in every pixel: when

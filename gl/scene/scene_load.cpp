@@ -12,15 +12,15 @@
 Scene *load_scene(Scene *scene, const char *path)
 {
     if (!scene) return nullptr;
-    SceneError error;
-    if (!read_scene_file(scene, path, &error)) {
-        if (error.cannot_open) {
+    Error error;
+    if (read_scene_file(scene, path, &error) != ERROR_NONE) {
+        if (error.kind == ERROR_CANNOT_OPEN) {
             fputs("no se encontro el archivo", stdout);
             fflush(stdout);
             // Failing to load the scene is a failure, whatever the old exit status said.
             exit(1);
         }
-        show_message("%s", error.message);
+        show_message("%s", error.message.c_str());
         return nullptr;
     }
     compile_scene_lists(scene);

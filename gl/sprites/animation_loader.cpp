@@ -2,30 +2,25 @@
 
 #include <allegro.h>
 #include <alleggl.h>
-#include <jpgalleg.h>
 
 #include <cstdio>
 #include <cstdlib>
 
+#include <unistd.h>
+
 #include "gl/display/message.h"
+#include "gl/render/image_bitmap.h"
 #include "gl/render/texture.h"
 #include "gl/sprites/animation_bitmap.h"
 #include "core/sprites/animation_file.h"
 
-static std::string open_failure(const char *path)
+// The message names the file; why it could not be read follows on a line of
+// its own, unless the file is simply missing.
+static std::string open_failure(const char *path, const Error *reason = nullptr)
 {
-    return std::string("No se pudo abrir el archivo: ") + path;
-}
-
-// The strip as a 32-bit bitmap, whatever depth its file was read in.
-static BITMAP *load_strip(const char *strip_path, StripKind kind)
-{
-    BITMAP *strip = kind == STRIP_JPEG ? load_jpg(strip_path, nullptr) : load_tga(strip_path, nullptr);
-    if (!strip || bitmap_color_depth(strip) == 32) return strip;
-    BITMAP *converted = create_bitmap_ex(32, strip->w, strip->h);
-    if (converted) blit(strip, converted, 0, 0, 0, 0, strip->w, strip->h);
-    destroy_bitmap(strip);
-    return converted;
+    std::string message = std::string("No se pudo abrir el archivo: ") + path;
+    if (reason && !(reason->kind == ERROR_CANNOT_OPEN && access(path, F_OK) != 0)) message += "\n" + reason->message;
+    return message;
 }
 
 void delete_animation_textures(Animation *animation)
@@ -45,14 +40,19 @@ bool try_load_animation(const char *animation_path, const char *strip_path, Stri
         return false;
     }
     Animation loaded = {};
-    bool read = read_animation_frames(stream, animation_path, &loaded, error);
+    Error read_error;
+    bool read = read_animation_frames(stream, animation_path, &loaded, &read_error) == ERROR_NONE;
     fclose(stream);
-    if (!read) return false;
+    if (!read) {
+        *error = read_error.message;
+        return false;
+    }
 
-    BITMAP *strip = load_strip(strip_path, kind);
+    Error reason;
+    BITMAP *strip = load_image_bitmap(strip_path, &reason);
     if (!strip) {
         destroy_animation(&loaded);
-        *error = open_failure(strip_path);
+        *error = open_failure(strip_path, &reason);
         return false;
     }
     if (kind == STRIP_TGA) fill_missing_alpha(strip);

@@ -1,0 +1,209 @@
+#include "app/anim_preview.h"
+
+#include <gif_lib.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/image/image.h"
+#include "core/sprites/animation_file.h"
+#include "core/sprites/frame_runs.h"
+#include "core/sprites/output_file.h"
+#include "gl/display/png_file.h"
+
+enum {
+    GIF_FRAME_CENTISECONDS = 4,  // the engine's 40 ms pass
+    GIF_TRANSPARENT_INDEX = 255,
+    SHEET_GAP = 2,               // pixels between the contact sheet's cells
+    CHECKER_SIDE = 8,
+};
+
+static bool ends_with(const std::string &text, const char *end)
+{
+    size_t length = strlen(end);
+    if (text.size() < length) return false;
+    return strcasecmp(text.c_str() + text.size() - length, end) == 0;
+}
+
+// The frames as RGBA images with the transparency the loaders give them.
+static ErrorKind load_frames(const char *animation_path, const char *strip_path, std::vector<Image> *frames,
+                             Error *error)
+{
+    FILE *stream = fopen(animation_path, "rb");
+    if (!stream) return set_error(error, ERROR_CANNOT_OPEN, animation_path, 0, "cannot be opened: %s", strerror(errno));
+    Animation animation = {};
+    ErrorKind read = read_animation_frames(stream, animation_path, &animation, error);
+    fclose(stream);
+    if (read != ERROR_NONE) return read;
+    Image strip;
+    if (load_image_file(strip_path, &strip, error) != ERROR_NONE) {
+        destroy_animation(&animation);
+        return error->kind;
+    }
+    bool tga_strip = ends_with(strip_path, ".tga");
+    for (int32_t i = 0; i < animation.frame_count; i++) {
+        const AnimationFrame &frame = animation.frames[i];
+        if (i > 0 && (frame.width != animation.frames[0].width || frame.height != animation.frames[0].height)) {
+            set_error(error, ERROR_MALFORMED, animation_path, 0, "frame %d is %d x %d, frame 0 %d x %d", i, frame.width,
+                      frame.height, animation.frames[0].width, animation.frames[0].height);
+            destroy_animation(&animation);
+            return ERROR_MALFORMED;
+        }
+        if (frame.width > strip.width || (int64_t)frame.height * (i + 1) > strip.height) {
+            set_error(error, ERROR_MALFORMED, animation_path, 0, "frame %d (%d x %d) does not fit the strip image %s (%d x %d)",
+                      i, frame.width, frame.height, strip_path, strip.width, strip.height);
+            destroy_animation(&animation);
+            return ERROR_MALFORMED;
+        }
+        Image image;
+        image.width = frame.width;
+        image.height = frame.height;
+        image.has_alpha = true;
+        image.rgba.resize((size_t)frame.width * frame.height * 4);
+        std::vector<uint32_t *> rows((size_t)frame.height);
+        for (int y = 0; y < frame.height; y++) {
+            uint8_t *row = &image.rgba[(size_t)y * frame.width * 4];
+            memcpy(row, &strip.rgba[((size_t)frame.height * i + y) * strip.width * 4], (size_t)frame.width * 4);
+            if (!strip.has_alpha)
+                for (int x = 0; x < frame.width; x++) row[4 * x + 3] = 255;
+            rows[(size_t)y] = (uint32_t *)row;
+        }
+        // A JPEG strip has no alpha of its own: the runs give it. On a
+        // little-endian machine the top byte of each value is alpha, as the mask expects.
+        if (!tga_strip) apply_frame_mask_rows(rows.data(), frame.width, frame.height, &frame);
+        frames->push_back(std::move(image));
+    }
+    destroy_animation(&animation);
+    if (frames->empty()) return set_error(error, ERROR_MALFORMED, animation_path, 0, "the animation has no frames");
+    return ERROR_NONE;
+}
+
+static ErrorKind write_contact_sheet(const std::vector<Image> &frames, const char *path, Error *error)
+{
+    int count = (int)frames.size();
+    int columns = 1;
+    while (columns * columns < count) columns++;
+    int rows = (count + columns - 1) / columns;
+    int cell_width = frames[0].width + SHEET_GAP, cell_height = frames[0].height + SHEET_GAP;
+    int width = columns * cell_width + SHEET_GAP, height = rows * cell_height + SHEET_GAP;
+    if ((int64_t)width * height > IMAGE_MAX_PIXELS || width > IMAGE_MAX_SIDE || height > IMAGE_MAX_SIDE)
+        return set_error(error, ERROR_TOO_LARGE, path, 0, "a contact sheet of %dx%d is over the image limit", width, height);
+    std::vector<uint8_t> rgb((size_t)width * height * 3, 255);
+    for (int n = 0; n < count; n++) {
+        const Image &frame = frames[(size_t)n];
+        int left = SHEET_GAP + (n % columns) * cell_width, top = SHEET_GAP + (n / columns) * cell_height;
+        for (int y = 0; y < frame.height; y++)
+            for (int x = 0; x < frame.width; x++) {
+                const uint8_t *p = &frame.rgba[((size_t)y * frame.width + x) * 4];
+                // A checkerboard shows through where the frame is transparent.
+                int checker = ((x / CHECKER_SIDE + y / CHECKER_SIDE) % 2) ? 153 : 204;
+                uint8_t *out = &rgb[((size_t)(top + y) * width + left + x) * 3];
+                for (int c = 0; c < 3; c++) out[c] = (uint8_t)((p[c] * p[3] + checker * (255 - p[3]) + 127) / 255);
+            }
+    }
+    if (!write_png_rgb(path, width, height, rgb.data()))
+        return set_error(error, ERROR_CANNOT_WRITE, path, 0, "the PNG image cannot be written");
+    return ERROR_NONE;
+}
+
+static ErrorKind gif_failure(GifFileType *gif, int code, const char *path, Error *error)
+{
+    int ignored = 0;
+    if (gif) {
+        if (code == 0) code = gif->Error;
+        EGifCloseFile(gif, &ignored);
+    }
+    return set_error(error, ERROR_CANNOT_WRITE, path, 0, "the GIF image cannot be written: %s", GifErrorString(code));
+}
+
+static ErrorKind write_gif(const std::vector<Image> &frames, const char *path, Error *error)
+{
+    int width = frames[0].width, height = frames[0].height;
+    size_t frame_pixels = (size_t)width * height;
+    size_t pixels = frame_pixels * frames.size();
+    // One palette for all frames from their opaque pixels; the last entry is transparent.
+    std::vector<GifByteType> red(pixels), green(pixels), blue(pixels), indices(pixels);
+    uint8_t fill[3] = {0, 0, 0};
+    for (const Image &frame : frames)
+        for (size_t i = 0; i < frame_pixels; i++)
+            if (frame.rgba[4 * i + 3] >= 128) {
+                memcpy(fill, &frame.rgba[4 * i], 3);
+                goto found;
+            }
+found:
+    for (size_t n = 0; n < frames.size(); n++)
+        for (size_t i = 0; i < frame_pixels; i++) {
+            const uint8_t *p = &frames[n].rgba[4 * i];
+            const uint8_t *colour = p[3] >= 128 ? p : fill;
+            red[n * frame_pixels + i] = colour[0];
+            green[n * frame_pixels + i] = colour[1];
+            blue[n * frame_pixels + i] = colour[2];
+        }
+    GifColorType colours[256] = {};
+    int colour_count = GIF_TRANSPARENT_INDEX;
+    if (GifQuantizeBuffer((unsigned)width, (unsigned)(height * frames.size()), &colour_count, red.data(), green.data(),
+                          blue.data(), indices.data(), colours) != GIF_OK)
+        return set_error(error, ERROR_CANNOT_WRITE, path, 0, "the frames' colours cannot be reduced to a GIF palette");
+
+    int code = 0;
+    GifFileType *gif = EGifOpenFileName(path, false, &code);
+    if (!gif) return gif_failure(nullptr, code, path, error);
+    EGifSetGifVersion(gif, true);
+    ColorMapObject *map = GifMakeMapObject(256, colours);
+    if (!map) return gif_failure(gif, E_GIF_ERR_NOT_ENOUGH_MEM, path, error);
+    bool written = EGifPutScreenDesc(gif, width, height, 8, 0, map) == GIF_OK;
+    GifFreeMapObject(map);
+    // Loop for ever.
+    static const char loop_name[] = "NETSCAPE2.0";
+    static const unsigned char loop_forever[3] = {1, 0, 0};
+    written = written && EGifPutExtensionLeader(gif, APPLICATION_EXT_FUNC_CODE) == GIF_OK &&
+              EGifPutExtensionBlock(gif, 11, loop_name) == GIF_OK &&
+              EGifPutExtensionBlock(gif, 3, loop_forever) == GIF_OK && EGifPutExtensionTrailer(gif) == GIF_OK;
+    for (size_t n = 0; written && n < frames.size(); n++) {
+        GraphicsControlBlock control = {};
+        control.DisposalMode = DISPOSE_BACKGROUND;
+        control.DelayTime = GIF_FRAME_CENTISECONDS;
+        control.TransparentColor = GIF_TRANSPARENT_INDEX;
+        GifByteType extension[4];
+        EGifGCBToExtension(&control, extension);
+        written = EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, extension) == GIF_OK &&
+                  EGifPutImageDesc(gif, 0, 0, width, height, false, nullptr) == GIF_OK;
+        std::vector<GifPixelType> row((size_t)width);
+        for (int y = 0; written && y < height; y++) {
+            for (int x = 0; x < width; x++) {
+                size_t i = (size_t)y * width + x;
+                row[(size_t)x] = frames[n].rgba[4 * i + 3] >= 128 ? indices[n * frame_pixels + i] : (GifPixelType)GIF_TRANSPARENT_INDEX;
+            }
+            written = EGifPutLine(gif, row.data(), width) == GIF_OK;
+        }
+    }
+    if (!written) return gif_failure(gif, 0, path, error);
+    if (EGifCloseFile(gif, &code) != GIF_OK) return gif_failure(nullptr, code, path, error);
+    return ERROR_NONE;
+}
+
+ErrorKind write_animation_preview(const char *animation_path, const char *strip_path, const char *output_path,
+                                  int *frame_count, Error *error)
+{
+    bool gif = ends_with(output_path, ".gif");
+    if (!gif && !ends_with(output_path, ".png"))
+        return set_error(error, ERROR_REFUSED, output_path, 0, "a preview is a .gif (animated) or a .png (contact sheet)");
+    if (check_output_paths({animation_path, strip_path}, {output_path}, error) != ERROR_NONE) return error->kind;
+    std::vector<Image> frames;
+    if (load_frames(animation_path, strip_path, &frames, error) != ERROR_NONE) return error->kind;
+    OutputFile output;
+    if (output_file_begin(output_path, &output, error) != ERROR_NONE) return error->kind;
+    ErrorKind written = gif ? write_gif(frames, output.temp_path.c_str(), error)
+                            : write_contact_sheet(frames, output.temp_path.c_str(), error);
+    if (written != ERROR_NONE) {
+        // The message names the file asked for, not the temporary one.
+        std::string what = error->message.substr(output.temp_path.size() + 2);
+        output_file_discard(&output);
+        return set_error(error, written, output_path, 0, "%s", what.c_str());
+    }
+    *frame_count = (int)frames.size();
+    return output_file_commit(&output, error);
+}
