@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <chrono>
 #include <regex>
 #include <string>
 #include <thread>
@@ -45,6 +46,19 @@ static const char *small_scene =
     "  0 0 0 0 0 0 1 1 1\n  0 0 0 0 0 0 1 1 1\n  0 0 0 0 0 0 1 1 1\n None\n"
     " camara2\n Camera\n"
     "  0 0 5 0 0 0 1 1 1\n  0 0 5 0 0 0 1 1 1\n  0 0 5 0 0 0 1 1 1\n None\n";
+
+// The viewer names the renderer on standard error (with --progress) once it
+// has loaded everything, just before its first pass: keys sent after that
+// line reach the passes, not the loading.
+static bool wait_until_playing(const ProgramRun &run, double timeout_seconds)
+{
+    double start = now_seconds();
+    while (now_seconds() - start < timeout_seconds) {
+        if (read_file(run.stderr_path).find("viewer: renderer ") != std::string::npos) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
 
 class Viewer : public testing::Test {
 protected:
@@ -104,9 +118,10 @@ TEST_F(Viewer, SecondsLimitEndsTheRun)
 
 TEST_F(Viewer, HoldingAEndsItPromptly)
 {
-    ProgramRun run = start_program(small_run({"--seconds", "120"}), dir);
+    ProgramRun run = start_program(small_run({"--seconds", "120", "--progress"}), dir);
     ASSERT_TRUE(wait_for_window(30));
-    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    ASSERT_TRUE(wait_until_playing(run, 60));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
     ASSERT_EQ(run_shell("xdotool keydown a; sleep 0.3; xdotool keyup a"), 0);
     double pressed = now_seconds();
     int status = wait_program(run, 20);
