@@ -74,6 +74,9 @@ int32_t ramp_next(Ramp *ramp, int32_t copy_count, bool fitted, double slot_used)
 
     switch (ramp->phase) {
     case RAMP_GROWING:
+        // A single copy that misses early may be the renderer's start-up
+        // (its first frames compile their state): it must miss twice.
+        if (!fitted && ramp->first_search && copy_count <= 1 && ramp->run++ == 0) return 1;
         if (!fitted) return narrow(ramp, copy_count, fitted);
         ramp->low = copy_count;
         if (copy_count >= RAMP_MAX_COPIES) return follow(ramp, copy_count, fitted);

@@ -49,8 +49,8 @@ Ramp ramp_create(RampKind kind);
 // when a pass already took more than a sixteenth, so that the pass that
 // overshoots stays short (a long pass would miss a key held meanwhile). The
 // linear ramp is adapt_copy_count's one up or one down; the geometric one
-// ignores the first pass (its slot began before the run, with loading) and
-// never goes below one copy.
+// ignores the first pass (its slot began before the run, with loading), takes
+// one copy to miss only when it misses twice, and never goes below one copy.
 int32_t ramp_next(Ramp *ramp, int32_t copy_count, bool fitted, double slot_used);
 
 // The count has found the machine's capacity and is following it.
