@@ -1,13 +1,13 @@
 // orj: checks, summarises and dumps scene files without opening a window.
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "core/scene/scene_reader.h"
 #include "app/orj_commands.h"
-
-#ifdef ORJ_IMPORT
-#include "importer/orj_import.h"
-#endif
 
 static const char *usage_text =
     "usage: orj check FILE   exit 0 when FILE is a valid scene, else print why and exit 1\n"
@@ -15,6 +15,8 @@ static const char *usage_text =
     "       orj dump FILE    the loaded records as JSON\n"
 #ifdef ORJ_IMPORT
     "       orj import ...   convert a model into a scene file (orj import --help)\n"
+    "       orj export ...   write a scene file as a glTF, Collada or OBJ model (orj export --help)\n"
+    "       orj formats      the model formats import reads and export writes\n"
 #endif
     ;
 
@@ -26,6 +28,26 @@ bool orj_read_scene(const char *path, Scene *scene)
     return false;
 }
 
+#ifdef ORJ_IMPORT
+// "orj import", "export" and "formats" are the program orj-import beside
+// this one, run in this process's place: the model importer's libraries load
+// only for them.
+static int run_importer(char **argv)
+{
+    char self[4096];
+    ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    std::string importer = "orj-import";
+    if (length > 0) {
+        self[length] = '\0';
+        const char *slash = strrchr(self, '/');
+        importer = std::string(self, (size_t)(slash - self + 1)) + importer;
+    }
+    execv(importer.c_str(), argv + 1);
+    fprintf(stderr, "orj: cannot run %s: %s\n", importer.c_str(), strerror(errno));
+    return 1;
+}
+#endif
+
 int main(int argc, char **argv)
 {
     if (argc == 2 && (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "help") == 0)) {
@@ -33,7 +55,8 @@ int main(int argc, char **argv)
         return 0;
     }
 #ifdef ORJ_IMPORT
-    if (argc >= 2 && strcmp(argv[1], "import") == 0) return orj_import_main(argc - 1, argv + 1);
+    if (argc >= 2 && (strcmp(argv[1], "import") == 0 || strcmp(argv[1], "export") == 0 || strcmp(argv[1], "formats") == 0))
+        return run_importer(argv);
 #endif
     if (argc != 3) {
         fputs(usage_text, stderr);

@@ -14,14 +14,18 @@
 #include "core/scene/scene.h"
 #include "core/viewer/benchmark.h"
 #include "core/viewer/options.h"
+#include "core/viewer/orbit.h"
 #include "core/viewer/playback.h"
+#include "core/viewer/record_name.h"
 #include "core/viewer/report_json.h"
 #include "gl/display/display.h"
 #include "gl/display/message.h"
 #include "gl/display/render_state.h"
 #include "gl/display/screenshot.h"
+#include "gl/render/draw.h"
 #include "gl/render/texture.h"
 #include "gl/viewer/keys.h"
+#include "gl/viewer/orbit_input.h"
 #include "gl/viewer/ticks.h"
 #include "gl/viewer/viewer_pass.h"
 
@@ -38,6 +42,9 @@ struct Viewer {
     uint32_t texture;
     ViewerPass pass;
     Screenshot shot;  // allocated before the loop: a pass allocates nothing
+    OrbitCamera orbit;
+    OrbitInput orbit_input;
+    bool orbiting;    // the orbit camera is chosen (key 6)
 
     int frame;
     int camera;
@@ -83,12 +90,15 @@ static bool start_viewer(Viewer *viewer)
     }
     viewer->texture = load_texture(viewer->options.texture_path);
     viewer_pass_create(&viewer->pass, &viewer->scene);
+    viewer->orbit = orbit_frame_scene(&viewer->scene);
+    orbit_input_start(&viewer->orbit_input);
     viewer->shot = {0, 0, nullptr, 0};
-    if (viewer->options.screenshot_path) screenshot_create(&viewer->shot);
+    if (viewer->options.screenshot_path || viewer->options.record_pattern) screenshot_create(&viewer->shot);
     viewer->records.reserve(RECORDS_RESERVED);
 
     viewer->frame = 0;
-    viewer->camera = viewer->options.camera;
+    viewer->orbiting = viewer->options.camera == ORBIT_CAMERA_KEY;
+    viewer->camera = viewer->orbiting ? 4 : viewer->options.camera;
     viewer->copy_count = 1;
     viewer->ramp = ramp_create(viewer->options.ramp);
     viewer->last_pass = {0, 0};
@@ -111,6 +121,31 @@ static void choose_view(Viewer *viewer)
     bool digit_held[CAMERA_SLOTS];
     for (int d = 0; d < CAMERA_SLOTS; d++) digit_held[d] = key[KEY_0 + d] != 0;
     viewer->camera = choose_camera(viewer->camera, digit_held);
+    for (int d = 0; d < CAMERA_SLOTS; d++)
+        if (digit_held[d]) viewer->orbiting = false;
+    if (key[KEY_0 + ORBIT_CAMERA_KEY]) viewer->orbiting = true;
+}
+
+// One copy through the orbit camera, or the pass through the chosen camera
+// or in the benchmark grid.
+static PassResult draw_view(Viewer *viewer)
+{
+    if (viewer->orbiting) {
+        orbit_read_input(&viewer->orbit, &viewer->orbit_input);
+        apply_orbit_camera(&viewer->orbit);
+        draw_scene(&viewer->scene, viewer->texture, viewer->frame);
+        return {1, 1};
+    }
+    return draw_pass(&viewer->pass, &viewer->scene, viewer->texture, camera_names[viewer->camera], viewer->frame,
+                     viewer->copy_count);
+}
+
+// Saves the pass's picture under --record's pattern; false when it cannot.
+static bool record_pass(Viewer *viewer)
+{
+    char name[4096];
+    return record_file_name(viewer->options.record_pattern, viewer->frames_shown, name, sizeof name) &&
+           screenshot_save(&viewer->shot, name);
 }
 
 // Judges the pass against its slot and sets the next pass's copy count; the
@@ -142,11 +177,11 @@ static void show_progress(Viewer *viewer, double now)
     viewer->progress_polygons = 0.0;
 }
 
-static void run_pass(Viewer *viewer)
+// One pass; false when its picture could not be recorded.
+static bool run_pass(Viewer *viewer)
 {
     choose_view(viewer);
-    viewer->last_pass = draw_pass(&viewer->pass, &viewer->scene, viewer->texture, camera_names[viewer->camera],
-                                  viewer->frame, viewer->copy_count);
+    viewer->last_pass = draw_view(viewer);
     int32_t now = get_ticks();
     PassRecord record;
     record.copies = viewer->last_pass.copies;
@@ -159,7 +194,8 @@ static void run_pass(Viewer *viewer)
     viewer->slot_start = now_seconds();
 
     // The pass's picture, just before set_render_state presents it.
-    if (viewer->options.screenshot_path) screenshot_capture(&viewer->shot);
+    if (viewer->options.screenshot_path || viewer->options.record_pattern) screenshot_capture(&viewer->shot);
+    if (viewer->options.record_pattern && !record_pass(viewer)) return false;
 
     viewer->frame = advance_frame(viewer->frame, viewer->scene.frame_count);
     glMatrixMode(GL_MODELVIEW);
@@ -171,6 +207,7 @@ static void run_pass(Viewer *viewer)
     record.end_seconds = shown - viewer->start_seconds;
     viewer->records.push_back(record);
     show_progress(viewer, shown);
+    return true;
 }
 
 static std::string utc_now()
@@ -181,8 +218,9 @@ static std::string utc_now()
 }
 
 // The report line and the measured figures on standard output, then the
-// screenshot, JSON report and trace asked for. Returns the exit status.
-static int report_run(Viewer *viewer)
+// screenshot, JSON report and trace asked for. Returns the exit status: 1
+// when any of them failed, else status.
+static int report_run(Viewer *viewer, int status)
 {
     int32_t end_tick = get_ticks();
     double run_seconds = now_seconds() - viewer->start_seconds;
@@ -200,7 +238,6 @@ static int report_run(Viewer *viewer)
     printf("%s\n", summary_text);
     fflush(stdout);
 
-    int status = 0;
     const ViewerOptions &options = viewer->options;
     if (options.screenshot_path && viewer->frames_shown > 0 && !screenshot_save(&viewer->shot, options.screenshot_path))
         status = 1;
@@ -254,12 +291,16 @@ int main(int argc, char **argv)
         allegro_exit();
         return 1;
     }
+    int status = 0;
     for (;;) {
         if (key[KEY_A]) break;
         if (run_limit_reached(&viewer.options.limits, viewer.frames_shown, get_ticks() - viewer.start_tick)) break;
-        run_pass(&viewer);
+        if (!run_pass(&viewer)) {
+            status = 1;
+            break;
+        }
     }
-    int status = report_run(&viewer);
+    status = report_run(&viewer, status);
 
     screenshot_destroy(&viewer.shot);
     viewer_pass_destroy(&viewer.pass);

@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "core/scene/scene_writer.h"
+#include "importer/orj_import_atlas.h"
 #include "importer/orj_import_files.h"
 #include "importer/orj_import_math.h"
 #include "importer/orj_import_names.h"
@@ -29,23 +30,31 @@ enum {
 const char *import_usage()
 {
     return "usage: orj import MODEL -o SCENE [--texture-out TGA] [--frames N] [--fps R] [--scale S] [--add-camera]\n"
-           "                  [--allow-outside-refs]\n"
+           "                  [--no-lamps] [--allow-outside-refs]\n"
            "\n"
            "Converts a model (OBJ, glTF 2.0, Collada, PLY, STL, 3DS, FBX and the other formats of the\n"
            "asset importer) into a scene file for the viewer.\n"
            "\n"
            "  -o, --output SCENE   the scene file to write\n"
-           "  --texture-out TGA    write the model's first diffuse texture there as a TGA image\n"
-           "                       (a white one when the model has none or it cannot be read)\n"
+           "  --texture-out TGA    write the scene's texture there as a TGA image: an atlas of every\n"
+           "                       material's texture, or its colour when it has none or it cannot\n"
+           "                       be read; the texture coordinates are moved into it\n"
            "  --frames N           frames to write, 1 to 100000 (default: the first animation's\n"
            "                       length times the rate, plus one; 1 without animation). Frames\n"
            "                       past the animation's end hold its last pose.\n"
            "  --fps R              frames per second of animation time, above 0, at most 1000\n"
            "                       (default 25, the viewer's rate)\n"
-           "  --scale S            multiplies every location and vertex position, above 0 (default 1)\n"
+           "  --scale S            multiplies every location and vertex position, above 0; --scale 1\n"
+           "                       keeps the model's units (default: the model is made 10 units\n"
+           "                       across and its middle put at the origin, which the viewer's fog\n"
+           "                       and view suit; the factor is printed)\n"
            "  --add-camera         add a still camera that holds the whole model in view, looking at\n"
            "                       it from the front (+z), a little from the right (+x) and above\n"
-           "                       (+y), on the next free camera key\n"
+           "                       (+y), on the first camera key (\"camara4\", the viewer's default);\n"
+           "                       the model's own cameras move to the next keys\n"
+           "  --no-lamps           do not light a model that has no lights: by default it gets a\n"
+           "                       white lamp at the added camera (or where it would stand) and a\n"
+           "                       weaker fill lamp from the other side\n"
            "  --allow-outside-refs read the files the model refers to (buffers, materials, textures)\n"
            "                       also outside its folder; without it such references are refused\n"
            "                       with a warning\n"
@@ -61,10 +70,10 @@ const char *import_usage()
            "are written as its rotation about x, y and z.\n"
            "\n"
            "Sizes: the viewer's fog hides what lies more than about 40 units from the camera (half\n"
-           "gone at 33 units, nine tenths at 60) and its near plane cuts what is closer than 1 unit.\n"
-           "Pick --scale so that the model spans a few to about 20 units and its cameras stand some\n"
-           "10 to 30 units from it; without a camera the viewer looks from 1000 units away and shows\n"
-           "only fog (--add-camera gives the model one). The summary tells the model's size.\n";
+           "gone at 33 units, nine tenths at 60) and its near plane cuts what is closer than 1 unit;\n"
+           "a model about 10 units across suits it. Without a camera the viewer looks from 1000 units\n"
+           "away and shows only fog: --add-camera gives the model one, and the viewer's key 6 an\n"
+           "orbit camera around any scene.\n";
 }
 
 // A finite number above 0 and at most limit, nothing else on the text.
@@ -86,8 +95,9 @@ OptionsResult parse_import_options(int argc, char **argv, ImportCommand *command
     command->texture_path = nullptr;
     command->settings.frames = 0;
     command->settings.fps = 25.0;
-    command->settings.scale = 1.0;
+    command->settings.scale = 0.0;  // framed
     command->settings.add_camera = false;
+    command->settings.lamps = true;
     command->allow_outside_refs = false;
 
     for (int i = 1; i < argc; i++) {
@@ -131,6 +141,10 @@ OptionsResult parse_import_options(int argc, char **argv, ImportCommand *command
                 *error = "--scale needs a finite factor above 0";
                 return OPTIONS_BAD;
             }
+            continue;
+        }
+        if (strcmp(arg, "--no-lamps") == 0) {
+            command->settings.lamps = false;
             continue;
         }
         if (strcmp(arg, "--add-camera") == 0) {
@@ -271,29 +285,6 @@ static void report_warnings(const ImportStats &stats, const MeshRepairs &repairs
     }
 }
 
-// Writes the model's texture, or a white one, to path; the description of
-// what was written goes to *what. False only when the file cannot be written.
-static bool write_texture(const aiScene *scene, ModelFolder *folder, const char *path, std::string *what)
-{
-    TextureImage image;
-    std::string reference, error;
-    bool found = find_diffuse_texture(scene, &reference);
-    if (found && load_texture_image(scene, reference, folder, &image, &error)) {
-        *what = reference + " -> " + path + " (" + std::to_string(image.width) + "x" + std::to_string(image.height) + ")";
-    } else {
-        if (found) warn("texture '" + reference + "': " + error + "; a white texture is written instead");
-        else warn("the model has no diffuse texture; a white texture is written instead");
-        image.width = image.height = 8;
-        image.rgba.assign(8 * 8 * 4, 255);
-        *what = std::string("white -> ") + path;
-    }
-    if (!write_tga_file(path, image, &error)) {
-        fprintf(stderr, "orj import: %s\n", error.c_str());
-        return false;
-    }
-    return true;
-}
-
 static int64_t count_source_faces(const aiScene *scene)
 {
     int64_t faces = 0;
@@ -357,16 +348,24 @@ int orj_import_main(int argc, char **argv)
     imported.stats.normals_missing = normals_missing;
     imported.stats.faces_out_of_range += reading.repairs.faces_dropped;
 
+    // The texture coordinates move into the atlas before the scene is written.
+    Atlas atlas;
+    if (command.texture_path) build_atlas(scene, &folder, &imported.objects, &atlas);
+
     Error write_error;
     if (save_scene(&imported.scene, command.scene_path, &write_error) != ERROR_NONE) {
         fprintf(stderr, "orj import: %s\n", write_error.message.c_str());
         return 1;
     }
-    std::string texture_note;
-    if (command.texture_path && !write_texture(scene, &folder, command.texture_path, &texture_note)) return 1;
+    if (command.texture_path && !write_tga_file(command.texture_path, atlas.image, &error)) {
+        fprintf(stderr, "orj import: %s\n", error.c_str());
+        return 1;
+    }
 
     const ImportStats &stats = imported.stats;
     report_warnings(stats, reading.repairs);
+    report_refused(&folder);  // texture references refused while building the atlas
+    for (const std::string &line : atlas.warnings) warn(line);
     fprintf(stderr, "orj import: %s -> %s\n", command.model_path, command.scene_path);
     fprintf(stderr, "  objects: %d (%d meshes, %d empty groups, %d cameras, %d lamps)\n", imported.scene.object_count,
             stats.mesh_objects, stats.group_objects, stats.camera_objects, stats.lamp_objects);
@@ -378,25 +377,41 @@ int orj_import_main(int argc, char **argv)
     if (normals_missing > 0) fprintf(stderr, "  normals generated for %lld meshes\n", (long long)normals_missing);
     if (stats.points_dropped || stats.lines_dropped)
         fprintf(stderr, "  dropped: %lld points, %lld lines\n", (long long)stats.points_dropped, (long long)stats.lines_dropped);
-    if (command.texture_path) fprintf(stderr, "  texture: %s\n", texture_note.c_str());
+    if (command.texture_path) {
+        fprintf(stderr, "  texture: %s (%dx%d), an atlas of %zu materials:\n", command.texture_path, atlas.image.width,
+                atlas.image.height, atlas.materials.size());
+        size_t shown = std::min<size_t>(atlas.materials.size(), 40);
+        for (size_t i = 0; i < shown; i++) fprintf(stderr, "    %s\n", atlas.materials[i].c_str());
+        if (shown < atlas.materials.size()) fprintf(stderr, "    and %zu more\n", atlas.materials.size() - shown);
+        for (const std::string &line : atlas.repeats) fprintf(stderr, "    %s\n", line.c_str());
+    }
     if (stats.has_extent) {
-        fprintf(stderr, "  size: %.4g units across", stats.extent_size);
-        // A size of (nearly) nothing has no scale that helps: all vertices lie at one point.
-        double suggested = stats.extent_size > 0.0 ? command.settings.scale * 10.0 / stats.extent_size : 0.0;
-        bool can_scale = suggested > 0.0 && std::isfinite(suggested) && suggested <= MAX_IMPORT_SCALE;
-        if ((stats.extent_size > 40.0 || stats.extent_size < 2.0) && can_scale)
-            fprintf(stderr, " (the viewer suits about 5 to 20: --scale %.3g makes it 10)", suggested);
-        else if (!can_scale)
-            fputs(" (all the model's vertices lie at one point: no scale makes it visible)", stderr);
-        fputc('\n', stderr);
+        // The one size message: what the model measures in the scene, and how it got there.
+        double model_units = stats.extent_size / stats.applied_scale;
+        if (!(stats.extent_size > 0.0))
+            fputs("  size: 0 (all the model's vertices lie at one point: no scale makes it visible)\n", stderr);
+        else if (command.settings.scale == 0.0)
+            fprintf(stderr, "  size: %.4g units across, scaled by %.4g to %.3g and centred (--scale 1 keeps the model's units)\n",
+                    model_units, stats.applied_scale, stats.extent_size);
+        else if (stats.extent_size > 40.0 || stats.extent_size < 2.0)
+            fprintf(stderr, "  size: %.4g units across; the viewer suits about 5 to 20 (leave out --scale to fit it)\n",
+                    stats.extent_size);
+        else
+            fprintf(stderr, "  size: %.4g units across\n", stats.extent_size);
     }
-    for (int i = 0; i < imported.scene.object_count; i++) {
-        const ImportObject &object = imported.objects[i];
-        int key = camera_key_of(object.name.c_str());
-        if (object.kind != Camera || key < 0) continue;
-        fprintf(stderr, "  camera key %d: '%s'%s\n", key, object.name.c_str(),
-                i == stats.added_camera ? " (added in front of the model)"
-                                        : (" (the model's '" + object.source_name + "')").c_str());
-    }
+    if (stats.lamps_added > 0) fprintf(stderr, "  lamps: %d added (the model has no lights; --no-lamps leaves them out)\n", stats.lamps_added);
+    // Which key shows which camera, the one the viewer starts with first.
+    static const int key_order[CAMERA_SLOT_COUNT] = {4, 0, 1, 2, 3, 5};
+    for (int key : key_order)
+        for (int i = 0; i < imported.scene.object_count; i++) {
+            const ImportObject &object = imported.objects[i];
+            if (object.kind != Camera || camera_key_of(object.name.c_str()) != key) continue;
+            fprintf(stderr, "  camera key %d: '%s'%s%s\n", key, object.name.c_str(),
+                    i == stats.added_camera ? " (added in front of the model)"
+                                            : (" (the model's '" + object.source_name + "')").c_str(),
+                    key == 4 ? ", shown first" : "");
+            break;
+        }
+    fprintf(stderr, "  key 6 in the viewer: an orbit camera around the whole scene\n");
     return 0;
 }

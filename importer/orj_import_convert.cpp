@@ -3,6 +3,7 @@
 #include <assimp/Importer.hpp>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
@@ -13,6 +14,7 @@
 #include "core/scene/scene_hierarchy.h"
 #include "importer/orj_import_animation.h"
 #include "importer/orj_import_files.h"
+#include "importer/orj_import_framing.h"
 #include "importer/orj_import_math.h"
 #include "importer/orj_import_mesh.h"
 #include "importer/orj_import_names.h"
@@ -122,6 +124,7 @@ ImportObject named_object(ObjectKind kind, const std::string &name, int parent)
 {
     ImportObject object = {};
     object.kind = kind;
+    object.material = -1;
     object.name = name;
     object.source_name = name;
     object.parent = parent;
@@ -466,36 +469,30 @@ void measure_model(Converter *c)
                                    (high[2] - low[2]) * (high[2] - low[2]));
 }
 
-// A still camera looking at the middle of the model's box from the front
-// (+z), a little to the right (+x) and above (+y), with +y up, far enough
-// for the viewer's 53-degree view to hold the whole box.
+// A still camera looking at the middle of the model's box, on the first
+// camera key: the one the viewer shows first.
 void add_front_camera(Converter *c)
 {
     ImportStats *stats = &c->out->stats;
     Vector3 centre = stats->has_extent ? stats->extent_centre : Vector3{0, 0, 0};
     double radius = stats->has_extent && stats->extent_size > 0.0 ? stats->extent_size / 2 : 1.0;
-    // Half the view's angle is atan(0.5); the near plane stands 1 unit ahead.
-    double distance = std::max(radius / std::sin(std::atan(0.5)), radius + 1.0);
-    const double direction[3] = {0.5, 0.35, 1.0};
-    double length = std::sqrt(direction[0] * direction[0] + direction[1] * direction[1] + direction[2] * direction[2]);
-    Vector3 eye = {(float)(centre.x + distance * direction[0] / length), (float)(centre.y + distance * direction[1] / length),
-                   (float)(centre.z + distance * direction[2] / length)};
+    Vector3 eye = front_eye(centre, radius);
     Vector3 location, rotation;
     solve_camera(eye, {centre.x - eye.x, centre.y - eye.y, centre.z - eye.z}, {0, 1, 0}, &location, &rotation);
-    const char *slot = camera_slot_name(c->cameras_emitted++);
-    ImportObject camera = named_object(Camera, slot ? slot : "camera", -1);
-    camera.source_name = camera.name;
+    ImportObject camera = named_object(Camera, camera_slot_name(0), -1);
     camera.locations.assign(c->out->frame_count, location);
     camera.rotations.assign(c->out->frame_count, rotation);
     camera.scales.assign(c->out->frame_count, Vector3{1, 1, 1});
     stats->added_camera = add_object(c, camera, make_plan(ROLE_FIXED, -1, -1));
-    if (distance > 40.0) {
-        char text[200];
-        snprintf(text, sizeof text,
-                 "the added camera stands %.0f units from the model's middle: the viewer's fog hides it; "
-                 "try --scale %.2g",
-                 distance, c->settings.scale * 20.0 / distance);
-        stats->warnings.push_back(text);
+}
+
+void add_view_lamps(Converter *c)
+{
+    for (const ImportObject &object : c->out->objects)
+        if (object.kind == Lamp) return;
+    for (ImportObject &lamp : make_view_lamps(c->out->stats, c->out->stats.added_camera, c->out->frame_count)) {
+        add_object(c, lamp, make_plan(ROLE_FIXED, -1, -1));
+        c->out->stats.lamps_added++;
     }
 }
 
@@ -550,6 +547,10 @@ ErrorKind read_model(Assimp::Importer *importer, ModelFolder *folder, const aiSc
     const char *path = folder->model_path.c_str();
     *scene = nullptr;
     *reading = ModelReading();
+    // A device, a pipe or a directory may never end or block for ever: only regular files are read.
+    struct stat status;
+    if (stat(path, &status) == 0 && !S_ISREG(status.st_mode))
+        return set_error(error, ERROR_CANNOT_OPEN, path, 0, S_ISDIR(status.st_mode) ? "is a directory" : "not a regular file");
     ErrorKind kind = check_collada_file(path, error);
     if (kind != ERROR_NONE) return kind;
     confine_importer(importer, folder);
@@ -584,14 +585,15 @@ ErrorKind convert_scene(const aiScene *source, const ImportSettings &settings, I
     imported->children.clear();
     imported->scene = Scene();
     if (!source || !source->mRootNode) return set_error(error, ERROR_MALFORMED, nullptr, 0, "the model has no node hierarchy");
-    if (!(settings.fps > 0.0) || !(settings.scale > 0.0) || settings.frames < 0)
+    if (!(settings.fps > 0.0) || !(settings.scale >= 0.0) || settings.frames < 0)
         return set_error(error, ERROR_REFUSED, nullptr, 0, "bad import settings");
     Converter c;
     c.source = source;
     c.settings = settings;
+    if (settings.scale == 0.0) c.settings.scale = 1.0;  // framed once measured
     c.progress = progress;
     c.out = imported;
-    c.cameras_emitted = 0;
+    c.cameras_emitted = settings.add_camera ? 1 : 0;  // the added camera takes the first key
     c.meshes_done = 0;
     c.mesh_parts.resize(source->mNumMeshes);
     c.mesh_converted.assign(source->mNumMeshes, false);
@@ -642,7 +644,14 @@ ErrorKind convert_scene(const aiScene *source, const ImportSettings &settings, I
     sample_frames(&c);
     imported->stats.added_camera = -1;
     measure_model(&c);
+    imported->stats.applied_scale = c.settings.scale;
+    if (settings.scale == 0.0 && imported->stats.has_extent) {
+        double factor = framing_scale(imported->stats.extent_size);
+        scale_and_centre(imported, factor, imported->stats.extent_centre);
+        imported->stats.applied_scale = factor;
+    }
     if (settings.add_camera) add_front_camera(&c);
+    if (settings.lamps) add_view_lamps(&c);
     finish_names(&c);
     count_results(&c);
     build_scene_records(imported);

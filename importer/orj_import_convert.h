@@ -23,8 +23,9 @@ enum {
 struct ImportSettings {
     int frames = 0;           // 0: from the animation (or 1 without one)
     double fps = 25.0;        // sampling rate of the animation
-    double scale = 1.0;       // multiplies locations and vertex positions
-    bool add_camera = false;  // one more camera, holding the whole model in view
+    double scale = 1.0;       // multiplies locations and vertex positions; 0: framed (see orj_import_framing.h)
+    bool add_camera = false;  // one more camera, holding the whole model in view, on the first key
+    bool lamps = false;       // light a model that has no lights of its own
 };
 
 // One object as built, before it is laid out as a SceneObject.
@@ -32,7 +33,8 @@ struct ImportObject {
     std::string name;
     std::string source_name;  // the node's (or camera's, light's) own name, for the rename list
     ObjectKind kind;
-    int parent;  // index into ImportedScene::objects, -1 for a root
+    int parent;    // index into ImportedScene::objects, -1 for a root
+    int material;  // the source mesh's material, -1 for none
     std::vector<Vector3> vertices;
     std::vector<Vector3> normals;
     std::vector<Quad> quads;
@@ -63,6 +65,8 @@ struct ImportStats {
     Vector3 extent_centre;      // middle of the box the meshes fill over the animation
     double extent_size;         // the box's diagonal
     int added_camera;           // index of the added camera object, -1 for none
+    double applied_scale;       // the factor every location and vertex was multiplied by
+    int lamps_added;            // lamps added for a model without lights
     std::vector<std::string> warnings;  // ready-made lines about lights, limits and the like
     std::vector<std::string> renames;   // "old" -> "new" lines
 };

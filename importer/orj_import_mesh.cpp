@@ -154,6 +154,7 @@ MeshParts convert_mesh(const aiMesh *mesh, double scale, ImportStats *stats)
         for (size_t begin = 0; begin < group.size() || begin == 0; begin += MAX_FACES_PER_OBJECT) {
             size_t end = std::min(group.size(), begin + (size_t)MAX_FACES_PER_OBJECT);
             out.parts.push_back(mesh_part(mesh, group, begin, end, scale, stats));
+            out.parts.back().material = (int)mesh->mMaterialIndex;
             out.bones.push_back(bone);
             if (group.empty()) break;
         }

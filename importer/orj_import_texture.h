@@ -1,5 +1,5 @@
-// The scene's one texture: found among the model's materials, decoded and
-// written as a TGA file that the viewer loads.
+// A model's textures: found among its materials, decoded, and written as
+// the TGA file that the viewer loads.
 #pragma once
 
 #include <cstdint>
@@ -21,10 +21,12 @@ std::vector<uint8_t> encode_tga(const TextureImage &image);
 // order: a file path as the model gives it, or "*N" for embedded texture N.
 // False when no material has one.
 bool find_diffuse_texture(const aiScene *scene, std::string *reference);
+// The same for one material.
+bool find_material_texture(const aiScene *scene, unsigned material, std::string *reference);
 
 // Decodes the texture that reference names: embedded data, or a file found
-// by resolve_texture_reference (inside the model's folder). PNG and JPEG are read from memory,
-// other types (TGA, BMP, PCX) through the image loaders without a window.
+// by resolve_texture_reference (inside the model's folder). Every image goes
+// through the engine's decoders.
 bool load_texture_image(const aiScene *scene, const std::string &reference, ModelFolder *folder,
                         TextureImage *image, std::string *error);
 

@@ -8,3 +8,5 @@ target_link_libraries(viewer_sample_e2e_test PRIVATE nlohmann_json::nlohmann_jso
 engine_gl_test(viewer_pass_test ${CMAKE_CURRENT_LIST_DIR}/viewer_pass_test.cpp)
 engine_pure_test(app_benchmark_test ${CMAKE_CURRENT_LIST_DIR}/app_benchmark_test.cpp)
 target_link_libraries(app_benchmark_test PRIVATE test_support)
+engine_e2e_test(orbit_e2e_test ${CMAKE_CURRENT_LIST_DIR}/orbit_e2e_test.cpp)
+target_link_libraries(orbit_e2e_test PRIVATE engine)

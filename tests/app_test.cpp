@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/viewer/options.h"
+#include "core/viewer/record_name.h"
 #include "core/viewer/playback.h"
 
 static OptionsResult parse(std::vector<std::string> args, ViewerOptions *options, std::string *error)
@@ -65,7 +66,8 @@ TEST(ViewerOptions, RejectsMalformedValues)
     const std::vector<std::vector<std::string>> bad = {
         {"--passes"}, {"--passes", "-1"}, {"--passes", "3x"}, {"--passes", "+3"}, {"--passes", "99999999999"},
         {"--seconds", "-2"}, {"--seconds", "nan"}, {"--seconds", "inf"}, {"--seconds", ""},
-        {"--camera", "6"}, {"--camera", "-1"}, {"--camera"}, {"--scene"}, {"--texture="},
+        {"--camera", "7"}, {"--camera", "-1"}, {"--record", "f.png"}, {"--record", "%s%d.png"}, {"--record", "%d%d"},
+        {"--record", "%099d"}, {"--camera"}, {"--scene"}, {"--texture="},
         {"--frobnicate"}, {"--ramp", "fast"}, {"--ramp"}, {"--trace"}, {"extra"}, {"--passesx", "1"},
     };
     for (const std::vector<std::string> &args : bad) {
@@ -78,6 +80,14 @@ TEST(ViewerOptions, RejectsMalformedValues)
     std::string error;
     EXPECT_EQ(parse({"--passes", "1", "--help"}, &options, &error), OPTIONS_HELP);
     EXPECT_NE(strstr(viewer_usage(), "--screenshot"), nullptr);
+
+    // The orbit camera, and a recording whose one number field is filled in.
+    ASSERT_EQ(parse({"--camera", "6", "--record", "shots/100%%_%04d.png"}, &options, &error), OPTIONS_RUN) << error;
+    EXPECT_EQ(options.camera, 6);
+    char name[32];
+    ASSERT_TRUE(record_file_name(options.record_pattern, 42, name, sizeof name));
+    EXPECT_STREQ(name, "shots/100%_0042.png");
+    EXPECT_FALSE(record_file_name(options.record_pattern, 42, name, 8));
 }
 
 TEST(RunLimits, WhicheverComesFirst)

@@ -145,6 +145,7 @@ TEST(Image, HeaderSizesOverTheLimitsAreRefusedBeforeAnythingIsAllocated)
 
     expect_refused(jpeg_header(0, 0), ERROR_MALFORMED, "jpeg 0x0");
     expect_refused(jpeg_header(30000, 30000), ERROR_TOO_LARGE, "jpeg 30000 square");
+    expect_refused(jpeg_header(16384, 16384), ERROR_MALFORMED, "jpeg without its data");
     expect_refused("", ERROR_MALFORMED, "empty");
 }
 

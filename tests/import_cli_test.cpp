@@ -41,9 +41,10 @@ TEST(ImportCommand, OptionsAreReadWithTheirDefaults)
     EXPECT_EQ(command.texture_path, nullptr);
     EXPECT_EQ(command.settings.frames, 0);
     EXPECT_EQ(command.settings.fps, 25.0);
-    EXPECT_EQ(command.settings.scale, 1.0);
+    EXPECT_EQ(command.settings.scale, 0.0);  // framed
+    EXPECT_TRUE(command.settings.lamps);
 
-    ASSERT_EQ(parse({"--output=s.orj", "--texture-out", "t.tga", "--frames=12", "--fps", "12.5", "--scale=0.01", "m.dae"},
+    ASSERT_EQ(parse({"--output=s.orj", "--texture-out", "t.tga", "--frames=12", "--fps", "12.5", "--scale=0.01", "--no-lamps", "m.dae"},
                     &command, &error),
               OPTIONS_RUN)
         << error;
@@ -51,6 +52,7 @@ TEST(ImportCommand, OptionsAreReadWithTheirDefaults)
     EXPECT_EQ(command.settings.frames, 12);
     EXPECT_EQ(command.settings.fps, 12.5);
     EXPECT_EQ(command.settings.scale, 0.01);
+    EXPECT_FALSE(command.settings.lamps);
     EXPECT_EQ(parse({"--help"}, &command, &error), OPTIONS_HELP);
 }
 
@@ -96,7 +98,7 @@ TEST(ImportCommand, UnreadableModelsEndWithStatusOne)
     EXPECT_FALSE(file_exists_at(dir + "/s.orj"));
 }
 
-TEST(ImportCommand, WritesASceneTheReaderTakesAndAWhiteTexture)
+TEST(ImportCommand, WritesASceneTheReaderTakesAndItsTexture)
 {
     if (!file_exists_at(ANIMATED)) GTEST_SKIP() << "the asset importer's test models are missing";
     std::string dir = make_temp_dir("import_cli");
@@ -108,16 +110,16 @@ TEST(ImportCommand, WritesASceneTheReaderTakesAndAWhiteTexture)
     Error error;
     ASSERT_EQ(read_scene_file(&scene, scene_path.c_str(), &error), ERROR_NONE) << error.message;
     EXPECT_EQ(scene.frame_count, 5);
-    EXPECT_EQ(scene.object_count, 129);
+    EXPECT_EQ(scene.object_count, 129 + 2);  // and the two lamps a model without lights gets
     EXPECT_EQ(scene.polygon_count, 64 * 6 * 2);  // 64 boxes of six quads
     free_scene_records(&scene);
 
-    // The model has no texture: an 8x8 white one, 32 bits, top row first.
+    // The model has no texture: its material's colour in a small atlas, 32 bits, top row first.
     std::string tga = read_file(texture_path);
-    ASSERT_EQ(tga.size(), 18u + 8 * 8 * 4);
+    ASSERT_EQ(tga.size(), 18u + 16 * 16 * 4);
     EXPECT_EQ(tga[2], 2);
     EXPECT_EQ((uint8_t)tga[16], 32);
-    EXPECT_EQ((uint8_t)tga[18], 255);
+    EXPECT_EQ((uint8_t)tga[18 + 3], 255);  // opaque
 
     // An output that cannot be written is an error.
     EXPECT_EQ(run_import({ANIMATED, "-o", dir + "/no/such/dir/anim.orj"}), 1);
@@ -140,4 +142,25 @@ TEST(ImportCommand, FrameCountFollowsTheClipAndTheRate)
     EXPECT_GT(fast.frame_count, 100);
     free_scene_records(&fast);
     free_scene_records(&slow);
+}
+
+// "orj import" runs the importer as a program of its own: arguments, output
+// and exit status pass through unchanged.
+TEST(ImportCommand, OrjRunsTheImporterProgram)
+{
+    std::string orj = binary_path("app/orj");
+    ProgramResult help = run_program({orj, "import", "--help"}, 60);
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("usage: orj import MODEL", 0), 0u) << help.out;
+    ProgramResult bad = run_program({orj, "import", "--frames"}, 60);
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_NE(bad.err.find("orj import: "), std::string::npos) << bad.err;
+
+    if (!file_exists_at(ANIMATED)) GTEST_SKIP() << "the asset importer's test models are missing";
+    std::string dir = make_temp_dir("import_cli"), scene_path = dir + "/a.orj";
+    ProgramResult run = run_program({orj, "import", ANIMATED, "-o", scene_path, "--frames", "5"}, 120);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run_program({orj, "check", scene_path}, 60).status, 0);
+    EXPECT_EQ(run_import({ANIMATED, "-o", dir + "/b.orj", "--frames", "5"}), 0);
+    EXPECT_EQ(read_file(scene_path), read_file(dir + "/b.orj"));
 }

@@ -20,6 +20,12 @@
 
 namespace {
 
+// A test's own folder, removed when the test ends.
+struct Scratch {
+    std::string path = make_temp_dir("import_hostile");
+    ~Scratch() { run_shell("rm -rf '" + path + "'"); }
+};
+
 ProgramResult run_import(const std::vector<std::string> &arguments)
 {
     std::vector<std::string> argv = {binary_path("app/orj"), "import"};
@@ -74,7 +80,8 @@ int polygons_of(const std::string &scene_path)
 
 TEST(ImportHostile, ModelsThatWouldCrashTheReaderAreRefusedByName)
 {
-    std::string dir = make_temp_dir("import_hostile");
+    Scratch scratch;
+    const std::string &dir = scratch.path;
     std::string deep;
     for (int i = 0; i < 20000; i++) deep += "<node id=\"n" + std::to_string(i) + "\">";
     for (int i = 0; i < 20000; i++) deep += "</node>";
@@ -84,7 +91,8 @@ TEST(ImportHostile, ModelsThatWouldCrashTheReaderAreRefusedByName)
                                            "<library_nodes><node id=\"a\"><instance_node url=\"#b\"/></node>"
                                            "<node id=\"b\"><instance_node url=\"#a\"/></node></library_nodes>\n"));
     write_file(dir + "/ancestor.xml", collada("<node id=\"r\"><node id=\"c\"><instance_node url=\"#r\"/></node></node>"));
-    for (const char *name : {"deep.dae", "cycle.dae", "ancestor.xml"}) {
+    ASSERT_EQ(mkfifo((dir + "/pipe.obj").c_str(), 0600), 0);  // would block the reader for ever
+    for (const char *name : {"deep.dae", "cycle.dae", "ancestor.xml", "pipe.obj"}) {
         SCOPED_TRACE(name);
         ProgramResult result = run_import({dir + "/" + name, "-o", dir + "/out.orj"});
         EXPECT_EQ(result.status, 1) << result.err;
@@ -95,7 +103,8 @@ TEST(ImportHostile, ModelsThatWouldCrashTheReaderAreRefusedByName)
 
 TEST(ImportHostile, BrokenIndicesAreDroppedAndDeepTreesImport)
 {
-    std::string dir = make_temp_dir("import_hostile");
+    Scratch scratch;
+    const std::string &dir = scratch.path;
     write_file(dir + "/bad.ply",
                "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\nproperty float z\n"
                "element face 2\nproperty list uchar int vertex_indices\nend_header\n"
@@ -140,7 +149,8 @@ TEST(ImportHostile, BrokenIndicesAreDroppedAndDeepTreesImport)
 
 TEST(ImportHostile, ReferencesStayInsideTheModelsFolder)
 {
-    std::string dir = make_temp_dir("import_hostile");
+    Scratch scratch;
+    const std::string &dir = scratch.path;
     std::string folder = dir + "/model";
     ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
     ASSERT_EQ(mkdir((folder + "/maps").c_str(), 0755), 0);
@@ -177,7 +187,8 @@ TEST(ImportHostile, ReferencesStayInsideTheModelsFolder)
 
 TEST(ImportHostile, OutputsThatAreTheModelOrEachOtherAreRefused)
 {
-    std::string dir = make_temp_dir("import_hostile");
+    Scratch scratch;
+    const std::string &dir = scratch.path;
     std::string model = dir + "/m.gltf", original = gltf("{\"mesh\":0}", "m.bin");
     write_file(model, original);
     write_file(dir + "/m.bin", triangle_bytes());

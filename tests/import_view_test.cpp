@@ -7,6 +7,7 @@
 #include <assimp/Importer.hpp>
 #include <assimp/scene.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -19,14 +20,17 @@
 #include "core/scene/scene.h"
 #include "core/scene/scene_writer.h"
 #include "tests/support/test_support.h"
+#include "importer/orj_import_atlas.h"
 #include "importer/orj_import_convert.h"
 #include "importer/orj_import_files.h"
-#include "importer/orj_import_texture.h"
 
 struct Picture {
     int covered = 0;       // pixels that are not the clear colour
     int warm = 0;          // pixels clearly more red than blue (the duck's yellow)
     int min_x = 640, max_x = -1, min_y = 480, max_y = -1;
+    std::vector<int> brightness;     // of every covered pixel, red + green + blue
+    int red = 0, green = 0;          // pixels clearly of the one colour
+    double red_x = 0, green_x = 0;   // the middles of those pixels, across
 };
 
 // Converts the model, writes the scene and texture files, loads them as the
@@ -46,17 +50,15 @@ static Picture draw_imported(const std::string &model, ImportSettings settings, 
     ImportedScene imported;
     EXPECT_EQ(convert_scene(source, settings, nullptr, &imported, &error), ERROR_NONE) << error.message;
 
+    Atlas atlas;
+    build_atlas(source, &folder, &imported.objects, &atlas);
+
     std::string dir = make_temp_dir("import_view");
     std::string scene_path = dir + "/model.orj", texture_path = dir + "/model.tga";
     Error scene_error;
     EXPECT_EQ(save_scene(&imported.scene, scene_path.c_str(), &scene_error), ERROR_NONE) << scene_error.message;
-    std::string reference;
-    TextureImage image;
     std::string texture_error;
-    if (find_diffuse_texture(source, &reference) && load_texture_image(source, reference, &folder, &image, &texture_error))
-        EXPECT_TRUE(write_tga_file(texture_path, image, &texture_error)) << texture_error;
-    else
-        EXPECT_TRUE(write_tga_file(texture_path, {1, 1, {255, 255, 255, 255}}, &texture_error)) << texture_error;
+    EXPECT_TRUE(write_tga_file(texture_path, atlas.image, &texture_error)) << texture_error;
 
     Scene scene;
     if (!load_scene(&scene, scene_path.c_str())) {
@@ -66,9 +68,13 @@ static Picture draw_imported(const std::string &model, ImportSettings settings, 
     uint32_t texture = load_texture(texture_path.c_str());
     EXPECT_NE(texture, 0u);
 
-    set_render_state();
-    EXPECT_EQ(apply_camera(&scene, "camara4", frame), 1);
-    draw_scene(&scene, texture, frame);
+    // Twice: a lamp takes its place when it is drawn, so the first pass puts
+    // the lamps where the second one's meshes see them, as in the viewer.
+    for (int pass = 0; pass < 2; pass++) {
+        set_render_state();
+        EXPECT_EQ(apply_camera(&scene, "camara4", frame), 1);
+        draw_scene(&scene, texture, frame);
+    }
     glFinish();
     std::vector<uint8_t> rgb(640 * 480 * 3);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
@@ -86,12 +92,18 @@ static Picture draw_imported(const std::string &model, ImportSettings settings, 
             if (background) continue;
             picture.covered++;
             picture.warm += p[0] > p[2] + 30;
+            picture.brightness.push_back(p[0] + p[1] + p[2]);
+            if (p[0] > p[1] + 60 && p[0] > p[2] + 60) picture.red++, picture.red_x += x;
+            if (p[1] > p[0] + 60 && p[1] > p[2] + 60) picture.green++, picture.green_x += x;
             picture.min_x = std::min(picture.min_x, x);
             picture.max_x = std::max(picture.max_x, x);
             picture.min_y = std::min(picture.min_y, 479 - y);
             picture.max_y = std::max(picture.max_y, 479 - y);
         }
     }
+    if (picture.red) picture.red_x /= picture.red;
+    if (picture.green) picture.green_x /= picture.green;
+    std::sort(picture.brightness.begin(), picture.brightness.end());
     std::string png = dir + "/" + png_name;
     write_png_rgb(png.c_str(), 640, 480, top_down.data());
     printf("picture: %s (%d pixels drawn)\n", png.c_str(), picture.covered);
@@ -154,4 +166,53 @@ TEST(ImportView, AnimatedChainMovesBetweenFrames)
         EXPECT_LT(picture->max_y, 479);
     }
     EXPECT_GT(std::abs(later.min_x - start.min_x) + std::abs(later.max_y - start.max_y), 10);
+}
+
+static ImportSettings framed_with_lamps()
+{
+    ImportSettings settings;
+    settings.scale = 0.0;
+    settings.add_camera = true;
+    settings.lamps = true;
+    return settings;
+}
+
+TEST(ImportView, LamplessModelIsLitFromTheViewersSide)
+{
+    // A rock of one plain grey: without lamps every face had the same value.
+    std::string model = "/usr/share/assimp/models/3DS/fels.3ds";
+    if (!file_exists_at(model)) GTEST_SKIP() << "the asset importer's test models are missing";
+    Picture picture = draw_imported(model, framed_with_lamps(), 0, "rock.png");
+    ASSERT_GT(picture.covered, 640 * 480 / 20);
+    const std::vector<int> &b = picture.brightness;
+    int darker = b[b.size() / 10], lighter = b[b.size() * 9 / 10];
+    EXPECT_GT(lighter - darker, 3 * 30) << darker << " " << lighter;
+}
+
+TEST(ImportView, HugeAndTinyModelsAreFramedWithoutAScale)
+{
+    struct Case {
+        const char *model;  // 25,770 and 0.035 units across
+        const char *png;
+    } cases[] = {{"/usr/share/assimp/models/FBX/spider.fbx", "huge.png"}, {"/usr/share/assimp/models/Collada/sphere.dae", "tiny.png"}};
+    for (const Case &c : cases) {
+        if (!file_exists_at(c.model)) GTEST_SKIP() << "the asset importer's test models are missing";
+        SCOPED_TRACE(c.model);
+        Picture picture = draw_imported(c.model, framed_with_lamps(), 0, c.png);
+        EXPECT_GT(picture.covered, 640 * 480 / 30);
+        EXPECT_LT(picture.covered, 640 * 480 * 2 / 3);
+        EXPECT_LT(picture.min_x, 320);
+        EXPECT_GT(picture.max_x, 320);
+    }
+}
+
+TEST(ImportView, EachMeshShowsItsOwnMaterial)
+{
+    // A red cube and a green one side by side: both colours, each in its own place.
+    std::string model = "/usr/share/assimp/models/FBX/cubes_with_names.fbx";
+    if (!file_exists_at(model)) GTEST_SKIP() << "the asset importer's test models are missing";
+    Picture picture = draw_imported(model, framed_with_lamps(), 0, "cubes.png");
+    EXPECT_GT(picture.red, picture.covered / 10);
+    EXPECT_GT(picture.green, picture.covered / 10);
+    EXPECT_GT(std::abs(picture.red_x - picture.green_x), 40.0);
 }

@@ -1,7 +1,9 @@
 engine_pure_test(scene_reader_test
   ${CMAKE_CURRENT_LIST_DIR}/scene_reader_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/scene_reject_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/scene_numbers_test.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/scene_numbers_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/scene_file_test.cpp)
+target_link_libraries(scene_reader_test PRIVATE test_support)
 
 engine_pure_test(scene_writer_test ${CMAKE_CURRENT_LIST_DIR}/scene_writer_test.cpp)
 target_link_libraries(scene_writer_test PRIVATE test_support)

@@ -211,6 +211,87 @@ TEST(SceneGl, QuadsAreDrawnBeforeTriangles)
     EXPECT_EQ(outside[0], 0);
 }
 
+// The mesh as a list of one immediate-mode triangle per face, the way lists
+// were compiled before they were compiled from arrays.
+GLuint compile_immediately(const SceneObject *mesh)
+{
+    GLuint list = glGenLists(1);
+    glNewList(list, GL_COMPILE);
+    auto corner = [&](int32_t index, TexCoord tex_coord) {
+        glTexCoord2f(tex_coord.s, tex_coord.t);
+        glNormal3f(mesh->normals[index].x, mesh->normals[index].y, mesh->normals[index].z);
+        glVertex3f(mesh->vertices[index].x, mesh->vertices[index].y, mesh->vertices[index].z);
+    };
+    for (int32_t q = 0; q < mesh->quad_count; q++) {
+        glBegin(GL_TRIANGLES);
+        for (int c : {0, 1, 2, 0, 2, 3}) corner(mesh->quads[q].corners[c], mesh->quads[q].tex_coords[c]);
+        glEnd();
+    }
+    for (int32_t t = 0; t < mesh->triangle_count; t++) {
+        glBegin(GL_TRIANGLES);
+        for (int c = 0; c < 3; c++) corner(mesh->triangles[t].corners[c], mesh->triangles[t].tex_coords[c]);
+        glEnd();
+    }
+    glEndList();
+    return list;
+}
+
+// Every value of every corner, in drawing order.
+std::vector<GLfloat> feed_back_all(GLuint list, size_t room)
+{
+    begin_pixel_view();
+    std::vector<GLfloat> buffer(room);
+    glFeedbackBuffer((GLsizei)buffer.size(), GL_3D_COLOR_TEXTURE, buffer.data());
+    glRenderMode(GL_FEEDBACK);
+    glCallList(list);
+    GLint used = glRenderMode(GL_RENDER);
+    end_pixel_view();
+    buffer.resize(used < 0 ? 0 : (size_t)used);
+    return buffer;
+}
+
+// Several batches of corners, quads and triangles sharing vertices, normals
+// and texture coordinates that change from corner to corner.
+TEST(SceneGl, ListFromArraysFeedsBackWhatImmediateCallsDid)
+{
+    const int side = 60;  // 59 x 59 cells: a quad every fifth, two triangles elsewhere
+    std::string vertices, corners, textures;
+    int faces = 0;
+    for (int y = 0; y < side; y++)
+        for (int x = 0; x < side; x++)
+            vertices += "  " + std::to_string(20 + x * 10) + " " + std::to_string(20 + y * 7) + " 0\n  " +
+                        std::to_string((x % 5) * 0.1) + " 0 " + std::to_string(0.2 + (y % 8) * 0.1) + "\n";
+    for (int y = 0; y + 1 < side; y++)
+        for (int x = 0; x + 1 < side; x++) {
+            int a = y * side + x + 1, b = a + 1, c = a + side + 1, d = a + side;
+            std::string st = std::to_string(x / 64.0) + " " + std::to_string(y / 64.0) + " ";
+            if ((x + y) % 5 == 0) {
+                corners += "4\n  " + std::to_string(a) + " " + std::to_string(b) + " " + std::to_string(c) + " " +
+                           std::to_string(d) + "\n";
+                textures += "  " + st + st + "0.5 0.25 " + st + "\n";
+                faces++;
+            } else {
+                corners += "3\n  " + std::to_string(a) + " " + std::to_string(b) + " " + std::to_string(c) + "\n3\n  " +
+                           std::to_string(a) + " " + std::to_string(c) + " " + std::to_string(d) + "\n";
+                textures += "  " + st + "1 0 " + st + "\n  0 1 " + st + st + "\n";
+                faces += 2;
+            }
+        }
+    std::string text = " 1\n 0\n Malla\n Mesh\n " + std::to_string(side * side) + "\n " + std::to_string(faces) + "\n" +
+                       vertices + corners + textures + " None\n";
+    Scene scene;
+    ASSERT_NE(load_scene(&scene, write_scene_file(text).c_str()), nullptr);
+    const SceneObject &mesh = scene.objects[0];
+    ASSERT_GT(mesh.triangle_count + 2 * mesh.quad_count, 6000);
+    GLuint reference = compile_immediately(&mesh);
+    size_t room = (size_t)(mesh.triangle_count + 2 * mesh.quad_count) * (2 + 3 * 11) + 16;
+    std::vector<GLfloat> expected = feed_back_all(reference, room), got = feed_back_all(mesh.display_list, room);
+    glDeleteLists(reference, 1);
+    destroy_scene(&scene);
+    ASSERT_FALSE(expected.empty());
+    EXPECT_TRUE(got == expected) << got.size() << " values fed back, " << expected.size() << " expected";
+}
+
 TEST(SceneGl, OnlyMeshesGetListsAndDestroyDeletesThem)
 {
     Scene scene;

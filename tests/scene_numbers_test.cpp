@@ -32,6 +32,17 @@ void expect_float_like_scanf(const std::string &text)
     memcpy(&got_bits, &got, 4);
     EXPECT_EQ(got_bits, expected_bits) << "\"" << text << "\"";
     EXPECT_EQ(cursor - text.data(), expected_used) << "\"" << text << "\"";
+
+    // With readable memory after the text, the digits are read eight at a
+    // time; nothing after the text's end is taken, digits included.
+    for (const char *after : {"\n  1.5 2.5 3.5 4.5", "12345678.25e1 9"}) {
+        std::string padded = text + after;
+        cursor = padded.data();
+        ASSERT_TRUE(scan_scene_float(&cursor, padded.data() + text.size(), &got, padded.data() + padded.size()));
+        memcpy(&got_bits, &got, 4);
+        EXPECT_EQ(got_bits, expected_bits) << "\"" << text << "\" then \"" << after << "\"";
+        EXPECT_EQ(cursor - padded.data(), expected_used) << "\"" << text << "\" then \"" << after << "\"";
+    }
 }
 
 TEST(SceneNumbers, OddFormsReadAsScanfReadsThem)

@@ -718,12 +718,15 @@ TEST(Builder, FramesTheLoadersWouldRefuseAreRefused)
     std::string out = dir + "/out.anim", strip = dir + "/out.jpg";
     // 512 x 512 alternating columns: 513 runs a row, 1 MB of runs, over the 400000-byte area.
     save_image(dir + "/stripes0001", 24, 512, 512, [](int x, int) { return x % 2 ? MAGENTA : Rgba{9, 9, 9, 0}; });
-    // A TGA header of 0 x 0 with no pixels.
+    // A TGA header of 0 x 0 with no pixels, and a 4 x 4 one whose pixels stop after 10 bytes.
     std::string header(18, '\0');
     header[2] = 2;
     header[16] = 24;
     write_file(dir + "/empty0001", header);
-    for (const char *name : {"stripes0001", "empty0001"}) {
+    std::string cut = header;
+    cut[12] = 4, cut[14] = 4;
+    write_file(dir + "/cut0001", cut + std::string(10, '\x7f'));
+    for (const char *name : {"stripes0001", "empty0001", "cut0001"}) {
         Error error;
         EXPECT_NE(build_animation_from_frames((dir + "/" + name).c_str(), out.c_str(), strip.c_str(), &error), ERROR_NONE)
             << name;

@@ -98,8 +98,9 @@ static ErrorKind bmp_rle(const BmpLayout *layout, ImageBytes *bytes, const char 
         if (x < layout->width && y < layout->height) bmp_set_index(layout, image, bmp_row(layout, y), (size_t)x, index);
         x++;
     };
-    for (size_t i = 0; i < (size_t)layout->width * layout->height; i++)
-        bmp_set_index(layout, image, i / (size_t)layout->width, i % (size_t)layout->width, 0);
+    uint8_t first_entry[4] = {0, 0, 0, 255};
+    if (layout->palette_size > 0) memcpy(first_entry, layout->palette[0], 3);
+    image_fill(image, first_entry);
     while (y < layout->height) {
         uint32_t count, value;
         // The loop also ends after the last row's end mark: some writers leave out the end of image.

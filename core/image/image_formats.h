@@ -32,6 +32,9 @@ ErrorKind image_check_size(int64_t width, int64_t height, const char *name, Erro
 // Sizes image->rgba for width x height pixels (opaque black) after the check above.
 ErrorKind image_allocate(Image *image, int width, int height, bool has_alpha, const char *name, Error *error);
 
+// Sets every pixel of the allocated image to one RGBA value.
+void image_fill(Image *image, const uint8_t rgba[4]);
+
 ErrorKind image_truncated(const char *name, Error *error);
 
 // Palette entries are kept the way the engine's bitmaps always held them:

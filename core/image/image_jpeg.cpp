@@ -73,6 +73,17 @@ ErrorKind decode_jpeg(const uint8_t *data, size_t size, const char *name, Image 
     jpeg_read_header(&info, TRUE);
     kind = image_check_size(info.image_width, info.image_height, name, error);
     if (kind != ERROR_NONE) longjmp(failure.back, 1);
+    // Every 8x8 block of every component takes at least one bit of Huffman-
+    // coded data (its DC value); arithmetic coding is allowed 1/64 of a bit.
+    // A file shorter than that cannot be whole, and refusing it here saves
+    // allocating the image and, for progressive files, the coefficients.
+    uint64_t blocks = 0;
+    for (int c = 0; c < info.num_components; c++)
+        blocks += (uint64_t)info.comp_info[c].width_in_blocks * info.comp_info[c].height_in_blocks;
+    if ((uint64_t)size * 8 * (info.arith_code ? 64 : 1) < blocks) {
+        kind = image_truncated(name, error);
+        longjmp(failure.back, 1);
+    }
     info.out_color_space = JCS_RGB;
     // The fast integer transform is the one whose pixels come within a step
     // of those the engine's JPEG images have always had.

@@ -1,5 +1,9 @@
 #include "core/scene/scene_reader.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -18,28 +22,45 @@ static const size_t MAX_LINE_LENGTH = 998;
 static const size_t MAX_NAME_LENGTH = 98;
 static const size_t MAX_TYPE_LENGTH = 18;
 
+// A file is read through a window of this size, refilled whenever less than
+// REFILL_MARGIN bytes (more than the longest line) are left in it, so memory
+// stays the records plus the window whatever the file's size.
+static const size_t WINDOW_SIZE = 1 << 20;
+static const size_t REFILL_MARGIN = 4096;
+static_assert(REFILL_MARGIN > MAX_LINE_LENGTH + 2, "a whole line must fit in the margin");
+
 struct Line {
     const char *start;
     size_t length;  // without the newline and a carriage return before it
 };
 
+// A promise made by counts at the top of the file or a mesh: at least `needed`
+// more lines after line `line`. Checked only when reading fails, since a file
+// that reads to its end kept them all; the broken promise is then the message.
+struct LineCheck {
+    int32_t line;  // the line of the first count; 0 when no promise is pending
+    int32_t after;  // the line of the last count: the lines are promised after it
+    int64_t needed;
+    int64_t counts[2];  // objects and frames, or vertices and faces
+};
+
 struct SceneText {
-    const char *text;
+    const char *text;  // [text, text + size) holds the bytes at file_offset onwards
     size_t size;
     size_t position;
     int32_t line_number;  // of the last line read
-    int64_t line_total;
     const char *path;
     Error *error;
+    // Reading a file: the window, and where it stands in the file.
+    int fd;  // -1 when the whole text is in memory
+    char *window;
+    bool at_end;  // nothing is left to read beyond the window
+    int64_t file_offset;
+    int64_t file_size;  // from fstat: the most bytes that can follow
+    bool inside_line;   // reading stopped at the start of a line already counted
+    LineCheck scene_check, mesh_check;
 };
 
-// A face between its corner line and its texture line.
-struct PendingFace {
-    int32_t corners[4];
-    bool is_quad;
-};
-
-// Records "PATH:LINE: what" as the reader's error and returns false.
 static bool fail_with(SceneText *in, ErrorKind kind, int32_t line, const char *format, va_list args)
 {
     char what[512];
@@ -48,6 +69,7 @@ static bool fail_with(SceneText *in, ErrorKind kind, int32_t line, const char *f
     return false;
 }
 
+// Records "PATH:LINE: what" as the reader's error and returns false.
 static bool fail_as(SceneText *in, ErrorKind kind, int32_t line, const char *format, ...)
     __attribute__((format(printf, 4, 5)));
 static bool fail_as(SceneText *in, ErrorKind kind, int32_t line, const char *format, ...)
@@ -70,25 +92,120 @@ static bool fail(SceneText *in, int32_t line, const char *format, ...)
     return false;
 }
 
-static int64_t lines_left(const SceneText *in)
+// Moves what is left of the window to its front and reads more of the file.
+static bool refill(SceneText *in)
 {
-    return in->line_total - in->line_number;
+    size_t rest = in->size - in->position;
+    memmove(in->window, in->text + in->position, rest);
+    in->file_offset += (int64_t)in->position;
+    in->position = 0;
+    in->size = rest;
+    while (in->size < WINDOW_SIZE) {
+        ssize_t got = read(in->fd, in->window + in->size, WINDOW_SIZE - in->size);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            set_error(in->error, ERROR_CANNOT_OPEN, in->path, 0, "cannot read: %s", strerror(errno));
+            return false;
+        }
+        if (got == 0) {
+            in->at_end = true;
+            break;
+        }
+        in->size += (size_t)got;
+        if (in->file_offset + (int64_t)in->size > SCENE_MAX_FILE_SIZE) {
+            set_error(in->error, ERROR_TOO_LARGE, in->path, 0, "larger than %lld bytes",
+                      (long long)SCENE_MAX_FILE_SIZE);
+            return false;
+        }
+    }
+    return true;
 }
 
 static bool next_line(SceneText *in, Line *line, const char *what)
 {
+    if (in->size - in->position < REFILL_MARGIN && !in->at_end && !refill(in)) return false;
     if (in->position >= in->size) return fail(in, in->line_number + 1, "the file ends where %s was expected", what);
     const char *start = in->text + in->position;
     size_t rest = in->size - in->position;
-    const char *newline = (const char *)memchr(start, '\n', rest);
-    size_t length = newline ? (size_t)(newline - start) : rest;
+    // Past the margin a newline would only end a line that is too long anyway.
+    size_t searched = in->at_end ? rest : REFILL_MARGIN;
+    const char *newline = (const char *)memchr(start, '\n', searched);
+    size_t length = newline ? (size_t)(newline - start) : searched;
+    in->line_number++;
+    if (!newline && !in->at_end) {
+        in->inside_line = true;
+        return fail_as(in, ERROR_TOO_LARGE, in->line_number, "line longer than %zu characters", MAX_LINE_LENGTH);
+    }
     in->position += newline ? length + 1 : length;
     if (newline && length > 0 && start[length - 1] == '\r') length--;
-    in->line_number++;
-    if (length > MAX_LINE_LENGTH) return fail_as(in, ERROR_TOO_LARGE, in->line_number, "line longer than %zu characters", MAX_LINE_LENGTH);
+    if (length > MAX_LINE_LENGTH)
+        return fail_as(in, ERROR_TOO_LARGE, in->line_number, "line longer than %zu characters", MAX_LINE_LENGTH);
     line->start = start;
     line->length = length;
     return true;
+}
+
+// Lines from the reading position to the end of the text or file: every
+// newline, and a last line without one.
+static bool count_lines_left(SceneText *in, int64_t *count)
+{
+    *count = 0;
+    char last = '\n';
+    for (;;) {
+        const char *p = in->text + in->position, *end = in->text + in->size;
+        if (p < end) last = end[-1];
+        while ((p = (const char *)memchr(p, '\n', (size_t)(end - p)))) {
+            (*count)++;
+            p++;
+        }
+        in->position = in->size;
+        if (in->at_end) break;
+        if (!refill(in)) return false;
+    }
+    if (last != '\n') (*count)++;
+    return true;
+}
+
+// When reading stopped, a count that promised more lines than the file holds
+// is what was wrong; the earliest such promise replaces the error.
+static void report_broken_promise(SceneText *in)
+{
+    if (in->scene_check.line == 0 && in->mesh_check.line == 0) return;
+    Error kept = in->error ? *in->error : Error();
+    int32_t line_number = in->line_number;
+    int64_t left;
+    if (!count_lines_left(in, &left)) {
+        if (in->error) *in->error = kept;
+        return;
+    }
+    int64_t total = line_number + left - (in->inside_line ? 1 : 0);
+    if (in->error) *in->error = kept;
+    const LineCheck &scene = in->scene_check, &mesh = in->mesh_check;
+    if (scene.line != 0 && scene.needed > total - scene.after)
+        fail(in, scene.line, "%d objects of %d frames need at least %lld more lines, the file has %lld",
+             (int)scene.counts[0], (int)scene.counts[1], (long long)scene.needed, (long long)(total - scene.after));
+    else if (mesh.line != 0 && mesh.needed > total - mesh.after)
+        fail(in, mesh.line, "%lld vertices and %lld faces need %lld more lines, the file has %lld",
+             (long long)mesh.counts[0], (long long)mesh.counts[1], (long long)mesh.needed, (long long)(total - mesh.after));
+}
+
+// Bytes that can still follow the reading position; lines need one each.
+static int64_t bytes_left(const SceneText *in)
+{
+    if (in->fd < 0) return (int64_t)(in->size - in->position);
+    int64_t known = in->file_size - (in->file_offset + (int64_t)in->position);
+    int64_t in_window = (int64_t)(in->size - in->position);
+    return known > in_window ? known : in_window;
+}
+
+// Makes a promise of needed more lines after the current one. Fails at once
+// when the bytes left cannot hold them, before anything is allocated for them.
+static bool promise_lines(SceneText *in, LineCheck *check, int32_t line, int64_t needed, int64_t first,
+                          int64_t second)
+{
+    *check = {line, in->line_number, needed, {first, second}};
+    // The broken promise then becomes the message, in read_scene_from.
+    return needed <= bytes_left(in) + 1 || fail(in, line, "the file ends early");
 }
 
 // The value part of a line: what follows its skipped leading characters.
@@ -118,9 +235,9 @@ static bool read_reals(SceneText *in, const char *what, int count, float *values
     Line line;
     if (!next_line(in, &line, what)) return false;
     const char *cursor = value_start(&line, 2);
-    const char *end = line_end(&line);
+    const char *end = line_end(&line), *readable_end = in->text + in->size;
     for (int i = 0; i < count; i++)
-        if (!scan_scene_float(&cursor, end, &values[i]))
+        if (!scan_scene_float(&cursor, end, &values[i], readable_end))
             return fail(in, in->line_number, "%s needs %d numbers, number %d does not parse", what, count, i + 1);
     return true;
 }
@@ -134,7 +251,8 @@ static bool read_word(SceneText *in, const char *what, size_t max_length, char *
     if (memchr(line.start, '\0', line.length)) return fail(in, in->line_number, "line holds a NUL byte");
     if (line.length < 1) return fail(in, in->line_number, "%s line is empty", what);
     size_t length = line.length - 1;
-    if (length > max_length) return fail_as(in, ERROR_TOO_LARGE, in->line_number, "%s longer than %zu characters", what, max_length);
+    if (length > max_length)
+        return fail_as(in, ERROR_TOO_LARGE, in->line_number, "%s longer than %zu characters", what, max_length);
     memcpy(word, line.start + 1, length);
     word[length] = '\0';
     return true;
@@ -151,37 +269,56 @@ static bool allocate(SceneText *in, T **array, int64_t count)
     return true;
 }
 
-static bool read_mesh(SceneText *in, SceneObject *object, int32_t frame_count, std::vector<PendingFace> *faces,
-                      int64_t *polygon_total)
+// Room for one more element at *count, doubling the array when it is full.
+template <typename T>
+static bool grow(SceneText *in, T **array, int32_t count, int32_t *capacity)
 {
-    if (!read_count(in, "the vertex count", &object->vertex_count)) return false;
-    int32_t vertex_line = in->line_number;
-    if (!read_count(in, "the face count", &object->face_count)) return false;
-    int64_t vertex_count = object->vertex_count;
-    int64_t face_count = object->face_count;
-    int64_t needed = 2 * vertex_count + 3 * face_count + frame_count + 1;
-    if (needed > lines_left(in))
-        return fail(in, vertex_line, "%lld vertices and %lld faces need %lld more lines, the file has %lld",
-                    (long long)vertex_count, (long long)face_count, (long long)needed, (long long)lines_left(in));
+    if (count < *capacity) return true;
+    int32_t larger = *capacity < 64 ? 64 : (*capacity > INT32_MAX / 2 ? INT32_MAX : *capacity * 2);
+    T *moved = (T *)realloc(*array, (size_t)larger * sizeof(T));
+    if (!moved) return fail_as(in, ERROR_OUT_OF_MEMORY, in->line_number, "out of memory");
+    *array = moved;
+    *capacity = larger;
+    return true;
+}
 
-    if (!allocate(in, &object->vertices, vertex_count) || !allocate(in, &object->normals, vertex_count)) return false;
-    for (int64_t v = 0; v < vertex_count; v++) {
-        if (!read_reals(in, "a vertex position", 3, &object->vertices[v].x)) return false;
-        if (!read_reals(in, "a vertex normal", 3, &object->normals[v].x)) return false;
+template <typename T>
+static void shrink(T **array, int32_t count)
+{
+    if (count == 0) {
+        free(*array);
+        *array = nullptr;
+        return;
     }
+    T *smaller = (T *)realloc(*array, (size_t)count * sizeof(T));
+    if (smaller) *array = smaller;
+}
 
-    faces->resize((size_t)face_count);
-    int32_t quad_count = 0;
-    for (int64_t k = 0; k < face_count; k++) {
+// The corner lines go straight into the quad and triangle arrays; which of
+// the two each face went to is kept as one bit, for its texture line.
+static bool read_faces(SceneText *in, SceneObject *object, std::vector<uint64_t> *is_quad)
+{
+    int32_t face_count = object->face_count;
+    is_quad->assign(((size_t)face_count + 63) / 64, 0);
+    int32_t quad_capacity = 0, triangle_capacity = 0;
+    for (int32_t k = 0; k < face_count; k++) {
         Line line;
         if (!next_line(in, &line, "a face's corner count")) return false;
         const char *cursor = line.start;
         int32_t corner_count;
         if (!scan_scene_int(&cursor, line_end(&line), &corner_count))
             return fail(in, in->line_number, "the face's corner count is not an integer");
-        PendingFace *face = &(*faces)[(size_t)k];
-        face->is_quad = corner_count == 4;
-        int corners = face->is_quad ? 4 : 3;
+        bool quad = corner_count == 4;
+        int corners = quad ? 4 : 3;
+        int32_t *target;
+        if (quad) {
+            if (!grow(in, &object->quads, object->quad_count, &quad_capacity)) return false;
+            target = object->quads[object->quad_count++].corners;
+            (*is_quad)[(size_t)k / 64] |= 1ULL << (k % 64);
+        } else {
+            if (!grow(in, &object->triangles, object->triangle_count, &triangle_capacity)) return false;
+            target = object->triangles[object->triangle_count++].corners;
+        }
         if (!next_line(in, &line, "a face's corner line")) return false;
         cursor = value_start(&line, 2);
         for (int c = 0; c < corners; c++) {
@@ -190,33 +327,49 @@ static bool read_mesh(SceneText *in, SceneObject *object, int32_t frame_count, s
                 return fail(in, in->line_number, "the face needs %d vertex numbers, number %d does not parse", corners, c + 1);
             if (number < 1 || number > object->vertex_count)
                 return fail(in, in->line_number, "vertex number %d outside 1..%d", (int)number, (int)object->vertex_count);
-            face->corners[c] = number - 1;
+            target[c] = number - 1;
         }
-        if (face->is_quad) quad_count++;
     }
-    object->quad_count = quad_count;
-    object->triangle_count = object->face_count - quad_count;
-    if (!allocate(in, &object->quads, object->quad_count) || !allocate(in, &object->triangles, object->triangle_count))
-        return false;
+    shrink(&object->quads, object->quad_count);
+    shrink(&object->triangles, object->triangle_count);
+    return true;
+}
+
+static bool read_mesh(SceneText *in, SceneObject *object, int32_t frame_count, std::vector<uint64_t> *is_quad,
+                      int64_t *polygon_total)
+{
+    if (!read_count(in, "the vertex count", &object->vertex_count)) return false;
+    int32_t vertex_line = in->line_number;
+    if (!read_count(in, "the face count", &object->face_count)) return false;
+    int64_t vertex_count = object->vertex_count;
+    int64_t face_count = object->face_count;
+    int64_t needed = 2 * vertex_count + 3 * face_count + frame_count + 1;
+    if (!promise_lines(in, &in->mesh_check, vertex_line, needed, vertex_count, face_count)) return false;
+
+    if (!allocate(in, &object->vertices, vertex_count) || !allocate(in, &object->normals, vertex_count)) return false;
+    for (int64_t v = 0; v < vertex_count; v++) {
+        if (!read_reals(in, "a vertex position", 3, &object->vertices[v].x)) return false;
+        if (!read_reals(in, "a vertex normal", 3, &object->normals[v].x)) return false;
+    }
+
+    if (!read_faces(in, object, is_quad)) return false;
     *polygon_total += object->triangle_count + 2 * (int64_t)object->quad_count;
 
     Quad *quad = object->quads;
     Triangle *triangle = object->triangles;
     for (int64_t k = 0; k < face_count; k++) {
-        const PendingFace *face = &(*faces)[(size_t)k];
-        int corners = face->is_quad ? 4 : 3;
-        TexCoord *tex_coords = face->is_quad ? quad->tex_coords : triangle->tex_coords;
+        bool is = ((*is_quad)[(size_t)k / 64] >> (k % 64)) & 1;
+        int corners = is ? 4 : 3;
+        TexCoord *tex_coords = is ? quad->tex_coords : triangle->tex_coords;
         if (!read_reals(in, "a face's texture coordinates", corners * 2, &tex_coords[0].s)) return false;
         for (int c = 0; c < corners; c++) tex_coords[c].t = 1.0f - tex_coords[c].t;
-        int32_t *target = face->is_quad ? quad->corners : triangle->corners;
-        memcpy(target, face->corners, (size_t)corners * sizeof(int32_t));
-        if (face->is_quad) quad++;
+        if (is) quad++;
         else triangle++;
     }
     return true;
 }
 
-static bool read_object(SceneText *in, SceneObject *object, int32_t frame_count, std::vector<PendingFace> *faces,
+static bool read_object(SceneText *in, SceneObject *object, int32_t frame_count, std::vector<uint64_t> *is_quad,
                         int64_t *polygon_total, int32_t *parent_line)
 {
     if (!read_word(in, "the object name", MAX_NAME_LENGTH, object->name)) return false;
@@ -226,7 +379,7 @@ static bool read_object(SceneText *in, SceneObject *object, int32_t frame_count,
     else if (strcmp(object->type_name, "Mesh") == 0) object->kind = Mesh;
     else object->kind = NoKind;
 
-    if (object->kind == Mesh && !read_mesh(in, object, frame_count, faces, polygon_total)) return false;
+    if (object->kind == Mesh && !read_mesh(in, object, frame_count, is_quad, polygon_total)) return false;
 
     if (!allocate(in, &object->locations, frame_count) || !allocate(in, &object->rotations, frame_count) ||
         !allocate(in, &object->scales, frame_count))
@@ -242,6 +395,8 @@ static bool read_object(SceneText *in, SceneObject *object, int32_t frame_count,
 
     Line line;
     if (!next_line(in, &line, "the parent line")) return false;
+    // The object is whole: its mesh's promise is kept.
+    in->mesh_check.line = 0;
     *parent_line = in->line_number;
     if (memchr(line.start, '\0', line.length)) return fail(in, in->line_number, "line holds a NUL byte");
     if (line.length == 5 && memcmp(line.start, " None", 5) == 0) {
@@ -251,7 +406,8 @@ static bool read_object(SceneText *in, SceneObject *object, int32_t frame_count,
     }
     if (line.length < 12) return fail(in, in->line_number, "parent line shorter than 13 characters");
     size_t length = line.length - 12;
-    if (length > MAX_NAME_LENGTH) return fail_as(in, ERROR_TOO_LARGE, in->line_number, "parent name longer than %zu characters", MAX_NAME_LENGTH);
+    if (length > MAX_NAME_LENGTH)
+        return fail_as(in, ERROR_TOO_LARGE, in->line_number, "parent name longer than %zu characters", MAX_NAME_LENGTH);
     memcpy(object->parent_name, line.start + 10, length);
     object->parent_name[length] = '\0';
     object->is_root = 0;
@@ -273,14 +429,15 @@ static bool link_hierarchy(SceneText *in, Scene *scene, const std::vector<int32_
             return fail(in, name_line, "an object may not be named \"none\"");
         case HIERARCHY_TOO_MANY_LINKS:
             return fail_as(in, ERROR_TOO_LARGE, parent_line, "parent \"%s\" of object \"%s\" has too many namesakes",
-                        scene->objects[check.object].parent_name, name);
+                           scene->objects[check.object].parent_name, name);
         case HIERARCHY_CYCLE:
             return fail(in, parent_line, "object \"%s\" is its own ancestor", name);
         case HIERARCHY_TOO_DEEP:
-            return fail_as(in, ERROR_TOO_LARGE, parent_line, "object \"%s\" lies deeper than %d levels in the hierarchy", name,
-                        SCENE_MAX_DEPTH);
+            return fail_as(in, ERROR_TOO_LARGE, parent_line, "object \"%s\" lies deeper than %d levels in the hierarchy",
+                           name, SCENE_MAX_DEPTH);
         case HIERARCHY_WALK_TOO_LONG:
-            return fail_as(in, ERROR_TOO_LARGE, parent_line, "namesakes make the hierarchy too large to walk (at object \"%s\")", name);
+            return fail_as(in, ERROR_TOO_LARGE, parent_line,
+                           "namesakes make the hierarchy too large to walk (at object \"%s\")", name);
         case HIERARCHY_OK:
             break;
         }
@@ -303,9 +460,8 @@ static bool read_scene(SceneText *in, Scene *scene)
     int32_t count_line = in->line_number;
     if (!read_count(in, "the frame count", &scene->frame_count)) return false;
     int64_t needed = (int64_t)scene->object_count * (3 + (int64_t)scene->frame_count);
-    if (needed > lines_left(in))
-        return fail(in, count_line, "%d objects of %d frames need at least %lld more lines, the file has %lld",
-                    (int)scene->object_count, (int)scene->frame_count, (long long)needed, (long long)lines_left(in));
+    if (!promise_lines(in, &in->scene_check, count_line, needed, scene->object_count, scene->frame_count))
+        return false;
 
     int32_t object_count = scene->object_count;
     // Until every object is read, only the ones begun are released on failure.
@@ -315,17 +471,19 @@ static bool read_scene(SceneText *in, Scene *scene)
         if (!scene->objects) return fail_as(in, ERROR_OUT_OF_MEMORY, count_line, "out of memory");
     }
 
-    std::vector<PendingFace> faces;
+    std::vector<uint64_t> is_quad;
     std::vector<int32_t> name_lines((size_t)object_count), parent_lines((size_t)object_count);
     int64_t polygon_total = 0;
     for (int32_t i = 0; i < object_count; i++) {
         scene->object_count = i + 1;
         name_lines[(size_t)i] = in->line_number + 1;
-        if (!read_object(in, &scene->objects[i], scene->frame_count, &faces, &polygon_total, &parent_lines[(size_t)i]))
+        if (!read_object(in, &scene->objects[i], scene->frame_count, &is_quad, &polygon_total, &parent_lines[(size_t)i]))
             return false;
-        if (polygon_total > INT32_MAX) return fail_as(in, ERROR_TOO_LARGE, in->line_number, "more than %d polygons", (int)INT32_MAX);
+        if (polygon_total > INT32_MAX)
+            return fail_as(in, ERROR_TOO_LARGE, in->line_number, "more than %d polygons", (int)INT32_MAX);
     }
     scene->polygon_count = (int32_t)polygon_total;
+    in->scene_check.line = 0;
 
     if (!link_hierarchy(in, scene, name_lines, parent_lines)) return false;
     for (int32_t i = 0; i < scene->object_count; i++)
@@ -333,65 +491,65 @@ static bool read_scene(SceneText *in, Scene *scene)
     return true;
 }
 
+static ErrorKind read_scene_from(SceneText *in, Scene *scene)
+{
+    if (read_scene(in, scene)) return ERROR_NONE;
+    report_broken_promise(in);
+    free_scene_records(scene);
+    return in->error ? in->error->kind : ERROR_MALFORMED;
+}
+
 ErrorKind read_scene_text(Scene *scene, const char *text, size_t size, const char *path, Error *error)
 {
     memset(scene, 0, sizeof *scene);
     if (error) *error = Error();
-
-    SceneText in = {text, size, 0, 0, 0, path, error};
-    for (const char *p = text, *end = text + size; p < end; p++) {
-        p = (const char *)memchr(p, '\n', (size_t)(end - p));
-        if (!p) break;
-        in.line_total++;
-    }
-    if (size > 0 && text[size - 1] != '\n') in.line_total++;
-
-    if (read_scene(&in, scene)) return ERROR_NONE;
-    free_scene_records(scene);
-    return error ? error->kind : ERROR_MALFORMED;
+    SceneText in = {};
+    in.text = text;
+    in.size = size;
+    in.path = path;
+    in.error = error;
+    in.fd = -1;
+    in.at_end = true;
+    return read_scene_from(&in, scene);
 }
 
 ErrorKind read_scene_file(Scene *scene, const char *path, Error *error)
 {
     memset(scene, 0, sizeof *scene);
     if (error) *error = Error();
-    FILE *file = fopen(path, "rb");
-    if (!file) return set_error(error, ERROR_CANNOT_OPEN, path, 0, "cannot open: %s", strerror(errno));
+    // Not blocking: a FIFO is refused below rather than waited on.
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return set_error(error, ERROR_CANNOT_OPEN, path, 0, "cannot open: %s", strerror(errno));
+    struct stat status;
+    ErrorKind refused = ERROR_NONE;
+    if (fstat(fd, &status) != 0)
+        refused = set_error(error, ERROR_CANNOT_OPEN, path, 0, "cannot open: %s", strerror(errno));
+    else if (S_ISDIR(status.st_mode))
+        refused = set_error(error, ERROR_CANNOT_OPEN, path, 0, "is a directory");
+    else if (!S_ISREG(status.st_mode))
+        refused = set_error(error, ERROR_CANNOT_OPEN, path, 0, "not a regular file");
+    else if (status.st_size > SCENE_MAX_FILE_SIZE)
+        refused = set_error(error, ERROR_TOO_LARGE, path, 0, "larger than %lld bytes", (long long)SCENE_MAX_FILE_SIZE);
+    if (refused != ERROR_NONE) {
+        close(fd);
+        return refused;
+    }
+    posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 
-    // One buffer of the file's size when it can be told, growing otherwise.
-    size_t capacity = 1 << 16;
-    if (fseek(file, 0, SEEK_END) == 0) {
-        long size = ftell(file);
-        if (size >= 0) capacity = (size_t)size + 1;
-        rewind(file);
+    SceneText in = {};
+    in.window = (char *)malloc(WINDOW_SIZE);
+    if (!in.window) {
+        close(fd);
+        return set_error(error, ERROR_OUT_OF_MEMORY, path, 0, "cannot read: out of memory");
     }
-    char *text = (char *)malloc(capacity);
-    size_t size = 0;
-    bool read_failed = false;
-    while (text) {
-        size += fread(text + size, 1, capacity - size, file);
-        if (size < capacity) {
-            read_failed = ferror(file) != 0;
-            break;
-        }
-        char *larger = (char *)realloc(text, capacity * 2);
-        if (!larger) {
-            free(text);
-            text = nullptr;
-            break;
-        }
-        text = larger;
-        capacity *= 2;
-    }
-    int read_errno = errno;
-    fclose(file);
-    if (!text) return set_error(error, ERROR_OUT_OF_MEMORY, path, 0, "cannot read: out of memory");
-    if (read_failed) {
-        free(text);
-        return set_error(error, ERROR_CANNOT_OPEN, path, 0, "cannot read: %s", strerror(read_errno));
-    }
-    ErrorKind read = read_scene_text(scene, text, size, path, error);
-    free(text);
+    in.text = in.window;
+    in.path = path;
+    in.error = error;
+    in.fd = fd;
+    in.file_size = status.st_size;
+    ErrorKind read = refill(&in) ? read_scene_from(&in, scene) : error ? error->kind : ERROR_CANNOT_OPEN;
+    free(in.window);
+    close(fd);
     return read;
 }
 

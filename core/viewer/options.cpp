@@ -1,5 +1,8 @@
 #include "core/viewer/options.h"
 
+#include "core/viewer/orbit.h"
+#include "core/viewer/record_name.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -82,6 +85,7 @@ OptionsResult parse_viewer_options(int argc, char **argv, ViewerOptions *options
     options->texture_path = "data/texturarobot2.tga";
     options->camera = 4;
     options->screenshot_path = nullptr;
+    options->record_pattern = nullptr;
     options->report_json_path = nullptr;
     options->trace_path = nullptr;
     options->ramp = RAMP_GEOMETRIC;
@@ -102,6 +106,7 @@ OptionsResult parse_viewer_options(int argc, char **argv, ViewerOptions *options
         else if (match_option(arg, "--screenshot", &inline_value)) path = &options->screenshot_path;
         else if (match_option(arg, "--report-json", &inline_value)) path = &options->report_json_path;
         else if (match_option(arg, "--trace", &inline_value)) path = &options->trace_path;
+        else if (match_option(arg, "--record", &inline_value)) path = &options->record_pattern;
         if (path) {
             const char *text = option_value(argc, argv, &i, inline_value);
             if (!text || *text == '\0') {
@@ -109,13 +114,17 @@ OptionsResult parse_viewer_options(int argc, char **argv, ViewerOptions *options
                 return OPTIONS_BAD;
             }
             *path = text;
+            if (path == &options->record_pattern && !check_record_pattern(text)) {
+                *error = "--record needs a file name pattern with one number field, such as shots/frame%04d.png";
+                return OPTIONS_BAD;
+            }
             continue;
         }
         if (match_option(arg, "--camera", &inline_value)) {
             const char *text = option_value(argc, argv, &i, inline_value);
             int32_t camera = 0;
-            if (!parse_count(text, &camera) || camera > 5) {
-                *error = "--camera needs a camera number from 0 to 5";
+            if (!parse_count(text, &camera) || camera > ORBIT_CAMERA_KEY) {
+                *error = "--camera needs a camera number from 0 to 5, or 6 for the orbit camera";
                 return OPTIONS_BAD;
             }
             options->camera = camera;
@@ -147,10 +156,14 @@ const char *viewer_usage()
            "Plays an animated scene; holding A ends it and prints the benchmark report.\n"
            "  --scene PATH          scene file (default data/fiche.orj)\n"
            "  --texture PATH        texture image (default data/texturarobot2.tga)\n"
-           "  --camera N            first camera, 0 to 5 (default 4); the digit keys change it\n"
+           "  --camera N            first camera, 0 to 5 (default 4), or 6: the orbit camera, which\n"
+           "                        frames the whole scene and turns round it (mouse drag or arrow\n"
+           "                        keys; wheel or +/- come closer); the digit keys change it\n"
            "  --passes N            end after N passes (frames)\n"
            "  --seconds S           end once S seconds have passed\n"
            "  --screenshot PATH     save the last frame drawn as a PNG file\n"
+           "  --record PATTERN      save every frame drawn as a PNG file named by PATTERN, whose\n"
+           "                        one number field counts from 0 (e.g. shots/frame%04d.png)\n"
            "  --report-json PATH    write the report's figures as JSON\n"
            "  --trace PATH          write one CSV row per pass\n"
            "  --ramp KIND           how the grid's copy count settles: geometric (default:\n"

@@ -15,6 +15,8 @@ Scene *load_scene(Scene *scene, const char *path)
     Error error;
     if (read_scene_file(scene, path, &error) != ERROR_NONE) {
         if (error.kind == ERROR_CANNOT_OPEN) {
+            // Why, and which file, for whoever reads standard error.
+            fprintf(stderr, "%s\n", error.message.c_str());
             fputs("no se encontro el archivo", stdout);
             fflush(stdout);
             // Failing to load the scene is a failure, whatever the old exit status said.

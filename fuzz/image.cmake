@@ -1,0 +1,1 @@
+engine_fuzzer(image ${CMAKE_CURRENT_LIST_DIR}/image.cpp)

@@ -1,0 +1,493 @@
+#include "importer/orj_export.h"
+
+#include <assimp/Exporter.hpp>
+#include <assimp/Importer.hpp>
+#include <assimp/scene.h>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <iterator>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#define STB_IMAGE_WRITE_STATIC
+#include <stb/stb_image_write.h>
+
+#include <nlohmann/json.hpp>
+
+#include "core/image/image.h"
+#include "core/scene/scene_reader.h"
+#include "core/viewer/options.h"
+
+namespace {
+
+const double VIEWER_FPS = 25.0;
+const double DEGREES = 3.14159265358979323846 / 180.0;
+
+struct Format {
+    const char *extension;
+    const char *id;  // the exporter's name for it
+    const char *description;
+    bool animation;
+};
+
+const Format FORMATS[] = {
+    {".gltf", "gltf2", "glTF 2.0, JSON with a .bin beside it", true},
+    {".glb", "glb2", "glTF 2.0, binary", true},
+    {".dae", "collada", "Collada", true},
+    {".obj", "obj", "Wavefront OBJ with its .mtl (no animation, lamps or cameras)", false},
+};
+
+const Format *format_of(const std::string &path)
+{
+    for (const Format &format : FORMATS) {
+        size_t n = strlen(format.extension);
+        if (path.size() > n && strcasecmp(path.c_str() + path.size() - n, format.extension) == 0) return &format;
+    }
+    return nullptr;
+}
+
+aiMatrix4x4 rotation_about(int axis, double degrees)
+{
+    aiMatrix4x4 r;
+    aiVector3D axes[3] = {aiVector3D(1, 0, 0), aiVector3D(0, 1, 0), aiVector3D(0, 0, 1)};
+    aiMatrix4x4::Rotation((ai_real)(degrees * DEGREES), axes[axis], r);
+    return r;
+}
+
+// The rotation a drawn object gets (x, then y, then z), or, for a camera, the
+// placement its view is the inverse of (z, y, x).
+aiQuaternion object_rotation(const SceneObject &object, int frame)
+{
+    const Vector3 &r = object.rotations[frame];
+    aiMatrix4x4 m = object.kind == Camera ? rotation_about(2, r.z) * rotation_about(1, r.y) * rotation_about(0, r.x)
+                                          : rotation_about(0, r.x) * rotation_about(1, r.y) * rotation_about(2, r.z);
+    return aiQuaternion(aiMatrix3x3(m));
+}
+
+aiVector3D object_scale(const SceneObject &object, int frame)
+{
+    // A view has no scale.
+    if (object.kind == Camera) return aiVector3D(1, 1, 1);
+    const Vector3 &s = object.scales[frame];
+    return aiVector3D(s.x, s.y, s.z);
+}
+
+aiMatrix4x4 object_matrix(const SceneObject &object, int frame)
+{
+    const Vector3 &l = object.locations[frame];
+    return aiMatrix4x4(object_scale(object, frame), object_rotation(object, frame), aiVector3D(l.x, l.y, l.z));
+}
+
+template <typename T>
+T **new_array(const std::vector<T *> &items)
+{
+    if (items.empty()) return nullptr;
+    T **array = new T *[items.size()];
+    for (size_t i = 0; i < items.size(); i++) array[i] = items[i];
+    return array;
+}
+
+aiMesh *make_mesh(const SceneObject &object)
+{
+    aiMesh *mesh = new aiMesh();
+    mesh->mName = object.name;
+    mesh->mPrimitiveTypes = aiPrimitiveType_TRIANGLE;
+    mesh->mMaterialIndex = 0;
+    std::vector<aiFace> faces;
+    std::vector<aiVector3D> positions, normals, uvs;
+    auto corner = [&](int32_t index, const TexCoord &uv) {
+        if (index < 0 || index >= object.vertex_count) index = 0;
+        const Vector3 &p = object.vertices[index], &n = object.normals[index];
+        positions.emplace_back(p.x, p.y, p.z);
+        normals.emplace_back(n.x, n.y, n.z);
+        // The engine keeps t turned (1 - v): the files keep v.
+        uvs.emplace_back(uv.s, 1.0f - uv.t, 0.0f);
+    };
+    auto triangle = [&](const int32_t *c, const TexCoord *uv, int a, int b, int d) {
+        aiFace face;
+        face.mNumIndices = 3;
+        face.mIndices = new unsigned[3];
+        for (int k = 0; k < 3; k++) face.mIndices[k] = (unsigned)positions.size() + k;
+        corner(c[a], uv[a]);
+        corner(c[b], uv[b]);
+        corner(c[d], uv[d]);
+        faces.push_back(face);
+        face.mIndices = nullptr;  // now owned by faces
+    };
+    // Quads as the engine draws them, the fan a-b-c, a-c-d; then the triangles.
+    for (int q = 0; q < object.quad_count; q++) {
+        triangle(object.quads[q].corners, object.quads[q].tex_coords, 0, 1, 2);
+        triangle(object.quads[q].corners, object.quads[q].tex_coords, 0, 2, 3);
+    }
+    for (int t = 0; t < object.triangle_count; t++) triangle(object.triangles[t].corners, object.triangles[t].tex_coords, 0, 1, 2);
+
+    mesh->mNumVertices = (unsigned)positions.size();
+    mesh->mVertices = new aiVector3D[positions.size()];
+    mesh->mNormals = new aiVector3D[positions.size()];
+    mesh->mTextureCoords[0] = new aiVector3D[positions.size()];
+    mesh->mNumUVComponents[0] = 2;
+    std::copy(positions.begin(), positions.end(), mesh->mVertices);
+    std::copy(normals.begin(), normals.end(), mesh->mNormals);
+    std::copy(uvs.begin(), uvs.end(), mesh->mTextureCoords[0]);
+    mesh->mNumFaces = (unsigned)faces.size();
+    mesh->mFaces = new aiFace[faces.size()];
+    for (size_t f = 0; f < faces.size(); f++) {
+        mesh->mFaces[f].mNumIndices = 3;
+        mesh->mFaces[f].mIndices = faces[f].mIndices;
+        faces[f].mIndices = nullptr;
+        faces[f].mNumIndices = 0;
+    }
+    return mesh;
+}
+
+aiNodeAnim *make_channel(const SceneObject &object, int frame_count)
+{
+    aiNodeAnim *channel = new aiNodeAnim();
+    channel->mNodeName = object.name;
+    channel->mNumPositionKeys = channel->mNumRotationKeys = channel->mNumScalingKeys = (unsigned)frame_count;
+    channel->mPositionKeys = new aiVectorKey[frame_count];
+    channel->mRotationKeys = new aiQuatKey[frame_count];
+    channel->mScalingKeys = new aiVectorKey[frame_count];
+    for (int f = 0; f < frame_count; f++) {
+        const Vector3 &l = object.locations[f];
+        channel->mPositionKeys[f] = aiVectorKey(f, aiVector3D(l.x, l.y, l.z));
+        channel->mRotationKeys[f] = aiQuatKey(f, object_rotation(object, f));
+        channel->mScalingKeys[f] = aiVectorKey(f, object_scale(object, f));
+    }
+    return channel;
+}
+
+// The glTF writer of the asset library leaves cameras and lights out: they
+// are added to its JSON afterwards, cameras as glTF cameras (which look
+// along their node's -z, as the engine's do) and lamps as punctual point
+// lights of the extension every current reader knows.
+void add_gltf_cameras_and_lights(nlohmann::json *document, const aiScene *model)
+{
+    nlohmann::json &nodes = (*document)["nodes"];
+    auto node_named = [&](const aiString &name) -> nlohmann::json * {
+        for (nlohmann::json &node : nodes)
+            if (node.value("name", "") == name.C_Str()) return &node;
+        return nullptr;
+    };
+    for (unsigned i = 0; i < model->mNumCameras; i++) {
+        nlohmann::json *node = node_named(model->mCameras[i]->mName);
+        if (!node || node->contains("camera")) continue;
+        nlohmann::json &cameras = (*document)["cameras"];
+        (*node)["camera"] = cameras.size();
+        const aiCamera *camera = model->mCameras[i];
+        cameras.push_back({{"name", camera->mName.C_Str()},
+                           {"type", "perspective"},
+                           {"perspective",
+                            {{"yfov", 2.0 * camera->mHorizontalFOV},
+                             {"aspectRatio", camera->mAspect},
+                             {"znear", camera->mClipPlaneNear},
+                             {"zfar", camera->mClipPlaneFar}}}});
+    }
+    nlohmann::json lights = nlohmann::json::array();
+    for (unsigned i = 0; i < model->mNumLights; i++) {
+        nlohmann::json *node = node_named(model->mLights[i]->mName);
+        if (!node) continue;
+        // A colour within 0..1 and an intensity for lamps brighter than white.
+        const aiColor3D &c = model->mLights[i]->mColorDiffuse;
+        double brightest = std::max({(double)c.r, (double)c.g, (double)c.b, 1.0});
+        (*node)["extensions"]["KHR_lights_punctual"]["light"] = lights.size();
+        lights.push_back({{"name", model->mLights[i]->mName.C_Str()},
+                          {"type", "point"},
+                          {"color", {c.r / brightest, c.g / brightest, c.b / brightest}},
+                          {"intensity", brightest}});
+    }
+    if (!lights.empty()) {
+        (*document)["extensions"]["KHR_lights_punctual"]["lights"] = lights;
+        nlohmann::json &used = (*document)["extensionsUsed"];
+        if (!used.is_array()) used = nlohmann::json::array();
+        used.push_back("KHR_lights_punctual");
+    }
+}
+
+uint32_t read_u32(const std::string &bytes, size_t at)
+{
+    return (uint32_t)(uint8_t)bytes[at] | (uint32_t)(uint8_t)bytes[at + 1] << 8 | (uint32_t)(uint8_t)bytes[at + 2] << 16 |
+           (uint32_t)(uint8_t)bytes[at + 3] << 24;
+}
+
+void put_u32(std::string *bytes, uint32_t value)
+{
+    for (int k = 0; k < 4; k++) bytes->push_back((char)(value >> (8 * k) & 0xFF));
+}
+
+// Rewrites the glTF file at path (JSON, or binary with its JSON chunk first)
+// with the model's cameras and lights. False when the file is not what the
+// writer makes.
+bool patch_gltf(const std::string &path, bool binary, const aiScene *model)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    std::string json_text, rest;
+    if (binary) {
+        if (bytes.size() < 20 || bytes.compare(0, 4, "glTF") != 0 || bytes.compare(16, 4, "JSON") != 0) return false;
+        uint32_t json_length = read_u32(bytes, 12);
+        if (json_length > bytes.size() - 20) return false;
+        json_text = bytes.substr(20, json_length);
+        rest = bytes.substr(20 + json_length);  // the binary chunk, whole
+    } else {
+        json_text = bytes;
+    }
+    nlohmann::json document = nlohmann::json::parse(json_text, nullptr, false);
+    if (document.is_discarded() || !document.contains("nodes")) return false;
+    add_gltf_cameras_and_lights(&document, model);
+    std::string out;
+    if (binary) {
+        std::string chunk = document.dump();
+        while (chunk.size() % 4) chunk.push_back(' ');  // chunks keep 4-byte alignment, JSON padded with spaces
+        out = "glTF";
+        put_u32(&out, 2);
+        put_u32(&out, (uint32_t)(12 + 8 + chunk.size() + rest.size()));
+        put_u32(&out, (uint32_t)chunk.size());
+        out += "JSON";
+        out += chunk;
+        out += rest;
+    } else {
+        out = document.dump(2);
+    }
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(out.data(), (std::streamsize)out.size());
+    file.close();
+    return !file.fail();
+}
+
+}  // namespace
+
+aiScene *scene_to_assimp(const Scene *scene, const std::string &texture_name, bool animate)
+{
+    aiScene *out = new aiScene();
+    out->mRootNode = new aiNode("orj_scene");
+    out->mNumMaterials = 1;
+    out->mMaterials = new aiMaterial *[1];
+    aiMaterial *material = new aiMaterial();
+    aiString material_name("orj_material");
+    material->AddProperty(&material_name, AI_MATKEY_NAME);
+    aiColor3D white(1, 1, 1);
+    material->AddProperty(&white, 1, AI_MATKEY_COLOR_DIFFUSE);
+    if (!texture_name.empty()) {
+        aiString file(texture_name);
+        material->AddProperty(&file, AI_MATKEY_TEXTURE_DIFFUSE(0));
+    }
+    out->mMaterials[0] = material;
+
+    std::vector<aiNode *> nodes(scene->object_count);
+    std::vector<aiMesh *> meshes;
+    std::vector<aiLight *> lights;
+    std::vector<aiCamera *> cameras;
+    for (int i = 0; i < scene->object_count; i++) {
+        const SceneObject &object = scene->objects[i];
+        nodes[i] = new aiNode(object.name);
+        if (scene->frame_count > 0) nodes[i]->mTransformation = object_matrix(object, 0);
+        if (object.kind == Mesh && object.quad_count + object.triangle_count > 0) {
+            nodes[i]->mNumMeshes = 1;
+            nodes[i]->mMeshes = new unsigned[1]{(unsigned)meshes.size()};
+            meshes.push_back(make_mesh(object));
+        } else if (object.kind == Lamp && scene->frame_count > 0) {
+            aiLight *light = new aiLight();
+            light->mName = object.name;
+            light->mType = aiLightSource_POINT;
+            // The engine takes the lamp's rotation as its colour, and dims it with distance the same way.
+            const Vector3 &c = object.rotations[0];
+            light->mColorDiffuse = light->mColorSpecular = aiColor3D(c.x, c.y, c.z);
+            light->mAttenuationConstant = 1.0f;
+            light->mAttenuationLinear = 0.1f;
+            lights.push_back(light);
+        } else if (object.kind == Camera) {
+            aiCamera *camera = new aiCamera();
+            camera->mName = object.name;
+            camera->mLookAt = aiVector3D(0, 0, -1);
+            camera->mUp = aiVector3D(0, 1, 0);
+            camera->mHorizontalFOV = (float)std::atan(0.5);  // half the view's angle
+            camera->mAspect = 1.0f;
+            camera->mClipPlaneNear = 1.0f;
+            camera->mClipPlaneFar = 10000.0f;
+            cameras.push_back(camera);
+        }
+    }
+    // The hierarchy as drawing walks it, from the roots under the scene's root
+    // node; an object that is nobody's child and no root is never drawn and left out.
+    std::vector<bool> reached(scene->object_count, false);
+    std::vector<int> walk;
+    std::vector<aiNode *> roots;
+    for (int i = 0; i < scene->object_count; i++)
+        if (scene->objects[i].is_root) {
+            reached[i] = true;
+            walk.push_back(i);
+            roots.push_back(nodes[i]);
+        }
+    for (size_t w = 0; w < walk.size(); w++) {
+        const SceneObject &object = scene->objects[walk[w]];
+        std::vector<aiNode *> children;
+        for (int c = 0; c < object.child_count; c++) {
+            int child = object.children[c];
+            if (child < 0 || child >= scene->object_count || reached[child]) continue;
+            reached[child] = true;
+            walk.push_back(child);
+            children.push_back(nodes[child]);
+            nodes[child]->mParent = nodes[walk[w]];
+        }
+        nodes[walk[w]]->mNumChildren = (unsigned)children.size();
+        nodes[walk[w]]->mChildren = new_array(children);
+    }
+    for (int i = 0; i < scene->object_count; i++)
+        if (!reached[i]) delete nodes[i];
+    out->mRootNode->mNumChildren = (unsigned)roots.size();
+    out->mRootNode->mChildren = new_array(roots);
+    for (aiNode *root : roots) root->mParent = out->mRootNode;
+
+    out->mNumMeshes = (unsigned)meshes.size();
+    out->mMeshes = new_array(meshes);
+    out->mNumLights = (unsigned)lights.size();
+    out->mLights = new_array(lights);
+    out->mNumCameras = (unsigned)cameras.size();
+    out->mCameras = new_array(cameras);
+
+    if (animate && scene->frame_count > 1) {
+        aiAnimation *animation = new aiAnimation();
+        animation->mName = "orj_animation";
+        animation->mTicksPerSecond = VIEWER_FPS;
+        animation->mDuration = scene->frame_count - 1;
+        std::vector<aiNodeAnim *> channels;
+        for (int i = 0; i < scene->object_count; i++)
+            if (reached[i]) channels.push_back(make_channel(scene->objects[i], scene->frame_count));
+        animation->mNumChannels = (unsigned)channels.size();
+        animation->mChannels = new_array(channels);
+        out->mNumAnimations = 1;
+        out->mAnimations = new aiAnimation *[1]{animation};
+    }
+    return out;
+}
+
+static const char *export_usage =
+    "usage: orj export SCENE -o MODEL [--texture IMAGE]\n"
+    "\n"
+    "Writes the scene as a model for other tools, by the extension of MODEL: .gltf or .glb\n"
+    "(glTF 2.0), .dae (Collada) or .obj (OBJ; orj formats lists them). Every object becomes a\n"
+    "node with its transform, meshes become triangles (a quad as the two the engine draws) with\n"
+    "normals and texture coordinates, lamps point lights of their colour, cameras cameras, and\n"
+    "the animation node keys at 25 frames a second (not in OBJ).\n"
+    "\n"
+    "  -o, --output MODEL   the model file to write (glTF also writes MODEL's name with .bin)\n"
+    "  --texture IMAGE      the scene's texture (TGA, BMP, PCX, PNG or JPEG): written as a PNG\n"
+    "                       file beside MODEL, named like it, and used by its one material\n";
+
+static std::string replace_extension(const std::string &path, const char *extension)
+{
+    size_t slash = path.find_last_of('/'), dot = path.find_last_of('.');
+    std::string stem = dot != std::string::npos && (slash == std::string::npos || dot > slash) ? path.substr(0, dot) : path;
+    return stem + extension;
+}
+
+static std::string file_name_of(const std::string &path)
+{
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+static int export_fail(const char *format, const std::string &a, const std::string &b = "")
+{
+    fprintf(stderr, "orj export: ");
+    fprintf(stderr, format, a.c_str(), b.c_str());
+    fputc('\n', stderr);
+    return 1;
+}
+
+int orj_export_main(int argc, char **argv)
+{
+    const char *scene_path = nullptr, *model_path = nullptr, *texture_path = nullptr;
+    for (int i = 1; i < argc; i++) {
+        const char *arg = argv[i], *inline_value = nullptr;
+        if (strcmp(arg, "--help") == 0 || strcmp(arg, "-h") == 0) {
+            fputs(export_usage, stdout);
+            return 0;
+        }
+        const char **target = nullptr;
+        if (strcmp(arg, "-o") == 0 || match_option(arg, "--output", &inline_value)) target = &model_path;
+        else if (match_option(arg, "--texture", &inline_value)) target = &texture_path;
+        if (target) {
+            *target = option_value(argc, argv, &i, inline_value);
+            if (!*target || !**target) {
+                fprintf(stderr, "orj export: %s needs a path\n%s", arg, export_usage);
+                return 2;
+            }
+            continue;
+        }
+        if (arg[0] == '-' || scene_path) {
+            fprintf(stderr, "orj export: unexpected argument: %s\n%s", arg, export_usage);
+            return 2;
+        }
+        scene_path = arg;
+    }
+    if (!scene_path || !model_path) {
+        fprintf(stderr, "orj export: %s is missing\n%s", scene_path ? "-o MODEL" : "the scene file", export_usage);
+        return 2;
+    }
+    const Format *format = format_of(model_path);
+    if (!format) {
+        fprintf(stderr, "orj export: %s: the extension says no format that export writes (orj formats lists them)\n", model_path);
+        return 2;
+    }
+    std::string texture_out = texture_path ? replace_extension(model_path, ".png") : "";
+    std::string side_file = strcmp(format->id, "gltf2") == 0 ? replace_extension(model_path, ".bin")
+                            : strcmp(format->id, "obj") == 0 ? replace_extension(model_path, ".mtl") : "";
+    // Nothing that is read may be written over.
+    for (const std::string &written : {std::string(model_path), texture_out, side_file})
+        if (!written.empty() && (written == scene_path || (texture_path && written == texture_path)))
+            return export_fail("%s: would overwrite an input", written);
+
+    Scene scene;
+    Error scene_error;
+    if (read_scene_file(&scene, scene_path, &scene_error) != ERROR_NONE) return export_fail("%s", scene_error.message);
+    if (texture_path) {
+        Image image;
+        Error error;
+        if (load_image_file(texture_path, &image, &error) != ERROR_NONE) {
+            free_scene_records(&scene);
+            return export_fail("%s", error.message);
+        }
+        if (!stbi_write_png(texture_out.c_str(), image.width, image.height, 4, image.rgba.data(), image.width * 4)) {
+            free_scene_records(&scene);
+            return export_fail("%s: cannot write the texture", texture_out);
+        }
+    }
+    aiScene *model = scene_to_assimp(&scene, texture_path ? file_name_of(texture_out) : "", format->animation);
+    Assimp::Exporter exporter;
+    aiReturn result = exporter.Export(model, format->id, model_path);
+    int status = 0;
+    bool gltf = strcmp(format->id, "gltf2") == 0 || strcmp(format->id, "glb2") == 0;
+    if (result != aiReturn_SUCCESS) status = export_fail("%s: cannot write the model: %s", model_path, exporter.GetErrorString());
+    else if (gltf && (model->mNumCameras || model->mNumLights) && !patch_gltf(model_path, strcmp(format->id, "glb2") == 0, model))
+        status = export_fail("%s: cannot add the cameras and lamps to the written model", model_path);
+    else
+        fprintf(stderr, "orj export: %s -> %s (%s): %u meshes, %u lamps, %u cameras, %d frames%s\n", scene_path, model_path,
+                format->description, model->mNumMeshes, model->mNumLights, model->mNumCameras, scene.frame_count,
+                model->mNumAnimations ? " as node keys at 25 per second" : "");
+    delete model;
+    free_scene_records(&scene);
+    return status;
+}
+
+int orj_formats_main(int argc, char **argv)
+{
+    (void)argv;
+    if (argc > 1) {
+        fputs("usage: orj formats   lists the model formats import reads and export writes\n", stderr);
+        return 2;
+    }
+    Assimp::Importer importer;
+    aiString extensions;
+    importer.GetExtensionList(extensions);
+    printf("import reads (by extension): %s\n", extensions.C_Str());
+    printf("export writes:\n");
+    for (const Format &format : FORMATS) printf("  %-6s %s\n", format.extension, format.description);
+    return 0;
+}
