@@ -45,6 +45,7 @@ struct Viewer {
     OrbitCamera orbit;
     OrbitInput orbit_input;
     bool orbiting;    // the orbit camera is chosen (key 6)
+    bool orbit_ready; // its bounds and mouse are set up, the first time it is chosen
 
     int frame;
     int camera;
@@ -90,8 +91,9 @@ static bool start_viewer(Viewer *viewer)
     }
     viewer->texture = load_texture(viewer->options.texture_path);
     viewer_pass_create(&viewer->pass, &viewer->scene);
-    viewer->orbit = orbit_frame_scene(&viewer->scene);
-    orbit_input_start(&viewer->orbit_input);
+    viewer->orbit = {};
+    viewer->orbit_input = {};
+    viewer->orbit_ready = false;
     viewer->shot = {0, 0, nullptr, 0};
     if (viewer->options.screenshot_path || viewer->options.record_pattern) screenshot_create(&viewer->shot);
     viewer->records.reserve(RECORDS_RESERVED);
@@ -130,6 +132,11 @@ static void choose_view(Viewer *viewer)
 // or in the benchmark grid.
 static PassResult draw_view(Viewer *viewer)
 {
+    if (viewer->orbiting && !viewer->orbit_ready) {
+        viewer->orbit = orbit_frame_scene(&viewer->scene);
+        orbit_input_start(&viewer->orbit_input);
+        viewer->orbit_ready = true;
+    }
     if (viewer->orbiting) {
         orbit_read_input(&viewer->orbit, &viewer->orbit_input);
         apply_orbit_camera(&viewer->orbit);

@@ -1,6 +1,7 @@
 #include "tests/support/test_support.h"
 
 #include <fcntl.h>
+#include <ftw.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -32,12 +33,35 @@ std::string binary_path(const std::string &relative)
     return env_or("ENGINE_BINARY_DIR", ENGINE_DEFAULT_BINARY_DIR) + "/" + relative;
 }
 
+// The directories made by make_temp_dir, removed with everything in them
+// when the test program ends; not by a forked child (a death test) that
+// exits while its parent still needs them.
+static std::vector<std::string> temp_dirs;
+static pid_t temp_dirs_owner;
+
+static int remove_entry(const char *path, const struct stat *, int, struct FTW *)
+{
+    remove(path);
+    return 0;
+}
+
+static void remove_temp_dirs()
+{
+    if (getpid() != temp_dirs_owner) return;
+    for (const std::string &dir : temp_dirs) nftw(dir.c_str(), remove_entry, 16, FTW_DEPTH | FTW_PHYS);
+}
+
 std::string make_temp_dir(const std::string &tag)
 {
     std::string pattern = env_or("TMPDIR", "/tmp") + "/engine-" + tag + "-XXXXXX";
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
     if (!mkdtemp(buffer.data())) throw std::runtime_error("mkdtemp failed for " + pattern);
+    if (temp_dirs.empty()) {
+        temp_dirs_owner = getpid();
+        atexit(remove_temp_dirs);
+    }
+    temp_dirs.push_back(buffer.data());
     return buffer.data();
 }
 

@@ -10,7 +10,7 @@
 std::string source_path(const std::string &relative);
 std::string binary_path(const std::string &relative);
 
-// A fresh, empty directory for one test's files.
+// A fresh, empty directory for one test's files, removed when the test program ends.
 std::string make_temp_dir(const std::string &tag);
 
 std::string read_file(const std::string &path);
