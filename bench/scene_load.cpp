@@ -25,6 +25,7 @@
 #include "gl/scene/scene_lists.h"
 #include "core/scene/scene_reader.h"
 #include "bench/bench_scenes.h"
+#include "core/viewer/progress.h"
 
 extern char **environ;
 
@@ -137,14 +138,19 @@ int main(int argc, char **argv)
         make_scene_texts(FULL_BENCH_SIZE, &scene_text, &obj_text, &triangles);
         return write_text(argv[2], scene_text) ? 0 : 1;
     }
-    const char *usage = "usage: bench_scene_load [--short]\n"
+    const char *usage = "usage: bench_scene_load [--short] [--progress|--quiet]\n"
                         "Measures the scene reader against an OBJ reader on generated files, and the\n"
                         "display-list compile, in a window.\n"
-                        "  --short    a short run that measures nothing reliable (for the test suite)\n"
-                        "  --version  print the engine's version\n";
+                        "  --short              a short run that measures nothing reliable (for the test suite)\n"
+                        "  --progress, --quiet  a line a second on standard error saying what is measured,\n"
+                        "                       or none (default: only when it is a terminal)\n"
+                        "  --version            print the engine's version\n";
     bool short_run = false;
-    int status = read_short_option(argc, argv, "bench_scene_load", usage, &short_run);
+    int progress_option = -1;
+    int status = read_short_option(argc, argv, "bench_scene_load", usage, &short_run, &progress_option);
     if (status >= 0) return status;
+    BenchProgress *progress = bench_progress_start("bench_scene_load", progress_wanted(progress_option));
+    bench_progress_stage(progress, "making the scene and OBJ files");
     BenchSize size = short_run ? SHORT_BENCH_SIZE : FULL_BENCH_SIZE;
 
     std::string scene_text, obj_text;
@@ -165,6 +171,7 @@ int main(int argc, char **argv)
     }
     printf("scene: %d meshes, %lld triangles (quads counted as two), %d frames; %.1f MB scene file, %.1f MB OBJ\n",
            size.mesh_count, triangles, size.frame_count, scene_text.size() / 1e6, obj_text.size() / 1e6);
+    fflush(stdout);
 
     // CPU time of this thread (user and system), in alternating runs so that
     // load from other processes falls on both alike; medians.
@@ -173,6 +180,7 @@ int main(int argc, char **argv)
     Error error;
     size_t obj_faces = 0;
     for (int run = 0; run < size.runs; run++) {
+        bench_progress_stage(progress, "reading, run %d of %d", run + 1, size.runs);
         double start = cpu_seconds();
         if (read_scene_file(&scene, scene_path.c_str(), &error) != ERROR_NONE) {
             fprintf(stderr, "%s\n", error.message.c_str());
@@ -217,6 +225,8 @@ int main(int argc, char **argv)
     printf("  reader, from memory:     %.3f s  %.0f MB/s\n", text, scene_text.size() / 1e6 / text);
     printf("  tinyobjloader, the OBJ:  %.3f s  %.0f MB/s\n", obj, obj_text.size() / 1e6 / obj);
     printf("ratio tinyobjloader / reader (both from their files): %.2f (target at least 6.5)\n", obj / reader);
+    fflush(stdout);
+    bench_progress_stage(progress, "the reader's peak memory");
 
     long long peak = child_peak_bytes("/proc/self/exe", scene_path);
     if (read_scene_file(&scene, scene_path.c_str(), &error) != ERROR_NONE) return 1;
@@ -225,6 +235,8 @@ int main(int argc, char **argv)
     double limit = (double)records + 16.0 * 1024 * 1024;
     printf("reader peak memory: %.1f MB; records %.1f MB + 16 MiB = %.1f MB (%s)\n", peak / 1e6, records / 1e6,
            limit / 1e6, peak < 0 ? "not measured" : peak <= limit ? "within" : "OVER");
+    fflush(stdout);
+    bench_progress_stage(progress, "display-list compile");
 
     init_display(0, 640, 480);
     std::vector<double> array_times, immediate_times;
@@ -247,6 +259,7 @@ int main(int argc, char **argv)
     printf("ratio one call per corner / arrays: %.2f (target at least 4)\n", immediate / arrays);
     free_scene_records(&scene);
     allegro_exit();
+    bench_progress_stop(progress);
     return 0;
 }
 END_OF_MAIN()

@@ -52,6 +52,19 @@ static Coverage cover(const Image &image, int x0, int y0, int x1, int y1)
     return c;
 }
 
+// The viewer names the renderer on standard error (with --progress) once it
+// has loaded everything, just before its first pass: keys sent after that
+// line reach the passes, not the loading.
+static bool wait_until_playing(const ProgramRun &run, double timeout_seconds)
+{
+    double start = now_seconds();
+    while (now_seconds() - start < timeout_seconds) {
+        if (read_file(run.stderr_path).find("viewer: renderer ") != std::string::npos) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
 class SampleViewer : public testing::Test {
 protected:
     void SetUp() override
@@ -105,9 +118,10 @@ TEST_F(SampleViewer, EveryCameraShowsTheRobot)
 TEST_F(SampleViewer, HoldingTwoShowsTheRobotInTheMiddleThird)
 {
     std::string shot = dir + "/held2.png";
-    ProgramRun run = start_program(run_args({"--seconds", "6", "--screenshot", shot}), dir, setting);
+    ProgramRun run = start_program(run_args({"--seconds", "6", "--screenshot", shot, "--progress"}), dir, setting);
     ASSERT_TRUE(wait_for_window(30));
-    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    ASSERT_TRUE(wait_until_playing(run, 60));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
     ASSERT_EQ(run_shell("xdotool keydown 2; sleep 0.5; xdotool keyup 2"), 0);
     ASSERT_EQ(wait_program(run, 60), 0) << read_file(run.stdout_path) << read_file(run.stderr_path);
 
@@ -132,7 +146,8 @@ static Image run_with_keys(SampleViewer *, const std::vector<std::string> &argv,
     ProgramRun run = start_program(argv, dir, setting);
     if (!keys.empty()) {
         EXPECT_TRUE(wait_for_window(30));
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        EXPECT_TRUE(wait_until_playing(run, 60));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
         EXPECT_EQ(run_shell(keys), 0);
     }
     EXPECT_EQ(wait_program(run, 90), 0) << read_file(run.stderr_path);
@@ -153,7 +168,9 @@ static int differing_pixels(const Image &a, const Image &b)
 
 TEST_F(SampleViewer, LampsSwitchOffWithPAndBackOnWithL)
 {
-    auto argv = [&](const std::string &shot) { return run_args({"--camera", "2", "--passes", "125", "--screenshot", shot}); };
+    auto argv = [&](const std::string &shot) {
+        return run_args({"--camera", "2", "--passes", "125", "--screenshot", shot, "--progress"});
+    };
     Image lit = run_with_keys(this, argv(dir + "/lit.png"), dir, setting, "", "", dir + "/lit.png");
     Image dark = run_with_keys(this, argv(dir + "/dark.png"), dir, setting, "xdotool keydown p", "xdotool keyup p",
                                dir + "/dark.png");

@@ -11,6 +11,7 @@ packages=(
   libtinyobjloader-dev libfast-float-dev libassimp-dev assimp-utils assimp-testmodels libexpat1-dev
   clang libclang-rt-dev
   xvfb xauth xdotool x11-utils
+  gnuplot-nox
 )
 
 missing=()

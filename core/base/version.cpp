@@ -13,14 +13,22 @@ bool print_version_if_asked(int argc, char **argv, const char *program)
     return false;
 }
 
-int read_short_option(int argc, char **argv, const char *program, const char *usage, bool *short_run)
+int read_short_option(int argc, char **argv, const char *program, const char *usage, bool *short_run,
+                      int *progress)
 {
     if (print_version_or_usage(argc, argv, program, usage)) return 0;
-    if (argc > 2 || (argc == 2 && strcmp(argv[1], "--short") != 0)) {
-        fprintf(stderr, "%s: unknown option %s\n%s", program, argv[argc - 1], usage);
-        return 2;
+    *short_run = false;
+    if (progress) *progress = -1;
+    for (int i = 1; i < argc; i++) {
+        if (strcmp(argv[i], "--short") == 0) {
+            *short_run = true;
+        } else if (progress && (strcmp(argv[i], "--progress") == 0 || strcmp(argv[i], "--quiet") == 0)) {
+            *progress = strcmp(argv[i], "--progress") == 0;
+        } else {
+            fprintf(stderr, "%s: unknown option %s\n%s", program, argv[i], usage);
+            return 2;
+        }
     }
-    *short_run = argc == 2;
     return -1;
 }
 

@@ -12,7 +12,9 @@ bool print_version_if_asked(int argc, char **argv, const char *program);
 // ends with status 0 without doing anything else).
 bool print_version_or_usage(int argc, char **argv, const char *program, const char *usage);
 
-// For a program whose one option is --short (the benchmarks): -1 to run, with
-// *short_run set; otherwise the status to end with, after print_version_or_usage
-// (0) or a bad option (2, the usage on standard error).
-int read_short_option(int argc, char **argv, const char *program, const char *usage, bool *short_run);
+// For the benchmarks, whose options are --short and, when progress is given,
+// --progress or --quiet (*progress 1 or 0; -1 when neither). Returns -1 to
+// run; otherwise the status to end with, after print_version_or_usage (0) or
+// a bad option (2, the usage on standard error).
+int read_short_option(int argc, char **argv, const char *program, const char *usage, bool *short_run,
+                      int *progress = nullptr);
