@@ -16,7 +16,9 @@
 
 #include "app/anim_preview.h"
 #include "gl/display/display.h"
+#include "core/base/input_file.h"
 #include "core/sprites/animation_file.h"
+#include "core/base/version.h"
 #include "gl/sprites/animation_builder.h"
 
 static const char *usage_text =
@@ -38,7 +40,8 @@ static const char *usage_text =
     "preview: the frames as the engine shows them, transparency applied: an animated\n"
     "         GIF (40 ms a frame) or a PNG contact sheet over a checkerboard. STRIP is\n"
     "         the JPEG strip or a TGA strip.\n"
-    "dump:    prints the animation's frame records as JSON.\n";
+    "dump:    prints the animation's frame records as JSON.\n"
+    "anim --version prints the engine's version.\n";
 
 static int usage_error(const char *what)
 {
@@ -117,6 +120,8 @@ static int run_build(int argc, char **argv)
         options.first_frame = paths[0];
         paths.erase(paths.begin());
     }
+    if (strcmp(paths[0], "-") == 0 || strcmp(paths[1], "-") == 0)
+        return usage_error("build writes its two files, not standard output (-)");
     std::string tga_path = tga_beside(paths[1]);
     if (strip_tga) options.strip_tga_path = tga_path.c_str();
 
@@ -151,6 +156,7 @@ static int run_preview(int argc, char **argv)
         else paths.push_back(argv[i]);
     }
     if (paths.size() != 2 || !output) return usage_error("preview takes ANIMATION_FILE STRIP -o PREVIEW.gif|png");
+    if (strcmp(output, "-") == 0) return usage_error("preview writes an image file, not standard output (-)");
     Error error;
     int frames = 0;
     if (write_animation_preview(paths[0], paths[1], output, &frames, &error) != ERROR_NONE) {
@@ -174,13 +180,13 @@ static nlohmann::json frame_json(const AnimationFrame &frame)
 
 static int run_dump(const char *animation_path)
 {
-    FILE *stream = fopen(animation_path, "rb");
-    if (!stream) {
-        fprintf(stderr, "anim: %s: cannot be opened: %s\n", animation_path, strerror(errno));
+    FILE *stream;
+    Error error;
+    if (open_input_stream(animation_path, ANIMATION_MAX_FILE_BYTES, &stream, &error) != ERROR_NONE) {
+        fprintf(stderr, "anim: %s\n", error.message.c_str());
         return 1;
     }
     Animation animation = {};
-    Error error;
     ErrorKind read = read_animation_frames(stream, animation_path, &animation, &error);
     fclose(stream);
     if (read != ERROR_NONE) {
@@ -202,6 +208,7 @@ static int run_dump(const char *animation_path)
 
 int main(int argc, char **argv)
 {
+    if (print_version_if_asked(argc, argv, "anim")) return 0;
     if (argc >= 2 && (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0)) {
         fputs(usage_text, stdout);
         return 0;

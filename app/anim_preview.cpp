@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/image/image.h"
+#include "core/base/input_file.h"
 #include "core/sprites/animation_file.h"
 #include "core/sprites/frame_runs.h"
 #include "core/sprites/output_file.h"
@@ -32,8 +33,9 @@ static bool ends_with(const std::string &text, const char *end)
 static ErrorKind load_frames(const char *animation_path, const char *strip_path, std::vector<Image> *frames,
                              Error *error)
 {
-    FILE *stream = fopen(animation_path, "rb");
-    if (!stream) return set_error(error, ERROR_CANNOT_OPEN, animation_path, 0, "cannot be opened: %s", strerror(errno));
+    FILE *stream;
+    ErrorKind opened = open_input_stream(animation_path, ANIMATION_MAX_FILE_BYTES, &stream, error);
+    if (opened != ERROR_NONE) return opened;
     Animation animation = {};
     ErrorKind read = read_animation_frames(stream, animation_path, &animation, error);
     fclose(stream);

@@ -1,4 +1,4 @@
-// The subcommands of the orj scene tool; each returns the process exit status.
+// The subcommands of the orj scene tool; main turns their results into the exit status.
 #pragma once
 
 #include <cstdio>

@@ -8,6 +8,7 @@
 
 #include "core/scene/scene_reader.h"
 #include "app/orj_commands.h"
+#include "core/base/version.h"
 
 static const char *usage_text =
     "usage: orj check FILE   exit 0 when FILE is a valid scene, else print why and exit 1\n"
@@ -18,7 +19,7 @@ static const char *usage_text =
     "       orj export ...   write a scene file as a glTF, Collada or OBJ model (orj export --help)\n"
     "       orj formats      the model formats import reads and export writes\n"
 #endif
-    ;
+    "       orj --version    print the engine's version\n";
 
 bool orj_read_scene(const char *path, Scene *scene)
 {
@@ -50,7 +51,8 @@ static int run_importer(char **argv)
 
 int main(int argc, char **argv)
 {
-    if (argc == 2 && (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "help") == 0)) {
+    if (print_version_if_asked(argc, argv, "orj")) return 0;
+    if (argc == 2 && (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0 || strcmp(argv[1], "help") == 0)) {
         fputs(usage_text, stdout);
         return 0;
     }
@@ -78,7 +80,7 @@ int main(int argc, char **argv)
     if (dump) orj_print_dump(&scene, stdout);
     free_scene_records(&scene);
     if (fflush(stdout) != 0 || ferror(stdout)) {
-        fprintf(stderr, "orj: cannot write the output\n");
+        fprintf(stderr, "orj: standard output: cannot write\n");
         return 1;
     }
     return 0;

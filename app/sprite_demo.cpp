@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/base/version.h"
 #include "core/viewer/options.h"
 #include "gl/viewer/ticks.h"
 #include "gl/display/display.h"
@@ -31,7 +32,8 @@ static const char *usage_text =
     "  --passes N         end after N passes (frames)\n"
     "  --seconds S        end once S seconds have passed\n"
     "  --screenshot PATH  save the last frame shown as a PNG file\n"
-    "  --help             show this text\n";
+    "  --help             show this text\n"
+    "  --version          print the engine's version\n";
 
 // 0 to run, 1 for help, 2 for a bad option (error says which).
 static int parse_demo_options(int argc, char **argv, DemoOptions *options, std::string *error)
@@ -65,6 +67,10 @@ static int parse_demo_options(int argc, char **argv, DemoOptions *options, std::
         }
         if (!value || !*value) {
             *error = std::string(arg) + " needs a path";
+            return 2;
+        }
+        if (path == &options->screenshot_path && strcmp(value, "-") == 0) {
+            *error = "--screenshot cannot write the image to standard output (-): give a file";
             return 2;
         }
         *path = value;
@@ -127,6 +133,7 @@ static void move_sprites(Sprite sprites[SPRITE_COUNT], int32_t pass)
 
 int main(int argc, char **argv)
 {
+    if (print_version_if_asked(argc, argv, "sprite_demo")) return 0;
     DemoOptions options;
     std::string error;
     switch (parse_demo_options(argc, argv, &options, &error)) {

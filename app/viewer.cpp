@@ -3,32 +3,285 @@
 // polygon throughput at exit.
 #include <allegro.h>
 #include <alleggl.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <string>
+#include <vector>
 
-#include "gl/viewer/keys.h"
-#include "gl/viewer/orbit_input.h"
+#include "core/base/version.h"
+#include "core/scene/scene.h"
+#include "core/viewer/benchmark.h"
 #include "core/viewer/options.h"
 #include "core/viewer/orbit.h"
-#include "core/viewer/record_name.h"
 #include "core/viewer/playback.h"
+#include "core/viewer/record_name.h"
 #include "core/viewer/report_json.h"
-#include "gl/viewer/ticks.h"
-#include "gl/viewer/viewer_pass.h"
 #include "gl/display/display.h"
 #include "gl/display/message.h"
 #include "gl/display/render_state.h"
 #include "gl/display/screenshot.h"
 #include "gl/render/draw.h"
 #include "gl/render/texture.h"
-#include "core/scene/scene.h"
+#include "gl/viewer/keys.h"
+#include "gl/viewer/orbit_input.h"
+#include "gl/viewer/ticks.h"
+#include "gl/viewer/viewer_pass.h"
+
+// An hour of passes at 25 a second: records are kept without allocating in the loop.
+static const size_t RECORDS_RESERVED = 25 * 3600;
+
+struct Viewer {
+    ViewerOptions options;
+    Scene scene;
+    uint32_t texture;
+    ViewerPass pass;
+    Screenshot shot;  // allocated before the loop: a pass allocates nothing
+    OrbitCamera orbit;
+    OrbitInput orbit_input;
+    bool orbiting;    // the orbit camera is chosen (key 6)
+    bool orbit_ready; // its bounds and mouse are set up, the first time it is chosen
+
+    int frame;
+    int camera;
+    int32_t copy_count;
+    Ramp ramp;
+    PassResult last_pass;
+
+    int32_t last_tick;
+    int32_t start_tick;
+    int32_t frames_shown;
+    double start_seconds;     // steady clock at the start tick
+    double slot_start;        // steady clock when the pass's slot began
+    std::vector<PassRecord> records;
+
+    bool progress;
+    double progress_at;       // when the last progress line was due
+    double progress_polygons; // polygons drawn since then
+};
+
+static double now_seconds()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+static const char *gl_text(GLenum name)
+{
+    const char *text = (const char *)glGetString(name);
+    return text ? text : "";
+}
+
+// The display, keys, timer, scene and texture. False (after a message) when
+// the scene cannot be played.
+static bool start_viewer(Viewer *viewer)
+{
+    init_display(0, 640, 480);
+    install_keys();
+    install_ticks();
+    if (!load_scene(&viewer->scene, viewer->options.scene_path)) return false;
+    if (viewer->scene.frame_count < 1) {
+        show_message("%s: the scene has no frames to play", viewer->options.scene_path);
+        destroy_scene(&viewer->scene);
+        return false;
+    }
+    viewer->texture = load_texture(viewer->options.texture_path);
+    viewer_pass_create(&viewer->pass, &viewer->scene);
+    viewer->orbit = {};
+    viewer->orbit_input = {};
+    viewer->orbit_ready = false;
+    viewer->shot = {0, 0, nullptr, 0};
+    if (viewer->options.screenshot_path || viewer->options.record_pattern) screenshot_create(&viewer->shot);
+    viewer->records.reserve(RECORDS_RESERVED);
+
+    viewer->frame = 0;
+    viewer->orbiting = viewer->options.camera == ORBIT_CAMERA_KEY;
+    viewer->camera = viewer->orbiting ? 4 : viewer->options.camera;
+    viewer->copy_count = 1;
+    viewer->ramp = ramp_create(viewer->options.ramp);
+    viewer->last_pass = {0, 0};
+    viewer->last_tick = 0;
+    viewer->frames_shown = 0;
+    viewer->progress = viewer->options.progress < 0 ? isatty(STDERR_FILENO) != 0 : viewer->options.progress != 0;
+    if (viewer->progress)
+        fprintf(stderr, "viewer: renderer %s, OpenGL %s, %s\n", gl_text(GL_RENDERER), gl_text(GL_VERSION),
+                gl_text(GL_VENDOR));
+    viewer->start_tick = get_ticks();
+    viewer->start_seconds = now_seconds();
+    viewer->slot_start = viewer->start_seconds;
+    viewer->progress_at = viewer->start_seconds;
+    viewer->progress_polygons = 0.0;
+    return true;
+}
+
+static void choose_view(Viewer *viewer)
+{
+    bool digit_held[CAMERA_SLOTS];
+    for (int d = 0; d < CAMERA_SLOTS; d++) digit_held[d] = key[KEY_0 + d] != 0;
+    viewer->camera = choose_camera(viewer->camera, digit_held);
+    for (int d = 0; d < CAMERA_SLOTS; d++)
+        if (digit_held[d]) viewer->orbiting = false;
+    if (key[KEY_0 + ORBIT_CAMERA_KEY]) viewer->orbiting = true;
+}
+
+// One copy through the orbit camera, or the pass through the chosen camera
+// or in the benchmark grid.
+static PassResult draw_view(Viewer *viewer)
+{
+    if (viewer->orbiting && !viewer->orbit_ready) {
+        viewer->orbit = orbit_frame_scene(&viewer->scene);
+        orbit_input_start(&viewer->orbit_input);
+        viewer->orbit_ready = true;
+    }
+    if (viewer->orbiting) {
+        orbit_read_input(&viewer->orbit, &viewer->orbit_input);
+        apply_orbit_camera(&viewer->orbit);
+        draw_scene(&viewer->scene, viewer->texture, viewer->frame);
+        return {1, 1};
+    }
+    return draw_pass(&viewer->pass, &viewer->scene, viewer->texture, camera_names[viewer->camera], viewer->frame,
+                     viewer->copy_count);
+}
+
+// Saves the pass's picture under --record's pattern; false when it cannot.
+static bool record_pass(Viewer *viewer)
+{
+    char name[4096];
+    return record_file_name(viewer->options.record_pattern, viewer->frames_shown, name, sizeof name) &&
+           screenshot_save(&viewer->shot, name);
+}
+
+// Judges the pass against its slot and sets the next pass's copy count; the
+// linear ramp keeps the first adaptation's rule to the letter (a camera pass
+// counts as no copies), the geometric one leaves the grid's count alone while
+// a camera is shown.
+static bool adapt(Viewer *viewer, int32_t now, float pass_ms)
+{
+    bool fitted = pass_fitted(now, viewer->last_tick);
+    double slot_used = pass_ms / (10.0 * SLOT_TICKS);
+    if (viewer->options.ramp == RAMP_LINEAR) {
+        if (viewer->last_pass.found) viewer->copy_count = 0;
+        viewer->copy_count = ramp_next(&viewer->ramp, viewer->copy_count, fitted, slot_used);
+    } else if (!viewer->last_pass.found) {
+        viewer->copy_count = ramp_next(&viewer->ramp, viewer->copy_count, fitted, slot_used);
+    }
+    return fitted;
+}
+
+static void show_progress(Viewer *viewer, double now)
+{
+    viewer->progress_polygons += (double)viewer->scene.polygon_count * viewer->last_pass.copies;
+    if (!viewer->progress || now - viewer->progress_at < 1.0) return;
+    char line[160];
+    format_progress(line, sizeof line, now - viewer->start_seconds, viewer->last_pass.copies,
+                    viewer->progress_polygons / (now - viewer->progress_at), ramp_settled(&viewer->ramp));
+    fprintf(stderr, "%s\n", line);
+    viewer->progress_at = now;
+    viewer->progress_polygons = 0.0;
+}
+
+// One pass; false when its picture could not be recorded.
+static bool run_pass(Viewer *viewer)
+{
+    choose_view(viewer);
+    viewer->last_pass = draw_view(viewer);
+    int32_t now = get_ticks();
+    PassRecord record;
+    record.copies = viewer->last_pass.copies;
+    record.tick = now - viewer->start_tick;
+    record.pass_ms = (float)(1000.0 * (now_seconds() - viewer->slot_start));
+    record.fitted = adapt(viewer, now, record.pass_ms);
+    record.settled = ramp_settled(&viewer->ramp);
+
+    viewer->last_tick = wait_for_slot(viewer->last_tick);
+    viewer->slot_start = now_seconds();
+
+    // The pass's picture, just before set_render_state presents it.
+    if (viewer->options.screenshot_path || viewer->options.record_pattern) screenshot_capture(&viewer->shot);
+    if (viewer->options.record_pattern && !record_pass(viewer)) return false;
+
+    viewer->frame = advance_frame(viewer->frame, viewer->scene.frame_count);
+    glMatrixMode(GL_MODELVIEW);
+    set_render_state();
+    glRotatef(spin_angle / 2.0f, 0.0f, 1.0f, 0.0f);
+    viewer->frames_shown++;
+
+    double shown = now_seconds();
+    record.end_seconds = shown - viewer->start_seconds;
+    viewer->records.push_back(record);
+    show_progress(viewer, shown);
+    return true;
+}
+
+static std::string utc_now()
+{
+    char text[32];
+    format_utc_timestamp(text, sizeof text, (int64_t)time(nullptr));
+    return text;
+}
+
+// The report line and the measured figures on standard output, then the
+// screenshot, JSON report and trace asked for. Returns the exit status: 1
+// when any of them failed, else status.
+static int report_run(Viewer *viewer, int status)
+{
+    int32_t end_tick = get_ticks();
+    double run_seconds = now_seconds() - viewer->start_seconds;
+    int32_t copies = viewer->frames_shown == 0 ? 0
+                     : viewer->last_pass.found ? 1
+                     : (viewer->copy_count < 1 ? 1 : viewer->copy_count);
+    Report report = make_report(viewer->scene.polygon_count, copies, viewer->frames_shown, viewer->start_tick, end_tick);
+    BenchmarkSummary summary = summarize_passes(viewer->records.data(), (int32_t)viewer->records.size(),
+                                                viewer->scene.polygon_count, run_seconds);
+    char report_text[REPORT_SIZE];
+    format_report(report_text, sizeof report_text, &report);
+    printf("%s\n", report_text);
+    char summary_text[200];
+    format_summary(summary_text, sizeof summary_text, &summary);
+    printf("%s\n", summary_text);
+    fflush(stdout);
+
+    const ViewerOptions &options = viewer->options;
+    if (options.screenshot_path && viewer->frames_shown > 0 && !screenshot_save(&viewer->shot, options.screenshot_path))
+        status = 1;
+    if (options.report_json_path) {
+        std::string timestamp = utc_now();
+        ReportRun run = {copies, viewer->scene.polygon_count, summary, &options, gl_text(GL_RENDERER),
+                         gl_text(GL_VERSION), gl_text(GL_VENDOR), ENGINE_VERSION, timestamp.c_str()};
+        if (!write_report_json(options.report_json_path, &report, &run)) {
+            show_message("%s: cannot write the report", options.report_json_path);
+            status = 1;
+        }
+    }
+    if (options.trace_path && !write_trace_csv(options.trace_path, viewer->records.data(),
+                                               (int32_t)viewer->records.size(), viewer->scene.polygon_count)) {
+        show_message("%s: cannot write the trace", options.trace_path);
+        status = 1;
+    }
+    return status;
+}
+
+// The matrix dump is composed into the report buffer and shown nowhere.
+static void compose_matrix_dump()
+{
+    char text[REPORT_SIZE];
+    float matrix[16];
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glScalef(2.0f, 2.0f, 2.0f);
+    glRotatef(90.0f, 0.0f, 0.0f, 1.0f);
+    glTranslatef(10.0f, 100.0f, 1000.0f);
+    glGetFloatv(GL_MODELVIEW_MATRIX, matrix);
+    format_matrix_dump(text, sizeof text, matrix);
+}
 
 int main(int argc, char **argv)
 {
-    ViewerOptions options;
+    if (print_version_if_asked(argc, argv, "viewer")) return 0;
+    static Viewer viewer;
     std::string error;
-    switch (parse_viewer_options(argc, argv, &options, &error)) {
+    switch (parse_viewer_options(argc, argv, &viewer.options, &error)) {
     case OPTIONS_HELP:
         fputs(viewer_usage(), stdout);
         return 0;
@@ -39,118 +292,26 @@ int main(int argc, char **argv)
         break;
     }
 
-    int frame = 0;
-    bool orbiting = options.camera == ORBIT_CAMERA_KEY;
-    int camera = orbiting ? 4 : options.camera;
-    int copy_count = 1;
-
-    init_display(0, 640, 480);
-    install_keys();
-    install_ticks();
-
-    Scene scene;
-    if (!load_scene(&scene, options.scene_path)) {
+    if (!start_viewer(&viewer)) {
         allegro_exit();
         return 1;
     }
-    if (scene.frame_count < 1) {
-        show_message("%s: the scene has no frames to play", options.scene_path);
-        destroy_scene(&scene);
-        allegro_exit();
-        return 1;
-    }
-    uint32_t texture = load_texture(options.texture_path);
-    OrbitCamera orbit = orbit_frame_scene(&scene);
-    OrbitInput orbit_input;
-    orbit_input_start(&orbit_input);
-
-    int32_t last_tick = 0;
-    int32_t start_tick = get_ticks();
-    int32_t frames_shown = 0;
-    PassResult last_pass = {0, 0};
-    int64_t polygons_drawn = 0;
-    // Allocated before the loop: a pass allocates nothing.
-    Screenshot shot = {0, 0, nullptr, 0};
-    if (options.screenshot_path || options.record_pattern) screenshot_create(&shot);
     int status = 0;
-
     for (;;) {
         if (key[KEY_A]) break;
-        if (run_limit_reached(&options.limits, frames_shown, get_ticks() - start_tick)) break;
-
-        bool digit_held[CAMERA_SLOTS];
-        for (int d = 0; d < CAMERA_SLOTS; d++) digit_held[d] = key[KEY_0 + d] != 0;
-        camera = choose_camera(camera, digit_held);
-        for (int d = 0; d < CAMERA_SLOTS; d++)
-            if (digit_held[d]) orbiting = false;
-        if (key[KEY_0 + ORBIT_CAMERA_KEY]) orbiting = true;
-
-        if (orbiting) {
-            orbit_read_input(&orbit, &orbit_input);
-            apply_orbit_camera(&orbit);
-            draw_scene(&scene, texture, frame);
-            last_pass = {1, 1};
-        } else {
-            last_pass = draw_pass(&scene, texture, camera_names[camera], frame, copy_count);
-        }
-        if (last_pass.found) copy_count = 0;
-        polygons_drawn += (int64_t)scene.polygon_count * last_pass.copies;
-        copy_count = adapt_copy_count(copy_count, get_ticks(), last_tick);
-
-        last_tick = wait_for_slot(last_tick);
-
-        // The pass's picture, just before set_render_state presents it.
-        if (options.screenshot_path || options.record_pattern) screenshot_capture(&shot);
-        if (options.record_pattern) {
-            char name[4096];
-            if (!record_file_name(options.record_pattern, frames_shown, name, sizeof name) || !screenshot_save(&shot, name)) {
-                status = 1;
-                break;
-            }
-        }
-
-        frame = advance_frame(frame, scene.frame_count);
-        glMatrixMode(GL_MODELVIEW);
-        set_render_state();
-        glRotatef(spin_angle / 2.0f, 0.0f, 1.0f, 0.0f);
-        frames_shown++;
-    }
-
-    int32_t end_tick = get_ticks();
-    int copies = last_pass.found ? 1 : copy_count;
-    Report report = make_report(scene.polygon_count, copies, frames_shown, start_tick, end_tick);
-    char report_text[REPORT_SIZE];
-    format_report(report_text, sizeof report_text, &report);
-    printf("%s\n", report_text);
-    fflush(stdout);
-
-    if (options.screenshot_path && frames_shown > 0 && !screenshot_save(&shot, options.screenshot_path)) status = 1;
-    screenshot_destroy(&shot);
-    if (options.report_json_path) {
-        ReportExtras extras;
-        extras.copies = last_pass.copies;
-        extras.polygon_count = scene.polygon_count;
-        extras.measured_polygons_per_second = report.seconds > 0.0f ? (double)polygons_drawn / report.seconds : 0.0;
-        extras.renderer = (const char *)glGetString(GL_RENDERER);
-        if (!write_report_json(options.report_json_path, &report, &extras)) {
-            show_message("%s: cannot write the report", options.report_json_path);
+        if (run_limit_reached(&viewer.options.limits, viewer.frames_shown, get_ticks() - viewer.start_tick)) break;
+        if (!run_pass(&viewer)) {
             status = 1;
+            break;
         }
     }
+    status = report_run(&viewer, status);
 
-    destroy_scene(&scene);
+    screenshot_destroy(&viewer.shot);
+    viewer_pass_destroy(&viewer.pass);
+    destroy_scene(&viewer.scene);
     set_render_state();
-
-    // The matrix dump is composed into the report buffer and shown nowhere.
-    float matrix[16];
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glScalef(2.0f, 2.0f, 2.0f);
-    glRotatef(90.0f, 0.0f, 0.0f, 1.0f);
-    glTranslatef(10.0f, 100.0f, 1000.0f);
-    glGetFloatv(GL_MODELVIEW_MATRIX, matrix);
-    format_matrix_dump(report_text, sizeof report_text, matrix);
-
+    compose_matrix_dump();
     allegro_exit();
     return status;
 }

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "core/base/version.h"
 #include "app/orj_commands.h"
 #include "importer/orj_import_convert.h"
 
@@ -84,7 +85,14 @@ static double time_info(int count, bool cycle, FILE *sink)
 
 int main(int argc, char **argv)
 {
-    bool short_run = argc > 1 && strcmp(argv[1], "--short") == 0;
+    const char *usage = "usage: bench_import_growth [--short]\n"
+                        "Measures how importing same-named nodes and orj info on unreached objects grow\n"
+                        "with the object count, against linear references.\n"
+                        "  --short    a short run that measures nothing reliable (for the test suite)\n"
+                        "  --version  print the engine's version\n";
+    bool short_run = false;
+    int status = read_short_option(argc, argv, "bench_import_growth", usage, &short_run);
+    if (status >= 0) return status;
     std::vector<int> sizes = short_run ? std::vector<int>{1000, 3000, 10000}
                                        : std::vector<int>{1000, 3000, 10000, 30000, 100000, 300000};
     FILE *sink = fopen("/dev/null", "w");

@@ -20,10 +20,12 @@
 #include <tiny_obj_loader.h>
 #include <vector>
 
+#include "core/base/version.h"
 #include "gl/display/display.h"
 #include "gl/scene/scene_lists.h"
 #include "core/scene/scene_reader.h"
 #include "bench/bench_scenes.h"
+#include "core/viewer/progress.h"
 
 extern char **environ;
 
@@ -114,6 +116,18 @@ static long long child_peak_bytes(const char *self, const std::string &path)
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? bytes : -1;
 }
 
+// The generated files, removed however the run ends (a window that cannot
+// open ends the process from inside the display set-up).
+static char bench_directory[] = "/tmp/bench-scene-load-XXXXXX";
+static std::string bench_files[2];
+
+static void remove_bench_files()
+{
+    for (const std::string &path : bench_files)
+        if (!path.empty()) remove(path.c_str());
+    rmdir(bench_directory);
+}
+
 int main(int argc, char **argv)
 {
     if (argc == 3 && strcmp(argv[1], "--measure-memory") == 0) return measure_memory(argv[2]);
@@ -124,24 +138,40 @@ int main(int argc, char **argv)
         make_scene_texts(FULL_BENCH_SIZE, &scene_text, &obj_text, &triangles);
         return write_text(argv[2], scene_text) ? 0 : 1;
     }
-    bool short_run = argc > 1 && strcmp(argv[1], "--short") == 0;
+    const char *usage = "usage: bench_scene_load [--short] [--progress|--quiet]\n"
+                        "Measures the scene reader against an OBJ reader on generated files, and the\n"
+                        "display-list compile, in a window.\n"
+                        "  --short              a short run that measures nothing reliable (for the test suite)\n"
+                        "  --progress, --quiet  a line a second on standard error saying what is measured,\n"
+                        "                       or none (default: only when it is a terminal)\n"
+                        "  --version            print the engine's version\n";
+    bool short_run = false;
+    int progress_option = -1;
+    int status = read_short_option(argc, argv, "bench_scene_load", usage, &short_run, &progress_option);
+    if (status >= 0) return status;
+    BenchProgress *progress = bench_progress_start("bench_scene_load", progress_wanted(progress_option));
+    bench_progress_stage(progress, "making the scene and OBJ files");
     BenchSize size = short_run ? SHORT_BENCH_SIZE : FULL_BENCH_SIZE;
 
     std::string scene_text, obj_text;
     long long triangles;
     make_scene_texts(size, &scene_text, &obj_text, &triangles);
-    char directory[] = "/tmp/bench-scene-load-XXXXXX";
+    char *directory = bench_directory;
     if (!mkdtemp(directory)) {
         perror("mkdtemp");
         return 1;
     }
     std::string scene_path = std::string(directory) + "/bench.orj", obj_path = std::string(directory) + "/bench.obj";
+    bench_files[0] = scene_path;
+    bench_files[1] = obj_path;
+    atexit(remove_bench_files);
     if (!write_text(scene_path, scene_text) || !write_text(obj_path, obj_text)) {
         fprintf(stderr, "cannot write the benchmark files in %s\n", directory);
         return 1;
     }
     printf("scene: %d meshes, %lld triangles (quads counted as two), %d frames; %.1f MB scene file, %.1f MB OBJ\n",
            size.mesh_count, triangles, size.frame_count, scene_text.size() / 1e6, obj_text.size() / 1e6);
+    fflush(stdout);
 
     // CPU time of this thread (user and system), in alternating runs so that
     // load from other processes falls on both alike; medians.
@@ -150,6 +180,7 @@ int main(int argc, char **argv)
     Error error;
     size_t obj_faces = 0;
     for (int run = 0; run < size.runs; run++) {
+        bench_progress_stage(progress, "reading, run %d of %d", run + 1, size.runs);
         double start = cpu_seconds();
         if (read_scene_file(&scene, scene_path.c_str(), &error) != ERROR_NONE) {
             fprintf(stderr, "%s\n", error.message.c_str());
@@ -157,7 +188,8 @@ int main(int argc, char **argv)
         }
         reader_times.push_back(cpu_seconds() - start);
         if (scene.polygon_count != triangles) {
-            fprintf(stderr, "the reader counted %d polygons, expected %lld\n", (int)scene.polygon_count, triangles);
+            fprintf(stderr, "%s: the reader counted %d polygons, expected %lld\n", scene_path.c_str(),
+                    (int)scene.polygon_count, triangles);
             return 1;
         }
         free_scene_records(&scene);
@@ -170,7 +202,7 @@ int main(int argc, char **argv)
         bool loaded = tinyobj::LoadObj(&attrib, &shapes, &materials, &warn, &err, obj_path.c_str(), nullptr, false);
         obj_times.push_back(cpu_seconds() - start);
         if (!loaded) {
-            fprintf(stderr, "tinyobjloader: %s\n", err.c_str());
+            fprintf(stderr, "%s: tinyobjloader: %s\n", obj_path.c_str(), err.c_str());
             return 1;
         }
         obj_faces = 0;
@@ -184,7 +216,7 @@ int main(int argc, char **argv)
         free_scene_records(&scene);
     }
     if ((long long)obj_faces != triangles) {
-        fprintf(stderr, "tinyobjloader read %zu triangles, expected %lld\n", obj_faces, triangles);
+        fprintf(stderr, "%s: tinyobjloader read %zu triangles, expected %lld\n", obj_path.c_str(), obj_faces, triangles);
         return 1;
     }
     double reader = median(reader_times), text = median(text_times), obj = median(obj_times);
@@ -193,13 +225,18 @@ int main(int argc, char **argv)
     printf("  reader, from memory:     %.3f s  %.0f MB/s\n", text, scene_text.size() / 1e6 / text);
     printf("  tinyobjloader, the OBJ:  %.3f s  %.0f MB/s\n", obj, obj_text.size() / 1e6 / obj);
     printf("ratio tinyobjloader / reader (both from their files): %.2f (target at least 6.5)\n", obj / reader);
+    fflush(stdout);
+    bench_progress_stage(progress, "the reader's peak memory");
 
     long long peak = child_peak_bytes("/proc/self/exe", scene_path);
     if (read_scene_file(&scene, scene_path.c_str(), &error) != ERROR_NONE) return 1;
+    remove_bench_files();
     size_t records = records_size(&scene);
     double limit = (double)records + 16.0 * 1024 * 1024;
     printf("reader peak memory: %.1f MB; records %.1f MB + 16 MiB = %.1f MB (%s)\n", peak / 1e6, records / 1e6,
            limit / 1e6, peak < 0 ? "not measured" : peak <= limit ? "within" : "OVER");
+    fflush(stdout);
+    bench_progress_stage(progress, "display-list compile");
 
     init_display(0, 640, 480);
     std::vector<double> array_times, immediate_times;
@@ -222,10 +259,7 @@ int main(int argc, char **argv)
     printf("ratio one call per corner / arrays: %.2f (target at least 4)\n", immediate / arrays);
     free_scene_records(&scene);
     allegro_exit();
-
-    remove(scene_path.c_str());
-    remove(obj_path.c_str());
-    rmdir(directory);
+    bench_progress_stop(progress);
     return 0;
 }
 END_OF_MAIN()

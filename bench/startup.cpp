@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "core/base/version.h"
 #include "bench/bench_scenes.h"
 
 extern char **environ;
@@ -72,7 +73,13 @@ static std::string beside_self(const std::string &relative)
 
 int main(int argc, char **argv)
 {
-    bool short_run = argc > 1 && strcmp(argv[1], "--short") == 0;
+    const char *usage = "usage: bench_startup [--short]\n"
+                        "Measures the start-up of orj's scene subcommands and of the viewer on a large scene.\n"
+                        "  --short    a short run that measures nothing reliable (for the test suite)\n"
+                        "  --version  print the engine's version\n";
+    bool short_run = false;
+    int status = read_short_option(argc, argv, "bench_startup", usage, &short_run);
+    if (status >= 0) return status;
     int orj_runs = short_run ? 3 : 41, viewer_runs = short_run ? 1 : 5;
     std::string orj = beside_self("app/orj"), viewer = beside_self("app/viewer");
     std::string data = std::string(BENCH_SOURCE_DIR) + "/data/";

@@ -97,26 +97,25 @@ aiMesh *make_mesh(const SceneObject &object)
     mesh->mName = object.name;
     mesh->mPrimitiveTypes = aiPrimitiveType_TRIANGLE;
     mesh->mMaterialIndex = 0;
-    std::vector<aiFace> faces;
     std::vector<aiVector3D> positions, normals, uvs;
     auto corner = [&](int32_t index, const TexCoord &uv) {
-        if (index < 0 || index >= object.vertex_count) index = 0;
-        const Vector3 &p = object.vertices[index], &n = object.normals[index];
-        positions.emplace_back(p.x, p.y, p.z);
-        normals.emplace_back(n.x, n.y, n.z);
+        // The reader keeps corners within the vertices; a hand-built scene may not.
+        if (index >= 0 && index < object.vertex_count) {
+            const Vector3 &p = object.vertices[index], &n = object.normals[index];
+            positions.emplace_back(p.x, p.y, p.z);
+            normals.emplace_back(n.x, n.y, n.z);
+        } else {
+            positions.emplace_back(0, 0, 0);
+            normals.emplace_back(0, 0, 1);
+        }
         // The engine keeps t turned (1 - v): the files keep v.
         uvs.emplace_back(uv.s, 1.0f - uv.t, 0.0f);
     };
+    // Every corner its own vertex: face f is vertices 3f, 3f + 1, 3f + 2.
     auto triangle = [&](const int32_t *c, const TexCoord *uv, int a, int b, int d) {
-        aiFace face;
-        face.mNumIndices = 3;
-        face.mIndices = new unsigned[3];
-        for (int k = 0; k < 3; k++) face.mIndices[k] = (unsigned)positions.size() + k;
         corner(c[a], uv[a]);
         corner(c[b], uv[b]);
         corner(c[d], uv[d]);
-        faces.push_back(face);
-        face.mIndices = nullptr;  // now owned by faces
     };
     // Quads as the engine draws them, the fan a-b-c, a-c-d; then the triangles.
     for (int q = 0; q < object.quad_count; q++) {
@@ -133,13 +132,11 @@ aiMesh *make_mesh(const SceneObject &object)
     std::copy(positions.begin(), positions.end(), mesh->mVertices);
     std::copy(normals.begin(), normals.end(), mesh->mNormals);
     std::copy(uvs.begin(), uvs.end(), mesh->mTextureCoords[0]);
-    mesh->mNumFaces = (unsigned)faces.size();
-    mesh->mFaces = new aiFace[faces.size()];
-    for (size_t f = 0; f < faces.size(); f++) {
+    mesh->mNumFaces = (unsigned)(positions.size() / 3);
+    mesh->mFaces = new aiFace[mesh->mNumFaces];
+    for (unsigned f = 0; f < mesh->mNumFaces; f++) {
         mesh->mFaces[f].mNumIndices = 3;
-        mesh->mFaces[f].mIndices = faces[f].mIndices;
-        faces[f].mIndices = nullptr;
-        faces[f].mNumIndices = 0;
+        mesh->mFaces[f].mIndices = new unsigned[3]{3 * f, 3 * f + 1, 3 * f + 2};
     }
     return mesh;
 }

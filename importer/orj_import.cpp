@@ -35,7 +35,7 @@ const char *import_usage()
            "Converts a model (OBJ, glTF 2.0, Collada, PLY, STL, 3DS, FBX and the other formats of the\n"
            "asset importer) into a scene file for the viewer.\n"
            "\n"
-           "  -o, --output SCENE   the scene file to write\n"
+           "  -o, --output SCENE   the scene file to write (- for standard output)\n"
            "  --texture-out TGA    write the scene's texture there as a TGA image: an atlas of every\n"
            "                       material's texture, or its colour when it has none or it cannot\n"
            "                       be read; the texture coordinates are moved into it\n"
@@ -116,6 +116,10 @@ OptionsResult parse_import_options(int argc, char **argv, ImportCommand *command
             command->texture_path = option_value(argc, argv, &i, inline_value);
             if (!command->texture_path || !*command->texture_path) {
                 *error = "--texture-out needs the path of the TGA file to write";
+                return OPTIONS_BAD;
+            }
+            if (strcmp(command->texture_path, "-") == 0) {
+                *error = "--texture-out cannot write the image to standard output (-): give a file";
                 return OPTIONS_BAD;
             }
             continue;
@@ -292,6 +296,24 @@ static int64_t count_source_faces(const aiScene *scene)
     return faces;
 }
 
+// Writes the scene to path, or to standard output for "-"; false (with the
+// message shown) when it cannot.
+static bool write_scene_out(const Scene *scene, const char *path)
+{
+    Error error;
+    if (strcmp(path, "-") != 0) {
+        if (save_scene(scene, LOCATIONS_RELATIVE, path, &error) == ERROR_NONE) return true;
+    } else {
+        std::string text;
+        if (write_scene_text(scene, LOCATIONS_RELATIVE, &text, &error) == ERROR_NONE) {
+            if (fwrite(text.data(), 1, text.size(), stdout) == text.size() && fflush(stdout) == 0) return true;
+            set_error(&error, ERROR_CANNOT_WRITE, "standard output", 0, "cannot write: %s", strerror(errno));
+        }
+    }
+    fprintf(stderr, "orj import: %s\n", error.message.c_str());
+    return false;
+}
+
 int orj_import_main(int argc, char **argv)
 {
     ImportCommand command;
@@ -352,11 +374,7 @@ int orj_import_main(int argc, char **argv)
     Atlas atlas;
     if (command.texture_path) build_atlas(scene, &folder, &imported.objects, &atlas);
 
-    Error write_error;
-    if (save_scene(&imported.scene, command.scene_path, &write_error) != ERROR_NONE) {
-        fprintf(stderr, "orj import: %s\n", write_error.message.c_str());
-        return 1;
-    }
+    if (!write_scene_out(&imported.scene, command.scene_path)) return 1;
     if (command.texture_path && !write_tga_file(command.texture_path, atlas.image, &error)) {
         fprintf(stderr, "orj import: %s\n", error.c_str());
         return 1;
@@ -366,7 +384,8 @@ int orj_import_main(int argc, char **argv)
     report_warnings(stats, reading.repairs);
     report_refused(&folder);  // texture references refused while building the atlas
     for (const std::string &line : atlas.warnings) warn(line);
-    fprintf(stderr, "orj import: %s -> %s\n", command.model_path, command.scene_path);
+    fprintf(stderr, "orj import: %s -> %s\n", command.model_path,
+            strcmp(command.scene_path, "-") == 0 ? "standard output" : command.scene_path);
     fprintf(stderr, "  objects: %d (%d meshes, %d empty groups, %d cameras, %d lamps)\n", imported.scene.object_count,
             stats.mesh_objects, stats.group_objects, stats.camera_objects, stats.lamp_objects);
     fprintf(stderr, "  faces: %lld (%lld quads, %lld triangles), %d polygons drawn per frame\n",

@@ -21,6 +21,7 @@ struct Tile {
     int repeats_s, repeats_t;
     bool repeats_cut;        // faces wanted more than ATLAS_MAX_REPEATS copies
     int x, y;                // the top left corner of the tile's copies in the atlas
+    int padding;             // ATLAS_PADDING; 0 for a tile alone, which has no neighbours to bleed
 };
 
 const float EDGE_SLACK = 1e-3f;  // coordinates this close past a whole number count as on it
@@ -81,12 +82,12 @@ int power_of_two_at_least(int64_t n)
 
 int padded_width(const Tile &tile)
 {
-    return tile.base.width * tile.repeats_s + 2 * ATLAS_PADDING;
+    return tile.base.width * tile.repeats_s + 2 * tile.padding;
 }
 
 int padded_height(const Tile &tile)
 {
-    return tile.base.height * tile.repeats_t + 2 * ATLAS_PADDING;
+    return tile.base.height * tile.repeats_t + 2 * tile.padding;
 }
 
 // Shelves of tiles, tallest first, in a square-ish power-of-two atlas. False
@@ -112,8 +113,8 @@ bool pack_tiles(std::vector<Tile> *tiles, int *width, int *height)
                 y += shelf;
                 shelf = 0;
             }
-            tile.x = x + ATLAS_PADDING;
-            tile.y = y + ATLAS_PADDING;
+            tile.x = x + tile.padding;
+            tile.y = y + tile.padding;
             x += padded_width(tile);
             shelf = std::max(shelf, padded_height(tile));
         }
@@ -127,14 +128,14 @@ bool pack_tiles(std::vector<Tile> *tiles, int *width, int *height)
     return false;
 }
 
-// The tile's copies, with ATLAS_PADDING texels of the texture wrapped round them.
+// The tile's copies, with its padding of the texture wrapped round them.
 void paint_tile(const Tile &tile, TextureImage *atlas)
 {
     const TextureImage &base = tile.base;
     int inner_w = base.width * tile.repeats_s, inner_h = base.height * tile.repeats_t;
-    for (int py = -ATLAS_PADDING; py < inner_h + ATLAS_PADDING; py++) {
+    for (int py = -tile.padding; py < inner_h + tile.padding; py++) {
         int sy = ((py % base.height) + base.height) % base.height;
-        for (int px = -ATLAS_PADDING; px < inner_w + ATLAS_PADDING; px++) {
+        for (int px = -tile.padding; px < inner_w + tile.padding; px++) {
             int sx = ((px % base.width) + base.width) % base.width;
             const uint8_t *from = &base.rgba[((size_t)sy * base.width + sx) * 4];
             uint8_t *to = &atlas->rgba[((size_t)(tile.y + py) * atlas->width + (tile.x + px)) * 4];
@@ -162,7 +163,10 @@ void face_repeats(const TexCoord *corners, int count, Tile *tile)
     float shift_s, shift_t;
     face_shift(corners, count, &shift_s, &shift_t);
     for (int k = 0; k < count; k++) {
-        double s = corners[k].s - shift_s, t = corners[k].t - shift_t;
+        // Held short of what an int takes: a face that spans a huge range is cut at the bound anyway.
+        double s = std::min((double)corners[k].s - shift_s, ATLAS_MAX_REPEATS + 1.0);
+        double t = std::min((double)corners[k].t - shift_t, ATLAS_MAX_REPEATS + 1.0);
+        if (!std::isfinite(s) || !std::isfinite(t)) continue;  // the mesh conversion leaves none; placed at 0
         int need_s = (int)std::ceil(s - EDGE_SLACK), need_t = (int)std::ceil(t - EDGE_SLACK);
         if (need_s > ATLAS_MAX_REPEATS || need_t > ATLAS_MAX_REPEATS) tile->repeats_cut = true;
         tile->repeats_s = std::max(tile->repeats_s, std::min(need_s, (int)ATLAS_MAX_REPEATS));
@@ -246,7 +250,7 @@ void build_atlas(const aiScene *scene, ModelFolder *folder, std::vector<ImportOb
     }
     if (tiles.empty()) {
         const uint8_t white[3] = {255, 255, 255};
-        tiles.push_back({"colour:white", false, colour_patch(white), {}, 1, 1, false, 0, 0});
+        tiles.push_back({"colour:white", false, colour_patch(white), {}, 1, 1, false, 0, 0, 0});
     }
 
     auto tile_for = [&](const ImportObject &object) -> Tile * {
@@ -261,12 +265,13 @@ void build_atlas(const aiScene *scene, ModelFolder *folder, std::vector<ImportOb
         for (const Triangle &triangle : object.triangles) face_repeats(triangle.tex_coords, 3, tile);
     }
     for (Tile &tile : tiles) {
+        tile.padding = tiles.size() > 1 ? ATLAS_PADDING : 0;
         if (tile.repeats_cut)
             atlas->warnings.push_back(tile.key.substr(tile.key.find(':') + 1) + ": faces repeat it more than " +
                                       std::to_string(ATLAS_MAX_REPEATS) + " times; they show it " +
                                       std::to_string(ATLAS_MAX_REPEATS) + " times, stretched at the edge");
         // A tile stays within half the atlas's side.
-        int limit = ATLAS_MAX_SIDE / 2 - 2 * ATLAS_PADDING;
+        int limit = ATLAS_MAX_SIDE / 2 - 2 * tile.padding;
         double fit = std::min({1.0, (double)limit / (tile.source.width * tile.repeats_s), (double)limit / (tile.source.height * tile.repeats_t)});
         tile.base = shrink(tile.source, std::max(1, (int)(tile.source.width * fit)), std::max(1, (int)(tile.source.height * fit)));
     }

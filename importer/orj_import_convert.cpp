@@ -233,7 +233,7 @@ void plan_nodes(Converter *c)
     }
 }
 
-// Keeps every parent under the reader's limit of children by putting the
+// Keeps every parent within the format's limit of children by putting the
 // surplus under added grouping objects that stand at rest.
 void limit_children(Converter *c)
 {

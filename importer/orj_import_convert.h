@@ -15,9 +15,11 @@ namespace Assimp {
 class Importer;
 }
 
+// The format's own limits (this engine's reader takes more, other readers of
+// the format may not): faces in one mesh, children of one parent.
 enum {
-    MAX_FACES_PER_OBJECT = 10000,     // the scene reader's limit for one mesh
-    MAX_CHILDREN_PER_OBJECT = 1000,   // the scene reader's limit for one parent
+    MAX_FACES_PER_OBJECT = 10000,
+    MAX_CHILDREN_PER_OBJECT = 1000,
 };
 
 struct ImportSettings {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+// True degrees: the records hold them, and only the scene file's own radians
+// use the format's constant (SCENE_DEGREES_PER_RADIAN, reader and writer).
 static const double DEGREES_PER_RADIAN = 180.0 / M_PI;
 
 struct Vec {

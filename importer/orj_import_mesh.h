@@ -1,5 +1,5 @@
 // One mesh of a model as the engine's faces: quads kept, polygons made into
-// fans, points and lines dropped, cut into parts the scene reader takes.
+// fans, points and lines dropped, cut into parts within the format's face limit.
 #pragma once
 
 #include <vector>

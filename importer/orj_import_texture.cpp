@@ -103,8 +103,8 @@ bool load_texture_image(const aiScene *scene, const std::string &reference, Mode
                                           &decoded, &failure);
             return take_image(kind, &decoded, failure, image, error);
         }
-        if (embedded->mWidth > (unsigned)IMAGE_MAX_SIDE || embedded->mHeight > (unsigned)IMAGE_MAX_SIDE) {
-            *error = "embedded texture " + reference + " is over the size limit";
+        if (embedded->mWidth == 0 || embedded->mWidth > (unsigned)IMAGE_MAX_SIDE || embedded->mHeight > (unsigned)IMAGE_MAX_SIDE) {
+            *error = "embedded texture " + reference + " is empty or over the size limit";
             return false;
         }
         image->width = (int)embedded->mWidth;

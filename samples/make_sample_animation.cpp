@@ -10,8 +10,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
+#include "core/base/version.h"
 #include "gl/display/display.h"
 #include "gl/sprites/animation_builder.h"
 
@@ -47,10 +49,19 @@ static void draw_frame(BITMAP *bitmap, int frame)
 
 int main(int argc, char **argv)
 {
+    const char *usage = "usage: make_sample_animation FRAME_DIR ANIMATION_FILE STRIP_JPG\n"
+                        "Draws the sample sprite's frames into FRAME_DIR and packs them (anim build).\n"
+                        "  --version  print the engine's version\n";
+    if (print_version_or_usage(argc, argv, "make_sample_animation", usage)) return 0;
     if (argc != 4) {
-        fprintf(stderr, "usage: make_sample_animation FRAME_DIR ANIMATION_FILE STRIP_JPG\n");
+        fputs(usage, stderr);
         return 2;
     }
+    for (int i = 2; i < 4; i++)
+        if (strcmp(argv[i], "-") == 0) {
+            fprintf(stderr, "make_sample_animation: the animation and its strip go to files, not to standard output (-)\n");
+            return 2;
+        }
     if (start_allegro(SYSTEM_NONE) != 0) {
         fprintf(stderr, "make_sample_animation: Allegro cannot start\n");
         return 1;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/base/version.h"
 #include "core/scene/scene_reader.h"
 #include "core/scene/scene_writer.h"
 #include "samples/sample_geometry.h"
@@ -337,9 +338,12 @@ static bool build_sample_scene(SampleScene *sample)
 
 int main(int argc, char **argv)
 {
+    const char *usage = "usage: make_sample_scene [OUTPUT_DIR]\n"
+                        "Writes OUTPUT_DIR/fiche.orj and OUTPUT_DIR/texturarobot2.tga (default: data).\n"
+                        "  --version  print the engine's version\n";
+    if (print_version_or_usage(argc, argv, "make_sample_scene", usage)) return 0;
     if (argc > 2 || (argc == 2 && argv[1][0] == '-')) {
-        fprintf(stderr, "usage: make_sample_scene [OUTPUT_DIR]\n"
-                        "Writes OUTPUT_DIR/fiche.orj and OUTPUT_DIR/texturarobot2.tga (default: data).\n");
+        fputs(usage, stderr);
         return 2;
     }
     std::string dir = argc == 2 ? argv[1] : "data";
@@ -350,7 +354,7 @@ int main(int argc, char **argv)
     if (!build_sample_scene(&sample)) return 1;
 
     Error error;
-    if (save_scene(&sample.scene, scene_path.c_str(), &error) != ERROR_NONE) {
+    if (save_scene(&sample.scene, LOCATIONS_RELATIVE, scene_path.c_str(), &error) != ERROR_NONE) {
         fprintf(stderr, "make_sample_scene: %s\n", error.message.c_str());
         return 1;
     }

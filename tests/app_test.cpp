@@ -32,6 +32,9 @@ TEST(ViewerOptions, DefaultsAreTheViewersOwn)
     EXPECT_EQ(options.camera, 4);
     EXPECT_EQ(options.screenshot_path, nullptr);
     EXPECT_EQ(options.report_json_path, nullptr);
+    EXPECT_EQ(options.trace_path, nullptr);
+    EXPECT_EQ(options.ramp, RAMP_GEOMETRIC);
+    EXPECT_EQ(options.progress, -1);
 }
 
 TEST(ViewerOptions, ReadsEveryOptionInBothSpellings)
@@ -39,7 +42,7 @@ TEST(ViewerOptions, ReadsEveryOptionInBothSpellings)
     ViewerOptions options;
     std::string error;
     ASSERT_EQ(parse({"--passes", "12", "--seconds=2.5", "--scene", "a.orj", "--texture=b.tga", "--camera", "0",
-                     "--screenshot", "s.png", "--report-json=r.json"},
+                     "--screenshot", "s.png", "--report-json=r.json", "--trace", "t.csv", "--ramp=linear", "--quiet"},
                     &options, &error),
               OPTIONS_RUN)
         << error;
@@ -50,6 +53,12 @@ TEST(ViewerOptions, ReadsEveryOptionInBothSpellings)
     EXPECT_EQ(options.camera, 0);
     EXPECT_STREQ(options.screenshot_path, "s.png");
     EXPECT_STREQ(options.report_json_path, "r.json");
+    EXPECT_STREQ(options.trace_path, "t.csv");
+    EXPECT_EQ(options.ramp, RAMP_LINEAR);
+    EXPECT_EQ(options.progress, 0);
+    ASSERT_EQ(parse({"--quiet", "--progress", "--ramp", "geometric"}, &options, &error), OPTIONS_RUN);
+    EXPECT_EQ(options.progress, 1);  // the last one wins
+    EXPECT_EQ(options.ramp, RAMP_GEOMETRIC);
 }
 
 TEST(ViewerOptions, RejectsMalformedValues)
@@ -59,7 +68,7 @@ TEST(ViewerOptions, RejectsMalformedValues)
         {"--seconds", "-2"}, {"--seconds", "nan"}, {"--seconds", "inf"}, {"--seconds", ""},
         {"--camera", "7"}, {"--camera", "-1"}, {"--record", "f.png"}, {"--record", "%s%d.png"}, {"--record", "%d%d"},
         {"--record", "%099d"}, {"--camera"}, {"--scene"}, {"--texture="},
-        {"--frobnicate"}, {"extra"}, {"--passesx", "1"},
+        {"--frobnicate"}, {"--ramp", "fast"}, {"--ramp"}, {"--trace"}, {"extra"}, {"--passesx", "1"},
     };
     for (const std::vector<std::string> &args : bad) {
         ViewerOptions options;

@@ -116,7 +116,7 @@ TEST(ImportCommand, WritesASceneTheReaderTakesAndItsTexture)
 
     // The model has no texture: its material's colour in a small atlas, 32 bits, top row first.
     std::string tga = read_file(texture_path);
-    ASSERT_EQ(tga.size(), 18u + 16 * 16 * 4);
+    ASSERT_EQ(tga.size(), 18u + 4 * 4 * 4);
     EXPECT_EQ(tga[2], 2);
     EXPECT_EQ((uint8_t)tga[16], 32);
     EXPECT_EQ((uint8_t)tga[18 + 3], 255);  // opaque

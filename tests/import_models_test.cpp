@@ -61,7 +61,8 @@ static void import_and_reread(const std::string &path, const ImportSettings &set
     ASSERT_EQ(convert_scene(run->source, settings, nullptr, &run->imported, &error), ERROR_NONE) << error.message;
     std::string file = make_temp_dir("import_models") + "/model.orj";
     Error scene_error;
-    ASSERT_EQ(save_scene(&run->imported.scene, file.c_str(), &scene_error), ERROR_NONE) << scene_error.message;
+    ASSERT_EQ(save_scene(&run->imported.scene, LOCATIONS_RELATIVE, file.c_str(), &scene_error), ERROR_NONE)
+        << scene_error.message;
     ASSERT_EQ(read_scene_file(&run->scene, file.c_str(), &scene_error), ERROR_NONE) << scene_error.message;
     ASSERT_EQ(run->scene.object_count, run->imported.scene.object_count);
 }

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "gl/display/png_file.h"
 #include "tests/support/test_support.h"
 #include "importer/orj_import.h"
 

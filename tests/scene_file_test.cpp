@@ -46,7 +46,7 @@ Outcome read_from_text(const std::string &text, const std::string &path)
     Scene scene;
     Error error;
     Outcome outcome = {read_scene_text(&scene, text.data(), text.size(), path.c_str(), &error), error.message, ""};
-    if (outcome.kind == ERROR_NONE) outcome.records = write_scene_text(&scene);
+    if (outcome.kind == ERROR_NONE) write_scene_text(&scene, LOCATIONS_RELATIVE, &outcome.records, &error);
     free_scene_records(&scene);
     return outcome;
 }
@@ -56,7 +56,7 @@ Outcome read_from_file(const std::string &path)
     Scene scene;
     Error error;
     Outcome outcome = {read_scene_file(&scene, path.c_str(), &error), error.message, ""};
-    if (outcome.kind == ERROR_NONE) outcome.records = write_scene_text(&scene);
+    if (outcome.kind == ERROR_NONE) write_scene_text(&scene, LOCATIONS_RELATIVE, &outcome.records, &error);
     free_scene_records(&scene);
     return outcome;
 }

@@ -9,7 +9,6 @@
 #include <thread>
 #include <vector>
 
-#include "gl/display/png_file.h"
 #include "tests/support/test_support.h"
 
 struct Image {
@@ -51,6 +50,19 @@ static Coverage cover(const Image &image, int x0, int y0, int x1, int y1)
         c.centre_y /= c.pixels;
     }
     return c;
+}
+
+// The viewer names the renderer on standard error (with --progress) once it
+// has loaded everything, just before its first pass: keys sent after that
+// line reach the passes, not the loading.
+static bool wait_until_playing(const ProgramRun &run, double timeout_seconds)
+{
+    double start = now_seconds();
+    while (now_seconds() - start < timeout_seconds) {
+        if (read_file(run.stderr_path).find("viewer: renderer ") != std::string::npos) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
 }
 
 class SampleViewer : public testing::Test {
@@ -106,9 +118,10 @@ TEST_F(SampleViewer, EveryCameraShowsTheRobot)
 TEST_F(SampleViewer, HoldingTwoShowsTheRobotInTheMiddleThird)
 {
     std::string shot = dir + "/held2.png";
-    ProgramRun run = start_program(run_args({"--seconds", "6", "--screenshot", shot}), dir, setting);
+    ProgramRun run = start_program(run_args({"--seconds", "6", "--screenshot", shot, "--progress"}), dir, setting);
     ASSERT_TRUE(wait_for_window(30));
-    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    ASSERT_TRUE(wait_until_playing(run, 60));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
     ASSERT_EQ(run_shell("xdotool keydown 2; sleep 0.5; xdotool keyup 2"), 0);
     ASSERT_EQ(wait_program(run, 60), 0) << read_file(run.stdout_path) << read_file(run.stderr_path);
 
@@ -122,18 +135,25 @@ TEST_F(SampleViewer, HoldingTwoShowsTheRobotInTheMiddleThird)
     EXPECT_LT(upper.centre_x, 2 * third_w);
 }
 
-// Holds keys while a run of a fixed number of passes goes on, so that every
-// run ends on the same animation frame.
+// Presses keys while a run of a fixed number of passes goes on, so that every
+// run ends on the same animation frame; release runs once the program has
+// ended. The last key stays held to the end: a loaded machine may not draw a
+// pass, and so not look at the keys, for longer than any short press.
 static Image run_with_keys(SampleViewer *, const std::vector<std::string> &argv, const std::string &dir,
-                           const ProgramSetting &setting, const std::string &keys, const std::string &shot)
+                           const ProgramSetting &setting, const std::string &keys, const std::string &release,
+                           const std::string &shot)
 {
     ProgramRun run = start_program(argv, dir, setting);
     if (!keys.empty()) {
         EXPECT_TRUE(wait_for_window(30));
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        EXPECT_TRUE(wait_until_playing(run, 60));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
         EXPECT_EQ(run_shell(keys), 0);
     }
     EXPECT_EQ(wait_program(run, 90), 0) << read_file(run.stderr_path);
+    if (!release.empty()) {
+        EXPECT_EQ(run_shell(release), 0);
+    }
     return load_image(shot);
 }
 
@@ -148,14 +168,15 @@ static int differing_pixels(const Image &a, const Image &b)
 
 TEST_F(SampleViewer, LampsSwitchOffWithPAndBackOnWithL)
 {
-    auto argv = [&](const std::string &shot) { return run_args({"--camera", "2", "--passes", "125", "--screenshot", shot}); };
-    Image lit = run_with_keys(this, argv(dir + "/lit.png"), dir, setting, "", dir + "/lit.png");
-    Image dark = run_with_keys(this, argv(dir + "/dark.png"), dir, setting, "xdotool keydown p; sleep 0.5; xdotool keyup p",
+    auto argv = [&](const std::string &shot) {
+        return run_args({"--camera", "2", "--passes", "125", "--screenshot", shot, "--progress"});
+    };
+    Image lit = run_with_keys(this, argv(dir + "/lit.png"), dir, setting, "", "", dir + "/lit.png");
+    Image dark = run_with_keys(this, argv(dir + "/dark.png"), dir, setting, "xdotool keydown p", "xdotool keyup p",
                                dir + "/dark.png");
     Image relit = run_with_keys(this, argv(dir + "/relit.png"), dir, setting,
-                                "xdotool keydown p; sleep 0.5; xdotool keyup p; sleep 0.5; "
-                                "xdotool keydown l; sleep 0.5; xdotool keyup l",
-                                dir + "/relit.png");
+                                "xdotool keydown p; sleep 0.5; xdotool keyup p; sleep 0.5; xdotool keydown l",
+                                "xdotool keyup l", dir + "/relit.png");
     Coverage robot = cover(lit, 0, 0, lit.width, lit.height);
     EXPECT_GT(differing_pixels(lit, dark), robot.pixels / 10) << "P should visibly change the picture";
     EXPECT_LT(differing_pixels(lit, relit), robot.pixels / 100) << "L should bring the lamps back";

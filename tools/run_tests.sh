@@ -2,54 +2,87 @@
 # Sets everything up and runs the whole test suite: the normal build, the same
 # suite under AddressSanitizer and UndefinedBehaviorSanitizer, the benchmarks
 # in their short mode (as tests), the fuzzers for a bounded time, and the
-# Windows build under Wine (tools/build_windows.sh, tests/windows/).
+# Windows build under Wine (tools/build_windows.sh, tests/windows/). Every
+# stage runs even when an earlier one failed; the failures are listed at the
+# end and the script then exits 1.
 # Usage: tools/run_tests.sh [--quick]   (--quick: normal build only)
 # ORJ_SKIP_WINDOWS=1 leaves the Windows stage out.
-set -euo pipefail
+set -uo pipefail
 cd "$(dirname "$0")/.."
 quick=0
 [ "${1:-}" = "--quick" ] && quick=1
 
-bash tools/setup.sh
+failed=()
+# stage NAME COMMAND...: runs one stage and notes it when it fails.
+stage() {
+  local name=$1
+  shift
+  echo "== $name =="
+  "$@" || failed+=("$name")
+}
+
+finish() {
+  if [ ${#failed[@]} -eq 0 ]; then
+    echo "All test stages passed."
+    exit 0
+  fi
+  echo "Failed stages:"
+  printf '  %s\n' "${failed[@]}"
+  exit 1
+}
+
+bash tools/setup.sh || { echo "tools/setup.sh failed" >&2; exit 1; }
 export ORJ_MESSAGES=stderr
 jobs=$(nproc 2>/dev/null || echo 2)
 fuzz_seconds=${FUZZ_SECONDS:-60}
 
-echo "== build (RelWithDebInfo) =="
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$jobs"
-echo "== tests =="
-ctest --test-dir build -j"$jobs" --output-on-failure
-[ $quick -eq 1 ] && exit 0
+build_tree() {  # build_tree DIR CMAKE-OPTIONS...
+  local dir=$1
+  shift
+  cmake -S . -B "$dir" "$@" >/dev/null && cmake --build "$dir" -j"$jobs"
+}
 
-echo "== build (AddressSanitizer + UndefinedBehaviorSanitizer) =="
-cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DENGINE_SANITIZE=ON >/dev/null
-cmake --build build-sanitize -j"$jobs"
-echo "== tests under the sanitizers =="
-ctest --test-dir build-sanitize -j"$jobs" --output-on-failure
+if stage "build (RelWithDebInfo)" build_tree build -DCMAKE_BUILD_TYPE=RelWithDebInfo; then
+  stage "tests" ctest --test-dir build -j"$jobs" --output-on-failure
+fi
+[ $quick -eq 1 ] && finish
 
-echo "== fuzzers =="
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DENGINE_FUZZ=ON >/dev/null
-for module in fuzz/*.cmake; do
-  name=$(basename "$module" .cmake)
-  cmake --build build-fuzz -j"$jobs" --target "fuzz_$name"
-  fuzzer="build-fuzz/fuzz/fuzz_$name"
+if stage "build (AddressSanitizer + UndefinedBehaviorSanitizer)" \
+    build_tree build-sanitize -DCMAKE_BUILD_TYPE=Debug -DENGINE_SANITIZE=ON; then
+  stage "tests under the sanitizers" ctest --test-dir build-sanitize -j"$jobs" --output-on-failure
+fi
+
+# fuzz_one NAME: builds one fuzzer, replays its regressions, then fuzzes.
+fuzz_one() {
+  local name=$1 fuzzer="build-fuzz/fuzz/fuzz_$1" status=0
+  cmake --build build-fuzz -j"$jobs" --target "fuzz_$name" || return 1
   if compgen -G "fuzz/regressions/$name/*" >/dev/null; then
     echo "-- $name: replaying the regression corpus"
-    "$fuzzer" -runs=0 fuzz/regressions/"$name"/* 2>&1 | tail -n 2
+    "$fuzzer" -runs=0 fuzz/regressions/"$name"/* 2>&1 | tail -n 2 || status=1
   fi
   echo "-- $name: fuzzing for ${fuzz_seconds}s"
+  local scratch
   scratch=$(mktemp -d)
-  dict=()
+  local dict=()
   [ -f "fuzz/$name.dict" ] && dict=(-dict="fuzz/$name.dict")
   "$fuzzer" "${dict[@]}" -max_total_time="$fuzz_seconds" -timeout=10 -rss_limit_mb=2048 \
-    -artifact_prefix="$scratch/" "$scratch" "fuzz/corpus/$name" 2>&1 | tail -n 3
+    -artifact_prefix="$scratch/" "$scratch" "fuzz/corpus/$name" 2>&1 | tail -n 3 || status=1
   rm -rf "$scratch"
-done
-if [ -z "${ORJ_SKIP_WINDOWS:-}" ] && command -v x86_64-w64-mingw32-g++-posix >/dev/null; then
-  echo "== Windows build (MinGW-w64; libraries cached in ${ORJ_WINDOWS_CACHE:-$HOME/.cache/orj-windows}) =="
-  bash tools/build_windows.sh
-  echo "== Windows build under Wine =="
-  bash tests/windows/run_wine_tests.sh build build-windows
+  return $status
+}
+
+if stage "configure the fuzzers" env CC=clang CXX=clang++ \
+    cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DENGINE_FUZZ=ON; then
+  for name in $(sed -n 's/^ *engine_fuzzer(\([a-z_]*\) .*/\1/p' fuzz/CMakeLists.txt); do
+    stage "fuzzer $name" fuzz_one "$name"
+  done
 fi
-echo "All test stages passed."
+
+# The cross toolchain comes with tools/setup.sh; the libraries are built once
+# into a cache outside the work tree (see tools/build_windows.sh).
+if [ -z "${ORJ_SKIP_WINDOWS:-}" ] && command -v x86_64-w64-mingw32-g++-posix >/dev/null; then
+  if stage "Windows build (MinGW-w64)" bash tools/build_windows.sh; then
+    stage "Windows build under Wine" bash tests/windows/run_wine_tests.sh build build-windows
+  fi
+fi
+finish

@@ -4,8 +4,10 @@
 # passed on, e.g. --camera 2).
 # Without one: under Xvfb, the benchmark grid for 10 seconds (report on
 # standard output, figures in out/report.json, its last frame in
-# out/benchmark.png), then two seconds through each camera of the sample
-# scene (out/camera0.png ... out/camera5.png). Arguments, if any, replace
+# out/benchmark.png, one row per pass in out/trace.csv, plotted by gnuplot
+# in out/trace.png), then 50 frames through each other camera of the sample
+# scene (out/camera0.png ... out/camera3.png, out/camera5.png; camera 4 is the
+# grid). Arguments, if any, replace
 # all that with one run of the viewer with those arguments.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -25,9 +27,11 @@ if [ $# -gt 0 ]; then
 fi
 
 echo "benchmark grid, 10 seconds:"
-tests/with_display.sh build/app/viewer --seconds 10 --screenshot out/benchmark.png --report-json out/report.json
+tests/with_display.sh build/app/viewer --seconds 10 --screenshot out/benchmark.png --report-json out/report.json \
+  --trace out/trace.csv --progress
+gnuplot -e "trace='out/trace.csv'; picture='out/trace.png'" bench/plot_trace.gp
 for camera in 0 1 2 3 5; do
   echo "camera $camera, 50 frames:"
   tests/with_display.sh build/app/viewer --camera "$camera" --passes 50 --screenshot "out/camera$camera.png"
 done
-echo "figures: out/report.json; pictures: out/benchmark.png (the grid is fog at 1000 units), out/camera*.png"
+echo "figures: out/report.json, out/trace.csv; pictures: out/trace.png, out/benchmark.png (the grid is fog at 1000 units), out/camera*.png"

@@ -11,6 +11,7 @@ packages=(
   libtinyobjloader-dev libfast-float-dev libassimp-dev assimp-utils assimp-testmodels libexpat1-dev
   clang libclang-rt-dev
   xvfb xauth xdotool x11-utils
+  gnuplot-nox
   g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64
 )
 

@@ -18,6 +18,17 @@
 
 enum { INPUT_OPEN_FLAGS = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_BINARY };
 
+// Makes reads on fd wait for data again, once the file is known to be regular.
+inline void set_blocking(int fd)
+{
+#ifdef F_SETFL
+    int flags = fcntl(fd, F_GETFL);
+    if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+#else
+    (void)fd;
+#endif
+}
+
 // Tells the system a file will be read from start to end, where it listens.
 inline void advise_sequential_read(int fd)
 {

@@ -2,13 +2,13 @@
 
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <new>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "core/base/open_flags.h"
+#include "core/base/input_file.h"
 #include "core/image/image_formats.h"
 
 // The largest file worth reading: an uncompressed image at the pixel limit,
@@ -135,40 +135,17 @@ ErrorKind decode_image(const uint8_t *data, size_t size, const char *name, Image
     return ERROR_NONE;
 }
 
-// Opens without blocking (a FIFO with no writer would wait for ever) and takes
-// only regular files of a size worth reading.
+// Takes only regular files of a size worth reading (a FIFO with no writer
+// would wait for ever).
 ErrorKind load_image_file(const char *path, Image *image, Error *error)
 {
-    int fd = open(path, INPUT_OPEN_FLAGS);
-    if (fd < 0) {
-        int cause = errno;
-        // Windows' open() refuses a directory as "Permission denied".
-        std::error_code ignored;
-        if (std::filesystem::is_directory(path, ignored)) return set_error(error, ERROR_CANNOT_OPEN, path, 0, "is a directory");
-        return set_error(error, ERROR_CANNOT_OPEN, path, 0, "cannot open: %s", strerror(cause));
-    }
-    struct stat info;
-    if (fstat(fd, &info) != 0) {
-        int code = errno;
-        close(fd);
-        return set_error(error, ERROR_CANNOT_OPEN, path, 0, "cannot open: %s", strerror(code));
-    }
-    if (S_ISDIR(info.st_mode)) {
-        close(fd);
-        return set_error(error, ERROR_CANNOT_OPEN, path, 0, "is a directory");
-    }
-    if (!S_ISREG(info.st_mode)) {
-        close(fd);
-        return set_error(error, ERROR_CANNOT_OPEN, path, 0, "not a regular file");
-    }
-    if (info.st_size > IMAGE_MAX_FILE_BYTES) {
-        close(fd);
-        return set_error(error, ERROR_TOO_LARGE, path, 0, "the file is %lld bytes, over the limit of %lld for an image",
-                         (long long)info.st_size, (long long)IMAGE_MAX_FILE_BYTES);
-    }
+    int fd;
+    int64_t file_size;
+    ErrorKind opened = open_input_file(path, IMAGE_MAX_FILE_BYTES, &fd, &file_size, error);
+    if (opened != ERROR_NONE) return opened;
     std::vector<uint8_t> bytes;
     try {
-        bytes.resize((size_t)info.st_size);
+        bytes.resize((size_t)file_size);
     } catch (const std::bad_alloc &) {
         close(fd);
         return set_error(error, ERROR_OUT_OF_MEMORY, path, 0, "no memory to read the file");

@@ -1,6 +1,8 @@
 #include "core/scene/scene_hierarchy.h"
 
+#include <cassert>
 #include <cstring>
+#include <utility>
 #include <string_view>
 #include <unordered_map>
 
@@ -59,67 +61,72 @@ HierarchyCheck link_scene_objects(const SceneObject *objects, int32_t object_cou
 
 struct WalkEntry {
     int32_t object;
-    int32_t next_link;
+    int32_t next_child;
 };
 
-HierarchyCheck check_scene_walk(const SceneObject *objects, int32_t object_count, const SceneLinks *links)
+// The one walk of the hierarchy: post-order from root, without recursion,
+// through children_of(object) -> {first child, count}. left(object) is called
+// as each object is left, children before their parent. With on_path (all
+// zeros, left so) a cycle is a problem; with visits_left, more visits than
+// that many. A path deeper than SCENE_MAX_DEPTH is always one.
+template <typename ChildrenOf, typename Left>
+static HierarchyCheck walk_subtree(int32_t root, ChildrenOf children_of, std::vector<uint8_t> *on_path,
+                                   int64_t *visits_left, Left left)
 {
-    size_t count = object_count > 0 ? (size_t)object_count : 0;
-    std::vector<uint8_t> on_path(count, 0);
     std::vector<WalkEntry> path;
     path.reserve(SCENE_MAX_DEPTH);
-    int64_t budget = (int64_t)SCENE_WALK_BUDGET_PER_OBJECT * (int64_t)count;
-    int64_t visits = 0;
-    for (size_t root = 0; root < count; root++) {
-        if (!objects[root].is_root) continue;
-        path.push_back({(int32_t)root, links->first[root]});
-        on_path[root] = 1;
-        visits++;
-        while (!path.empty()) {
-            WalkEntry &top = path.back();
-            if (top.next_link == links->first[(size_t)top.object + 1]) {
-                on_path[(size_t)top.object] = 0;
-                path.pop_back();
-                continue;
-            }
-            int32_t child = links->links[(size_t)top.next_link++];
-            if (on_path[(size_t)child]) return {HIERARCHY_CYCLE, child};
-            if (path.size() >= SCENE_MAX_DEPTH) return {HIERARCHY_TOO_DEEP, child};
-            if (++visits > budget) return {HIERARCHY_WALK_TOO_LONG, child};
-            on_path[(size_t)child] = 1;
-            path.push_back({child, links->first[(size_t)child]});
+    path.push_back({root, 0});
+    if (on_path) (*on_path)[(size_t)root] = 1;
+    if (visits_left) --*visits_left;
+    while (!path.empty()) {
+        WalkEntry &top = path.back();
+        std::pair<const int32_t *, int32_t> children = children_of(top.object);
+        if (top.next_child == children.second) {
+            int32_t done = top.object;
+            if (on_path) (*on_path)[(size_t)done] = 0;
+            path.pop_back();
+            left(done);
+            continue;
         }
+        int32_t child = children.first[top.next_child++];
+        if (on_path && (*on_path)[(size_t)child]) return {HIERARCHY_CYCLE, child};
+        if (path.size() >= SCENE_MAX_DEPTH) return {HIERARCHY_TOO_DEEP, child};
+        if (visits_left && --*visits_left < 0) return {HIERARCHY_WALK_TOO_LONG, child};
+        if (on_path) (*on_path)[(size_t)child] = 1;
+        path.push_back({child, 0});
     }
     return {HIERARCHY_OK, -1};
 }
 
-std::vector<FixUpStep> list_fix_up_steps(const SceneObject *objects, int32_t object_count, const SceneLinks *links)
+HierarchyCheck check_scene_walk(const SceneObject *objects, int32_t object_count, const SceneLinks *links,
+                                std::vector<FixUpStep> *steps)
 {
-    std::vector<FixUpStep> steps;
-    std::vector<WalkEntry> path;
-    for (int32_t root = 0; root < object_count; root++) {
+    size_t count = object_count > 0 ? (size_t)object_count : 0;
+    assert(links->first.size() == count + 1 && links->parent.size() == count);
+    std::vector<uint8_t> on_path(count, 0);
+    int64_t visits_left = (int64_t)SCENE_WALK_BUDGET_PER_OBJECT * (int64_t)count;
+    auto children_of = [links](int32_t i) {
+        int32_t first = links->first[(size_t)i];
+        return std::make_pair(links->links.data() + first, links->first[(size_t)i + 1] - first);
+    };
+    auto left = [objects, links, steps](int32_t done) {
+        if (steps && !objects[done].is_root) steps->push_back({done, links->parent[(size_t)done]});
+    };
+    if (steps) steps->clear();
+    for (size_t root = 0; root < count; root++) {
         if (!objects[root].is_root) continue;
-        path.push_back({root, links->first[(size_t)root]});
-        while (!path.empty()) {
-            WalkEntry &top = path.back();
-            if (top.next_link < links->first[(size_t)top.object + 1] && path.size() < SCENE_MAX_DEPTH) {
-                int32_t child = links->links[(size_t)top.next_link++];
-                path.push_back({child, links->first[(size_t)child]});
-                continue;
-            }
-            int32_t done = top.object;
-            path.pop_back();
-            if (!objects[done].is_root) steps.push_back({done, links->parent[(size_t)done]});
-        }
+        HierarchyCheck check = walk_subtree((int32_t)root, children_of, &on_path, &visits_left, left);
+        if (check.problem != HIERARCHY_OK) return check;
     }
-    return steps;
+    return {HIERARCHY_OK, -1};
 }
 
-void apply_fix_up_step(Scene *scene, FixUpStep step)
+// One subtraction of the fix-up: the parent's frame-0 location, read once as
+// it stands before this step, from every frame of the object's locations.
+static void apply_fix_up_step(Scene *scene, FixUpStep step)
 {
     if (scene->frame_count <= 0) return;
     SceneObject *object = &scene->objects[step.object];
-    // A copy: the parent's frame 0 is read once, as it stands before this step.
     Vector3 origin = scene->objects[step.parent].locations[0];
     for (int32_t f = 0; f < scene->frame_count; f++) {
         object->locations[f].x -= origin.x;
@@ -130,19 +137,14 @@ void apply_fix_up_step(Scene *scene, FixUpStep step)
 
 void make_relative(Scene *scene, int index)
 {
-    // Post-order without recursion; the reader has rejected cycles and deep trees.
-    std::vector<WalkEntry> path;
-    path.push_back({index, 0});
-    while (!path.empty()) {
-        WalkEntry &top = path.back();
-        const SceneObject *object = &scene->objects[top.object];
-        if (top.next_link < object->child_count && path.size() < SCENE_MAX_DEPTH) {
-            int32_t child = object->children[top.next_link++];
-            path.push_back({child, 0});
-            continue;
-        }
-        int32_t done = top.object;
-        path.pop_back();
-        if (!scene->objects[done].is_root) apply_fix_up_step(scene, {done, scene->objects[done].parent});
-    }
+    const SceneObject *objects = scene->objects;
+    auto children_of = [objects](int32_t i) { return std::make_pair(objects[i].children, objects[i].child_count); };
+    auto left = [scene](int32_t done) {
+        const SceneObject *object = &scene->objects[done];
+        if (!object->is_root) apply_fix_up_step(scene, {done, object->parent});
+    };
+    // The reader has rejected cycles, long walks and deep trees.
+    HierarchyCheck check = walk_subtree(index, children_of, nullptr, nullptr, left);
+    assert(check.problem == HIERARCHY_OK);
+    (void)check;
 }

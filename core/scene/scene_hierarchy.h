@@ -43,18 +43,15 @@ struct HierarchyCheck {
 // list that the namesakes would make too long.
 HierarchyCheck link_scene_objects(const SceneObject *objects, int32_t object_count, SceneLinks *links);
 
-// Walks from every root, in index order, through links without recursion.
-HierarchyCheck check_scene_walk(const SceneObject *objects, int32_t object_count, const SceneLinks *links);
-
 // One subtraction of the fix-up: object's locations minus parent's frame-0 location.
 struct FixUpStep {
     int32_t object;
     int32_t parent;
 };
 
-// The subtractions make_relative makes from every root in index order, in
-// the order it makes them (post-order), for a scene that passed check_scene_walk.
-std::vector<FixUpStep> list_fix_up_steps(const SceneObject *objects, int32_t object_count, const SceneLinks *links);
-
-// Subtracts the parent's frame-0 location from every frame of the object's locations.
-void apply_fix_up_step(Scene *scene, FixUpStep step);
+// Walks from every root, in index order, through links without recursion,
+// and checks that the walk ends within the reader's limits. When steps is not
+// null it receives the subtractions make_relative makes, in its order
+// (post-order), for a scene that passes.
+HierarchyCheck check_scene_walk(const SceneObject *objects, int32_t object_count, const SceneLinks *links,
+                                std::vector<FixUpStep> *steps);

@@ -20,6 +20,10 @@ static inline bool is_scan_digit(char c)
     return (unsigned)(c - '0') < 10;
 }
 
+// Radians in the file to degrees in the records: the format defines it with
+// pi taken as 3.1415, not as M_PI; it is part of what every file means.
+static const double SCENE_DEGREES_PER_RADIAN = 180.0 / 3.1415;
+
 // Reads one integer like "%d" from [*cursor, end): white space, an optional
 // sign, digits. On success stores it, moves *cursor past it and returns true;
 // false when no integer starts there or it does not fit in 32 bits.

@@ -1,5 +1,6 @@
 #include "core/scene/scene_reader.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,15 +9,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <vector>
 
+#include "core/base/input_file.h"
 #include "core/base/open_flags.h"
 #include "core/scene/scene_hierarchy.h"
 #include "core/scene/scene_numbers.h"
-
-// Radians to degrees as the scene format defines it (180 / 3.1415).
-static const double DEGREES_PER_RADIAN = 57.29746936176985;
 
 // A line holds at most 999 characters with its newline.
 static const size_t MAX_LINE_LENGTH = 998;
@@ -389,8 +387,9 @@ static bool read_object(SceneText *in, SceneObject *object, int32_t frame_count,
         float values[9];
         if (!read_reals(in, "a frame line", 9, values)) return false;
         object->locations[f] = {values[0], values[1], values[2]};
-        object->rotations[f] = {(float)(values[3] * DEGREES_PER_RADIAN), (float)(values[4] * DEGREES_PER_RADIAN),
-                                (float)(values[5] * DEGREES_PER_RADIAN)};
+        object->rotations[f] = {(float)(values[3] * SCENE_DEGREES_PER_RADIAN),
+                                (float)(values[4] * SCENE_DEGREES_PER_RADIAN),
+                                (float)(values[5] * SCENE_DEGREES_PER_RADIAN)};
         object->scales[f] = {values[6], values[7], values[8]};
     }
 
@@ -420,7 +419,7 @@ static bool link_hierarchy(SceneText *in, Scene *scene, const std::vector<int32_
 {
     SceneLinks links;
     HierarchyCheck check = link_scene_objects(scene->objects, scene->object_count, &links);
-    if (check.problem == HIERARCHY_OK) check = check_scene_walk(scene->objects, scene->object_count, &links);
+    if (check.problem == HIERARCHY_OK) check = check_scene_walk(scene->objects, scene->object_count, &links, nullptr);
     if (check.problem != HIERARCHY_OK) {
         const char *name = scene->objects[check.object].name;
         int32_t name_line = name_lines[(size_t)check.object];
@@ -518,29 +517,10 @@ ErrorKind read_scene_file(Scene *scene, const char *path, Error *error)
 {
     memset(scene, 0, sizeof *scene);
     if (error) *error = Error();
-    // Not blocking: a FIFO is refused below rather than waited on.
-    int fd = open(path, INPUT_OPEN_FLAGS);
-    if (fd < 0) {
-        int cause = errno;
-        // Windows' open() refuses a directory as "Permission denied".
-        std::error_code ignored;
-        if (std::filesystem::is_directory(path, ignored)) return set_error(error, ERROR_CANNOT_OPEN, path, 0, "is a directory");
-        return set_error(error, ERROR_CANNOT_OPEN, path, 0, "cannot open: %s", strerror(cause));
-    }
-    struct stat status;
-    ErrorKind refused = ERROR_NONE;
-    if (fstat(fd, &status) != 0)
-        refused = set_error(error, ERROR_CANNOT_OPEN, path, 0, "cannot open: %s", strerror(errno));
-    else if (S_ISDIR(status.st_mode))
-        refused = set_error(error, ERROR_CANNOT_OPEN, path, 0, "is a directory");
-    else if (!S_ISREG(status.st_mode))
-        refused = set_error(error, ERROR_CANNOT_OPEN, path, 0, "not a regular file");
-    else if (status.st_size > SCENE_MAX_FILE_SIZE)
-        refused = set_error(error, ERROR_TOO_LARGE, path, 0, "larger than %lld bytes", (long long)SCENE_MAX_FILE_SIZE);
-    if (refused != ERROR_NONE) {
-        close(fd);
-        return refused;
-    }
+    int fd;
+    int64_t file_size;
+    ErrorKind opened = open_input_file(path, SCENE_MAX_FILE_SIZE, &fd, &file_size, error);
+    if (opened != ERROR_NONE) return opened;
     advise_sequential_read(fd);
 
     SceneText in = {};
@@ -553,7 +533,7 @@ ErrorKind read_scene_file(Scene *scene, const char *path, Error *error)
     in.path = path;
     in.error = error;
     in.fd = fd;
-    in.file_size = status.st_size;
+    in.file_size = file_size;
     ErrorKind read = refill(&in) ? read_scene_from(&in, scene) : error ? error->kind : ERROR_CANNOT_OPEN;
     free(in.window);
     close(fd);

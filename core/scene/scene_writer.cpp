@@ -8,8 +8,7 @@
 #include <vector>
 
 #include "core/scene/scene_hierarchy.h"
-
-static const double DEGREES_PER_RADIAN = 57.29746936176985;
+#include "core/scene/scene_numbers.h"
 
 static uint32_t bits_of(float value)
 {
@@ -18,76 +17,34 @@ static uint32_t bits_of(float value)
     return bits;
 }
 
-static float float_of(uint32_t bits)
-{
-    float value;
-    memcpy(&value, &bits, sizeof value);
-    return value;
-}
-
-// Floats in increasing order as increasing unsigned keys.
-static uint32_t order_key(float value)
-{
-    uint32_t bits = bits_of(value);
-    return (bits & 0x80000000u) ? ~bits : bits | 0x80000000u;
-}
-
-static float from_order_key(uint32_t key)
-{
-    return float_of((key & 0x80000000u) ? key & 0x7fffffffu : ~key);
-}
-
-// A float x with reading(x) bit-identical to target, where reading is
-// monotonic (rising or falling); the guess, its neighbours and the special
-// values are tried first, then a binary search. Without one, the guess.
+// The file value x whose reading(x) is target, looked for at the plain
+// inverse guess and a few floats either side of it (reading is monotonic and
+// at most a few of its steps off there); the guess when none gives target.
 template <typename Reading>
-static float solve_reading(float target, float guess, bool rising, Reading reading)
+static float file_value_for(float target, float guess, Reading reading)
 {
-    uint32_t wanted = bits_of(target);
-    float candidates[] = {guess, target, 0.0f, -0.0f, INFINITY, -INFINITY, NAN, -NAN};
-    for (float candidate : candidates)
-        if (bits_of(reading(candidate)) == wanted) return candidate;
-    if (std::isfinite(guess)) {
-        float below = guess, above = guess;
-        for (int step = 0; step < 4; step++) {
-            below = nextafterf(below, -INFINITY);
-            above = nextafterf(above, INFINITY);
-            if (bits_of(reading(below)) == wanted) return below;
-            if (bits_of(reading(above)) == wanted) return above;
-        }
+    if (bits_of(reading(guess)) == bits_of(target) || !std::isfinite(guess)) return guess;
+    float below = guess, above = guess;
+    for (int step = 0; step < 4; step++) {
+        below = nextafterf(below, -INFINITY);
+        above = nextafterf(above, INFINITY);
+        if (bits_of(reading(below)) == bits_of(target)) return below;
+        if (bits_of(reading(above)) == bits_of(target)) return above;
     }
-    if (!std::isfinite(target)) return guess;
-    // The lowest key whose reading is not below the target (rising), or not above it (falling).
-    uint32_t low = order_key(-INFINITY), high = order_key(INFINITY);
-    while (low < high) {
-        uint32_t middle = low + (high - low) / 2;
-        float value = reading(from_order_key(middle));
-        bool before = std::isnan(value) ? false : rising ? value < target : value > target;
-        if (before) low = middle + 1;
-        else high = middle;
-    }
-    for (uint32_t key = low; key <= low + 2 && key <= order_key(INFINITY); key++)
-        if (bits_of(reading(from_order_key(key))) == wanted) return from_order_key(key);
     return guess;
 }
 
-// The file location whose fix-up by origin gives location.
-static float file_location(float location, float origin)
-{
-    return solve_reading(location, location + origin, true, [origin](float a) { return a - origin; });
-}
-
-// The file's t for a stored (flipped) t.
+// The file's t for a stored (upturned) t.
 static float file_tex_t(float stored)
 {
-    return solve_reading(stored, 1.0f - stored, false, [](float t) { return 1.0f - t; });
+    return file_value_for(stored, 1.0f - stored, [](float t) { return 1.0f - t; });
 }
 
 // The file's radians for stored degrees.
 static float file_radians(float degrees)
 {
-    return solve_reading(degrees, (float)(degrees / DEGREES_PER_RADIAN), true,
-                         [](float radians) { return (float)(radians * DEGREES_PER_RADIAN); });
+    return file_value_for(degrees, (float)(degrees / SCENE_DEGREES_PER_RADIAN),
+                          [](float radians) { return (float)(radians * SCENE_DEGREES_PER_RADIAN); });
 }
 
 static void put_float(std::string *out, float value)
@@ -193,170 +150,11 @@ static void put_mesh(std::string *out, const SceneObject *object)
     }
 }
 
-// The floats x with x - origin equal to location, as a range of order keys;
-// false when none (or location is not finite).
-static bool location_range(float location, float origin, uint32_t *first, uint32_t *last)
-{
-    if (!std::isfinite(location) || !std::isfinite(origin)) return false;
-    uint32_t low = order_key(-INFINITY), high = order_key(INFINITY);
-    while (low < high) {
-        uint32_t middle = low + (high - low) / 2;
-        if (from_order_key(middle) - origin < location) low = middle + 1;
-        else high = middle;
-    }
-    if (from_order_key(low) - origin != location) return false;
-    *first = low;
-    high = order_key(INFINITY);
-    while (low < high) {
-        uint32_t middle = low + (high - low + 1) / 2;
-        if (from_order_key(middle) - origin > location) high = middle - 1;
-        else low = middle;
-    }
-    *last = low;
-    return true;
-}
-
-// Choosing an object's frame-0 file location, which is also the origin of
-// its children: when its own fix-up lost some of it (a parent far off or not
-// finite), only some of the values that give the same record let the
-// children's records, and theirs in turn, be undone.
-struct OriginSearch {
-    const std::vector<std::vector<Vector3>> *locations;
-    const std::vector<FixUpStep> *steps;
-    const std::vector<std::vector<size_t>> *dependents;
-    float Vector3::*component;
-    int64_t budget;  // candidate tries left before settling for the nearest value
-    size_t top_step;
-    bool has_previous;       // top_step's object was offset before, by previous_origin
-    float previous_origin;
-};
-
-// True when an earlier offset by origin can have produced value.
-static bool undoable(float value, float origin)
-{
-    return bits_of(file_location(value, origin) - origin) == bits_of(value);
-}
-
-static bool choose_origin(OriginSearch *search, float location, float origin, size_t step, float *chosen);
-
-// True when the steps that took step's object as origin can all be undone
-// with origin as that object's frame-0 file location.
-static bool origin_fits(OriginSearch *search, float origin, size_t step)
-{
-    for (size_t j : (*search->dependents)[step]) {
-        const std::vector<Vector3> &values = (*search->locations)[(size_t)(*search->steps)[j].object];
-        for (size_t f = 0; f < values.size(); f++) {
-            float value = values[f].*search->component;
-            if (f == 0 && !(*search->dependents)[j].empty()) {
-                float chosen;
-                if (!choose_origin(search, value, origin, j, &chosen)) return false;
-            } else if (bits_of(file_location(value, origin) - origin) != bits_of(value)) {
-                return false;
-            }
-        }
-    }
-    return true;
-}
-
-static bool try_origin(OriginSearch *search, float candidate, float location, float origin, size_t step, float *chosen)
-{
-    if (bits_of(candidate - origin) != bits_of(location)) return false;
-    if (search->budget-- <= 0) return false;
-    if (step == search->top_step && search->has_previous && !undoable(candidate, search->previous_origin)) return false;
-    if (!origin_fits(search, candidate, step)) return false;
-    *chosen = candidate;
-    return true;
-}
-
-// The sums of frame-0 records down the dependents of step, to a given depth.
-static void collect_path_sums(const OriginSearch *search, size_t step, double above, int depth,
-                              std::vector<double> *sums)
-{
-    if (depth == 0) return;
-    for (size_t j : (*search->dependents)[step]) {
-        const std::vector<Vector3> &values = (*search->locations)[(size_t)(*search->steps)[j].object];
-        if (values.empty() || sums->size() >= 16) continue;
-        double sum = above + (double)(values[0].*search->component);
-        if (!std::isfinite(sum)) continue;
-        sums->push_back(sum);
-        collect_path_sums(search, j, sum, depth - 1, sums);
-    }
-}
-
-static bool choose_origin(OriginSearch *search, float location, float origin, size_t step, float *chosen)
-{
-    float nearest = file_location(location, origin);
-    float candidates[] = {0.0f, -0.0f, nearest};
-    for (float candidate : candidates)
-        if (try_origin(search, candidate, location, origin, step, chosen)) return true;
-    // Values that put a child's or a deeper descendant's frame 0 at zero, the
-    // origin any record can be undone from.
-    std::vector<double> sums;
-    collect_path_sums(search, step, 0.0, 3, &sums);
-    for (double sum : sums) {
-        float candidate = (float)-sum;
-        if (try_origin(search, candidate, location, origin, step, chosen)) return true;
-        float below = nextafterf(candidate, -INFINITY), above = nextafterf(candidate, INFINITY);
-        if (try_origin(search, below, location, origin, step, chosen)) return true;
-        if (try_origin(search, above, location, origin, step, chosen)) return true;
-    }
-    uint32_t first, last;
-    if (!location_range(location, origin, &first, &last)) return false;
-    // The roundest values of the range: few significant bits keep the children's sums exact.
-    for (int dropped = 23; dropped > 0; dropped--) {
-        uint32_t mask = (1u << dropped) - 1;
-        uint32_t bits = bits_of(nearest) & ~mask;
-        for (uint32_t rounded : {bits, bits + mask + 1}) {
-            uint32_t key = order_key(float_of(rounded));
-            if (key >= first && key <= last && try_origin(search, float_of(rounded), location, origin, step, chosen))
-                return true;
-        }
-    }
-    uint32_t centre = order_key(nearest);
-    if (centre < first || centre > last) centre = first + (last - first) / 2;
-    for (uint32_t distance = 1; distance <= 64; distance++) {
-        if (centre >= first + distance &&
-            try_origin(search, from_order_key(centre - distance), location, origin, step, chosen))
-            return true;
-        if (last - centre >= distance &&
-            try_origin(search, from_order_key(centre + distance), location, origin, step, chosen))
-            return true;
-        if (search->budget <= 0) return false;
-    }
-    // Samples across a wide range: each step of the children's grid is met by some of them.
-    uint64_t span = (uint64_t)last - first;
-    if (span > 128)
-        for (uint64_t sample = 0; sample <= 256 && search->budget > 0; sample++) {
-            uint32_t key = first + (uint32_t)(span * sample / 256);
-            if (try_origin(search, from_order_key(key), location, origin, step, chosen)) return true;
-        }
-    return false;
-}
-
-// A value whose offset by origin gives location and that an earlier offset
-// of the same object (namesakes offset an object more than once) can give.
-static float file_value(float location, float origin, bool has_previous, float previous_origin)
-{
-    float nearest = file_location(location, origin);
-    if (!has_previous || undoable(nearest, previous_origin)) return nearest;
-    float candidates[] = {0.0f, -0.0f, INFINITY, -INFINITY, NAN, -NAN};
-    for (float candidate : candidates)
-        if (bits_of(candidate - origin) == bits_of(location) && undoable(candidate, previous_origin)) return candidate;
-    uint32_t first, last;
-    if (location_range(location, origin, &first, &last)) {
-        uint64_t span = (uint64_t)last - first;
-        uint64_t samples = span < 256 ? span : 256;
-        for (uint64_t sample = 0; sample <= samples; sample++) {
-            float candidate = from_order_key(first + (uint32_t)(samples ? span * sample / samples : 0));
-            if (undoable(candidate, previous_origin)) return candidate;
-        }
-    }
-    return nearest;
-}
-
-// The locations as they stand in the file, by undoing the fix-up steps in
-// reverse order; false when the hierarchy is one the reader rejects.
-static bool file_locations(const Scene *scene, std::vector<std::vector<Vector3>> *locations)
+// The locations as the file holds them: the scene's own, or theirs with
+// the fix-up's steps undone in reverse order (each step's origin is then the
+// parent's frame-0 location as it stood when the reader subtracted it).
+static void file_locations(const Scene *scene, LocationSpace space, const std::vector<FixUpStep> &steps,
+                           std::vector<std::vector<Vector3>> *locations)
 {
     size_t frame_count = scene->frame_count > 0 ? (size_t)scene->frame_count : 0;
     locations->resize((size_t)scene->object_count);
@@ -365,52 +163,45 @@ static bool file_locations(const Scene *scene, std::vector<std::vector<Vector3>>
         (*locations)[(size_t)i].assign(stored, stored ? stored + frame_count : stored);
         (*locations)[(size_t)i].resize(frame_count, Vector3{0, 0, 0});
     }
-    SceneLinks links;
-    HierarchyCheck check = link_scene_objects(scene->objects, scene->object_count, &links);
-    if (check.problem == HIERARCHY_OK) check = check_scene_walk(scene->objects, scene->object_count, &links);
-    if (check.problem != HIERARCHY_OK) return false;
-    if (frame_count == 0) return true;
-    std::vector<FixUpStep> steps = list_fix_up_steps(scene->objects, scene->object_count, &links);
-
-    // The steps that took each step's object as origin since its previous step.
-    std::vector<std::vector<size_t>> dependents(steps.size());
-    std::vector<std::vector<size_t>> pending((size_t)scene->object_count);
-    // The same object's step before each step, or SIZE_MAX.
-    std::vector<size_t> previous(steps.size(), SIZE_MAX), last_step((size_t)scene->object_count, SIZE_MAX);
-    for (size_t k = 0; k < steps.size(); k++) {
-        dependents[k].swap(pending[(size_t)steps[k].object]);
-        pending[(size_t)steps[k].parent].push_back(k);
-        previous[k] = last_step[(size_t)steps[k].object];
-        last_step[(size_t)steps[k].object] = k;
-    }
-
+    if (space == LOCATIONS_AS_IN_FILE || frame_count == 0) return;
     for (size_t k = steps.size(); k-- > 0;) {
-        std::vector<Vector3> &object = (*locations)[(size_t)steps[k].object];
         Vector3 origin = (*locations)[(size_t)steps[k].parent][0];
-        for (int axis = 0; axis < 3; axis++) {
-            float Vector3::*component = axis == 0 ? &Vector3::x : axis == 1 ? &Vector3::y : &Vector3::z;
-            bool has_previous = previous[k] != SIZE_MAX;
-            float previous_origin =
-                has_previous ? (*locations)[(size_t)steps[previous[k]].parent][0].*component : 0.0f;
-            for (size_t f = 0; f < frame_count; f++) {
-                float &value = object[f].*component;
-                float chosen;
-                OriginSearch search = {locations, &steps, &dependents, component, 4096, k, has_previous, previous_origin};
-                if (f == 0 && !dependents[k].empty() && choose_origin(&search, value, origin.*component, k, &chosen))
-                    value = chosen;
-                else
-                    value = file_value(value, origin.*component, has_previous, previous_origin);
-            }
+        for (Vector3 &location : (*locations)[(size_t)steps[k].object]) {
+            location.x += origin.x;
+            location.y += origin.y;
+            location.z += origin.z;
         }
     }
-    return true;
 }
 
-static bool write_text(const Scene *scene, std::string *out)
+static const char *problem_text(HierarchyProblem problem)
 {
-    std::vector<std::vector<Vector3>> locations;
-    bool hierarchy_ok = file_locations(scene, &locations);
+    switch (problem) {
+    case HIERARCHY_NAMED_NONE: return "is named \"none\"";
+    case HIERARCHY_TOO_MANY_LINKS: return "has namesakes that make too many parent links";
+    case HIERARCHY_CYCLE: return "is its own ancestor";
+    case HIERARCHY_TOO_DEEP: return "lies too deep in the hierarchy";
+    case HIERARCHY_WALK_TOO_LONG: return "has namesakes that make the hierarchy too large to walk";
+    case HIERARCHY_OK: break;
+    }
+    return "is fine";
+}
 
+// The fix-up's steps, or ERROR_MALFORMED for a hierarchy the reader rejects.
+static ErrorKind check_hierarchy(const Scene *scene, const char *path, std::vector<FixUpStep> *steps, Error *error)
+{
+    SceneLinks links;
+    HierarchyCheck check = link_scene_objects(scene->objects, scene->object_count, &links);
+    if (check.problem == HIERARCHY_OK) check = check_scene_walk(scene->objects, scene->object_count, &links, steps);
+    if (check.problem == HIERARCHY_OK) return ERROR_NONE;
+    char name[sizeof scene->objects[0].name + 1] = {};
+    memcpy(name, scene->objects[check.object].name, sizeof name - 1);
+    return set_error(error, ERROR_MALFORMED, path, 0, "the scene cannot be read back: object \"%s\" %s", name,
+                     problem_text(check.problem));
+}
+
+static void write_text(const Scene *scene, const std::vector<std::vector<Vector3>> &locations, std::string *out)
+{
     put_count_line(out, scene->object_count);
     put_count_line(out, scene->frame_count);
     for (int32_t i = 0; i < scene->object_count; i++) {
@@ -446,24 +237,31 @@ static bool write_text(const Scene *scene, std::string *out)
             out->append("'.\n");
         }
     }
-    return hierarchy_ok;
 }
 
-std::string write_scene_text(const Scene *scene)
+static ErrorKind write_scene(const Scene *scene, LocationSpace space, const char *path, std::string *text,
+                             Error *error)
 {
-    std::string text;
-    write_text(scene, &text);
-    return text;
+    std::vector<FixUpStep> steps;
+    ErrorKind checked = check_hierarchy(scene, path, &steps, error);
+    if (checked != ERROR_NONE) steps.clear();
+    std::vector<std::vector<Vector3>> locations;
+    file_locations(scene, space, steps, &locations);
+    write_text(scene, locations, text);
+    return checked;
 }
 
-ErrorKind save_scene(const Scene *scene, const char *path, Error *error)
+ErrorKind write_scene_text(const Scene *scene, LocationSpace space, std::string *text, Error *error)
 {
-    if (error) *error = Error();
+    text->clear();
+    return write_scene(scene, space, nullptr, text, error);
+}
+
+ErrorKind save_scene(const Scene *scene, LocationSpace space, const char *path, Error *error)
+{
     std::string text;
-    if (!write_text(scene, &text))
-        return set_error(error, ERROR_MALFORMED, path, 0,
-                         "the scene's hierarchy cannot be read back (an object named \"none\", a cycle, "
-                         "namesakes or more than %d levels)", SCENE_MAX_DEPTH);
+    ErrorKind refused = write_scene(scene, space, path, &text, error);
+    if (refused != ERROR_NONE) return refused;
     FILE *file = fopen(path, "wb");
     if (!file) return set_error(error, ERROR_CANNOT_WRITE, path, 0, "cannot open: %s", strerror(errno));
     size_t written = fwrite(text.data(), 1, text.size(), file);

@@ -1,5 +1,6 @@
 #include "core/sprites/animation_file.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -65,10 +66,11 @@ ErrorKind read_frame(AnimationFrame *frame, FILE *stream, Error *error)
     if (opaque_pixels < 0 || (int64_t)opaque_pixels > (int64_t)width * height)
         return malformed(error, "the opaque pixel count is negative or larger than the frame");
 
-    const char *too_big = "the frame's runs do not fit in the 400000-byte working area";
+    const char *too_big = "the frame's runs do not fit in the %d-byte working area";
     // The working area holds a count and a 4-byte row reference per row, then the runs.
     int64_t work_bytes = 8 * (int64_t)height;
-    if (work_bytes > FRAME_WORK_AREA_BYTES) return set_error(error, ERROR_TOO_LARGE, nullptr, 0, "%s", too_big);
+    if (work_bytes > FRAME_WORK_AREA_BYTES)
+        return set_error(error, ERROR_TOO_LARGE, nullptr, 0, too_big, (int)FRAME_WORK_AREA_BYTES);
     std::vector<int32_t> counts((size_t)height);
     std::vector<int32_t> lengths;
     for (int32_t y = 0; y < height; y++) {
@@ -77,7 +79,8 @@ ErrorKind read_frame(AnimationFrame *frame, FILE *stream, Error *error)
         // A row of width pixels has at most width + 1 runs (the first may be empty).
         if (k < 0 || k > width) return malformed(error, "a row's run count is negative or larger than the frame's width");
         work_bytes += 4 * ((int64_t)k + 1);
-        if (work_bytes > FRAME_WORK_AREA_BYTES) return set_error(error, ERROR_TOO_LARGE, nullptr, 0, "%s", too_big);
+        if (work_bytes > FRAME_WORK_AREA_BYTES)
+        return set_error(error, ERROR_TOO_LARGE, nullptr, 0, too_big, (int)FRAME_WORK_AREA_BYTES);
         counts[(size_t)y] = k;
         int64_t sum = 0;
         for (int32_t r = 0; r <= k; r++) {

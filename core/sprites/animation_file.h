@@ -17,6 +17,10 @@ enum {
     MAX_ANIMATION_SIDE = 65535,
 };
 
+// The largest animation file the reader can need: the count, then the most
+// frames, each with its width, height and a full working area.
+constexpr int64_t ANIMATION_MAX_FILE_BYTES = 4 + (int64_t)MAX_ANIMATION_SIDE * (8 + FRAME_WORK_AREA_BYTES);
+
 // Bytes of the reader's working area that a frame takes: a count and a row
 // reference per row, and its run lengths. Writers check it against
 // FRAME_WORK_AREA_BYTES so that they never make a file the reader refuses.

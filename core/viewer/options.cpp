@@ -87,6 +87,9 @@ OptionsResult parse_viewer_options(int argc, char **argv, ViewerOptions *options
     options->screenshot_path = nullptr;
     options->record_pattern = nullptr;
     options->report_json_path = nullptr;
+    options->trace_path = nullptr;
+    options->ramp = RAMP_GEOMETRIC;
+    options->progress = -1;
 
     for (int i = 1; i < argc; i++) {
         const char *arg = argv[i];
@@ -102,11 +105,16 @@ OptionsResult parse_viewer_options(int argc, char **argv, ViewerOptions *options
         else if (match_option(arg, "--texture", &inline_value)) path = &options->texture_path;
         else if (match_option(arg, "--screenshot", &inline_value)) path = &options->screenshot_path;
         else if (match_option(arg, "--report-json", &inline_value)) path = &options->report_json_path;
+        else if (match_option(arg, "--trace", &inline_value)) path = &options->trace_path;
         else if (match_option(arg, "--record", &inline_value)) path = &options->record_pattern;
         if (path) {
             const char *text = option_value(argc, argv, &i, inline_value);
             if (!text || *text == '\0') {
                 *error = std::string(arg) + " needs a path";
+                return OPTIONS_BAD;
+            }
+            if (path == &options->screenshot_path && strcmp(text, "-") == 0) {
+                *error = "--screenshot cannot write the image to standard output (-): give a file";
                 return OPTIONS_BAD;
             }
             *path = text;
@@ -124,6 +132,20 @@ OptionsResult parse_viewer_options(int argc, char **argv, ViewerOptions *options
                 return OPTIONS_BAD;
             }
             options->camera = camera;
+            continue;
+        }
+        if (match_option(arg, "--ramp", &inline_value)) {
+            const char *text = option_value(argc, argv, &i, inline_value);
+            if (text && strcmp(text, "geometric") == 0) options->ramp = RAMP_GEOMETRIC;
+            else if (text && strcmp(text, "linear") == 0) options->ramp = RAMP_LINEAR;
+            else {
+                *error = "--ramp needs geometric or linear";
+                return OPTIONS_BAD;
+            }
+            continue;
+        }
+        if (strcmp(arg, "--progress") == 0 || strcmp(arg, "--quiet") == 0) {
+            options->progress = strcmp(arg, "--progress") == 0 ? 1 : 0;
             continue;
         }
         *error = std::string("unknown option: ") + arg;
@@ -146,8 +168,15 @@ const char *viewer_usage()
            "  --screenshot PATH     save the last frame drawn as a PNG file\n"
            "  --record PATTERN      save every frame drawn as a PNG file named by PATTERN, whose\n"
            "                        one number field counts from 0 (e.g. shots/frame%04d.png)\n"
-           "  --report-json PATH    write the report's figures as JSON\n"
-           "  --help                show this text\n";
+           "  --report-json PATH    write the report's figures as JSON (- for standard output)\n"
+           "  --trace PATH          write one CSV row per pass\n"
+           "  --ramp KIND           how the grid's copy count settles: geometric (default:\n"
+           "                        grow, bisect, then one up or down) or linear (one up\n"
+           "                        or down from the start)\n"
+           "  --progress, --quiet   a progress line every second on standard error, or\n"
+           "                        none (default: only when it is a terminal)\n"
+           "  --help                show this text\n"
+           "  --version             print the engine's version\n";
 }
 
 bool run_limit_reached(const RunLimits *limits, int32_t passes_done, int32_t elapsed_ticks)

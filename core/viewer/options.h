@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/viewer/benchmark.h"
+
 struct RunLimits {
     int32_t passes;  // -1: no limit
     double seconds;  // negative: no limit
@@ -17,6 +19,9 @@ struct ViewerOptions {
     const char *screenshot_path;     // null: no screenshot
     const char *record_pattern;      // null: no recording; else a name for every pass's picture (core/viewer/record_name.h)
     const char *report_json_path;    // null: no JSON report
+    const char *trace_path;          // null: no per-pass trace
+    RampKind ramp;                   // how the grid's copy count settles
+    int progress;                    // 1: a line a second on stderr; 0: none; -1: when stderr is a terminal
 };
 
 enum OptionsResult {

@@ -23,11 +23,16 @@ int advance_frame(int frame, int frame_count)
     return frame;
 }
 
-int adapt_copy_count(int copy_count, int32_t now, int32_t last_tick)
+bool pass_fitted(int32_t now, int32_t last_tick)
 {
     // Wrapping differences keep the test right across the counter's wrap.
-    int32_t late = (int32_t)((uint32_t)now - (uint32_t)last_tick - 4u);
-    return late > 0 ? copy_count - 1 : copy_count + 1;
+    int32_t late = (int32_t)((uint32_t)now - (uint32_t)last_tick - (uint32_t)SLOT_TICKS);
+    return late <= 0;
+}
+
+int adapt_copy_count(int copy_count, int32_t now, int32_t last_tick)
+{
+    return pass_fitted(now, last_tick) ? copy_count + 1 : copy_count - 1;
 }
 
 void grid_offset(int k, float *x, float *y)

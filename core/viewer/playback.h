@@ -10,6 +10,7 @@ enum {
     CAMERA_NAME_SIZE = 100,
     REPORT_SIZE = 400,
     GRID_COLUMN = 30,  // copies per column of the benchmark grid
+    SLOT_TICKS = 4,    // ticks of 10 ms a pass may take (25 passes a second)
 };
 
 // "camara", "Camera", "camara2", "camara3", "camara4", "camara5".
@@ -22,6 +23,9 @@ int choose_camera(int camera, const bool digit_held[CAMERA_SLOTS]);
 // The frame after frame: 1 after the last one (frame 0 plays once); a scene
 // of fewer than two frames stays on frame 0.
 int advance_frame(int frame, int frame_count);
+
+// The pass judged at tick now fitted into its slot of 4 ticks after last_tick.
+bool pass_fitted(int32_t now, int32_t last_tick);
 
 // One more copy when the pass fitted into its 4-tick slot, one less otherwise.
 int adapt_copy_count(int copy_count, int32_t now, int32_t last_tick);

@@ -3,14 +3,21 @@
 
 #include <cstdint>
 
+#include "core/viewer/benchmark.h"
+#include "core/viewer/options.h"
 #include "core/viewer/playback.h"
 
-struct ReportExtras {
-    int copies;                            // copies drawn in the last pass
-    int32_t polygon_count;                 // the scene's
-    double measured_polygons_per_second;   // polygons drawn over all passes / seconds
-    const char *renderer;                  // OpenGL renderer string
+struct ReportRun {
+    int32_t copies;                   // the copy count the report's polygons stand for
+    int32_t polygon_count;            // the scene's, per copy
+    BenchmarkSummary summary;         // what the passes measured
+    const ViewerOptions *options;     // the run's options
+    const char *renderer;             // OpenGL's renderer, version and vendor strings
+    const char *gl_version;
+    const char *gl_vendor;
+    const char *engine_version;
+    const char *timestamp_utc;        // when the run ended, "YYYY-MM-DDTHH:MM:SSZ"
 };
 
-// False when the file cannot be written.
-bool write_report_json(const char *path, const Report *report, const ReportExtras *extras);
+// Writes to path, or to standard output when path is "-"; false when it cannot.
+bool write_report_json(const char *path, const Report *report, const ReportRun *run);

@@ -26,19 +26,3 @@ bool write_png_rgb(const char *path, int width, int height, const uint8_t *rgb)
     png_destroy_write_struct(&png, &info);
     return fclose(file) == 0;
 }
-
-bool read_png_rgb(const char *path, int *width, int *height, std::vector<uint8_t> *rgb)
-{
-    png_image image = {};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path)) return false;
-    image.format = PNG_FORMAT_RGB;
-    rgb->resize(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, rgb->data(), 0, nullptr)) {
-        png_image_free(&image);
-        return false;
-    }
-    *width = (int)image.width;
-    *height = (int)image.height;
-    return true;
-}

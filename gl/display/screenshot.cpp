@@ -56,13 +56,3 @@ void screenshot_destroy(Screenshot *shot)
     shot->pixels = nullptr;
     shot->captured = 0;
 }
-
-bool save_screenshot(const char *path)
-{
-    Screenshot shot;
-    screenshot_create(&shot);
-    screenshot_capture(&shot);
-    bool saved = screenshot_save(&shot, path);
-    screenshot_destroy(&shot);
-    return saved;
-}

@@ -20,6 +20,3 @@ void screenshot_capture(Screenshot *shot);
 // message, when nothing was captured or the file cannot be written.
 bool screenshot_save(const Screenshot *shot, const char *path);
 void screenshot_destroy(Screenshot *shot);
-
-// Captures the back buffer now and saves it.
-bool save_screenshot(const char *path);

@@ -3,6 +3,8 @@
 #include <allegro.h>
 #include <alleggl.h>
 
+#include <cassert>
+
 #include "gl/display/render_state.h"
 
 static void set_up_lamp_light(const SceneObject *lamp, int frame)
@@ -11,8 +13,10 @@ static void set_up_lamp_light(const SceneObject *lamp, int frame)
     static const GLfloat specular[4] = {1.0f, 1.0f, 1.0f, 1.0f};
     static const GLfloat ambient[4] = {0.0f, 0.0f, 0.0f, 1.0f};
 
-    static GLint max_lights = 0;
-    if (max_lights == 0) glGetIntegerv(GL_MAX_LIGHTS, &max_lights);
+    // Asked each time: the limit belongs to the current context, and a
+    // program may draw in more than one.
+    GLint max_lights = 0;
+    glGetIntegerv(GL_MAX_LIGHTS, &max_lights);
     if (next_light < 0 || next_light >= max_lights) return;
     GLenum light = GL_LIGHT0 + next_light;
     next_light++;
@@ -33,6 +37,7 @@ static void set_up_lamp_light(const SceneObject *lamp, int frame)
 
 void draw_object(const Scene *scene, int frame, int index)
 {
+    assert(index >= 0 && index < scene->object_count && frame >= 0 && frame < scene->frame_count);
     const SceneObject *object = &scene->objects[index];
     glPolygonMode(GL_FRONT, GL_FILL);
 

@@ -12,6 +12,7 @@
 #include "gl/render/image_bitmap.h"
 #include "gl/render/texture.h"
 #include "gl/sprites/animation_bitmap.h"
+#include "core/base/input_file.h"
 #include "core/sprites/animation_file.h"
 
 // The message names the file; why it could not be read follows on a line of
@@ -34,9 +35,10 @@ void delete_animation_textures(Animation *animation)
 bool try_load_animation(const char *animation_path, const char *strip_path, StripKind kind, Animation *animation,
                         std::string *error)
 {
-    FILE *stream = fopen(animation_path, "rb");
-    if (!stream) {
-        *error = open_failure(animation_path);
+    FILE *stream;
+    Error open_error;
+    if (open_input_stream(animation_path, ANIMATION_MAX_FILE_BYTES, &stream, &open_error) != ERROR_NONE) {
+        *error = open_failure(animation_path, &open_error);
         return false;
     }
     Animation loaded = {};

@@ -1,5 +1,8 @@
 #include "tests/support/test_support.h"
 
+#include <png.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +28,31 @@ std::string binary_path(const std::string &relative)
     return env_or("ENGINE_BINARY_DIR", ENGINE_DEFAULT_BINARY_DIR) + "/" + relative;
 }
 
+// The folders make_temp_dir made, removed with all they hold when the test
+// program ends (ENGINE_KEEP_TEMP=1 keeps them for a look after a failure);
+// not by a forked child, such as a death test's, that exits first.
+static std::vector<std::string> temp_dirs;
+static int temp_dirs_owner;
+
+static void remove_temp_dirs()
+{
+    if (getpid() != temp_dirs_owner || env_or("ENGINE_KEEP_TEMP", "") == "1") return;
+    for (const std::string &dir : temp_dirs) {
+        std::error_code ignored;
+        std::filesystem::remove_all(dir, ignored);
+    }
+}
+
+static std::string remember_temp_dir(const std::string &dir)
+{
+    if (temp_dirs.empty()) {
+        temp_dirs_owner = getpid();
+        atexit(remove_temp_dirs);
+    }
+    temp_dirs.push_back(dir);
+    return dir;
+}
+
 std::string make_temp_dir(const std::string &tag)
 {
     // The system's temporary directory (TMPDIR on POSIX, TEMP on Windows); a
@@ -38,7 +66,7 @@ std::string make_temp_dir(const std::string &tag)
         snprintf(suffix, sizeof suffix, "%06x", (unsigned)(random() & 0xffffff));
         fs::path dir = base / ("engine-" + tag + "-" + suffix);
         std::error_code error;
-        if (fs::create_directory(dir, error)) return dir.generic_string();
+        if (fs::create_directory(dir, error)) return remember_temp_dir(dir.generic_string());
     }
     throw std::runtime_error("cannot make a temporary directory in " + base.string());
 }
@@ -67,4 +95,20 @@ double now_seconds()
 {
     using namespace std::chrono;
     return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+bool read_png_rgb(const char *path, int *width, int *height, std::vector<uint8_t> *rgb)
+{
+    png_image image = {};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path)) return false;
+    image.format = PNG_FORMAT_RGB;
+    rgb->resize(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, rgb->data(), 0, nullptr)) {
+        png_image_free(&image);
+        return false;
+    }
+    *width = (int)image.width;
+    *height = (int)image.height;
+    return true;
 }

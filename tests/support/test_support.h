@@ -3,6 +3,8 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
+
 #include <string>
 #include <vector>
 
@@ -10,7 +12,8 @@
 std::string source_path(const std::string &relative);
 std::string binary_path(const std::string &relative);
 
-// A fresh, empty directory for one test's files.
+// A fresh, empty directory for one test's files; removed with its contents
+// when the test program ends.
 std::string make_temp_dir(const std::string &tag);
 
 std::string read_file(const std::string &path);
@@ -58,6 +61,9 @@ bool have_posix_shell();
 
 // Waits (at most timeout_seconds) until a window is mapped on the test's display.
 bool wait_for_window(double timeout_seconds);
+
+// Reads any PNG as 8-bit RGB, top row first. False when it cannot be read.
+bool read_png_rgb(const char *path, int *width, int *height, std::vector<uint8_t> *rgb);
 
 // Seconds since an arbitrary start, monotonic.
 double now_seconds();

@@ -1,0 +1,226 @@
+#include "core/viewer/benchmark.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cinttypes>
+#include <cstdio>
+#include <ctime>
+#include <vector>
+
+Ramp ramp_create(RampKind kind)
+{
+    Ramp ramp;
+    ramp.kind = kind;
+    ramp.phase = RAMP_GROWING;
+    ramp.passes = 0;
+    ramp.low = 0;
+    ramp.high = 0;
+    ramp.step = 2;
+    ramp.first_search = true;
+    ramp.run = 0;
+    ramp.run_fitted = false;
+    return ramp;
+}
+
+static int32_t clamp_count(int64_t count)
+{
+    return (int32_t)std::min<int64_t>(std::max<int64_t>(count, 1), RAMP_MAX_COPIES);
+}
+
+static int32_t grow(Ramp *ramp, int32_t copy_count, double slot_used)
+{
+    if (ramp->first_search) {
+        double growth = RAMP_FIRST_GROWTH;
+        if (slot_used > 0.0 && 1.0 / slot_used < growth) growth = std::max(2.0, std::floor(1.0 / slot_used));
+        return clamp_count((int64_t)copy_count * (int64_t)growth);
+    }
+    int32_t next = clamp_count((int64_t)copy_count + ramp->step);
+    ramp->step = clamp_count((int64_t)ramp->step * 2);
+    return next;
+}
+
+static int32_t follow(Ramp *ramp, int32_t copy_count, bool fitted)
+{
+    ramp->phase = RAMP_FOLLOWING;
+    return clamp_count((int64_t)copy_count + (fitted ? 1 : -1));
+}
+
+// Bisects between the largest count that fitted and the smallest that missed;
+// once they are neighbours the count has settled.
+static int32_t narrow(Ramp *ramp, int32_t copy_count, bool fitted)
+{
+    ramp->phase = RAMP_NARROWING;
+    if (fitted) ramp->low = copy_count;
+    else ramp->high = copy_count;
+    if (ramp->high - ramp->low <= 1) {
+        ramp->run = 0;
+        return follow(ramp, copy_count, fitted);
+    }
+    return ramp->low + (ramp->high - ramp->low) / 2;
+}
+
+static int32_t ramp_next_linear(Ramp *ramp, int32_t copy_count, bool fitted)
+{
+    // The first pass's slot began at tick 0, before loading: its miss is not the machine's.
+    if (!fitted && ramp->passes > 1) ramp->phase = RAMP_FOLLOWING;
+    return (int32_t)((uint32_t)copy_count + (fitted ? 1u : (uint32_t)-1));
+}
+
+int32_t ramp_next(Ramp *ramp, int32_t copy_count, bool fitted, double slot_used)
+{
+    ramp->passes++;
+    if (ramp->kind == RAMP_LINEAR) return ramp_next_linear(ramp, copy_count, fitted);
+    if (ramp->passes == 1) return clamp_count(copy_count);
+
+    switch (ramp->phase) {
+    case RAMP_GROWING:
+        // A single copy that misses early may be the renderer's start-up
+        // (its first frames compile their state): it must miss twice.
+        if (!fitted && ramp->first_search && copy_count <= 1 && ramp->run++ == 0) return 1;
+        if (!fitted) return narrow(ramp, copy_count, fitted);
+        ramp->low = copy_count;
+        if (copy_count >= RAMP_MAX_COPIES) return follow(ramp, copy_count, fitted);
+        return grow(ramp, copy_count, slot_used);
+    case RAMP_SHRINKING:
+        if (fitted) return narrow(ramp, copy_count, fitted);
+        ramp->high = copy_count;
+        if (copy_count <= 1) return follow(ramp, copy_count, fitted);
+        {
+            int32_t next = clamp_count((int64_t)copy_count - ramp->step);
+            ramp->step = clamp_count((int64_t)ramp->step * 2);
+            return next;
+        }
+    case RAMP_NARROWING:
+        return narrow(ramp, copy_count, fitted);
+    case RAMP_FOLLOWING:
+        break;
+    }
+
+    if (ramp->run > 0 && fitted == ramp->run_fitted) {
+        ramp->run++;
+    } else {
+        ramp->run = 1;
+        ramp->run_fitted = fitted;
+    }
+    if (ramp->run < RAMP_SEARCH_AGAIN_RUN) return follow(ramp, copy_count, fitted);
+
+    // The capacity has moved: search again from here, by doubling steps.
+    ramp->run = 0;
+    ramp->step = 2;
+    ramp->first_search = false;
+    if (fitted) {
+        if (copy_count >= RAMP_MAX_COPIES) return copy_count;
+        ramp->phase = RAMP_GROWING;
+        ramp->low = copy_count;
+        ramp->high = 0;
+        return grow(ramp, copy_count, slot_used);
+    }
+    if (copy_count <= 1) return 1;
+    ramp->phase = RAMP_SHRINKING;
+    ramp->low = 0;
+    ramp->high = copy_count;
+    int32_t next = clamp_count((int64_t)copy_count - ramp->step);
+    ramp->step *= 2;
+    return next;
+}
+
+bool ramp_settled(const Ramp *ramp)
+{
+    return ramp->phase == RAMP_FOLLOWING;
+}
+
+BenchmarkSummary summarize_passes(const PassRecord *records, int32_t count, int32_t polygon_count,
+                                  double run_seconds)
+{
+    BenchmarkSummary summary = {false, -1.0, 0, 0.0, 0.0, 0.0, 0.0};
+    double all_polygons = 0.0;
+    for (int32_t i = 0; i < count; i++) all_polygons += (double)polygon_count * records[i].copies;
+    if (run_seconds > 0.0) summary.measured_polygons_per_second = all_polygons / run_seconds;
+    if (count == 0) return summary;
+
+    // The measured part: from the first settled pass on (searches again
+    // after a change of load still follow the machine), or all but the first
+    // pass (which carries the start-up) when the run never settled.
+    int32_t first = 0;
+    while (first < count && !records[first].settled) first++;
+    summary.settled = first < count;
+    if (!summary.settled) first = count > 1 ? 1 : 0;
+    double start = first > 0 ? records[first - 1].end_seconds : 0.0;
+    double end = records[count - 1].end_seconds;
+    if (summary.settled) summary.settled_at_seconds = start;
+
+    std::vector<double> rates;
+    int32_t whole = (int32_t)(end - start);
+    if (whole >= 1) {
+        int32_t i = first;
+        for (int32_t w = 0; w < whole; w++) {
+            double window_end = start + w + 1;
+            double polygons = 0.0;
+            for (; i < count && records[i].end_seconds < window_end; i++)
+                polygons += (double)polygon_count * records[i].copies;
+            rates.push_back(polygons);
+        }
+    } else if (end > start) {
+        double polygons = 0.0;
+        for (int32_t i = first; i < count; i++) polygons += (double)polygon_count * records[i].copies;
+        rates.push_back(polygons / (end - start));
+    }
+    if (rates.empty()) return summary;
+
+    std::sort(rates.begin(), rates.end());
+    size_t n = rates.size();
+    summary.windows = (int32_t)n;
+    summary.polygons_per_second_min = rates.front();
+    summary.polygons_per_second_max = rates.back();
+    summary.polygons_per_second_median = n % 2 ? rates[n / 2] : (rates[n / 2 - 1] + rates[n / 2]) / 2.0;
+    return summary;
+}
+
+void format_summary(char *buffer, size_t size, const BenchmarkSummary *summary)
+{
+    char settled[64];
+    if (summary->settled) snprintf(settled, sizeof settled, "settled at %.2f s", summary->settled_at_seconds);
+    else snprintf(settled, sizeof settled, "not settled");
+    snprintf(buffer, size, "%s; polygons/s over %" PRId32 " one-second windows: median %.0f, min %.0f, max %.0f",
+             settled, summary->windows, summary->polygons_per_second_median, summary->polygons_per_second_min,
+             summary->polygons_per_second_max);
+}
+
+void format_progress(char *buffer, size_t size, double seconds, int32_t copies, double polygons_per_second,
+                     bool settled)
+{
+    snprintf(buffer, size, "viewer: %.0f s, copies %" PRId32 ", %.0f polygons/s, %s", seconds, copies,
+             polygons_per_second, settled ? "settled" : "settling");
+}
+
+bool write_trace_csv(const char *path, const PassRecord *records, int32_t count, int32_t polygon_count)
+{
+    FILE *file = fopen(path, "wb");
+    if (!file) return false;
+    fputs("pass,seconds,tick,copies,polygons,pass_ms,fitted,settled,polygons_per_second\n", file);
+    // The trailing second [end - 1, end): passes from `oldest` on, their polygons in `window`.
+    int32_t oldest = 0;
+    double window = 0.0;
+    for (int32_t i = 0; i < count; i++) {
+        const PassRecord &r = records[i];
+        double polygons = (double)polygon_count * r.copies;
+        window += polygons;
+        while (oldest < i && records[oldest].end_seconds <= r.end_seconds - 1.0)
+            window -= (double)polygon_count * records[oldest++].copies;
+        // Within the first second: the rate since the start.
+        double rate = r.end_seconds >= 1.0 ? window : (r.end_seconds > 0.0 ? window / r.end_seconds : 0.0);
+        fprintf(file, "%" PRId32 ",%.4f,%" PRId32 ",%" PRId32 ",%.0f,%.2f,%d,%d,%.0f\n", i, r.end_seconds, r.tick,
+                r.copies, polygons, (double)r.pass_ms, r.fitted ? 1 : 0, r.settled ? 1 : 0, rate);
+    }
+    bool written = !ferror(file);
+    return fclose(file) == 0 && written;
+}
+
+void format_utc_timestamp(char *buffer, size_t size, int64_t epoch_seconds)
+{
+    time_t when = (time_t)epoch_seconds;
+    struct tm utc;
+    if (!gmtime_r(&when, &utc) || strftime(buffer, size, "%Y-%m-%dT%H:%M:%SZ", &utc) == 0) {
+        if (size) buffer[0] = '\0';
+    }
+}

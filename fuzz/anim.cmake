@@ -1,1 +1,0 @@
-engine_fuzzer(anim ${CMAKE_CURRENT_LIST_DIR}/anim.cpp)

@@ -1,1 +1,0 @@
-engine_fuzzer(image ${CMAKE_CURRENT_LIST_DIR}/image.cpp)
