@@ -96,7 +96,7 @@ while [ $run -le "$repeat" ]; do
   status=$(hold_a_until_exit "$out/hold.out" "$out/hold.err")
   grep -Eq '^numero de poligonos: [0-9]+\. frames: [0-9]+\. segundos: [0-9.]+, poligonos/s [0-9.]+' "$out/hold.out"
   report=$?
-  check $(( status != 0 || report != 0 )) "viewer.exe grid ended by holding A: status $status, report line: $(head -c 100 "$out/hold.out" | tr -d '\r\n')"
+  check $(( status != 0 || report != 0 )) "viewer.exe grid ended by holding A: status $status, report line: $(head -n 1 "$out/hold.out" | tr -d "\r")"
 
   wine_run 90 "$windows_build/app/sprite_demo.exe" --passes $sprite_passes --screenshot "$out/sprites.png" \
     >"$out/sprites.out" 2>"$out/sprites.err"
