@@ -11,6 +11,7 @@
 #include <random>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 static std::string env_or(const char *name, const char *fallback)
 {
