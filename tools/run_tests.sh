@@ -31,7 +31,9 @@ finish() {
   exit 1
 }
 
-bash tools/setup.sh || { echo "tools/setup.sh failed" >&2; exit 1; }
+setup=(bash tools/setup.sh)
+[ $quick -eq 0 ] && [ -z "${ORJ_SKIP_WINDOWS:-}" ] && setup+=(--windows)
+"${setup[@]}" || { echo "tools/setup.sh failed" >&2; exit 1; }
 export ORJ_MESSAGES=stderr
 jobs=$(nproc 2>/dev/null || echo 2)
 fuzz_seconds=${FUZZ_SECONDS:-60}
@@ -78,7 +80,7 @@ if stage "configure the fuzzers" env CC=clang CXX=clang++ \
   done
 fi
 
-# The cross toolchain comes with tools/setup.sh; the libraries are built once
+# The cross toolchain comes with tools/setup.sh --windows; the libraries are built once
 # into a cache outside the work tree (see tools/build_windows.sh).
 if [ -z "${ORJ_SKIP_WINDOWS:-}" ] && command -v x86_64-w64-mingw32-g++-posix >/dev/null; then
   if stage "Windows build (MinGW-w64)" bash tools/build_windows.sh; then

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package the engine needs to build, run, test and benchmark.
+# With --windows, also the MinGW-w64 cross toolchain and Wine for the Windows
+# build and its tests (about 1.8 GB; the test script asks for them).
 # Safe to run again: packages already present are left alone.
 set -euo pipefail
 
@@ -12,8 +14,10 @@ packages=(
   clang libclang-rt-dev
   xvfb xauth xdotool x11-utils
   gnuplot-nox
-  g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64
 )
+if [ "${1:-}" = "--windows" ]; then
+  packages+=(g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
