@@ -46,19 +46,6 @@ static const char *small_scene =
     " camara2\n Camera\n"
     "  0 0 5 0 0 0 1 1 1\n  0 0 5 0 0 0 1 1 1\n  0 0 5 0 0 0 1 1 1\n None\n";
 
-// The viewer names the renderer on standard error (with --progress) once it
-// has loaded everything, just before its first pass: keys sent after that
-// line reach the passes, not the loading.
-static bool wait_until_playing(const ProgramRun &run, double timeout_seconds)
-{
-    double start = now_seconds();
-    while (now_seconds() - start < timeout_seconds) {
-        if (read_file(run.stderr_path).find("viewer: renderer ") != std::string::npos) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
-}
-
 class Viewer : public testing::Test {
 protected:
     void SetUp() override

@@ -52,19 +52,6 @@ static Coverage cover(const Image &image, int x0, int y0, int x1, int y1)
     return c;
 }
 
-// The viewer names the renderer on standard error (with --progress) once it
-// has loaded everything, just before its first pass: keys sent after that
-// line reach the passes, not the loading.
-static bool wait_until_playing(const ProgramRun &run, double timeout_seconds)
-{
-    double start = now_seconds();
-    while (now_seconds() - start < timeout_seconds) {
-        if (read_file(run.stderr_path).find("viewer: renderer ") != std::string::npos) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
-}
-
 class SampleViewer : public testing::Test {
 protected:
     void SetUp() override

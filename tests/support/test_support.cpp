@@ -192,3 +192,13 @@ bool read_png_rgb(const char *path, int *width, int *height, std::vector<uint8_t
     *height = (int)image.height;
     return true;
 }
+
+bool wait_until_playing(const ProgramRun &run, double timeout_seconds)
+{
+    double start = now_seconds();
+    while (now_seconds() - start < timeout_seconds) {
+        if (read_file(run.stderr_path).find("viewer: renderer ") != std::string::npos) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}

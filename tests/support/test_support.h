@@ -55,6 +55,11 @@ int run_shell(const std::string &command);
 // Waits (at most timeout_seconds) until a window is mapped on the test's display.
 bool wait_for_window(double timeout_seconds);
 
+// Waits until a viewer started with --progress names its renderer on standard
+// error: it has loaded everything and is about to run its first pass, so keys
+// sent from then on reach the passes, not the loading.
+bool wait_until_playing(const ProgramRun &run, double timeout_seconds);
+
 // Reads any PNG as 8-bit RGB, top row first. False when it cannot be read.
 bool read_png_rgb(const char *path, int *width, int *height, std::vector<uint8_t> *rgb);
 
