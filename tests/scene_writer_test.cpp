@@ -171,7 +171,11 @@ std::string random_scene_text(std::mt19937 &random, bool namesakes, bool extreme
     auto real = [&](std::string *text, bool moderate = false) {
         char buffer[40];
         float value = random_float(random, moderate);
-        snprintf(buffer, sizeof buffer, " %.9g", value);
+        // Some C libraries print a negative NaN without its sign.
+        if (std::isnan(value))
+            snprintf(buffer, sizeof buffer, " %snan", std::signbit(value) ? "-" : "");
+        else
+            snprintf(buffer, sizeof buffer, " %.9g", value);
         *text += buffer;
         return value;
     };
