@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdarg>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -27,9 +28,27 @@ enum {
     LARGE_MODEL_BYTES = 16 << 20,
 };
 
+// The usage text with its numbers filled in.
+static std::string format_usage(const char *format, ...) __attribute__((format(printf, 1, 2)));
+static std::string format_usage(const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    int length = vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    std::string text((size_t)length + 1, '\0');
+    va_start(args, format);
+    vsnprintf(&text[0], text.size(), format, args);
+    va_end(args);
+    text.resize((size_t)length);
+    return text;
+}
+
 const char *import_usage()
 {
-    return "usage: orj import MODEL -o SCENE [--texture-out TGA] [--frames N] [--fps R] [--scale S] [--add-camera]\n"
+    // Built once, with the limits from where they are defined.
+    static const std::string text = format_usage(
+           "usage: orj import MODEL -o SCENE [--texture-out TGA] [--frames N] [--fps R] [--scale S] [--add-camera]\n"
            "                  [--no-lamps] [--allow-outside-refs]\n"
            "\n"
            "Converts a model (OBJ, glTF 2.0, Collada, PLY, STL, 3DS, FBX and the other formats of the\n"
@@ -39,7 +58,7 @@ const char *import_usage()
            "  --texture-out TGA    write the scene's texture there as a TGA image: an atlas of every\n"
            "                       material's texture, or its colour when it has none or it cannot\n"
            "                       be read; the texture coordinates are moved into it\n"
-           "  --frames N           frames to write, 1 to 100000 (default: the first animation's\n"
+           "  --frames N           frames to write, 1 to %d (default: the first animation's\n"
            "                       length times the rate, plus one; 1 without animation). Frames\n"
            "                       past the animation's end hold its last pose.\n"
            "  --fps R              frames per second of animation time, above 0, at most 1000\n"
@@ -60,7 +79,7 @@ const char *import_usage()
            "                       with a warning\n"
            "\n"
            "Nodes become Mesh objects (one more, under the node's, for every further mesh of a node;\n"
-           "meshes of more than 10000 faces are cut into several), empty nodes empty meshes. Quads\n"
+           "meshes of more than %d faces are cut into several), empty nodes empty meshes. Quads\n"
            "stay quads, bigger polygons become triangle fans, points and lines are dropped.\n"
            "Cameras become root Camera objects named for the viewer's camera keys: the first\n"
            "\"camara4\" (the viewer's default), then \"camara\" (key 0), \"Camera\" (1), \"camara2\",\n"
@@ -73,7 +92,9 @@ const char *import_usage()
            "gone at 33 units, nine tenths at 60) and its near plane cuts what is closer than 1 unit;\n"
            "a model about 10 units across suits it. Without a camera the viewer looks from 1000 units\n"
            "away and shows only fog: --add-camera gives the model one, and the viewer's key 6 an\n"
-           "orbit camera around any scene.\n";
+           "orbit camera around any scene.\n",
+           (int)MAX_IMPORT_FRAMES, (int)MAX_FACES_PER_OBJECT);
+    return text.c_str();
 }
 
 // A finite number above 0 and at most limit, nothing else on the text.
@@ -127,7 +148,7 @@ OptionsResult parse_import_options(int argc, char **argv, ImportCommand *command
         if (match_option(arg, "--frames", &inline_value)) {
             int32_t frames = 0;
             if (!parse_count(option_value(argc, argv, &i, inline_value), &frames) || frames < 1 || frames > MAX_IMPORT_FRAMES) {
-                *error = "--frames needs a whole number of frames from 1 to 100000";
+                *error = "--frames needs a whole number of frames from 1 to " + std::to_string(MAX_IMPORT_FRAMES);
                 return OPTIONS_BAD;
             }
             command->settings.frames = frames;
@@ -264,7 +285,8 @@ static void report_warnings(const ImportStats &stats, const MeshRepairs &repairs
         warn(std::to_string(stats.faces_out_of_range) + " faces naming vertices their mesh does not have dropped");
     if (stats.bad_numbers) warn(std::to_string(stats.bad_numbers) + " non-finite vertex values set to 0");
     if (stats.meshes_split)
-        warn(std::to_string(stats.meshes_split) + " meshes of more than 10000 faces cut into several objects");
+        warn(std::to_string(stats.meshes_split) + " meshes of more than " + std::to_string(MAX_FACES_PER_OBJECT) +
+             " faces cut into several objects");
     if (stats.poor_fits) {
         char text[200];
         snprintf(text, sizeof text,
