@@ -397,8 +397,9 @@ int orj_import_main(int argc, char **argv)
     if (command.texture_path) build_atlas(scene, &folder, &imported.objects, &atlas);
 
     if (!write_scene_out(&imported.scene, command.scene_path)) return 1;
-    if (command.texture_path && !write_tga_file(command.texture_path, atlas.image, &error)) {
-        fprintf(stderr, "orj import: %s\n", error.c_str());
+    Error texture_error;
+    if (command.texture_path && write_tga_file(command.texture_path, atlas.image, &texture_error) != ERROR_NONE) {
+        fprintf(stderr, "orj import: %s\n", texture_error.message.c_str());
         return 1;
     }
 

@@ -212,13 +212,14 @@ void build_atlas(const aiScene *scene, ModelFolder *folder, std::vector<ImportOb
         snprintf(colour_text, sizeof colour_text, "colour %d,%d,%d", rgb[0], rgb[1], rgb[2]);
 
         Tile tile = {};
-        std::string reference, error;
+        std::string reference;
+        Error error;
         bool textured = material >= 0 && find_material_texture(scene, (unsigned)material, &reference);
         std::string note = "'" + name + "': ";
         if (textured) {
             tile.key = "texture:" + reference;
-            if (!tile_by_key.count(tile.key) && !load_texture_image(scene, reference, folder, &tile.source, &error)) {
-                atlas->warnings.push_back("material '" + name + "': texture '" + reference + "': " + error + "; its " +
+            if (!tile_by_key.count(tile.key) && load_texture_image(scene, reference, folder, &tile.source, &error) != ERROR_NONE) {
+                atlas->warnings.push_back("material '" + name + "': texture '" + reference + "': " + error.message + "; its " +
                                           colour_text + " is used instead");
                 note += "texture '" + reference + "' unusable, " + colour_text + " instead";
                 textured = false;

@@ -31,22 +31,17 @@ std::vector<uint8_t> encode_tga(const TextureImage &image)
     return bytes;
 }
 
-bool write_tga_file(const std::string &path, const TextureImage &image, std::string *error)
+ErrorKind write_tga_file(const std::string &path, const TextureImage &image, Error *error)
 {
-    if (image.width < 1 || image.height < 1 || image.width > 65535 || image.height > 65535) {
-        *error = path + ": the texture's size does not fit a TGA file";
-        return false;
-    }
+    if (image.width < 1 || image.height < 1 || image.width > 65535 || image.height > 65535)
+        return set_error(error, ERROR_TOO_LARGE, path.c_str(), 0, "the texture's size does not fit a TGA file");
     std::vector<uint8_t> bytes = encode_tga(image);
     FILE *file = fopen(path.c_str(), "wb");
-    if (!file) {
-        *error = path + ": cannot write the texture: " + strerror(errno);
-        return false;
-    }
+    if (!file) return set_error(error, ERROR_CANNOT_WRITE, path.c_str(), 0, "cannot write the texture: %s", strerror(errno));
     bool written = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     written = fclose(file) == 0 && written;
-    if (!written) *error = path + ": cannot write the texture: " + strerror(errno);
-    return written;
+    if (!written) return set_error(error, ERROR_CANNOT_WRITE, path.c_str(), 0, "cannot write the texture: %s", strerror(errno));
+    return ERROR_NONE;
 }
 
 static bool material_texture(const aiMaterial *material, std::string *reference)
@@ -75,38 +70,31 @@ bool find_diffuse_texture(const aiScene *scene, std::string *reference)
     return false;
 }
 
-static bool take_image(ErrorKind kind, Image *decoded, const Error &failure, TextureImage *image, std::string *error)
+static ErrorKind take_image(ErrorKind kind, Image *decoded, TextureImage *image)
 {
-    if (kind != ERROR_NONE) {
-        *error = failure.message;
-        return false;
-    }
+    if (kind != ERROR_NONE) return kind;
     image->width = decoded->width;
     image->height = decoded->height;
     image->rgba.swap(decoded->rgba);
-    return true;
+    return ERROR_NONE;
 }
 
-bool load_texture_image(const aiScene *scene, const std::string &reference, ModelFolder *folder,
-                        TextureImage *image, std::string *error)
+ErrorKind load_texture_image(const aiScene *scene, const std::string &reference, ModelFolder *folder,
+                             TextureImage *image, Error *error)
 {
     Image decoded;
-    Error failure;
     const aiTexture *embedded = scene->GetEmbeddedTexture(reference.c_str());
-    if (embedded && !embedded->pcData) {
-        *error = "embedded texture " + reference + " holds no data";
-        return false;
-    }
+    if (embedded && !embedded->pcData)
+        return set_error(error, ERROR_MALFORMED, nullptr, 0, "embedded texture %s holds no data", reference.c_str());
     if (embedded) {
         if (embedded->mHeight == 0) {
             ErrorKind kind = decode_image((const uint8_t *)embedded->pcData, embedded->mWidth, ("embedded " + reference).c_str(),
-                                          &decoded, &failure);
-            return take_image(kind, &decoded, failure, image, error);
+                                          &decoded, error);
+            return take_image(kind, &decoded, image);
         }
-        if (embedded->mWidth == 0 || embedded->mWidth > (unsigned)IMAGE_MAX_SIDE || embedded->mHeight > (unsigned)IMAGE_MAX_SIDE) {
-            *error = "embedded texture " + reference + " is empty or over the size limit";
-            return false;
-        }
+        if (embedded->mWidth == 0 || embedded->mWidth > (unsigned)IMAGE_MAX_SIDE || embedded->mHeight > (unsigned)IMAGE_MAX_SIDE)
+            return set_error(error, ERROR_TOO_LARGE, nullptr, 0, "embedded texture %s is empty or over the size limit",
+                             reference.c_str());
         image->width = (int)embedded->mWidth;
         image->height = (int)embedded->mHeight;
         image->rgba.resize((size_t)embedded->mWidth * embedded->mHeight * 4);
@@ -118,18 +106,13 @@ bool load_texture_image(const aiScene *scene, const std::string &reference, Mode
             out[2] = texel.b;
             out[3] = texel.a;
         }
-        return true;
+        return ERROR_NONE;
     }
-    if (!reference.empty() && reference[0] == '*') {
-        *error = "embedded texture " + reference + " is missing from the model";
-        return false;
-    }
+    if (!reference.empty() && reference[0] == '*')
+        return set_error(error, ERROR_MALFORMED, nullptr, 0, "embedded texture %s is missing from the model", reference.c_str());
 
     std::string path;
-    Error not_found;
-    if (resolve_texture_reference(folder, reference, &path, &not_found) != ERROR_NONE) {
-        *error = not_found.message;
-        return false;
-    }
-    return take_image(load_image_file(path.c_str(), &decoded, &failure), &decoded, failure, image, error);
+    ErrorKind found = resolve_texture_reference(folder, reference, &path, error);
+    if (found != ERROR_NONE) return found;
+    return take_image(load_image_file(path.c_str(), &decoded, error), &decoded, image);
 }

@@ -2,6 +2,8 @@
 // the TGA file that the viewer loads.
 #pragma once
 
+#include "core/base/error.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -27,8 +29,8 @@ bool find_material_texture(const aiScene *scene, unsigned material, std::string 
 // Decodes the texture that reference names: embedded data, or a file found
 // by resolve_texture_reference (inside the model's folder). Every image goes
 // through the engine's decoders.
-bool load_texture_image(const aiScene *scene, const std::string &reference, ModelFolder *folder,
-                        TextureImage *image, std::string *error);
+ErrorKind load_texture_image(const aiScene *scene, const std::string &reference, ModelFolder *folder,
+                             TextureImage *image, Error *error);
 
-// encode_tga written to path; false with *error set when the write fails.
-bool write_tga_file(const std::string &path, const TextureImage &image, std::string *error);
+// encode_tga written to path.
+ErrorKind write_tga_file(const std::string &path, const TextureImage &image, Error *error);

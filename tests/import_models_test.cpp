@@ -520,14 +520,15 @@ static TextureImage texture_of(const std::string &path)
     ModelFolder folder;
     ModelReading reading;
     Error error;
-    std::string texture_error, reference;
+    std::string reference;
+    Error texture_error;
     TextureImage image = {};
     const aiScene *scene = nullptr;
     EXPECT_EQ(open_model_folder(&folder, path.c_str(), false, &error), ERROR_NONE) << error.message;
     EXPECT_EQ(read_model(&importer, &folder, &scene, &reading, &error), ERROR_NONE) << error.message;
     if (!scene) return image;
     EXPECT_TRUE(find_diffuse_texture(scene, &reference));
-    EXPECT_TRUE(load_texture_image(scene, reference, &folder, &image, &texture_error)) << texture_error;
+    EXPECT_EQ(load_texture_image(scene, reference, &folder, &image, &texture_error), ERROR_NONE) << texture_error.message;
     return image;
 }
 

@@ -57,8 +57,8 @@ static Picture draw_imported(const std::string &model, ImportSettings settings, 
     std::string scene_path = dir + "/model.orj", texture_path = dir + "/model.tga";
     Error scene_error;
     EXPECT_EQ(save_scene(&imported.scene, LOCATIONS_RELATIVE, scene_path.c_str(), &scene_error), ERROR_NONE) << scene_error.message;
-    std::string texture_error;
-    EXPECT_TRUE(write_tga_file(texture_path, atlas.image, &texture_error)) << texture_error;
+    Error texture_error;
+    EXPECT_EQ(write_tga_file(texture_path, atlas.image, &texture_error), ERROR_NONE) << texture_error.message;
 
     Scene scene;
     if (!load_scene(&scene, scene_path.c_str())) {

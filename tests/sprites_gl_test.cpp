@@ -230,9 +230,8 @@ TEST(Builder, PacksTheNumberedFramesAndTheyLoadBack)
 
     // The JPEG loader: the strip's frames with their alpha rebuilt from the runs.
     Animation animation = {};
-    std::string load_error;
-    ASSERT_TRUE(try_load_animation(animation_path.c_str(), strip_path.c_str(), STRIP_JPEG, &animation, &load_error))
-        << load_error;
+    Error load_error;
+    ASSERT_EQ(try_load_animation(animation_path.c_str(), strip_path.c_str(), STRIP_JPEG, &animation, &load_error), ERROR_NONE) << load_error.message;
     ASSERT_EQ(animation.frame_count, 3);
     EXPECT_EQ(animation.pixel_bytes, 3 * 16 * 8 * 4);
     for (int i = 0; i < 3; i++) {
@@ -365,8 +364,8 @@ TEST(Loader, TgaStripKeepsItsAlpha)
         return y == 0 && x == 0 ? Rgba{255, 0, 255, 200} : Rgba{20 * x, 30 * y, 99, 30 * x + y};
     });
     Animation animation = {};
-    std::string error;
-    ASSERT_TRUE(try_load_animation(animation_path.c_str(), strip_path.c_str(), STRIP_TGA, &animation, &error)) << error;
+    Error error;
+    ASSERT_EQ(try_load_animation(animation_path.c_str(), strip_path.c_str(), STRIP_TGA, &animation, &error), ERROR_NONE) << error.message;
     ASSERT_EQ(animation.frame_count, 2);
     for (int i = 0; i < 2; i++) {
         int width = 0, height = 0;
@@ -397,8 +396,8 @@ TEST(Loader, TgaStripWithoutAlphaIsOpaque)
     write_opaque_animation(animation_path, 1, 4, 4);
     save_image(strip_path, 24, 4, 4, [](int x, int y) { return x == 0 ? MAGENTA : Rgba{50, 60 + y, 70, 0}; });
     Animation animation = {};
-    std::string error;
-    ASSERT_TRUE(try_load_animation(animation_path.c_str(), strip_path.c_str(), STRIP_TGA, &animation, &error)) << error;
+    Error error;
+    ASSERT_EQ(try_load_animation(animation_path.c_str(), strip_path.c_str(), STRIP_TGA, &animation, &error), ERROR_NONE) << error.message;
     int width = 0, height = 0;
     std::vector<uint8_t> pixels = texture_pixels(animation.textures[0], &width, &height);
     for (size_t i = 0; i < pixels.size(); i += 4) EXPECT_EQ(pixels[i + 3], 255) << i / 4;
@@ -408,7 +407,7 @@ TEST(Loader, TgaStripWithoutAlphaIsOpaque)
 
     // No frames: still a loadable strip, and nothing to show.
     write_opaque_animation(animation_path, 0, 4, 4);
-    ASSERT_TRUE(try_load_animation(animation_path.c_str(), strip_path.c_str(), STRIP_TGA, &animation, &error)) << error;
+    ASSERT_EQ(try_load_animation(animation_path.c_str(), strip_path.c_str(), STRIP_TGA, &animation, &error), ERROR_NONE) << error.message;
     EXPECT_EQ(animation.frame_count, 0);
     EXPECT_EQ(animation.pixel_bytes, 0);
     delete_animation_textures(&animation);
@@ -421,31 +420,31 @@ TEST(Loader, FailuresNameTheFileAndKeepNothing)
     std::string animation_path = dir + "/a.anim", strip_path = dir + "/strip.tga";
     save_image(strip_path, 24, 8, 8, [](int, int) { return Rgba{1, 2, 3, 0}; });
     Animation animation = {};
-    std::string error;
+    Error error;
 
-    EXPECT_FALSE(try_load_animation((dir + "/none.anim").c_str(), strip_path.c_str(), STRIP_TGA, &animation, &error));
-    EXPECT_EQ(error, "No se pudo abrir el archivo: " + dir + "/none.anim");
+    EXPECT_NE(try_load_animation((dir + "/none.anim").c_str(), strip_path.c_str(), STRIP_TGA, &animation, &error), ERROR_NONE);
+    EXPECT_EQ(error.message, "No se pudo abrir el archivo: " + dir + "/none.anim");
 
     write_opaque_animation(animation_path, 2, 8, 4);
-    EXPECT_FALSE(try_load_animation(animation_path.c_str(), (dir + "/none.jpg").c_str(), STRIP_JPEG, &animation, &error));
-    EXPECT_EQ(error, "No se pudo abrir el archivo: " + dir + "/none.jpg");
+    EXPECT_NE(try_load_animation(animation_path.c_str(), (dir + "/none.jpg").c_str(), STRIP_JPEG, &animation, &error), ERROR_NONE);
+    EXPECT_EQ(error.message, "No se pudo abrir el archivo: " + dir + "/none.jpg");
 
     // Three frames of 4 rows do not fit an 8-row strip: the third is named.
     write_opaque_animation(animation_path, 3, 8, 4);
-    EXPECT_FALSE(try_load_animation(animation_path.c_str(), strip_path.c_str(), STRIP_TGA, &animation, &error));
-    EXPECT_NE(error.find(animation_path + ": frame 2 (8 x 4) does not fit the strip image"), std::string::npos) << error;
+    EXPECT_NE(try_load_animation(animation_path.c_str(), strip_path.c_str(), STRIP_TGA, &animation, &error), ERROR_NONE);
+    EXPECT_NE(error.message.find(animation_path + ": frame 2 (8 x 4) does not fit the strip image"), std::string::npos) << error.message;
 
     // Frames wider than the strip.
     write_opaque_animation(animation_path, 1, 9, 4);
-    EXPECT_FALSE(try_load_animation(animation_path.c_str(), strip_path.c_str(), STRIP_TGA, &animation, &error));
-    EXPECT_NE(error.find("frame 0 (9 x 4)"), std::string::npos) << error;
+    EXPECT_NE(try_load_animation(animation_path.c_str(), strip_path.c_str(), STRIP_TGA, &animation, &error), ERROR_NONE);
+    EXPECT_NE(error.message.find("frame 0 (9 x 4)"), std::string::npos) << error.message;
 
     // A file cut inside its second record.
     write_opaque_animation(animation_path, 2, 8, 4);
     std::string bytes = read_file(animation_path);
     write_file(animation_path, bytes.substr(0, bytes.size() - 3));
-    EXPECT_FALSE(try_load_animation(animation_path.c_str(), strip_path.c_str(), STRIP_TGA, &animation, &error));
-    EXPECT_NE(error.find(animation_path + ": frame 1: the file ends"), std::string::npos) << error;
+    EXPECT_NE(try_load_animation(animation_path.c_str(), strip_path.c_str(), STRIP_TGA, &animation, &error), ERROR_NONE);
+    EXPECT_NE(error.message.find(animation_path + ": frame 1: the file ends"), std::string::npos) << error.message;
     EXPECT_EQ(animation.frames, nullptr);
     EXPECT_EQ(animation.textures, nullptr);
 }
@@ -499,9 +498,9 @@ void build_and_check(const BuildOptions &options, const std::string &dir, int fr
     for (StripKind kind : {STRIP_JPEG, STRIP_TGA}) {
         if (kind == STRIP_TGA && !options.strip_tga_path) continue;
         Animation animation = {};
-        std::string load_error;
+        Error load_error;
         const char *strip = kind == STRIP_JPEG ? strip_path.c_str() : options.strip_tga_path;
-        ASSERT_TRUE(try_load_animation(animation_path.c_str(), strip, kind, &animation, &load_error)) << load_error;
+        ASSERT_EQ(try_load_animation(animation_path.c_str(), strip, kind, &animation, &load_error), ERROR_NONE) << load_error.message;
         ASSERT_EQ(animation.frame_count, frame_count);
         int tolerance = kind == STRIP_JPEG ? 24 : 0;
         for (int i = 0; i < frame_count; i++) {

@@ -17,11 +17,17 @@
 
 // The message names the file; why it could not be read follows on a line of
 // its own, unless the file is simply missing.
-static std::string open_failure(const char *path, const Error *reason = nullptr)
+static ErrorKind open_failure(const char *path, const Error &reason, Error *error)
 {
     std::string message = std::string("No se pudo abrir el archivo: ") + path;
-    if (reason && !(reason->kind == ERROR_CANNOT_OPEN && access(path, F_OK) != 0)) message += "\n" + reason->message;
-    return message;
+    if (!(reason.kind == ERROR_CANNOT_OPEN && access(path, F_OK) != 0)) message += "\n" + reason.message;
+    if (error) {
+        error->kind = reason.kind;
+        error->path = path;
+        error->line = 0;
+        error->message = message;
+    }
+    return reason.kind;
 }
 
 void delete_animation_textures(Animation *animation)
@@ -32,30 +38,23 @@ void delete_animation_textures(Animation *animation)
     animation->textures = nullptr;
 }
 
-bool try_load_animation(const char *animation_path, const char *strip_path, StripKind kind, Animation *animation,
-                        std::string *error)
+ErrorKind try_load_animation(const char *animation_path, const char *strip_path, StripKind kind, Animation *animation,
+                             Error *error)
 {
     FILE *stream;
     Error open_error;
-    if (open_input_stream(animation_path, ANIMATION_MAX_FILE_BYTES, &stream, &open_error) != ERROR_NONE) {
-        *error = open_failure(animation_path, &open_error);
-        return false;
-    }
+    if (open_input_stream(animation_path, ANIMATION_MAX_FILE_BYTES, &stream, &open_error) != ERROR_NONE)
+        return open_failure(animation_path, open_error, error);
     Animation loaded = {};
-    Error read_error;
-    bool read = read_animation_frames(stream, animation_path, &loaded, &read_error) == ERROR_NONE;
+    ErrorKind read = read_animation_frames(stream, animation_path, &loaded, error);
     fclose(stream);
-    if (!read) {
-        *error = read_error.message;
-        return false;
-    }
+    if (read != ERROR_NONE) return read;
 
     Error reason;
     BITMAP *strip = load_image_bitmap(strip_path, &reason);
     if (!strip) {
         destroy_animation(&loaded);
-        *error = open_failure(strip_path, &reason);
-        return false;
+        return open_failure(strip_path, reason, error);
     }
     if (kind == STRIP_TGA) fill_missing_alpha(strip);
 
@@ -63,12 +62,11 @@ bool try_load_animation(const char *animation_path, const char *strip_path, Stri
     for (int32_t i = 0; i < loaded.frame_count; i++) {
         const AnimationFrame &frame = loaded.frames[i];
         if (frame.width > strip->w || (int64_t)frame.height * (i + 1) > strip->h) {
-            *error = std::string(animation_path) + ": frame " + std::to_string(i) + " (" + std::to_string(frame.width) +
-                     " x " + std::to_string(frame.height) + ") does not fit the strip image " + strip_path + " (" +
-                     std::to_string(strip->w) + " x " + std::to_string(strip->h) + ")";
+            set_error(error, ERROR_MALFORMED, animation_path, 0, "frame %d (%d x %d) does not fit the strip image %s (%d x %d)",
+                      (int)i, (int)frame.width, (int)frame.height, strip_path, strip->w, strip->h);
             destroy_bitmap(strip);
             destroy_animation(&loaded);
-            return false;
+            return ERROR_MALFORMED;
         }
     }
 
@@ -88,15 +86,15 @@ bool try_load_animation(const char *animation_path, const char *strip_path, Stri
     }
     destroy_bitmap(strip);
     *animation = loaded;
-    return true;
+    return ERROR_NONE;
 }
 
 static Animation load_or_exit(const char *animation_path, const char *strip_path, StripKind kind)
 {
     Animation animation = {};
-    std::string error;
-    if (!try_load_animation(animation_path, strip_path, kind, &animation, &error)) {
-        show_message("%s", error.c_str());
+    Error error;
+    if (try_load_animation(animation_path, strip_path, kind, &animation, &error) != ERROR_NONE) {
+        show_message("%s", error.message.c_str());
         // A failed load is a failure: the process does not report success.
         exit(1);
     }

@@ -1,6 +1,8 @@
 // Loading an animation file and its strip image into one texture per frame.
 #pragma once
 
+#include "core/base/error.h"
+
 #include <string>
 
 #include "core/sprites/animation.h"
@@ -12,10 +14,11 @@ enum StripKind {
     STRIP_TGA,
 };
 
-// Loads an animation and makes its textures. On failure returns false with
-// error naming the file (and the frame), and nothing is kept.
-bool try_load_animation(const char *animation_path, const char *strip_path, StripKind kind, Animation *animation,
-                        std::string *error);
+// Loads an animation and makes its textures. On failure error's message names
+// the file (and the frame; a file that cannot be opened gets the fixed
+// "No se pudo abrir el archivo: PATH" first), and nothing is kept.
+ErrorKind try_load_animation(const char *animation_path, const char *strip_path, StripKind kind, Animation *animation,
+                             Error *error);
 
 // Load or end the process with status 1 after showing what went wrong
 // ("No se pudo abrir el archivo: %s" for a file that cannot be opened).
