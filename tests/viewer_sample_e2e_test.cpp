@@ -107,7 +107,7 @@ TEST_F(SampleViewer, HoldingTwoShowsTheRobotInTheMiddleThird)
     std::string shot = dir + "/held2.png";
     ProgramRun run = start_program(run_args({"--seconds", "6", "--screenshot", shot, "--progress"}), dir, setting);
     ASSERT_TRUE(wait_for_window(30));
-    ASSERT_TRUE(wait_until_playing(run, 60));
+    ASSERT_TRUE(wait_until_playing(run, 60)) << read_file(run.stderr_path);
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     ASSERT_EQ(run_shell("xdotool keydown 2; sleep 0.5; xdotool keyup 2"), 0);
     ASSERT_EQ(wait_program(run, 60), 0) << read_file(run.stdout_path) << read_file(run.stderr_path);
@@ -133,7 +133,7 @@ static Image run_with_keys(SampleViewer *, const std::vector<std::string> &argv,
     ProgramRun run = start_program(argv, dir, setting);
     if (!keys.empty()) {
         EXPECT_TRUE(wait_for_window(30));
-        EXPECT_TRUE(wait_until_playing(run, 60));
+        EXPECT_TRUE(wait_until_playing(run, 60)) << read_file(run.stderr_path);
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         EXPECT_EQ(run_shell(keys), 0);
     }

@@ -114,11 +114,22 @@ bool read_png_rgb(const char *path, int *width, int *height, std::vector<uint8_t
     return true;
 }
 
+// True while pid has not ended (it may have ended without being reaped: a
+// zombie counts as ended).
+static bool still_running(pid_t pid)
+{
+    std::string stat = read_file("/proc/" + std::to_string(pid) + "/stat");
+    size_t paren = stat.rfind(')');
+    return paren != std::string::npos && paren + 2 < stat.size() && stat[paren + 2] != 'Z';
+}
+
 bool wait_until_playing(const ProgramRun &run, double timeout_seconds)
 {
     double start = now_seconds();
     while (now_seconds() - start < timeout_seconds) {
         if (read_file(run.stderr_path).find("viewer: renderer ") != std::string::npos) return true;
+        // A viewer that ended before playing will never play: say so now.
+        if (!still_running(run.pid)) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return false;

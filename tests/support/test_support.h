@@ -64,7 +64,8 @@ bool wait_for_window(double timeout_seconds);
 
 // Waits until a viewer started with --progress names its renderer on standard
 // error: it has loaded everything and is about to run its first pass, so keys
-// sent from then on reach the passes, not the loading.
+// sent from then on reach the passes, not the loading. False at once when the
+// viewer ends first (its standard error says why).
 bool wait_until_playing(const ProgramRun &run, double timeout_seconds);
 
 // Reads any PNG as 8-bit RGB, top row first. False when it cannot be read.
