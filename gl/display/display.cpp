@@ -4,14 +4,28 @@
 #include <alleggl.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 #include "gl/display/message.h"
+
+// Tries at starting the window library on a display, and the pause between them.
+static const int START_ATTEMPTS = 5;
+static const int START_RETRY_MS = 200;
 
 void init_display(int fullscreen, int width, int height)
 {
     // Without a display no system driver starts, and the keyboard would crash.
-    if (start_allegro(SYSTEM_AUTODETECT) != 0) {
+    // With one, the X system driver has been seen to fail now and then on a
+    // server that answers other clients at that moment: a few more tries, a
+    // moment apart, before giving up.
+    int started = start_allegro(SYSTEM_AUTODETECT);
+    for (int attempt = 1; started != 0 && attempt < START_ATTEMPTS && getenv("DISPLAY"); attempt++) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(START_RETRY_MS));
+        started = start_allegro(SYSTEM_AUTODETECT);
+    }
+    if (started != 0) {
         show_message("Error setting OpenGL graphics mode:\n%s\nAllegro GL error : %s\n",
                      "Allegro could not start: no display?", "");
         exit(1);
