@@ -98,7 +98,7 @@ static bool start_viewer(Viewer *viewer)
     viewer->frame = 0;
     viewer->orbiting = viewer->options.camera == ORBIT_CAMERA_KEY;
     viewer->camera = viewer->orbiting ? 4 : viewer->options.camera;
-    viewer->copy_count = 1;
+    viewer->copy_count = viewer->options.fixed_copies > 0 ? viewer->options.fixed_copies : 1;
     viewer->ramp = ramp_create(viewer->options.ramp);
     viewer->last_pass = {0, 0};
     viewer->last_tick = 0;
@@ -155,12 +155,14 @@ static bool record_pass(Viewer *viewer)
 // Judges the pass against its slot and sets the next pass's copy count; the
 // linear ramp keeps the first adaptation's rule to the letter (a camera pass
 // counts as no copies), the geometric one leaves the grid's count alone while
-// a camera is shown.
+// a camera is shown. A fixed count (--copies) is never changed.
 static bool adapt(Viewer *viewer, int32_t now, float pass_ms)
 {
     bool fitted = pass_fitted(now, viewer->last_tick);
     double slot_used = pass_ms / (10.0 * SLOT_TICKS);
-    if (viewer->options.ramp == RAMP_LINEAR) {
+    if (viewer->options.fixed_copies > 0) {
+        return fitted;
+    } else if (viewer->options.ramp == RAMP_LINEAR) {
         if (viewer->last_pass.found) viewer->copy_count = 0;
         viewer->copy_count = ramp_next(&viewer->ramp, viewer->copy_count, fitted, slot_used);
     } else if (!viewer->last_pass.found) {
@@ -174,8 +176,9 @@ static void show_progress(Viewer *viewer, double now)
     viewer->progress_polygons += (double)viewer->scene.polygon_count * viewer->last_pass.copies;
     if (!viewer->progress || now - viewer->progress_at < 1.0) return;
     char line[160];
+    bool settled = viewer->options.fixed_copies > 0 || ramp_settled(&viewer->ramp);
     format_progress(line, sizeof line, now - viewer->start_seconds, viewer->last_pass.copies,
-                    viewer->progress_polygons / (now - viewer->progress_at), ramp_settled(&viewer->ramp));
+                    viewer->progress_polygons / (now - viewer->progress_at), settled);
     fprintf(stderr, "%s\n", line);
     viewer->progress_at = now;
     viewer->progress_polygons = 0.0;
@@ -192,7 +195,8 @@ static bool run_pass(Viewer *viewer)
     record.tick = now - viewer->start_tick;
     record.pass_ms = (float)(1000.0 * (now_seconds() - viewer->slot_start));
     record.fitted = adapt(viewer, now, record.pass_ms);
-    record.settled = ramp_settled(&viewer->ramp);
+    // A fixed count is measured from the second pass on: the first carries the start-up.
+    record.settled = viewer->options.fixed_copies > 0 ? !viewer->records.empty() : ramp_settled(&viewer->ramp);
 
     viewer->last_tick = wait_for_slot(viewer->last_tick);
     viewer->slot_start = now_seconds();

@@ -3,6 +3,11 @@
 # SECONDS seconds (default 10) of the sample grid under Xvfb; prints each
 # run's settled median with its spread and how far apart the medians are.
 # Target: the largest median at most 10 % above the smallest.
+#
+# The reference, in the same session: as many runs at a fixed load
+# (--copies, the count the first run settled at), taken in turn with the
+# others, so that both see the same machine. Their spread is the machine's
+# own: a benchmark cannot be steadier than the work it times.
 # Usage: bench/repeatability.sh [BUILD_DIR] (default build); extra viewer
 # options in VIEWER_OPTIONS, e.g. VIEWER_OPTIONS="--ramp linear".
 set -euo pipefail
@@ -15,27 +20,37 @@ trap 'rm -rf "$work"' EXIT
 export ORJ_MESSAGES=stderr
 
 field() {  # field NAME FILE: a number or word from the viewer's JSON report
-  sed -n "s/^ *\"$1\": \([^,]*\),\{0,1\}$/\1/p" "$2"
+  sed -n "s/^ *\"$1\": \([^,]*\),\{0,1\}$/\1/p" "$2" | head -n 1
 }
 
-medians=()
+run_once() {  # run_once NAME OPTIONS...: one run; prints its line, appends its median to NAME.medians
+  local name=$1 json="$work/$1.json"
+  shift
+  tests/with_display.sh "$build/app/viewer" --seconds "$seconds" --quiet --report-json "$json" "$@" >/dev/null
+  printf '%-8s settled %s at %.2f s, copies %s, polygons/s median %.0f (min %.0f, max %.0f, %s windows)\n' \
+    "$name" "$(field settled "$json")" "$(field settled_at_seconds "$json" | sed "s/null/-1/")" \
+    "$(field copies "$json")" "$(field polygons_per_second_median "$json")" \
+    "$(field polygons_per_second_min "$json")" "$(field polygons_per_second_max "$json")" "$(field windows "$json")"
+  field polygons_per_second_median "$json" >>"$work/${name%% *}.medians"
+}
+
+spread() {  # spread LABEL FILE: the medians' range and how far apart they are
+  awk -v label="$1" -v runs="$runs" -v seconds="$seconds" '
+    NR == 1 || $1 < low { low = $1 } NR == 1 || $1 > high { high = $1 }
+    END {
+      spread = low > 0 ? 100 * (high / low - 1) : 0
+      printf "%s: %d runs of %d s, medians from %.0f to %.0f polygons/s, %.1f %% apart\n",
+        label, runs, seconds, low, high, spread
+    }' "$2"
+}
+
+fixed=""
 for run in $(seq 1 "$runs"); do
   # shellcheck disable=SC2086
-  tests/with_display.sh "$build/app/viewer" --seconds "$seconds" --quiet --report-json "$work/run$run.json" \
-    ${VIEWER_OPTIONS:-} >/dev/null
-  json="$work/run$run.json"
-  median=$(field polygons_per_second_median "$json")
-  printf 'run %d: settled %s at %.2f s, copies %s, polygons/s median %.0f (min %.0f, max %.0f, %s windows)\n' \
-    "$run" "$(field settled "$json")" "$(field settled_at_seconds "$json" | sed "s/null/-1/")" "$(field copies "$json")" \
-    "$median" "$(field polygons_per_second_min "$json")" "$(field polygons_per_second_max "$json")" \
-    "$(field windows "$json")"
-  medians+=("$median")
+  run_once "settling $run" ${VIEWER_OPTIONS:-}
+  [ -n "$fixed" ] || fixed=$(field copies "$work/settling $run.json")
+  run_once "fixed $run" --copies "$fixed"
 done
-printf '%s\n' "${medians[@]}" | awk -v runs="$runs" -v seconds="$seconds" '
-  NR == 1 || $1 < low { low = $1 } NR == 1 || $1 > high { high = $1 }
-  END {
-    spread = low > 0 ? 100 * (high / low - 1) : 0
-    printf "%d runs of %d s: settled medians from %.0f to %.0f polygons/s, %.1f %% apart (target 10 %% or less): %s\n",
-      runs, seconds, low, high, spread, spread <= 10 ? "met" : "not met"
-  }'
+spread "settling count (target: 10 % or less)" "$work/settling.medians"
+spread "fixed load of $fixed copies (the machine's own spread)" "$work/fixed.medians"
 echo "load average while measuring: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -59,6 +59,9 @@ TEST(ViewerOptions, ReadsEveryOptionInBothSpellings)
     ASSERT_EQ(parse({"--quiet", "--progress", "--ramp", "geometric"}, &options, &error), OPTIONS_RUN);
     EXPECT_EQ(options.progress, 1);  // the last one wins
     EXPECT_EQ(options.ramp, RAMP_GEOMETRIC);
+    EXPECT_EQ(options.fixed_copies, 0);
+    ASSERT_EQ(parse({"--copies", "250"}, &options, &error), OPTIONS_RUN);
+    EXPECT_EQ(options.fixed_copies, 250);
 }
 
 TEST(ViewerOptions, RejectsMalformedValues)
@@ -69,6 +72,7 @@ TEST(ViewerOptions, RejectsMalformedValues)
         {"--camera", "7"}, {"--camera", "-1"}, {"--record", "f.png"}, {"--record", "%s%d.png"}, {"--record", "%d%d"},
         {"--record", "%099d"}, {"--camera"}, {"--scene"}, {"--texture="},
         {"--frobnicate"}, {"--ramp", "fast"}, {"--ramp"}, {"--trace"}, {"extra"}, {"--passesx", "1"},
+        {"--copies", "0"}, {"--copies", "16777217"}, {"--copies=5", "--ramp", "linear"},
     };
     for (const std::vector<std::string> &args : bad) {
         ViewerOptions options;

@@ -299,3 +299,26 @@ TEST_F(Viewer, LinearRampClimbsOneCopyAPassAndIsQuietOffATerminal)
     EXPECT_EQ(figures["options"]["passes"], 100);
     EXPECT_EQ(count_lines(result.err, "viewer: "), 0) << result.err;
 }
+
+static int count_occurrences(const std::string &text, const std::string &part)
+{
+    int count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) count++;
+    return count;
+}
+
+TEST_F(Viewer, FixedCopiesDrawThatManyEveryPass)
+{
+    std::string json = dir + "/report.json", trace = dir + "/trace.csv";
+    ProgramResult result =
+        run_program(small_run({"--camera", "4", "--passes", "8", "--copies", "7", "--report-json", json, "--trace", trace}), 60);
+    ASSERT_EQ(result.status, 0) << result.err;
+    nlohmann::json figures = nlohmann::json::parse(read_file(json));
+    EXPECT_EQ(figures["copies"], 7);
+    EXPECT_EQ(figures["settled"], true);
+    EXPECT_EQ(figures["options"]["copies"], 7);
+    EXPECT_TRUE(figures["options"]["ramp"].is_null());
+    std::string rows = read_file(trace);
+    EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 9);
+    EXPECT_EQ(count_occurrences(rows, ",7,14,"), 8) << rows;  // 7 copies of 2 polygons in every pass
+}

@@ -89,7 +89,9 @@ OptionsResult parse_viewer_options(int argc, char **argv, ViewerOptions *options
     options->report_json_path = nullptr;
     options->trace_path = nullptr;
     options->ramp = RAMP_GEOMETRIC;
+    options->fixed_copies = 0;
     options->progress = -1;
+    bool ramp_given = false;
 
     for (int i = 1; i < argc; i++) {
         const char *arg = argv[i];
@@ -142,6 +144,17 @@ OptionsResult parse_viewer_options(int argc, char **argv, ViewerOptions *options
                 *error = "--ramp needs geometric or linear";
                 return OPTIONS_BAD;
             }
+            ramp_given = true;
+            continue;
+        }
+        if (match_option(arg, "--copies", &inline_value)) {
+            const char *text = option_value(argc, argv, &i, inline_value);
+            int32_t copies = 0;
+            if (!parse_count(text, &copies) || copies < 1 || copies > RAMP_MAX_COPIES) {
+                *error = "--copies needs a number of copies from 1 to " + std::to_string((int)RAMP_MAX_COPIES);
+                return OPTIONS_BAD;
+            }
+            options->fixed_copies = copies;
             continue;
         }
         if (strcmp(arg, "--progress") == 0 || strcmp(arg, "--quiet") == 0) {
@@ -149,6 +162,10 @@ OptionsResult parse_viewer_options(int argc, char **argv, ViewerOptions *options
             continue;
         }
         *error = std::string("unknown option: ") + arg;
+        return OPTIONS_BAD;
+    }
+    if (ramp_given && options->fixed_copies > 0) {
+        *error = "--copies fixes the grid's count: it takes no --ramp";
         return OPTIONS_BAD;
     }
     return OPTIONS_RUN;
@@ -173,6 +190,8 @@ const char *viewer_usage()
            "  --ramp KIND           how the grid's copy count settles: geometric (default:\n"
            "                        grow, bisect, then one up or down) or linear (one up\n"
            "                        or down from the start)\n"
+           "  --copies N            draw N copies in the grid every pass instead: a fixed\n"
+           "                        load, to compare machines or runs at equal work\n"
            "  --progress, --quiet   a progress line every second on standard error, or\n"
            "                        none (default: only when it is a terminal)\n"
            "  --help                show this text\n"

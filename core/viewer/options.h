@@ -21,6 +21,7 @@ struct ViewerOptions {
     const char *report_json_path;    // null: no JSON report
     const char *trace_path;          // null: no per-pass trace
     RampKind ramp;                   // how the grid's copy count settles
+    int32_t fixed_copies;            // 0: the count settles; else the grid draws this many copies every pass
     int progress;                    // 1: a line a second on stderr; 0: none; -1: when stderr is a terminal
 };
 

@@ -17,9 +17,14 @@ static nlohmann::json options_json(const ViewerOptions *options)
         {"texture", text_or_empty(options->texture_path)},
         {"camera", options->camera},
         {"ramp", options->ramp == RAMP_LINEAR ? "linear" : "geometric"},
+        {"copies", nullptr},
         {"passes", nullptr},
         {"seconds", nullptr},
     };
+    if (options->fixed_copies > 0) {
+        json["ramp"] = nullptr;
+        json["copies"] = options->fixed_copies;
+    }
     if (options->limits.passes >= 0) json["passes"] = options->limits.passes;
     if (options->limits.seconds >= 0.0) json["seconds"] = options->limits.seconds;
     return json;
