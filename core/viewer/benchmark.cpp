@@ -74,10 +74,13 @@ int32_t ramp_next(Ramp *ramp, int32_t copy_count, bool fitted, double slot_used)
 
     switch (ramp->phase) {
     case RAMP_GROWING:
-        // A single copy that misses early may be the renderer's start-up
-        // (its first frames compile their state): it must miss twice.
-        if (!fitted && ramp->first_search && copy_count <= 1 && ramp->run++ == 0) return 1;
+        // The first pass at a new largest count pays the renderer's warming
+        // up (its first frames compile their state, its larger bins take
+        // fresh memory): measured here at two to three times its later time.
+        // So the first search's miss must come twice before it bisects.
+        if (!fitted && ramp->first_search && ramp->run++ == 0) return copy_count;
         if (!fitted) return narrow(ramp, copy_count, fitted);
+        ramp->run = 0;
         ramp->low = copy_count;
         if (copy_count >= RAMP_MAX_COPIES) return follow(ramp, copy_count, fitted);
         return grow(ramp, copy_count, slot_used);

@@ -24,8 +24,12 @@ enum {
     // passes instead of 2 log2(C) for a machine that settles at C copies.
     RAMP_FIRST_GROWTH = 16,
     // Passes in a row with one outcome, while following, after which the
-    // machine's capacity has moved: search again from there, by doubling steps.
-    RAMP_SEARCH_AGAIN_RUN = 4,
+    // machine's capacity has moved: search again from there, by doubling
+    // steps. Near its capacity a pass fits or not about as a coin falls, and
+    // runs of four came once or twice in every ten seconds here, each search
+    // dipping the count by a third; eight in a row come by chance about once
+    // in 250 passes.
+    RAMP_SEARCH_AGAIN_RUN = 8,
     RAMP_MAX_COPIES = 1 << 24,
 };
 
@@ -50,7 +54,8 @@ Ramp ramp_create(RampKind kind);
 // overshoots stays short (a long pass would miss a key held meanwhile). The
 // linear ramp is adapt_copy_count's one up or one down; the geometric one
 // ignores the first pass (its slot began before the run, with loading), takes
-// one copy to miss only when it misses twice, and never goes below one copy.
+// a count to miss in its first search only when it misses twice in a row, and
+// never goes below one copy.
 int32_t ramp_next(Ramp *ramp, int32_t copy_count, bool fitted, double slot_used);
 
 // The count has found the machine's capacity and is following it.
