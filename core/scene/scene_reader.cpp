@@ -465,14 +465,16 @@ static bool read_mesh(SceneText *in, SceneObject *object, int32_t frame_count, s
 
     Quad *quad = object->quads;
     Triangle *triangle = object->triangles;
+    const char *what = "a face's texture coordinates";
     for (int64_t k = 0; k < face_count; k++) {
-        bool is = ((*is_quad)[(size_t)k / 64] >> (k % 64)) & 1;
-        int corners = is ? 4 : 3;
-        TexCoord *tex_coords = is ? quad->tex_coords : triangle->tex_coords;
-        if (!read_reals(in, "a face's texture coordinates", corners * 2, &tex_coords[0].s)) return false;
-        for (int c = 0; c < corners; c++) tex_coords[c].t = 1.0f - tex_coords[c].t;
-        if (is) quad++;
-        else triangle++;
+        // Each kind with its own count, so that each line's loop is unrolled.
+        if (((*is_quad)[(size_t)k / 64] >> (k % 64)) & 1) {
+            if (!read_reals(in, what, 8, &quad->tex_coords[0].s)) return false;
+            for (TexCoord &tex_coord : quad++->tex_coords) tex_coord.t = 1.0f - tex_coord.t;
+        } else {
+            if (!read_reals(in, what, 6, &triangle->tex_coords[0].s)) return false;
+            for (TexCoord &tex_coord : triangle++->tex_coords) tex_coord.t = 1.0f - tex_coord.t;
+        }
     }
     return true;
 }
