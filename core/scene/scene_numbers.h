@@ -60,7 +60,7 @@ inline int leading_digit_count(uint64_t word)
     return flags ? __builtin_ctzll(flags) / 8 : 8;
 }
 
-// The value of the first count (1 to 7) digits of word.
+// The value of the first count (1 to 8) digits of word.
 inline uint32_t leading_digits_value(uint64_t word, int count)
 {
     uint64_t v = (word - 0x3030303030303030ULL) << (8 * (8 - count));
@@ -70,18 +70,88 @@ inline uint32_t leading_digits_value(uint64_t word, int count)
     return (uint32_t)v;
 }
 
+// mantissa / 10^decimals rounded to float, for mantissa up to 2^24 and
+// decimals up to 7: both are exact floats, so one division rounds correctly
+// (Clinger's fast path, which fast_float takes for these too).
+inline float short_decimal_value(uint32_t mantissa, int decimals)
+{
+    static const float exact_powers_of_ten[8] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f};
+    return (float)mantissa / exact_powers_of_ten[decimals];
+}
+
+// The commonest form, at most 8 digits with the point among them
+// ("0.030000"), read from the 16 readable bytes at p with one pass over the
+// digits: the point is taken out of the word that holds them. Gives where the
+// digits end; the caller sees to what may follow them (an exponent, an "x"
+// after a "0", the end of its text). False for anything else, which
+// scan_short_decimal then reads.
+inline bool scan_compact_digits(const char *p, float *value, const char **after)
+{
+    static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the digits are read as little-endian words");
+    uint64_t word, next;
+    memcpy(&word, p, 8);
+    memcpy(&next, p + 1, 8);
+    int whole_digits = leading_digit_count(word);
+    if (whole_digits == 8) return false;
+    int shift = 8 * whole_digits;
+    const char *q = p + whole_digits;
+    int decimals = 0;
+    uint64_t digits = word;
+    if (((word >> shift) & 0xff) == '.') {
+        // The characters after the point, in the bytes after the whole
+        // digits; the bytes shifted in are zeros, which end the count.
+        decimals = leading_digit_count(next >> shift);
+        if (decimals == 8 || (whole_digits + decimals == 8 && is_scan_digit(p[9]))) return false;
+        uint64_t low = (1ULL << shift) - 1;
+        digits = (word & low) | (next & ~low);
+        q += 1 + decimals;
+    }
+    int count = whole_digits + decimals;
+    if (count == 0) return false;
+    uint32_t mantissa = leading_digits_value(digits, count);
+    if (mantissa > (1u << 24)) return false;
+    *value = short_decimal_value(mantissa, decimals);
+    *after = q;
+    return true;
+}
+
+// A compact number with its sign, on a line whose numbers stand one space
+// apart: p is where it starts and 17 bytes from there are readable. True only
+// when a space, a newline or a carriage return follows it, where *after then
+// points; every such number reads here as scan_scene_float reads it.
+inline bool scan_compact_real(const char *p, float *value, const char **after)
+{
+    bool negative = *p == '-';
+    float magnitude;
+    const char *q;
+    if (!scan_compact_digits(p + negative, &magnitude, &q) || !(*q == ' ' || *q == '\n' || *q == '\r')) return false;
+    *value = negative ? -magnitude : magnitude;
+    *after = q;
+    return true;
+}
+
+// A vertex number as writers put it, from the 8 readable bytes at p: 1 to 7
+// digits without a sign. Gives where the digits end.
+inline bool scan_compact_index(const char *p, int32_t *value, const char **after)
+{
+    uint64_t word;
+    memcpy(&word, p, 8);
+    int digits = leading_digit_count(word);
+    if (digits == 0 || digits == 8) return false;
+    *value = (int32_t)leading_digits_value(word, digits);
+    *after = p + digits;
+    return true;
+}
+
 // The form scene writers use, "-12.345678", when the digits make an integer up
-// to 2^24 with at most 7 decimals: both it and the power of ten are exact
-// floats, so one division rounds correctly (Clinger's fast path, which
-// fast_float takes for these too, here without its general parse). The
+// to 2^24 with at most 7 decimals (short_decimal_value), here without
+// fast_float's general parse; longer than scan_compact_digits takes. The
 // digits are read 8 at a time from memory readable up to readable_end; the
 // number must end by end. False for anything else, which the general path reads.
 inline bool scan_short_decimal(const char *p, const char *end, const char *readable_end, float *value,
                                const char **after)
 {
     static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the digits are read as little-endian words");
-    static const float exact_powers_of_ten[8] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f};
-    static const double inverse_powers_of_ten[8] = {1e0, 1e-1, 1e-2, 1e-3, 1e-4, 1e-5, 1e-6, 1e-7};
     static const uint32_t powers_of_ten[8] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
     if (readable_end - p < 16) return false;
     uint64_t word;
@@ -100,22 +170,51 @@ inline bool scan_short_decimal(const char *p, const char *end, const char *reada
     }
     if (whole_digits + decimals == 0 || q > end || (q < end && (*q == 'e' || *q == 'E')) || mantissa > (1u << 24))
         return false;
-    // A product with the double nearest 10^-decimals is within two of its
-    // units of the quotient; unless that is as near to a point halfway
-    // between two floats, it rounds to the same float, without a division.
-    double product = (double)mantissa * inverse_powers_of_ten[decimals];
-    uint64_t bits;
-    memcpy(&bits, &product, sizeof bits);
-    if ((bits & 0x1fffffffULL) - 0x10000000ULL + 4 <= 8)
-        *value = (float)(uint32_t)mantissa / exact_powers_of_ten[decimals];
-    else
-        *value = (float)product;
+    *value = short_decimal_value((uint32_t)mantissa, decimals);
     *after = q;
     return true;
 }
 
 // sscanf itself, for the forms fast_float leaves alone: starts at *cursor.
 bool scan_scene_float_slowly(const char **cursor, const char *end, float *value);
+
+// The decimal forms of a real that starts right at p (an optional sign, then
+// digits or a point and a digit; no white space): like scan_scene_float, but
+// false, with nothing stored, for every form it would leave to sscanf. None of
+// these forms holds white space, so a number read with end past the line it
+// stands in is the same as one read with end at the line's end.
+inline bool scan_scene_decimal(const char *p, const char *end, const char *readable_end, float *value,
+                               const char **after)
+{
+    bool negative = false;
+    if (p < end && (*p == '+' || *p == '-')) {
+        negative = *p == '-';
+        p++;
+    }
+    // A leading "0x" is hexadecimal, which neither path below reads.
+    bool decimal = p < end && (is_scan_digit(*p) || (*p == '.' && p + 1 < end && is_scan_digit(p[1])));
+    if (!decimal || (p + 1 < end && p[0] == '0' && (p[1] == 'x' || p[1] == 'X'))) return false;
+    float result;
+    const char *q;
+    bool compact = readable_end - p >= 16 && scan_compact_digits(p, &result, &q) && q <= end &&
+                   !(q < end && (*q == 'e' || *q == 'E'));
+    if (compact) *after = q;
+    if (compact || scan_short_decimal(p, end, readable_end, &result, after)) {
+        *value = negative ? -result : result;
+        return true;
+    }
+    // fast_float, correctly rounded like sscanf; it takes no sign, so the sign
+    // is put back after (rounding is symmetric).
+    fast_float::from_chars_result parsed = fast_float::from_chars(p, end, result);
+    bool dangling_exponent = parsed.ptr < end && (*parsed.ptr == 'e' || *parsed.ptr == 'E');
+    // Overflow and subnormals are left to sscanf, so that the range's edges stay its own.
+    float magnitude = std::fabs(result);
+    bool normal = result == 0.0f || (magnitude >= FLT_MIN && magnitude <= FLT_MAX);
+    if (parsed.ec != std::errc() || dangling_exponent || !normal) return false;
+    *value = negative ? -result : result;
+    *after = parsed.ptr;
+    return true;
+}
 
 // Reads one real like "%f" from [*cursor, end), rounded to float as sscanf
 // rounds it (decimal, hexadecimal, inf, infinity and nan forms), and moves
@@ -125,33 +224,7 @@ inline bool scan_scene_float(const char **cursor, const char *end, float *value,
 {
     const char *p = *cursor;
     while (p < end && is_scan_space(*p)) p++;
-    const char *start = p;
-    bool negative = false;
-    if (p < end && (*p == '+' || *p == '-')) {
-        negative = *p == '-';
-        p++;
-    }
-    // Decimal forms go to fast_float, correctly rounded like sscanf; it takes no
-    // sign, so the sign is put back after (rounding is symmetric). A leading
-    // "0x" is hexadecimal, which it does not read.
-    bool decimal = p < end && (is_scan_digit(*p) || (*p == '.' && p + 1 < end && is_scan_digit(p[1])));
-    if (decimal && !(p + 1 < end && p[0] == '0' && (p[1] == 'x' || p[1] == 'X'))) {
-        float result;
-        if (scan_short_decimal(p, end, readable_end ? readable_end : end, &result, cursor)) {
-            *value = negative ? -result : result;
-            return true;
-        }
-        fast_float::from_chars_result parsed = fast_float::from_chars(p, end, result);
-        bool dangling_exponent = parsed.ptr < end && (*parsed.ptr == 'e' || *parsed.ptr == 'E');
-        // Overflow and subnormals are left to sscanf, so that the range's edges stay its own.
-        float magnitude = std::fabs(result);
-        bool normal = result == 0.0f || (magnitude >= FLT_MIN && magnitude <= FLT_MAX);
-        if (parsed.ec == std::errc() && !dangling_exponent && normal) {
-            *value = negative ? -result : result;
-            *cursor = parsed.ptr;
-            return true;
-        }
-    }
-    *cursor = start;
+    if (scan_scene_decimal(p, end, readable_end ? readable_end : end, value, cursor)) return true;
+    *cursor = p;
     return scan_scene_float_slowly(cursor, end, value);
 }

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdarg>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -228,8 +229,62 @@ static bool read_count(SceneText *in, const char *what, int32_t *count)
     return true;
 }
 
-// Reads count reals from one line after its two skipped characters.
-static bool read_reals(SceneText *in, const char *what, int count, float *values)
+// Lines as writers make them are read in one go, without first finding
+// their end: the skipped characters, numbers one space apart, a newline.
+// Anything else and the line is read again from its start through next_line,
+// which also words the messages. Nothing is taken from the text until the
+// whole line has matched.
+
+// The bytes that must be readable from a line's start for it to be read in
+// one go: 9 compact numbers (10 characters each) and their spaces after the
+// skipped characters, and 17 more that reading the last one may touch.
+static const ptrdiff_t QUICK_LINE_BYTES = 160;
+
+// The window holds more than the longest line unless the file ends in it.
+static inline bool make_line_readable(SceneText *in)
+{
+    return in->size - in->position >= REFILL_MARGIN || in->at_end || refill(in);
+}
+
+// Where the values of a line start after its two skipped characters, or null
+// when the line is shorter than that or too near the end of the text.
+static inline const char *quick_values_start(const char *start, const char *end)
+{
+    if (end - start < QUICK_LINE_BYTES || start[0] == '\n' || start[1] == '\n' || start[1] == '\r') return nullptr;
+    return start + 2;
+}
+
+// The line ends at p (newline or CR LF): takes it from the text.
+static inline bool quick_line_end(SceneText *in, const char *start, const char *p, const char *end)
+{
+    if ((size_t)(p - start) > MAX_LINE_LENGTH) return false;
+    if (p < end && *p == '\n') p++;
+    else if (end - p >= 2 && p[0] == '\r' && p[1] == '\n') p += 2;
+    else return false;
+    in->position = (size_t)(p - in->text);
+    in->line_number++;
+    return true;
+}
+
+static inline bool read_reals_quickly(SceneText *in, int count, float *values)
+{
+    const char *start = in->text + in->position, *end = in->text + in->size;
+    const char *p = quick_values_start(start, end);
+    if (!p) return false;
+    for (int i = 0; i < count; i++) {
+        if (i > 0) {
+            if (*p != ' ') return false;
+            p++;
+        }
+        // Other forms, one at a time; then enough must be readable again.
+        if (!scan_compact_real(p, &values[i], &p) &&
+            (!scan_scene_decimal(p, end, end, &values[i], &p) || end - p < QUICK_LINE_BYTES))
+            return false;
+    }
+    return quick_line_end(in, start, p, end);
+}
+
+static bool read_reals_slowly(SceneText *in, const char *what, int count, float *values)
 {
     Line line;
     if (!next_line(in, &line, what)) return false;
@@ -239,6 +294,13 @@ static bool read_reals(SceneText *in, const char *what, int count, float *values
         if (!scan_scene_float(&cursor, end, &values[i], readable_end))
             return fail(in, in->line_number, "%s needs %d numbers, number %d does not parse", what, count, i + 1);
     return true;
+}
+
+// Reads count reals from one line after its two skipped characters.
+static inline bool read_reals(SceneText *in, const char *what, int count, float *values)
+{
+    if (!make_line_readable(in)) return false;
+    return read_reals_quickly(in, count, values) || read_reals_slowly(in, what, count, values);
 }
 
 // Copies the rest of a name or type line, after its one skipped character.
@@ -293,6 +355,37 @@ static void shrink(T **array, int32_t count)
     if (smaller) *array = smaller;
 }
 
+// A corner count line that is one digit.
+static inline bool read_corner_count_quickly(SceneText *in, int32_t *corner_count)
+{
+    const char *start = in->text + in->position, *end = in->text + in->size;
+    if (start >= end || !is_scan_digit(*start)) return false;
+    *corner_count = *start - '0';
+    return quick_line_end(in, start, start + 1, end);
+}
+
+// Vertex numbers in 1..vertex_count, without signs, one space apart.
+static inline bool read_corners_quickly(SceneText *in, int corners, int32_t vertex_count, int32_t *target)
+{
+    const char *start = in->text + in->position, *end = in->text + in->size;
+    const char *p = quick_values_start(start, end);
+    if (!p) return false;
+    for (int c = 0; c < corners; c++) {
+        if (c > 0) {
+            if (*p != ' ') return false;
+            p++;
+        }
+        int32_t number;
+        if (!scan_compact_index(p, &number, &p) || number < 1 || number > vertex_count) return false;
+        target[c] = number - 1;
+    }
+    return quick_line_end(in, start, p, end);
+}
+
+// Fewer bytes than a face's three lines take: the shortest, "3", "  1 1 1"
+// and "  0 0 0 0 0 0" with their newlines, make 24.
+static const int64_t MIN_FACE_BYTES = 16;
+
 // The corner lines go straight into the quad and triangle arrays; which of
 // the two each face went to is kept as one bit, for its texture line.
 static bool read_faces(SceneText *in, SceneObject *object, std::vector<uint64_t> *is_quad)
@@ -300,13 +393,26 @@ static bool read_faces(SceneText *in, SceneObject *object, std::vector<uint64_t>
     int32_t face_count = object->face_count;
     is_quad->assign(((size_t)face_count + 63) / 64, 0);
     int32_t quad_capacity = 0, triangle_capacity = 0;
+    // Room for every face as a triangle, the commonest kind, saves growing
+    // the array (and copying it, once the allocator keeps such sizes on its
+    // heap); only when the bytes left can hold that many faces, so that a
+    // count that lies cannot reserve much more than the file's size. Pages
+    // never written are never taken, and the array shrinks to fit at the
+    // end. Without the room, the array grows as it fills.
+    if (face_count > 0 && face_count <= bytes_left(in) / MIN_FACE_BYTES) {
+        object->triangles = (Triangle *)malloc((size_t)face_count * sizeof(Triangle));
+        if (object->triangles) triangle_capacity = face_count;
+    }
     for (int32_t k = 0; k < face_count; k++) {
-        Line line;
-        if (!next_line(in, &line, "a face's corner count")) return false;
-        const char *cursor = line.start;
+        if (!make_line_readable(in)) return false;
         int32_t corner_count;
-        if (!scan_scene_int(&cursor, line_end(&line), &corner_count))
-            return fail(in, in->line_number, "the face's corner count is not an integer");
+        if (!read_corner_count_quickly(in, &corner_count)) {
+            Line line;
+            if (!next_line(in, &line, "a face's corner count")) return false;
+            const char *cursor = line.start;
+            if (!scan_scene_int(&cursor, line_end(&line), &corner_count))
+                return fail(in, in->line_number, "the face's corner count is not an integer");
+        }
         bool quad = corner_count == 4;
         int corners = quad ? 4 : 3;
         int32_t *target;
@@ -318,8 +424,11 @@ static bool read_faces(SceneText *in, SceneObject *object, std::vector<uint64_t>
             if (!grow(in, &object->triangles, object->triangle_count, &triangle_capacity)) return false;
             target = object->triangles[object->triangle_count++].corners;
         }
+        if (!make_line_readable(in)) return false;
+        if (read_corners_quickly(in, corners, object->vertex_count, target)) continue;
+        Line line;
         if (!next_line(in, &line, "a face's corner line")) return false;
-        cursor = value_start(&line, 2);
+        const char *cursor = value_start(&line, 2);
         for (int c = 0; c < corners; c++) {
             int32_t number;
             if (!scan_scene_int(&cursor, line_end(&line), &number))
@@ -356,14 +465,16 @@ static bool read_mesh(SceneText *in, SceneObject *object, int32_t frame_count, s
 
     Quad *quad = object->quads;
     Triangle *triangle = object->triangles;
+    const char *what = "a face's texture coordinates";
     for (int64_t k = 0; k < face_count; k++) {
-        bool is = ((*is_quad)[(size_t)k / 64] >> (k % 64)) & 1;
-        int corners = is ? 4 : 3;
-        TexCoord *tex_coords = is ? quad->tex_coords : triangle->tex_coords;
-        if (!read_reals(in, "a face's texture coordinates", corners * 2, &tex_coords[0].s)) return false;
-        for (int c = 0; c < corners; c++) tex_coords[c].t = 1.0f - tex_coords[c].t;
-        if (is) quad++;
-        else triangle++;
+        // Each kind with its own count, so that each line's loop is unrolled.
+        if (((*is_quad)[(size_t)k / 64] >> (k % 64)) & 1) {
+            if (!read_reals(in, what, 8, &quad->tex_coords[0].s)) return false;
+            for (TexCoord &tex_coord : quad++->tex_coords) tex_coord.t = 1.0f - tex_coord.t;
+        } else {
+            if (!read_reals(in, what, 6, &triangle->tex_coords[0].s)) return false;
+            for (TexCoord &tex_coord : triangle++->tex_coords) tex_coord.t = 1.0f - tex_coord.t;
+        }
     }
     return true;
 }
