@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <system_error>
 #ifndef _WIN32
 #include <locale.h>
 #endif
@@ -38,7 +39,12 @@ void scene_reading_start(SceneReading *reading, const char *path)
     reading->scene = {};
     reading->error = {};
     reading->result = ERROR_NONE;
-    reading->reader = std::thread(read_on_thread, reading);
+    try {
+        reading->reader = std::thread(read_on_thread, reading);
+    } catch (const std::system_error &) {
+        // No thread to be had: the reading is done here and now instead.
+        read_on_thread(reading);
+    }
 }
 
 // Reports a rejected file; a file that cannot be opened ends the process.
@@ -57,7 +63,7 @@ static void report_unread(const Error &error)
 
 Scene *scene_reading_finish(SceneReading *reading, Scene *scene)
 {
-    reading->reader.join();
+    if (reading->reader.joinable()) reading->reader.join();
     if (!scene) {
         free_scene_records(&reading->scene);
         return nullptr;
