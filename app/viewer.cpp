@@ -25,6 +25,7 @@
 #include "gl/display/screenshot.h"
 #include "gl/render/draw.h"
 #include "gl/render/texture.h"
+#include "gl/scene/scene_load.h"
 #include "gl/viewer/keys.h"
 #include "gl/viewer/orbit_input.h"
 #include "gl/viewer/ticks.h"
@@ -77,10 +78,13 @@ static const char *gl_text(GLenum name)
 // the scene cannot be played.
 static bool start_viewer(Viewer *viewer)
 {
+    // The file is read while the window opens; its messages come after, as before.
+    SceneReading reading;
+    scene_reading_start(&reading, viewer->options.scene_path);
     init_display(0, 640, 480);
     install_keys();
     install_ticks();
-    if (!load_scene(&viewer->scene, viewer->options.scene_path)) return false;
+    if (!scene_reading_finish(&reading, &viewer->scene)) return false;
     if (viewer->scene.frame_count < 1) {
         show_message("%s: the scene has no frames to play", viewer->options.scene_path);
         destroy_scene(&viewer->scene);

@@ -1,7 +1,7 @@
 // Scene loading: the pure reader against tinyobjloader on the same geometry
 // written as a Wavefront OBJ file, the reader's peak memory (measured in a
 // child process), and the display-list compile in the engine's window against
-// compiling one call per corner. All times are CPU times.
+// compiling a glBegin per face. All times are CPU times.
 #include <allegro.h>
 #include <alleggl.h>
 #include <fcntl.h>
@@ -29,7 +29,8 @@
 
 extern char **environ;
 
-// The way lists were compiled before: one immediate-mode call per corner.
+// The way lists were first compiled: a glBegin for every face, then one
+// immediate-mode call for each value of each corner.
 static uint32_t compile_immediately(const SceneObject *mesh)
 {
     GLuint list = glGenLists(1);
@@ -128,6 +129,36 @@ static void remove_bench_files()
     rmdir(bench_directory);
 }
 
+// The engine's display-list compile against a glBegin per face, in
+// alternating runs; frees the scene and ends Allegro.
+static int compile_lists(Scene *scene, const BenchSize &size, long long triangles, BenchProgress *progress)
+{
+    bench_progress_stage(progress, "display-list compile");
+    init_display(0, 640, 480);
+    std::vector<double> engine_times, face_times;
+    for (int run = 0; run < size.runs; run++) {
+        for (bool engine : {true, false}) {
+            std::vector<uint32_t> lists;
+            glFinish();
+            double start = cpu_seconds();
+            for (int i = 0; i < scene->object_count; i++)
+                if (scene->objects[i].kind == Mesh)
+                    lists.push_back(engine ? compile_mesh_list(&scene->objects[i]) : compile_immediately(&scene->objects[i]));
+            glFinish();
+            (engine ? engine_times : face_times).push_back(cpu_seconds() - start);
+            for (uint32_t list : lists) glDeleteLists(list, 1);
+        }
+    }
+    double engine = median(engine_times), per_face = median(face_times);
+    printf("display-list compile, CPU time: %.3f s (%.1f M triangles/s), %.3f s with a glBegin per face\n", engine,
+           triangles / engine / 1e6, per_face);
+    printf("ratio a glBegin per face / the engine: %.2f (target at least 4)\n", per_face / engine);
+    free_scene_records(scene);
+    allegro_exit();
+    bench_progress_stop(progress);
+    return 0;
+}
+
 int main(int argc, char **argv)
 {
     if (argc == 3 && strcmp(argv[1], "--measure-memory") == 0) return measure_memory(argv[2]);
@@ -143,18 +174,19 @@ int main(int argc, char **argv)
                         "display-list compile, in a window.\n"
                         "  --short              a short run that measures nothing reliable (for the test suite)\n"
                         "  --reader-only        only the reader against the OBJ reader: no memory, no window\n"
+                        "  --compile            only the display-list compile (the scene is read from memory)\n"
                         "  --progress, --quiet  a line a second on standard error saying what is measured,\n"
                         "                       or none (default: only when it is a terminal)\n"
                         "  --version            print the engine's version\n";
-    // --reader-only is taken out before the common options are read.
-    bool reader_only = false;
+    // --reader-only and --compile are taken out before the common options are read.
+    bool short_run = false, reader_only = false, compile_only = false;
+    int progress_option = -1;
     std::vector<char *> arguments;
     for (int i = 0; i < argc; i++) {
         if (i > 0 && strcmp(argv[i], "--reader-only") == 0) reader_only = true;
+        else if (i > 0 && strcmp(argv[i], "--compile") == 0) compile_only = true;
         else arguments.push_back(argv[i]);
     }
-    bool short_run = false;
-    int progress_option = -1;
     int status = read_short_option((int)arguments.size(), arguments.data(), "bench_scene_load", usage, &short_run,
                                    &progress_option);
     if (status >= 0) return status;
@@ -165,6 +197,16 @@ int main(int argc, char **argv)
     std::string scene_text, obj_text;
     long long triangles;
     make_scene_texts(size, &scene_text, &obj_text, &triangles);
+    Scene scene;
+    Error error;
+    if (compile_only) {
+        if (read_scene_text(&scene, scene_text.data(), scene_text.size(), "bench.orj", &error) != ERROR_NONE) {
+            fprintf(stderr, "%s\n", error.message.c_str());
+            return 1;
+        }
+        printf("scene: %d meshes, %lld triangles (quads counted as two)\n", size.mesh_count, triangles);
+        return compile_lists(&scene, size, triangles, progress);
+    }
     char *directory = bench_directory;
     if (!mkdtemp(directory)) {
         perror("mkdtemp");
@@ -185,8 +227,6 @@ int main(int argc, char **argv)
     // CPU time of this thread (user and system), in alternating runs so that
     // load from other processes falls on both alike; medians.
     std::vector<double> reader_times, text_times, obj_times;
-    Scene scene;
-    Error error;
     size_t obj_faces = 0;
     for (int run = 0; run < size.runs; run++) {
         bench_progress_stage(progress, "reading, run %d of %d", run + 1, size.runs);
@@ -249,30 +289,6 @@ int main(int argc, char **argv)
     printf("reader peak memory: %.1f MB; records %.1f MB + 16 MiB = %.1f MB (%s)\n", peak / 1e6, records / 1e6,
            limit / 1e6, peak < 0 ? "not measured" : peak <= limit ? "within" : "OVER");
     fflush(stdout);
-    bench_progress_stage(progress, "display-list compile");
-
-    init_display(0, 640, 480);
-    std::vector<double> array_times, immediate_times;
-    for (int run = 0; run < size.runs; run++) {
-        for (bool arrays : {true, false}) {
-            std::vector<uint32_t> lists;
-            glFinish();
-            double start = cpu_seconds();
-            for (int i = 0; i < scene.object_count; i++)
-                if (scene.objects[i].kind == Mesh)
-                    lists.push_back(arrays ? compile_mesh_list(&scene.objects[i]) : compile_immediately(&scene.objects[i]));
-            glFinish();
-            (arrays ? array_times : immediate_times).push_back(cpu_seconds() - start);
-            for (uint32_t list : lists) glDeleteLists(list, 1);
-        }
-    }
-    double arrays = median(array_times), immediate = median(immediate_times);
-    printf("display-list compile, CPU time: %.3f s from arrays (%.1f M triangles/s), %.3f s one call per corner\n",
-           arrays, triangles / arrays / 1e6, immediate);
-    printf("ratio one call per corner / arrays: %.2f (target at least 4)\n", immediate / arrays);
-    free_scene_records(&scene);
-    allegro_exit();
-    bench_progress_stop(progress);
-    return 0;
+    return compile_lists(&scene, size, triangles, progress);
 }
 END_OF_MAIN()

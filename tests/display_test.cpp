@@ -6,6 +6,7 @@
 #include <alleggl.h>
 
 #include <chrono>
+#include <clocale>
 #include <csignal>
 #include <thread>
 
@@ -100,6 +101,14 @@ static void expect_plain_frame_state()
     EXPECT_EQ(value[0], GL_SRC_ALPHA);
     glGetIntegerv(GL_BLEND_DST, value);
     EXPECT_EQ(value[0], GL_ONE_MINUS_SRC_ALPHA);
+}
+
+// The X keyboard driver takes the whole locale from the environment: numbers
+// must still be written and read with a point (traces are comma-separated).
+TEST(Display, NumbersKeepTheCLocale)
+{
+    EXPECT_STREQ(setlocale(LC_NUMERIC, nullptr), "C");
+    EXPECT_STREQ(localeconv()->decimal_point, ".");
 }
 
 TEST(FrameStart, BothEntryPointsLeaveThePlainPerspective)

@@ -212,7 +212,7 @@ TEST(SceneGl, QuadsAreDrawnBeforeTriangles)
 }
 
 // The mesh as a list of one immediate-mode triangle per face, the way lists
-// were compiled before they were compiled from arrays.
+// were first compiled.
 GLuint compile_immediately(const SceneObject *mesh)
 {
     GLuint list = glGenLists(1);
@@ -236,30 +236,38 @@ GLuint compile_immediately(const SceneObject *mesh)
     return list;
 }
 
-// Every value of every corner, in drawing order.
+// Every value of every corner, in drawing order, then the normal and texture
+// coordinate the list left current.
 std::vector<GLfloat> feed_back_all(GLuint list, size_t room)
 {
     begin_pixel_view();
     std::vector<GLfloat> buffer(room);
     glFeedbackBuffer((GLsizei)buffer.size(), GL_3D_COLOR_TEXTURE, buffer.data());
     glRenderMode(GL_FEEDBACK);
+    glNormal3f(7, 7, 7);
+    glTexCoord2f(7, 7);
     glCallList(list);
     GLint used = glRenderMode(GL_RENDER);
-    end_pixel_view();
     buffer.resize(used < 0 ? 0 : (size_t)used);
+    GLfloat current[7];
+    glGetFloatv(GL_CURRENT_NORMAL, current);
+    glGetFloatv(GL_CURRENT_TEXTURE_COORDS, current + 3);
+    buffer.insert(buffer.end(), current, current + 7);
+    end_pixel_view();
     return buffer;
 }
 
-// Several batches of corners, quads and triangles sharing vertices, normals
-// and texture coordinates that change from corner to corner.
-TEST(SceneGl, ListFromArraysFeedsBackWhatImmediateCallsDid)
+// Quads and triangles sharing vertices, normals and texture coordinates that
+// change from corner to corner; more corners than Mesa's list compiler holds
+// at once (32768 of this size), so that a triangle is split across its batches.
+TEST(SceneGl, ListFeedsBackWhatImmediateCallsPerFaceDid)
 {
-    const int side = 60;  // 59 x 59 cells: a quad every fifth, two triangles elsewhere
+    const int side = 110;  // 109 x 109 cells: a quad every fifth, two triangles elsewhere
     std::string vertices, corners, textures;
     int faces = 0;
     for (int y = 0; y < side; y++)
         for (int x = 0; x < side; x++)
-            vertices += "  " + std::to_string(20 + x * 10) + " " + std::to_string(20 + y * 7) + " 0\n  " +
+            vertices += "  " + std::to_string(20 + x * 5) + " " + std::to_string(20 + y * 4) + " 0\n  " +
                         std::to_string((x % 5) * 0.1) + " 0 " + std::to_string(0.2 + (y % 8) * 0.1) + "\n";
     for (int y = 0; y + 1 < side; y++)
         for (int x = 0; x + 1 < side; x++) {
@@ -282,7 +290,7 @@ TEST(SceneGl, ListFromArraysFeedsBackWhatImmediateCallsDid)
     Scene scene;
     ASSERT_NE(load_scene(&scene, write_scene_file(text).c_str()), nullptr);
     const SceneObject &mesh = scene.objects[0];
-    ASSERT_GT(mesh.triangle_count + 2 * mesh.quad_count, 6000);
+    ASSERT_GT(3 * (mesh.triangle_count + 2 * mesh.quad_count), 2 * 32768);
     GLuint reference = compile_immediately(&mesh);
     size_t room = (size_t)(mesh.triangle_count + 2 * mesh.quad_count) * (2 + 3 * 11) + 16;
     std::vector<GLfloat> expected = feed_back_all(reference, room), got = feed_back_all(mesh.display_list, room);

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <clocale>
 #include <cstdlib>
 #include <thread>
 
@@ -49,6 +50,11 @@ void init_display(int fullscreen, int width, int height)
         allegro_exit();
         exit(1);
     }
+
+    // The X keyboard driver sets the whole locale from the environment (for its
+    // input method) when the window opens; numbers are printed and read with a
+    // point whatever it says (reports, comma-separated traces, scene files).
+    setlocale(LC_NUMERIC, "C");
 
     glEnable(GL_TEXTURE_2D);
     glEnable(GL_DEPTH_TEST);

@@ -1,32 +1,90 @@
+#include "gl/scene/scene_load.h"
+
 #include <allegro.h>
 #include <alleggl.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <system_error>
+#ifndef _WIN32
+#include <locale.h>
+#endif
 
 #include "gl/display/message.h"
-#include "core/scene/scene.h"
 #include "gl/scene/scene_lists.h"
 #include "core/scene/scene_reader.h"
 
-Scene *load_scene(Scene *scene, const char *path)
+static void read_on_thread(SceneReading *reading)
 {
-    if (!scene) return nullptr;
-    Error error;
-    if (read_scene_file(scene, path, &error) != ERROR_NONE) {
-        if (error.kind == ERROR_CANNOT_OPEN) {
-            // Why, and which file, for whoever reads standard error.
-            fprintf(stderr, "%s\n", error.message.c_str());
-            fputs("no se encontro el archivo", stdout);
-            fflush(stdout);
-            // Failing to load the scene is a failure, whatever the old exit status said.
-            exit(1);
-        }
-        show_message("%s", error.message.c_str());
+#ifndef _WIN32
+    // The X keyboard driver sets the process's locale from the environment,
+    // perhaps while this thread reads: the few numbers the reader leaves to the
+    // C library are read in the C locale whatever the environment says, as the
+    // programs that never open a window read them.
+    locale_t c_locale = newlocale(LC_ALL_MASK, "C", (locale_t)0);
+    if (c_locale) uselocale(c_locale);
+#endif
+    reading->result = read_scene_file(&reading->scene, reading->path.c_str(), &reading->error);
+#ifndef _WIN32
+    if (c_locale) {
+        uselocale(LC_GLOBAL_LOCALE);
+        freelocale(c_locale);
+    }
+#endif
+}
+
+void scene_reading_start(SceneReading *reading, const char *path)
+{
+    reading->path = path;
+    reading->scene = {};
+    reading->error = {};
+    reading->result = ERROR_NONE;
+    try {
+        reading->reader = std::thread(read_on_thread, reading);
+    } catch (const std::system_error &) {
+        // No thread to be had: the reading is done here and now instead.
+        read_on_thread(reading);
+    }
+}
+
+// Reports a rejected file; a file that cannot be opened ends the process.
+static void report_unread(const Error &error)
+{
+    if (error.kind == ERROR_CANNOT_OPEN) {
+        // Why, and which file, for whoever reads standard error.
+        fprintf(stderr, "%s\n", error.message.c_str());
+        fputs("no se encontro el archivo", stdout);
+        fflush(stdout);
+        // Failing to load the scene is a failure, whatever the old exit status said.
+        exit(1);
+    }
+    show_message("%s", error.message.c_str());
+}
+
+Scene *scene_reading_finish(SceneReading *reading, Scene *scene)
+{
+    if (reading->reader.joinable()) reading->reader.join();
+    if (!scene) {
+        free_scene_records(&reading->scene);
+        return nullptr;
+    }
+    // A rejected file leaves the scene zeroed, as the reader does.
+    *scene = reading->scene;
+    reading->scene = {};
+    if (reading->result != ERROR_NONE) {
+        report_unread(reading->error);
         return nullptr;
     }
     compile_scene_lists(scene);
     return scene;
+}
+
+Scene *load_scene(Scene *scene, const char *path)
+{
+    if (!scene) return nullptr;
+    SceneReading reading;
+    scene_reading_start(&reading, path);
+    return scene_reading_finish(&reading, scene);
 }
 
 void destroy_scene(Scene *scene)
