@@ -24,6 +24,17 @@ wine_session_stop() {
     timeout 10 "$WINESERVER" -k >/dev/null 2>&1
     timeout 30 "$WINESERVER" -w >/dev/null 2>&1 || echo "wine runner: wineserver did not stop within 30 s" >&2
     rm -rf "$WINEPREFIX"/drive_c/users/*/Temp/* "$WINEPREFIX"/drive_c/users/*/AppData/Local/Temp/*
+    # The stopped server's socket folder, named by the prefix's device and
+    # inode, inside the temporary folder Wine made for it.
+    local server dir
+    server=$(stat -c '%d %i' "$WINEPREFIX" 2>/dev/null | { read -r d i && printf 'server-%x-%x' "$d" "$i"; })
+    if [ -n "$server" ]; then
+      for dir in "${TMPDIR:-/tmp}"/wine-*/"$server" "${TMPDIR:-/tmp}/.wine-$(id -u)/$server"; do
+        [ -d "$dir" ] || continue
+        rm -rf "$dir"
+        rmdir "$(dirname "$dir")" 2>/dev/null
+      done
+    fi
     eval "exec $wine_lock_fd>&-"
     wine_lock_fd=
   fi
