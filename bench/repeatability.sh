@@ -9,7 +9,8 @@
 # others, so that both see the same machine. Their spread is the machine's
 # own: a benchmark cannot be steadier than the work it times.
 # Usage: bench/repeatability.sh [BUILD_DIR] (default build); extra viewer
-# options in VIEWER_OPTIONS, e.g. VIEWER_OPTIONS="--ramp linear".
+# options in VIEWER_OPTIONS, e.g. VIEWER_OPTIONS="--ramp linear"; TRACES=DIR
+# keeps every run's trace there (settling-1.csv, fixed-1.csv, ...).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
@@ -24,9 +25,11 @@ field() {  # field NAME FILE: a number or word from the viewer's JSON report
 }
 
 run_once() {  # run_once NAME OPTIONS...: one run; prints its line, appends its median to NAME.medians
-  local name=$1 json="$work/$1.json"
+  local name=$1 json="$work/$1.json" trace=()
   shift
-  tests/with_display.sh "$build/app/viewer" --seconds "$seconds" --quiet --report-json "$json" "$@" >/dev/null
+  [ -n "${TRACES:-}" ] && mkdir -p "$TRACES" && trace=(--trace "$TRACES/${name/ /-}.csv")
+  tests/with_display.sh "$build/app/viewer" --seconds "$seconds" --quiet --report-json "$json" "${trace[@]}" "$@" \
+    >/dev/null
   printf '%-8s settled %s at %.2f s, copies %s, polygons/s median %.0f (min %.0f, max %.0f, %s windows)\n' \
     "$name" "$(field settled "$json")" "$(field settled_at_seconds "$json" | sed "s/null/-1/")" \
     "$(field copies "$json")" "$(field polygons_per_second_median "$json")" \

@@ -105,7 +105,7 @@ int32_t ramp_next(Ramp *ramp, int32_t copy_count, bool fitted, double slot_used)
         ramp->run = 1;
         ramp->run_fitted = fitted;
     }
-    if (ramp->run < RAMP_SEARCH_AGAIN_RUN) return follow(ramp, copy_count, fitted);
+    if (ramp->run < (fitted ? RAMP_SEARCH_UP_RUN : RAMP_SEARCH_DOWN_RUN)) return follow(ramp, copy_count, fitted);
 
     // The capacity has moved: search again from here, by doubling steps.
     ramp->run = 0;

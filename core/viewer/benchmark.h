@@ -25,11 +25,15 @@ enum {
     RAMP_FIRST_GROWTH = 16,
     // Passes in a row with one outcome, while following, after which the
     // machine's capacity has moved: search again from there, by doubling
-    // steps. Near its capacity a pass fits or not about as a coin falls, and
-    // runs of four came once or twice in every ten seconds here, each search
-    // dipping the count by a third; eight in a row come by chance about once
-    // in 250 passes.
-    RAMP_SEARCH_AGAIN_RUN = 8,
+    // steps. Near its capacity a pass fits or not about as a coin falls, so
+    // such runs also come by chance, and the two ways do not cost alike: a
+    // count above the capacity still keeps the machine drawing all the time,
+    // while one below it waits out every slot. Four fits in a row search
+    // upwards at once; a search downwards, whose chance runs of four dipped
+    // the count by a third once or twice in every ten seconds here, waits for
+    // eight misses (by chance about once in 250 passes).
+    RAMP_SEARCH_UP_RUN = 4,
+    RAMP_SEARCH_DOWN_RUN = 8,
     RAMP_MAX_COPIES = 1 << 24,
 };
 
