@@ -175,14 +175,20 @@ static bool adapt(Viewer *viewer, int32_t now, float pass_ms)
     return fitted;
 }
 
+// Whether the passes are measured: a fixed count (--copies) from the second
+// pass on, since the first carries the start-up; else once the ramp has settled.
+static bool count_settled(const Viewer *viewer)
+{
+    return viewer->options.fixed_copies > 0 ? !viewer->records.empty() : ramp_settled(&viewer->ramp);
+}
+
 static void show_progress(Viewer *viewer, double now)
 {
     viewer->progress_polygons += (double)viewer->scene.polygon_count * viewer->last_pass.copies;
     if (!viewer->progress || now - viewer->progress_at < 1.0) return;
     char line[160];
-    bool settled = viewer->options.fixed_copies > 0 || ramp_settled(&viewer->ramp);
     format_progress(line, sizeof line, now - viewer->start_seconds, viewer->last_pass.copies,
-                    viewer->progress_polygons / (now - viewer->progress_at), settled);
+                    viewer->progress_polygons / (now - viewer->progress_at), count_settled(viewer));
     fprintf(stderr, "%s\n", line);
     viewer->progress_at = now;
     viewer->progress_polygons = 0.0;
@@ -199,8 +205,7 @@ static bool run_pass(Viewer *viewer)
     record.tick = now - viewer->start_tick;
     record.pass_ms = (float)(1000.0 * (now_seconds() - viewer->slot_start));
     record.fitted = adapt(viewer, now, record.pass_ms);
-    // A fixed count is measured from the second pass on: the first carries the start-up.
-    record.settled = viewer->options.fixed_copies > 0 ? !viewer->records.empty() : ramp_settled(&viewer->ramp);
+    record.settled = count_settled(viewer);
 
     viewer->last_tick = wait_for_slot(viewer->last_tick);
     viewer->slot_start = now_seconds();
