@@ -175,8 +175,9 @@ static bool adapt(Viewer *viewer, int32_t now, float pass_ms)
     return fitted;
 }
 
-// Whether the passes are measured: a fixed count (--copies) from the second
-// pass on, since the first carries the start-up; else once the ramp has settled.
+// Whether the count follows the machine: a fixed count (--copies) from the
+// second pass on, since the first carries the start-up; else while the ramp
+// follows rather than searches. The run is measured from the first such pass.
 static bool count_settled(const Viewer *viewer)
 {
     return viewer->options.fixed_copies > 0 ? !viewer->records.empty() : ramp_settled(&viewer->ramp);
