@@ -211,7 +211,7 @@ TEST(SceneReader, NumbersReadAsScanfReadsThem)
     expect_vector(r[0].scales[0], 1, 2, 3);
 }
 
-bool same_bits(float a, float b)
+static bool same_bits(float a, float b)
 {
     return memcmp(&a, &b, sizeof a) == 0;
 }

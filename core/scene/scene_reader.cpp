@@ -272,10 +272,7 @@ static inline bool read_reals_quickly(SceneText *in, int count, float *values)
     const char *p = quick_values_start(start, end);
     if (!p) return false;
     for (int i = 0; i < count; i++) {
-        if (i > 0) {
-            if (*p != ' ') return false;
-            p++;
-        }
+        if (i > 0 && *p++ != ' ') return false;
         // Other forms, one at a time; then enough must be readable again.
         if (!scan_compact_real(p, &values[i], &p) &&
             (!scan_scene_decimal(p, end, end, &values[i], &p) || end - p < QUICK_LINE_BYTES))
@@ -371,10 +368,7 @@ static inline bool read_corners_quickly(SceneText *in, int corners, int32_t vert
     const char *p = quick_values_start(start, end);
     if (!p) return false;
     for (int c = 0; c < corners; c++) {
-        if (c > 0) {
-            if (*p != ' ') return false;
-            p++;
-        }
+        if (c > 0 && *p++ != ' ') return false;
         int32_t number;
         if (!scan_compact_index(p, &number, &p) || number < 1 || number > vertex_count) return false;
         target[c] = number - 1;
