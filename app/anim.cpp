@@ -15,11 +15,13 @@
 #include <nlohmann/json.hpp>
 
 #include "app/anim_preview.h"
-#include "gl/display/display.h"
-#include "core/base/input_file.h"
-#include "core/sprites/animation_file.h"
-#include "core/base/version.h"
-#include "gl/sprites/animation_builder.h"
+#include "orj/gl/display/display.h"
+#include "orj/core/base/input_file.h"
+#include "orj/core/sprites/animation_file.h"
+#include "orj/core/base/version.h"
+#include "orj/gl/sprites/animation_builder.h"
+
+using namespace orj;
 
 static const char *usage_text =
     "usage: anim build [options] FIRST_FRAME ANIMATION_FILE STRIP_JPG\n"

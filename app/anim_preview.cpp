@@ -8,12 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "core/image/image.h"
-#include "core/base/input_file.h"
-#include "core/sprites/animation_file.h"
-#include "core/sprites/frame_runs.h"
-#include "core/sprites/output_file.h"
-#include "gl/display/png_file.h"
+#include "orj/core/image/image.h"
+#include "orj/core/base/input_file.h"
+#include "orj/core/sprites/animation_file.h"
+#include "orj/core/sprites/frame_runs.h"
+#include "orj/core/sprites/output_file.h"
+#include "orj/gl/display/png_file.h"
+
+using namespace orj;
 
 enum {
     GIF_FRAME_CENTISECONDS = 4,  // the engine's 40 ms pass

@@ -6,9 +6,11 @@
 #include <cstring>
 #include <string>
 
-#include "core/scene/scene_reader.h"
+#include "orj/core/scene/scene_reader.h"
 #include "app/orj_commands.h"
-#include "core/base/version.h"
+#include "orj/core/base/version.h"
+
+using namespace orj;
 
 static const char *usage_text =
     "usage: orj check FILE   exit 0 when FILE is a valid scene, else print why and exit 1\n"

@@ -7,14 +7,17 @@
 #include <cstring>
 #include <string>
 
-#include "core/base/version.h"
-#include "core/viewer/options.h"
-#include "gl/viewer/ticks.h"
-#include "gl/display/display.h"
-#include "gl/display/frame.h"
-#include "gl/display/screenshot.h"
-#include "gl/sprites/animation_loader.h"
-#include "core/sprites/sprite_view.h"
+#include "orj/core/base/version.h"
+#include "orj/core/viewer/options.h"
+#include "orj/gl/viewer/ticks.h"
+#include "orj/gl/display/display.h"
+#include "orj/gl/display/frame.h"
+#include "orj/gl/display/message.h"
+#include "orj/gl/display/screenshot.h"
+#include "orj/gl/sprites/animation_loader.h"
+#include "orj/core/sprites/sprite_view.h"
+
+using namespace orj;
 
 struct DemoOptions {
     RunLimits limits;
@@ -147,14 +150,23 @@ int main(int argc, char **argv)
         break;
     }
 
-    init_display(0, 640, 480);
+    if (!init_display(0, 640, 480)) return 1;
     install_ticks();
-    Animation animation = load_animation(options.animation_path, options.strip_path);
+    Animation animation = {};
+    Error load_error;
+    if (load_animation(options.animation_path, options.strip_path, &animation, &load_error) != ERROR_NONE) {
+        show_message("%s", load_error.message.c_str());
+        allegro_exit();
+        return 1;
+    }
 
     Sprite sprites[SPRITE_COUNT];
     place_sprites(sprites, &animation);
     SpriteView view;
-    view_create(&view, SPRITE_COUNT);
+    if (!view_create(&view, SPRITE_COUNT)) {
+        allegro_exit();
+        return 1;
+    }
     for (int i = 0; i < SPRITE_COUNT; i++) view_add_sprite(&view, &sprites[i]);
 
     // Flat 2D drawing: overlapping sprites blend in the order they were added.

@@ -11,25 +11,27 @@
 #include <string>
 #include <vector>
 
-#include "core/base/version.h"
-#include "core/scene/scene.h"
-#include "core/viewer/benchmark.h"
-#include "core/viewer/options.h"
-#include "core/viewer/orbit.h"
-#include "core/viewer/playback.h"
-#include "core/viewer/record_name.h"
-#include "core/viewer/report_json.h"
-#include "gl/display/display.h"
-#include "gl/display/message.h"
-#include "gl/display/render_state.h"
-#include "gl/display/screenshot.h"
-#include "gl/render/draw.h"
-#include "gl/render/texture.h"
-#include "gl/scene/scene_load.h"
-#include "gl/viewer/keys.h"
-#include "gl/viewer/orbit_input.h"
-#include "gl/viewer/ticks.h"
-#include "gl/viewer/viewer_pass.h"
+#include "orj/core/base/version.h"
+#include "orj/core/scene/scene.h"
+#include "orj/core/viewer/benchmark.h"
+#include "orj/core/viewer/options.h"
+#include "orj/core/viewer/orbit.h"
+#include "orj/core/viewer/playback.h"
+#include "orj/core/viewer/record_name.h"
+#include "orj/core/viewer/report_json.h"
+#include "orj/gl/display/display.h"
+#include "orj/gl/display/message.h"
+#include "orj/gl/display/render_state.h"
+#include "orj/gl/display/screenshot.h"
+#include "orj/gl/render/draw.h"
+#include "orj/gl/render/texture.h"
+#include "orj/gl/scene/scene_load.h"
+#include "orj/gl/viewer/keys.h"
+#include "orj/gl/viewer/orbit_input.h"
+#include "orj/gl/viewer/ticks.h"
+#include "orj/gl/viewer/viewer_pass.h"
+
+using namespace orj;
 
 // An hour of passes at 25 a second: records are kept without allocating in the loop.
 static const size_t RECORDS_RESERVED = 25 * 3600;
@@ -39,6 +41,8 @@ struct Viewer {
     Scene scene;
     uint32_t texture;
     ViewerPass pass;
+    RenderState render;
+    KeyTables keys;
     Screenshot shot;  // allocated before the loop: a pass allocates nothing
     OrbitCamera orbit;
     OrbitInput orbit_input;
@@ -81,8 +85,11 @@ static bool start_viewer(Viewer *viewer)
     // The file is read while the window opens; its messages come after, as before.
     SceneReading reading;
     scene_reading_start(&reading, viewer->options.scene_path);
-    init_display(0, 640, 480);
-    install_keys();
+    if (!init_display(0, 640, 480)) {
+        scene_reading_finish(&reading, nullptr);
+        return false;
+    }
+    install_keys(&viewer->keys);
     install_ticks();
     if (!scene_reading_finish(&reading, &viewer->scene)) return false;
     if (viewer->scene.frame_count < 1) {
@@ -141,11 +148,11 @@ static PassResult draw_view(Viewer *viewer)
     if (viewer->orbiting) {
         orbit_read_input(&viewer->orbit, &viewer->orbit_input);
         apply_orbit_camera(&viewer->orbit);
-        draw_scene(&viewer->scene, viewer->texture, viewer->frame);
+        draw_scene(&viewer->scene, viewer->texture, viewer->frame, &viewer->render);
         return {1, 1};
     }
     return draw_pass(&viewer->pass, &viewer->scene, viewer->texture, camera_names[viewer->camera], viewer->frame,
-                     viewer->copy_count);
+                     viewer->copy_count, &viewer->render);
 }
 
 // Saves the pass's picture under --record's pattern; false when it cannot.
@@ -217,8 +224,8 @@ static bool run_pass(Viewer *viewer)
 
     viewer->frame = advance_frame(viewer->frame, viewer->scene.frame_count);
     glMatrixMode(GL_MODELVIEW);
-    set_render_state();
-    glRotatef(spin_angle / 2.0f, 0.0f, 1.0f, 0.0f);
+    set_render_state(&viewer->render);
+    glRotatef(viewer->render.spin_angle / 2.0f, 0.0f, 1.0f, 0.0f);
     viewer->frames_shown++;
 
     double shown = now_seconds();
@@ -262,7 +269,7 @@ static int report_run(Viewer *viewer, int status)
     if (options.report_json_path) {
         std::string timestamp = utc_now();
         ReportRun run = {copies, viewer->scene.polygon_count, summary, &options, gl_text(GL_RENDERER),
-                         gl_text(GL_VERSION), gl_text(GL_VENDOR), ENGINE_VERSION, timestamp.c_str()};
+                         gl_text(GL_VERSION), gl_text(GL_VENDOR), ORJ_VERSION, timestamp.c_str()};
         if (!write_report_json(options.report_json_path, &report, &run)) {
             show_message("%s: cannot write the report", options.report_json_path);
             status = 1;
@@ -324,7 +331,7 @@ int main(int argc, char **argv)
     screenshot_destroy(&viewer.shot);
     viewer_pass_destroy(&viewer.pass);
     destroy_scene(&viewer.scene);
-    set_render_state();
+    set_render_state(&viewer.render);
     compose_matrix_dump();
     allegro_exit();
     return status;

@@ -13,9 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "core/base/version.h"
+#include "orj/core/base/version.h"
 #include "app/orj_commands.h"
 #include "importer/orj_import_convert.h"
+
+using namespace orj;
 
 static double seconds_now()
 {

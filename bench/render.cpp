@@ -26,17 +26,23 @@
 #include <tuple>
 #include <vector>
 
-#include "core/base/version.h"
-#include "core/scene/scene.h"
-#include "core/viewer/benchmark.h"
-#include "core/viewer/playback.h"
-#include "core/viewer/progress.h"
-#include "gl/display/display.h"
-#include "gl/display/render_state.h"
-#include "gl/render/draw.h"
-#include "gl/render/texture.h"
-#include "gl/viewer/ticks.h"
-#include "gl/viewer/viewer_pass.h"
+#include "orj/core/base/version.h"
+#include "orj/core/scene/scene.h"
+#include "orj/core/viewer/benchmark.h"
+#include "orj/core/viewer/playback.h"
+#include "orj/core/viewer/progress.h"
+#include "orj/gl/display/display.h"
+#include "orj/gl/display/render_state.h"
+#include "orj/gl/render/draw.h"
+#include "orj/gl/render/texture.h"
+#include "orj/gl/viewer/ticks.h"
+#include "orj/gl/viewer/viewer_pass.h"
+#include "orj/gl/scene/scene_load.h"
+
+using namespace orj;
+
+// The drawing state of the one window these run in.
+static RenderState render;
 
 static double now_seconds()
 {
@@ -127,15 +133,15 @@ static void run_throughput(ViewerPass *pass, const Scene *scene, uint32_t textur
 {
     int frame = 1;
     int frames = 0;
-    set_render_state();
+    set_render_state(&render);
     glFinish();
     double start = now_seconds();
     while (now_seconds() - start < seconds) {
-        draw_pass(pass, scene, texture, "camara4", frame, copies);
+        draw_pass(pass, scene, texture, "camara4", frame, copies, &render);
         frame = advance_frame(frame, scene->frame_count);
         glMatrixMode(GL_MODELVIEW);
-        set_render_state();
-        glRotatef(spin_angle / 2.0f, 0.0f, 1.0f, 0.0f);
+        set_render_state(&render);
+        glRotatef(render.spin_angle / 2.0f, 0.0f, 1.0f, 0.0f);
         frames++;
     }
     glFinish();
@@ -157,14 +163,14 @@ static const char *copy_path_names[COPY_PATH_COUNT] = {
 static uint32_t make_frame_lists(const Scene *scene, uint32_t texture, int max_lights)
 {
     uint32_t base = glGenLists(scene->frame_count);
-    int saved = next_light;
+    int saved = render.next_light;
     for (int f = 0; f < scene->frame_count; f++) {
-        next_light = max_lights;
+        render.next_light = max_lights;
         glNewList(base + f, GL_COMPILE);
-        draw_scene(scene, texture, f);
+        draw_scene(scene, texture, f, &render);
         glEndList();
     }
-    next_light = saved;
+    render.next_light = saved;
     return base;
 }
 
@@ -179,7 +185,7 @@ static void reference_pass(const ViewerPass *pass, const Scene *scene, uint32_t 
         grid_offset(k, &x, &y);
         glPushMatrix();
         if (k > 0) glTranslatef(x, y, 0.0f);
-        if (pass->has_lamps && next_light >= 0 && next_light < pass->max_lights) draw_scene(scene, texture, frame);
+        if (pass->has_lamps && render.next_light >= 0 && render.next_light < pass->max_lights) draw_scene(scene, texture, frame, &render);
         else glCallList(frame_lists + frame);
         glPopMatrix();
     }
@@ -218,7 +224,7 @@ static double copy_cost(CopyPath path, ViewerPass *pass, const Scene *scene, uin
     pass->replay_copies = path == COPY_VIEWER;
     int frame = 1;
     long long drawn = 0;
-    set_render_state();
+    set_render_state(&render);
     glFinish();
     double start = now_seconds(), cpu_start = cpu_seconds();
     while (now_seconds() - start < seconds) {
@@ -226,11 +232,11 @@ static double copy_cost(CopyPath path, ViewerPass *pass, const Scene *scene, uin
         glEnable(GL_CULL_FACE);
         glCullFace(GL_FRONT_AND_BACK);
         if (path == COPY_REFERENCE) reference_pass(pass, scene, texture, frame_lists, frame, copies);
-        else draw_pass(pass, scene, texture, "camara4", frame, copies);
+        else draw_pass(pass, scene, texture, "camara4", frame, copies, &render);
         drawn += copies;
         frame = advance_frame(frame, scene->frame_count);
         glMatrixMode(GL_MODELVIEW);
-        set_render_state();
+        set_render_state(&render);
     }
     glFinish();
     double elapsed = cpu_seconds() - cpu_start;
@@ -294,10 +300,10 @@ static LoopResult run_pass_loop(ViewerPass *pass, const Scene *scene, uint32_t t
     int32_t start_tick = last_tick;
     double copies_sum = 0, wait_sum = 0;
     int copies_passes = 0;
-    set_render_state();
+    set_render_state(&render);
     while (get_ticks() - start_tick < run_ticks) {
         double slot_start = now_seconds();
-        PassResult drawn = draw_pass(pass, scene, texture, "camara4", frame, copy_count);
+        PassResult drawn = draw_pass(pass, scene, texture, "camara4", frame, copy_count, &render);
         double slot_used = (now_seconds() - slot_start) / (0.01 * SLOT_TICKS);
         copy_count = ramp_next(&ramp, copy_count, pass_fitted(get_ticks(), last_tick), slot_used);
         double wait_start = now_seconds();
@@ -305,8 +311,8 @@ static LoopResult run_pass_loop(ViewerPass *pass, const Scene *scene, uint32_t t
         double waited = now_seconds() - wait_start;
         frame = advance_frame(frame, scene->frame_count);
         glMatrixMode(GL_MODELVIEW);
-        set_render_state();
-        glRotatef(spin_angle / 2.0f, 0.0f, 1.0f, 0.0f);
+        set_render_state(&render);
+        glRotatef(render.spin_angle / 2.0f, 0.0f, 1.0f, 0.0f);
         result.passes++;
         if (get_ticks() - start_tick >= run_ticks / 2) {
             copies_sum += drawn.copies;
@@ -354,7 +360,7 @@ int main(int argc, char **argv)
         }
     }
 
-    init_display(0, 640, 480);
+    if (!init_display(0, 640, 480)) return 1;
     install_ticks();
     Scene scene;
     if (!load_scene(&scene, scene_path.c_str())) {

@@ -20,12 +20,14 @@
 #include <tiny_obj_loader.h>
 #include <vector>
 
-#include "core/base/version.h"
-#include "gl/display/display.h"
-#include "gl/scene/scene_lists.h"
-#include "core/scene/scene_reader.h"
+#include "orj/core/base/version.h"
+#include "orj/gl/display/display.h"
+#include "orj/gl/scene/scene_lists.h"
+#include "orj/core/scene/scene_reader.h"
 #include "bench/bench_scenes.h"
-#include "core/viewer/progress.h"
+#include "orj/core/viewer/progress.h"
+
+using namespace orj;
 
 extern char **environ;
 
@@ -134,7 +136,7 @@ static void remove_bench_files()
 static int compile_lists(Scene *scene, const BenchSize &size, long long triangles, BenchProgress *progress)
 {
     bench_progress_stage(progress, "display-list compile");
-    init_display(0, 640, 480);
+    if (!init_display(0, 640, 480)) return 1;
     std::vector<double> engine_times, face_times;
     for (int run = 0; run < size.runs; run++) {
         for (bool engine : {true, false}) {

@@ -7,8 +7,10 @@
 #include <cstring>
 #include <string>
 
-#include "core/scene/scene_reader.h"
-#include "core/scene/scene_writer.h"
+#include "orj/core/scene/scene_reader.h"
+#include "orj/core/scene/scene_writer.h"
+
+using namespace orj;
 
 template <typename T>
 static bool same_array(const T *a, const T *b, int64_t count)

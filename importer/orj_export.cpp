@@ -18,9 +18,11 @@
 
 #include <nlohmann/json.hpp>
 
-#include "core/image/image.h"
-#include "core/scene/scene_reader.h"
-#include "core/viewer/options.h"
+#include "orj/core/image/image.h"
+#include "orj/core/scene/scene_reader.h"
+#include "orj/core/viewer/options.h"
+
+namespace orj {
 
 namespace {
 
@@ -488,3 +490,5 @@ int orj_formats_main(int argc, char **argv)
     for (const Format &format : FORMATS) printf("  %-6s %s\n", format.extension, format.description);
     return 0;
 }
+
+}  // namespace orj

@@ -13,12 +13,14 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/scene/scene_writer.h"
+#include "orj/core/scene/scene_writer.h"
 #include "importer/orj_import_atlas.h"
 #include "importer/orj_import_files.h"
 #include "importer/orj_import_math.h"
 #include "importer/orj_import_names.h"
 #include "importer/orj_import_texture.h"
+
+namespace orj {
 
 static const double MAX_IMPORT_SCALE = 1e30;  // --scale's limit
 
@@ -457,3 +459,5 @@ int orj_import_main(int argc, char **argv)
     fprintf(stderr, "  key 6 in the viewer: an orbit camera around the whole scene\n");
     return 0;
 }
+
+}  // namespace orj

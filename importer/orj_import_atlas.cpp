@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <map>
 
+namespace orj {
+
 namespace {
 
 // One tile of the atlas: a texture shared by the materials that name it, or
@@ -304,3 +306,5 @@ void build_atlas(const aiScene *scene, ModelFolder *folder, std::vector<ImportOb
  atlas->repeats.push_back(tile.key.substr(8) + ": repeated " + std::to_string(tile.repeats_s) + "x" +
                                        std::to_string(tile.repeats_t) + " in its tile");
 }
+
+}  // namespace orj

@@ -10,6 +10,9 @@
 #include "importer/orj_import_texture.h"
 
 struct aiScene;
+
+namespace orj {
+
 struct ModelFolder;
 
 enum {
@@ -35,3 +38,5 @@ struct Atlas {
 // found or read gives way to its material's colour, with a warning. Texture
 // files are looked for through folder (inside the model's folder).
 void build_atlas(const aiScene *scene, ModelFolder *folder, std::vector<ImportObject> *objects, Atlas *atlas);
+
+}  // namespace orj

@@ -11,13 +11,15 @@
 #include <cstring>
 #include <unordered_map>
 
-#include "core/scene/scene_hierarchy.h"
+#include "orj/core/scene/scene_hierarchy.h"
 #include "importer/orj_import_animation.h"
 #include "importer/orj_import_files.h"
 #include "importer/orj_import_framing.h"
 #include "importer/orj_import_math.h"
 #include "importer/orj_import_mesh.h"
 #include "importer/orj_import_names.h"
+
+namespace orj {
 
 namespace {
 
@@ -700,3 +702,5 @@ void build_scene_records(ImportedScene *imported)
     imported->scene.frame_count = imported->frame_count;
     imported->scene.polygon_count = (int32_t)std::min<int64_t>(polygons, INT32_MAX);
 }
+
+}  // namespace orj

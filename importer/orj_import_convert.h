@@ -5,15 +5,19 @@
 #include <string>
 #include <vector>
 
-#include "core/base/error.h"
-#include "core/scene/scene.h"
+#include "orj/core/base/error.h"
+#include "orj/core/scene/scene.h"
 #include "importer/orj_import_guard.h"
 
 struct aiScene;
-struct ModelFolder;
+
 namespace Assimp {
 class Importer;
 }
+
+namespace orj {
+
+struct ModelFolder;
 
 // The format's own limits (this engine's reader takes more, other readers of
 // the format may not): faces in one mesh, children of one parent.
@@ -110,3 +114,5 @@ ErrorKind convert_scene(const aiScene *source, const ImportSettings &settings, I
 
 // Lays imported->objects out as imported->scene (records, children, polygon count).
 void build_scene_records(ImportedScene *imported);
+
+}  // namespace orj

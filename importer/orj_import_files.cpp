@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace orj {
+
 static std::string resolved(const std::string &path)
 {
     char *real = realpath(path.c_str(), nullptr);
@@ -102,3 +104,5 @@ ErrorKind resolve_texture_reference(ModelFolder *folder, const std::string &refe
     return set_error(error, ERROR_CANNOT_OPEN, folder->model_path.c_str(), 0, "texture file '%s' not found beside the model",
                      reference.c_str());
 }
+
+}  // namespace orj

@@ -12,6 +12,8 @@
 #include <unordered_map>
 #include <vector>
 
+namespace orj {
+
 // ---- Collada, checked with a streaming XML parser before the library reads it
 
 namespace {
@@ -265,3 +267,5 @@ void repair_meshes(aiScene *scene, MeshRepairs *repairs)
     for (unsigned m = 0; scene->mMeshes && m < scene->mNumMeshes; m++)
         if (scene->mMeshes[m]) repair_mesh(scene->mMeshes[m], repairs);
 }
+
+}  // namespace orj

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace orj {
+
 // True degrees: the records hold them, and only the scene file's own radians
 // use the format's constant (SCENE_DEGREES_PER_RADIAN, reader and writer).
 static const double DEGREES_PER_RADIAN = 180.0 / M_PI;
@@ -265,3 +267,5 @@ double frame_time_ticks(int frame, double fps, double ticks_per_second, double d
     double ticks = frame / fps * ticks_per_second;
     return std::min(ticks, std::max(duration_ticks, 0.0));
 }
+
+}  // namespace orj

@@ -2,7 +2,9 @@
 // translate, rotate x, y, z, scale chain, camera views, frame sampling.
 #pragma once
 
-#include "core/scene/scene.h"
+#include "orj/core/scene/scene.h"
+
+namespace orj {
 
 // A 4x4 matrix acting on column vectors, m[row][column]; the translation
 // sits in the last column.
@@ -56,3 +58,5 @@ int import_frame_count(int requested, bool animated, double duration_seconds, do
 // Animation time, in ticks, of frame: frame / fps seconds, held at the
 // clip's end past it.
 double frame_time_ticks(int frame, double fps, double ticks_per_second, double duration_ticks);
+
+}  // namespace orj

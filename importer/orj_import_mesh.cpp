@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace orj {
+
 namespace {
 
 // One face as written: three or four corners into the mesh's vertices.
@@ -162,3 +164,5 @@ MeshParts convert_mesh(const aiMesh *mesh, double scale, ImportStats *stats)
     }
     return out;
 }
+
+}  // namespace orj

@@ -6,6 +6,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
+namespace orj {
+
 // Length of text cut to at most limit bytes, backing off a partial UTF-8 character.
 static size_t cut_length(const std::string &text, size_t limit)
 {
@@ -73,3 +75,5 @@ std::vector<std::string> make_unique_names(const std::vector<std::string> &wante
     for (size_t i : order) names[i] = claim_name(wanted[i], &claims);
     return names;
 }
+
+}  // namespace orj

@@ -2,13 +2,15 @@
 
 #include <assimp/scene.h>
 
-#include "core/image/image.h"
+#include "orj/core/image/image.h"
 #include "importer/orj_import_files.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+namespace orj {
 
 std::vector<uint8_t> encode_tga(const TextureImage &image)
 {
@@ -116,3 +118,5 @@ ErrorKind load_texture_image(const aiScene *scene, const std::string &reference,
     if (found != ERROR_NONE) return found;
     return take_image(load_image_file(path.c_str(), &decoded, error), &decoded, image);
 }
+
+}  // namespace orj

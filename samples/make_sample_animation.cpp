@@ -13,9 +13,11 @@
 #include <cstring>
 #include <string>
 
-#include "core/base/version.h"
-#include "gl/display/display.h"
-#include "gl/sprites/animation_builder.h"
+#include "orj/core/base/version.h"
+#include "orj/gl/display/display.h"
+#include "orj/gl/sprites/animation_builder.h"
+
+using namespace orj;
 
 enum {
     FRAME_SIDE = 64,

@@ -8,11 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "core/base/version.h"
-#include "core/scene/scene_reader.h"
-#include "core/scene/scene_writer.h"
+#include "orj/core/base/version.h"
+#include "orj/core/scene/scene_reader.h"
+#include "orj/core/scene/scene_writer.h"
 #include "samples/sample_geometry.h"
 #include "samples/sample_texture.h"
+
+using namespace orj;
 
 // Frame 0 plays once; frames 1 .. CYCLE then loop, CYCLE frames per dance.
 enum { CYCLE = 120, FRAME_COUNT = CYCLE + 1 };

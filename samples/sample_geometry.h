@@ -5,7 +5,9 @@
 
 #include <vector>
 
-#include "core/scene/scene.h"
+#include "orj/core/scene/scene.h"
+
+using namespace orj;
 
 // A rectangle of the texture, in pixels of the atlas, top row first.
 struct AtlasRect {

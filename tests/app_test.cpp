@@ -5,9 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "core/viewer/options.h"
-#include "core/viewer/record_name.h"
-#include "core/viewer/playback.h"
+#include "orj/core/viewer/options.h"
+#include "orj/core/viewer/record_name.h"
+#include "orj/core/viewer/playback.h"
+
+using namespace orj;
 
 static OptionsResult parse(std::vector<std::string> args, ViewerOptions *options, std::string *error)
 {

@@ -15,10 +15,12 @@
 #include <string>
 #include <vector>
 
-#include "core/scene/scene_reader.h"
+#include "orj/core/scene/scene_reader.h"
 #include "importer/orj_export.h"
 #include "importer/orj_import.h"
 #include "tests/support/test_support.h"
+
+using namespace orj;
 
 static int run_orj(int (*command)(int, char **), std::vector<std::string> args)
 {

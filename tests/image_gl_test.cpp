@@ -11,10 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "gl/display/png_file.h"
-#include "gl/render/image_bitmap.h"
+#include "orj/gl/display/png_file.h"
+#include "orj/gl/render/image_bitmap.h"
 #include "tests/support/image_files.h"
 #include "tests/support/test_support.h"
+
+using namespace orj;
 
 namespace {
 

@@ -15,8 +15,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "core/image/image.h"
+#include "orj/core/image/image.h"
 #include "tests/support/image_files.h"
+
+using namespace orj;
 
 using namespace image_files;
 

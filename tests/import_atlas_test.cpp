@@ -13,6 +13,8 @@
 #include "importer/orj_import_files.h"
 #include "tests/support/test_support.h"
 
+using namespace orj;
+
 // A model of two materials: 0 holds embedded texture *0 (2x2 texels, each its
 // own colour), 1 the named texture file and a blue diffuse colour.
 static aiScene *two_material_scene(const char *missing_file)

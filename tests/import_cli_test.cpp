@@ -5,9 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "core/scene/scene_reader.h"
+#include "orj/core/scene/scene_reader.h"
 #include "tests/support/test_support.h"
 #include "importer/orj_import.h"
+
+using namespace orj;
 
 static const char *const ANIMATED = "/usr/share/assimp/models/Collada/anims_with_full_rotations_between_keys.DAE";
 

@@ -13,10 +13,12 @@
 #include <string>
 #include <vector>
 
-#include "core/scene/scene_reader.h"
+#include "orj/core/scene/scene_reader.h"
 #include "tests/support/test_support.h"
 #include "importer/orj_import_files.h"
 #include "importer/orj_import_guard.h"
+
+using namespace orj;
 
 namespace {
 

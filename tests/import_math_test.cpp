@@ -11,6 +11,8 @@
 #include "importer/orj_import_names.h"
 #include "importer/orj_import_texture.h"
 
+using namespace orj;
+
 static double largest_difference(const Matrix4 &a, const Matrix4 &b)
 {
     double worst = 0.0;

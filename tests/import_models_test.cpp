@@ -13,13 +13,15 @@
 #include <set>
 #include <string>
 
-#include "core/scene/scene_reader.h"
-#include "core/scene/scene_writer.h"
+#include "orj/core/scene/scene_reader.h"
+#include "orj/core/scene/scene_writer.h"
 #include "tests/support/test_support.h"
 #include "importer/orj_import_convert.h"
 #include "importer/orj_import_files.h"
 #include "importer/orj_import_math.h"
 #include "importer/orj_import_texture.h"
+
+using namespace orj;
 
 static std::string model_path(const std::string &relative)
 {

@@ -12,17 +12,23 @@
 #include <string>
 #include <vector>
 
-#include "gl/display/png_file.h"
-#include "gl/display/render_state.h"
-#include "gl/render/camera.h"
-#include "gl/render/draw.h"
-#include "gl/render/texture.h"
-#include "core/scene/scene.h"
-#include "core/scene/scene_writer.h"
+#include "orj/gl/display/png_file.h"
+#include "orj/gl/display/render_state.h"
+#include "orj/gl/render/camera.h"
+#include "orj/gl/render/draw.h"
+#include "orj/gl/render/texture.h"
+#include "orj/core/scene/scene.h"
+#include "orj/core/scene/scene_writer.h"
+#include "orj/gl/scene/scene_load.h"
 #include "tests/support/test_support.h"
 #include "importer/orj_import_atlas.h"
 #include "importer/orj_import_convert.h"
 #include "importer/orj_import_files.h"
+
+using namespace orj;
+
+// The drawing state of the one window these run in.
+static RenderState render;
 
 struct Picture {
     int covered = 0;       // pixels that are not the clear colour
@@ -71,9 +77,9 @@ static Picture draw_imported(const std::string &model, ImportSettings settings, 
     // Twice: a lamp takes its place when it is drawn, so the first pass puts
     // the lamps where the second one's meshes see them, as in the viewer.
     for (int pass = 0; pass < 2; pass++) {
-        set_render_state();
+        set_render_state(&render);
         EXPECT_EQ(apply_camera(&scene, "camara4", frame), 1);
-        draw_scene(&scene, texture, frame);
+        draw_scene(&scene, texture, frame, &render);
     }
     glFinish();
     std::vector<uint8_t> rgb(640 * 480 * 3);

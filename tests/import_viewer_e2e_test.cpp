@@ -10,6 +10,8 @@
 #include "tests/support/test_support.h"
 #include "importer/orj_import.h"
 
+using namespace orj;
+
 static int run_import(std::vector<std::string> args)
 {
     args.insert(args.begin(), "import");

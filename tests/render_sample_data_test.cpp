@@ -13,8 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "core/scene/scene.h"
-#include "core/scene/scene_reader.h"
+#include "orj/core/scene/scene.h"
+#include "orj/core/scene/scene_reader.h"
+
+using namespace orj;
 
 static std::string sample_path(const char *name)
 {

@@ -8,9 +8,11 @@
 #include <cstdio>
 #include <string>
 
-#include "core/scene/scene_reader.h"
-#include "core/scene/scene_writer.h"
+#include "orj/core/scene/scene_reader.h"
+#include "orj/core/scene/scene_writer.h"
 #include "tests/support/test_support.h"
+
+using namespace orj;
 
 namespace {
 

@@ -9,9 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "core/scene/scene.h"
+#include "orj/core/scene/scene.h"
+#include "orj/gl/scene/scene_load.h"
 #include "tests/scene_test_files.h"
 #include "tests/support/test_support.h"
+
+using namespace orj;
 
 namespace {
 

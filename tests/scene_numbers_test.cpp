@@ -10,6 +10,8 @@
 
 #include "core/scene/scene_numbers.h"
 
+using namespace orj;
+
 namespace {
 
 // What sscanf makes of text with "%f%n": false when it converts nothing.

@@ -7,9 +7,11 @@
 #include <random>
 #include <string>
 
-#include "core/scene/scene_reader.h"
+#include "orj/core/scene/scene_reader.h"
 #include "tests/scene_test_files.h"
 #include "tests/support/test_support.h"
+
+using namespace orj;
 
 namespace {
 

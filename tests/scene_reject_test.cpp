@@ -3,8 +3,10 @@
 
 #include <string>
 
-#include "core/scene/scene_reader.h"
+#include "orj/core/scene/scene_reader.h"
 #include "tests/scene_test_files.h"
+
+using namespace orj;
 
 namespace {
 

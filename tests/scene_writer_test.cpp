@@ -11,10 +11,12 @@
 #include <unistd.h>
 #include <vector>
 
-#include "core/scene/scene_reader.h"
-#include "core/scene/scene_writer.h"
+#include "orj/core/scene/scene_reader.h"
+#include "orj/core/scene/scene_writer.h"
 #include "tests/scene_test_files.h"
 #include "tests/support/test_support.h"
+
+using namespace orj;
 
 namespace {
 

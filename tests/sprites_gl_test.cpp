@@ -17,12 +17,14 @@
 #include <string>
 #include <vector>
 
-#include "gl/sprites/animation_bitmap.h"
-#include "gl/sprites/animation_builder.h"
-#include "core/sprites/animation_file.h"
-#include "gl/sprites/animation_loader.h"
-#include "core/sprites/frame_runs.h"
+#include "orj/gl/sprites/animation_bitmap.h"
+#include "orj/gl/sprites/animation_builder.h"
+#include "orj/core/sprites/animation_file.h"
+#include "orj/gl/sprites/animation_loader.h"
+#include "orj/core/sprites/frame_runs.h"
 #include "tests/support/test_support.h"
+
+using namespace orj;
 
 namespace {
 
@@ -231,7 +233,7 @@ TEST(Builder, PacksTheNumberedFramesAndTheyLoadBack)
     // The JPEG loader: the strip's frames with their alpha rebuilt from the runs.
     Animation animation = {};
     Error load_error;
-    ASSERT_EQ(try_load_animation(animation_path.c_str(), strip_path.c_str(), STRIP_JPEG, &animation, &load_error), ERROR_NONE) << load_error.message;
+    ASSERT_EQ(load_animation(animation_path.c_str(), strip_path.c_str(), &animation, &load_error), ERROR_NONE) << load_error.message;
     ASSERT_EQ(animation.frame_count, 3);
     EXPECT_EQ(animation.pixel_bytes, 3 * 16 * 8 * 4);
     for (int i = 0; i < 3; i++) {
@@ -365,7 +367,7 @@ TEST(Loader, TgaStripKeepsItsAlpha)
     });
     Animation animation = {};
     Error error;
-    ASSERT_EQ(try_load_animation(animation_path.c_str(), strip_path.c_str(), STRIP_TGA, &animation, &error), ERROR_NONE) << error.message;
+    ASSERT_EQ(load_animation_tga(animation_path.c_str(), strip_path.c_str(), &animation, &error), ERROR_NONE) << error.message;
     ASSERT_EQ(animation.frame_count, 2);
     for (int i = 0; i < 2; i++) {
         int width = 0, height = 0;
@@ -397,7 +399,7 @@ TEST(Loader, TgaStripWithoutAlphaIsOpaque)
     save_image(strip_path, 24, 4, 4, [](int x, int y) { return x == 0 ? MAGENTA : Rgba{50, 60 + y, 70, 0}; });
     Animation animation = {};
     Error error;
-    ASSERT_EQ(try_load_animation(animation_path.c_str(), strip_path.c_str(), STRIP_TGA, &animation, &error), ERROR_NONE) << error.message;
+    ASSERT_EQ(load_animation_tga(animation_path.c_str(), strip_path.c_str(), &animation, &error), ERROR_NONE) << error.message;
     int width = 0, height = 0;
     std::vector<uint8_t> pixels = texture_pixels(animation.textures[0], &width, &height);
     for (size_t i = 0; i < pixels.size(); i += 4) EXPECT_EQ(pixels[i + 3], 255) << i / 4;
@@ -407,7 +409,7 @@ TEST(Loader, TgaStripWithoutAlphaIsOpaque)
 
     // No frames: still a loadable strip, and nothing to show.
     write_opaque_animation(animation_path, 0, 4, 4);
-    ASSERT_EQ(try_load_animation(animation_path.c_str(), strip_path.c_str(), STRIP_TGA, &animation, &error), ERROR_NONE) << error.message;
+    ASSERT_EQ(load_animation_tga(animation_path.c_str(), strip_path.c_str(), &animation, &error), ERROR_NONE) << error.message;
     EXPECT_EQ(animation.frame_count, 0);
     EXPECT_EQ(animation.pixel_bytes, 0);
     delete_animation_textures(&animation);
@@ -422,28 +424,28 @@ TEST(Loader, FailuresNameTheFileAndKeepNothing)
     Animation animation = {};
     Error error;
 
-    EXPECT_NE(try_load_animation((dir + "/none.anim").c_str(), strip_path.c_str(), STRIP_TGA, &animation, &error), ERROR_NONE);
+    EXPECT_NE(load_animation_tga((dir + "/none.anim").c_str(), strip_path.c_str(), &animation, &error), ERROR_NONE);
     EXPECT_EQ(error.message, "No se pudo abrir el archivo: " + dir + "/none.anim");
 
     write_opaque_animation(animation_path, 2, 8, 4);
-    EXPECT_NE(try_load_animation(animation_path.c_str(), (dir + "/none.jpg").c_str(), STRIP_JPEG, &animation, &error), ERROR_NONE);
+    EXPECT_NE(load_animation(animation_path.c_str(), (dir + "/none.jpg").c_str(), &animation, &error), ERROR_NONE);
     EXPECT_EQ(error.message, "No se pudo abrir el archivo: " + dir + "/none.jpg");
 
     // Three frames of 4 rows do not fit an 8-row strip: the third is named.
     write_opaque_animation(animation_path, 3, 8, 4);
-    EXPECT_NE(try_load_animation(animation_path.c_str(), strip_path.c_str(), STRIP_TGA, &animation, &error), ERROR_NONE);
+    EXPECT_NE(load_animation_tga(animation_path.c_str(), strip_path.c_str(), &animation, &error), ERROR_NONE);
     EXPECT_NE(error.message.find(animation_path + ": frame 2 (8 x 4) does not fit the strip image"), std::string::npos) << error.message;
 
     // Frames wider than the strip.
     write_opaque_animation(animation_path, 1, 9, 4);
-    EXPECT_NE(try_load_animation(animation_path.c_str(), strip_path.c_str(), STRIP_TGA, &animation, &error), ERROR_NONE);
+    EXPECT_NE(load_animation_tga(animation_path.c_str(), strip_path.c_str(), &animation, &error), ERROR_NONE);
     EXPECT_NE(error.message.find("frame 0 (9 x 4)"), std::string::npos) << error.message;
 
     // A file cut inside its second record.
     write_opaque_animation(animation_path, 2, 8, 4);
     std::string bytes = read_file(animation_path);
     write_file(animation_path, bytes.substr(0, bytes.size() - 3));
-    EXPECT_NE(try_load_animation(animation_path.c_str(), strip_path.c_str(), STRIP_TGA, &animation, &error), ERROR_NONE);
+    EXPECT_NE(load_animation_tga(animation_path.c_str(), strip_path.c_str(), &animation, &error), ERROR_NONE);
     EXPECT_NE(error.message.find(animation_path + ": frame 1: the file ends"), std::string::npos) << error.message;
     EXPECT_EQ(animation.frames, nullptr);
     EXPECT_EQ(animation.textures, nullptr);
@@ -495,14 +497,15 @@ void build_and_check(const BuildOptions &options, const std::string &dir, int fr
         << error.message;
     EXPECT_EQ(summary.frame_count, frame_count);
     EXPECT_EQ(temporary_files(dir), 0);
-    for (StripKind kind : {STRIP_JPEG, STRIP_TGA}) {
-        if (kind == STRIP_TGA && !options.strip_tga_path) continue;
+    for (bool tga : {false, true}) {
+        if (tga && !options.strip_tga_path) continue;
         Animation animation = {};
         Error load_error;
-        const char *strip = kind == STRIP_JPEG ? strip_path.c_str() : options.strip_tga_path;
-        ASSERT_EQ(try_load_animation(animation_path.c_str(), strip, kind, &animation, &load_error), ERROR_NONE) << load_error.message;
+        ErrorKind loaded = tga ? load_animation_tga(animation_path.c_str(), options.strip_tga_path, &animation, &load_error)
+                               : load_animation(animation_path.c_str(), strip_path.c_str(), &animation, &load_error);
+        ASSERT_EQ(loaded, ERROR_NONE) << load_error.message;
         ASSERT_EQ(animation.frame_count, frame_count);
-        int tolerance = kind == STRIP_JPEG ? 24 : 0;
+        int tolerance = tga ? 0 : 24;
         for (int i = 0; i < frame_count; i++) {
             int w = 0, h = 0;
             std::vector<uint8_t> pixels = texture_pixels(animation.textures[i], &w, &h);
@@ -512,7 +515,7 @@ void build_and_check(const BuildOptions &options, const std::string &dir, int fr
                 for (int x = 0; x < width; x++) {
                     const uint8_t *p = &pixels[(size_t)(y * width + x) * 4];
                     Expected e = expect(i, x, y);
-                    ASSERT_EQ(p[3], e.transparent ? 0 : 255) << kind << " frame " << i << ": " << x << "," << y;
+                    ASSERT_EQ(p[3], e.transparent ? 0 : 255) << (tga ? "tga" : "jpeg") << " frame " << i << ": " << x << "," << y;
                     bool inner = true;
                     for (int dy = -2; dy <= 2; dy++)
                         for (int dx = -2; dx <= 2; dx++) {
@@ -523,7 +526,7 @@ void build_and_check(const BuildOptions &options, const std::string &dir, int fr
                     if (!e.transparent && inner) {
                         ASSERT_TRUE(close_to(p[0], e.colour.r, tolerance) && close_to(p[1], e.colour.g, tolerance) &&
                                     close_to(p[2], e.colour.b, tolerance))
-                            << kind << " frame " << i << ": " << x << "," << y << " is " << (int)p[0] << " " << (int)p[1]
+                            << (tga ? "tga" : "jpeg") << " frame " << i << ": " << x << "," << y << " is " << (int)p[0] << " " << (int)p[1]
                             << " " << (int)p[2];
                     }
                 }

@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "core/sprites/animation_file.h"
-#include "core/sprites/frame_name.h"
-#include "core/sprites/frame_runs.h"
+#include "orj/core/sprites/animation_file.h"
+#include "orj/core/sprites/frame_name.h"
+#include "orj/core/sprites/frame_runs.h"
+
+using namespace orj;
 
 namespace {
 

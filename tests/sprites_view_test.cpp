@@ -4,7 +4,9 @@
 #include <cmath>
 #include <limits>
 
-#include "core/sprites/sprite_view.h"
+#include "orj/core/sprites/sprite_view.h"
+
+using namespace orj;
 
 namespace {
 

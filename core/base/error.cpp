@@ -1,7 +1,9 @@
-#include "core/base/error.h"
+#include "orj/core/base/error.h"
 
 #include <cstdarg>
 #include <cstdio>
+
+namespace orj {
 
 ErrorKind set_error(Error *error, ErrorKind kind, const char *path, int line, const char *format, ...) {
     if (!error) return kind;
@@ -36,3 +38,5 @@ const char *error_kind_name(ErrorKind kind) {
     }
     return "unknown error";
 }
+
+}  // namespace orj

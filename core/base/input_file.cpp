@@ -1,4 +1,4 @@
-#include "core/base/input_file.h"
+#include "orj/core/base/input_file.h"
 
 #include <cerrno>
 #include <cstring>
@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include "core/base/open_flags.h"
+
+namespace orj {
 
 ErrorKind open_input_file(const char *path, int64_t max_bytes, int *fd, int64_t *size, Error *error)
 {
@@ -57,3 +59,5 @@ ErrorKind open_input_stream(const char *path, int64_t max_bytes, FILE **stream, 
     }
     return ERROR_NONE;
 }
+
+}  // namespace orj

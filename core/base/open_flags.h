@@ -16,6 +16,8 @@
 #define O_BINARY 0
 #endif
 
+namespace orj {
+
 enum { INPUT_OPEN_FLAGS = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_BINARY };
 
 // Makes reads on fd wait for data again, once the file is known to be regular.
@@ -38,3 +40,5 @@ inline void advise_sequential_read(int fd)
     (void)fd;
 #endif
 }
+
+}  // namespace orj

@@ -1,13 +1,15 @@
-#include "core/base/version.h"
+#include "orj/core/base/version.h"
 
 #include <cstdio>
 #include <cstring>
+
+namespace orj {
 
 bool print_version_if_asked(int argc, char **argv, const char *program)
 {
     for (int i = 1; i < argc; i++) {
         if (strcmp(argv[i], "--version") != 0) continue;
-        printf("%s %s\n", program, ENGINE_VERSION);
+        printf("%s %s\n", program, ORJ_VERSION);
         return true;
     }
     return false;
@@ -42,3 +44,5 @@ bool print_version_or_usage(int argc, char **argv, const char *program, const ch
     }
     return false;
 }
+
+}  // namespace orj

@@ -1,4 +1,4 @@
-#include "core/image/image.h"
+#include "orj/core/image/image.h"
 
 #include <cerrno>
 #include <cstring>
@@ -8,8 +8,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "core/base/input_file.h"
+#include "orj/core/base/input_file.h"
 #include "core/image/image_formats.h"
+
+namespace orj {
 
 // The largest file worth reading: an uncompressed image at the pixel limit,
 // four bytes a pixel, plus room for headers and palettes.
@@ -166,3 +168,5 @@ ErrorKind load_image_file(const char *path, Image *image, Error *error)
     if (done < bytes.size()) return image_truncated(path, error);
     return decode_image(bytes.data(), bytes.size(), path, image, error);
 }
+
+}  // namespace orj

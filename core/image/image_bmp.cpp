@@ -4,6 +4,8 @@
 
 #include "core/image/image_formats.h"
 
+namespace orj {
+
 enum {
     BMP_FILE_HEADER_BYTES = 14,
     BMP_OS2_HEADER_BYTES = 12,
@@ -219,3 +221,5 @@ ErrorKind decode_bmp(const uint8_t *data, size_t size, const char *name, Image *
     bmp_plain(&layout, &bytes, image);
     return ERROR_NONE;
 }
+
+}  // namespace orj

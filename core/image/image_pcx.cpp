@@ -5,6 +5,8 @@
 
 #include "core/image/image_formats.h"
 
+namespace orj {
+
 enum {
     PCX_HEADER_BYTES = 128,
     PCX_PALETTE_BYTES = 769,  // the marker 12, then 256 entries of red, green, blue
@@ -71,3 +73,5 @@ ErrorKind decode_pcx(const uint8_t *data, size_t size, const char *name, Image *
     }
     return ERROR_NONE;
 }
+
+}  // namespace orj

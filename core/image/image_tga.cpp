@@ -4,6 +4,8 @@
 
 #include "core/image/image_formats.h"
 
+namespace orj {
+
 enum {
     TGA_HEADER_BYTES = 18,
     TGA_MAPPED = 1,
@@ -119,3 +121,5 @@ ErrorKind decode_tga(const uint8_t *data, size_t size, const char *name, Image *
     }
     return ERROR_NONE;
 }
+
+}  // namespace orj

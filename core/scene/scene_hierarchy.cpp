@@ -1,10 +1,12 @@
-#include "core/scene/scene_hierarchy.h"
+#include "orj/core/scene/scene_hierarchy.h"
 
 #include <cassert>
 #include <cstring>
 #include <utility>
 #include <string_view>
 #include <unordered_map>
+
+namespace orj {
 
 static std::string_view name_of(const char *text)
 {
@@ -148,3 +150,5 @@ void make_relative(Scene *scene, int index)
     assert(check.problem == HIERARCHY_OK);
     (void)check;
 }
+
+}  // namespace orj

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <cstring>
 
+namespace orj {
+
 static inline bool is_scan_space(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -228,3 +230,5 @@ inline bool scan_scene_float(const char **cursor, const char *end, float *value,
     *cursor = p;
     return scan_scene_float_slowly(cursor, end, value);
 }
+
+}  // namespace orj

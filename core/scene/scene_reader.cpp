@@ -1,4 +1,4 @@
-#include "core/scene/scene_reader.h"
+#include "orj/core/scene/scene_reader.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,10 +12,12 @@
 #include <cstring>
 #include <vector>
 
-#include "core/base/input_file.h"
+#include "orj/core/base/input_file.h"
 #include "core/base/open_flags.h"
-#include "core/scene/scene_hierarchy.h"
+#include "orj/core/scene/scene_hierarchy.h"
 #include "core/scene/scene_numbers.h"
+
+namespace orj {
 
 // A line holds at most 999 characters with its newline.
 static const size_t MAX_LINE_LENGTH = 998;
@@ -661,3 +663,5 @@ void free_scene_records(Scene *scene)
     free(scene->objects);
     memset(scene, 0, sizeof *scene);
 }
+
+}  // namespace orj

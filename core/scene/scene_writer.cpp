@@ -1,4 +1,4 @@
-#include "core/scene/scene_writer.h"
+#include "orj/core/scene/scene_writer.h"
 
 #include <cerrno>
 #include <charconv>
@@ -7,8 +7,10 @@
 #include <cstring>
 #include <vector>
 
-#include "core/scene/scene_hierarchy.h"
+#include "orj/core/scene/scene_hierarchy.h"
 #include "core/scene/scene_numbers.h"
+
+namespace orj {
 
 static uint32_t bits_of(float value)
 {
@@ -272,3 +274,5 @@ ErrorKind save_scene(const Scene *scene, LocationSpace space, const char *path, 
                          strerror(written != text.size() ? write_errno : errno));
     return ERROR_NONE;
 }
+
+}  // namespace orj

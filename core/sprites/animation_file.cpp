@@ -1,9 +1,11 @@
-#include "core/sprites/animation_file.h"
+#include "orj/core/sprites/animation_file.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
+
+namespace orj {
 
 static bool write_int(int32_t value, FILE *stream)
 {
@@ -99,7 +101,7 @@ ErrorKind read_frame(AnimationFrame *frame, FILE *stream, Error *error)
     size_t lengths_size = sizeof(int32_t) * lengths.size();
     size_t block_size = references_size + counts_size + lengths_size;
     char *block = (char *)malloc(block_size);
-    if (!block) exit(1);
+    if (!block) return set_error(error, ERROR_OUT_OF_MEMORY, nullptr, 0, "out of memory for a frame of %d rows", height);
     int32_t **references = (int32_t **)block;
     int32_t *block_counts = (int32_t *)(block + references_size);
     int32_t *block_lengths = (int32_t *)(block + references_size + counts_size);
@@ -144,7 +146,7 @@ ErrorKind read_animation_frames(FILE *stream, const char *path, Animation *anima
     if (frame_count < 0 || frame_count > MAX_ANIMATION_SIDE)
         return set_error(error, ERROR_MALFORMED, path, 0, "implausible frame count %d", frame_count);
     AnimationFrame *frames = (AnimationFrame *)calloc((size_t)frame_count + 1, sizeof(AnimationFrame));
-    if (!frames) exit(1);
+    if (!frames) return set_error(error, ERROR_OUT_OF_MEMORY, path, 0, "out of memory for %d frames", frame_count);
     int64_t pixel_bytes = 0;
     for (int32_t i = 0; i < frame_count; i++) {
         Error frame_error;
@@ -162,3 +164,5 @@ ErrorKind read_animation_frames(FILE *stream, const char *path, Animation *anima
     animation->bitmaps = nullptr;
     return ERROR_NONE;
 }
+
+}  // namespace orj

@@ -1,9 +1,11 @@
-#include "core/sprites/frame_name.h"
+#include "orj/core/sprites/frame_name.h"
 
 #include <sys/stat.h>
 
 #include <cctype>
 #include <cstring>
+
+namespace orj {
 
 bool next_frame_name(char *name)
 {
@@ -111,3 +113,5 @@ ErrorKind find_frame_files(const char *first_frame, int32_t max_count, FrameSequ
     }
     return ERROR_NONE;
 }
+
+}  // namespace orj

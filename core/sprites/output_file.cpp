@@ -1,4 +1,4 @@
-#include "core/sprites/output_file.h"
+#include "orj/core/sprites/output_file.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+
+namespace orj {
 
 namespace fs = std::filesystem;
 
@@ -132,3 +134,5 @@ void output_file_discard(OutputFile *output)
     if (!output->temp_path.empty()) remove(output->temp_path.c_str());
     output->temp_path.clear();
 }
+
+}  // namespace orj

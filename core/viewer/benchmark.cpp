@@ -1,4 +1,4 @@
-#include "core/viewer/benchmark.h"
+#include "orj/core/viewer/benchmark.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <ctime>
 #include <vector>
+
+namespace orj {
 
 Ramp ramp_create(RampKind kind)
 {
@@ -227,3 +229,5 @@ void format_utc_timestamp(char *buffer, size_t size, int64_t epoch_seconds)
         if (size) buffer[0] = '\0';
     }
 }
+
+}  // namespace orj

@@ -1,8 +1,10 @@
-#include "core/viewer/orbit.h"
+#include "orj/core/viewer/orbit.h"
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
+
+namespace orj {
 
 namespace {
 
@@ -144,3 +146,5 @@ void orbit_view_matrix(const OrbitCamera *camera, float matrix[16])
     }
     matrix[15] = 1.0f;
 }
+
+}  // namespace orj

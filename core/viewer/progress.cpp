@@ -1,10 +1,12 @@
-#include "core/viewer/progress.h"
+#include "orj/core/viewer/progress.h"
 
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
+
+namespace orj {
 
 bool progress_wanted(int option)
 {
@@ -57,3 +59,5 @@ void bench_progress_stop(BenchProgress *progress)
     progress->printer.join();
     delete progress;
 }
+
+}  // namespace orj

@@ -1,9 +1,11 @@
-#include "core/viewer/report_json.h"
+#include "orj/core/viewer/report_json.h"
 
 #include <cstdio>
 #include <cstring>
 #include <nlohmann/json.hpp>
 #include <string>
+
+namespace orj {
 
 static const char *text_or_empty(const char *text)
 {
@@ -62,3 +64,5 @@ bool write_report_json(const char *path, const Report *report, const ReportRun *
     bool written = fwrite(text.data(), 1, text.size(), file) == text.size();
     return fclose(file) == 0 && written;
 }
+
+}  // namespace orj

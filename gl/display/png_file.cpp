@@ -1,8 +1,10 @@
-#include "gl/display/png_file.h"
+#include "orj/gl/display/png_file.h"
 
 #include <png.h>
 
 #include <cstdio>
+
+namespace orj {
 
 bool write_png_rgb(const char *path, int width, int height, const uint8_t *rgb)
 {
@@ -26,3 +28,5 @@ bool write_png_rgb(const char *path, int width, int height, const uint8_t *rgb)
     png_destroy_write_struct(&png, &info);
     return fclose(file) == 0;
 }
+
+}  // namespace orj

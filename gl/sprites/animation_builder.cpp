@@ -1,4 +1,4 @@
-#include "gl/sprites/animation_builder.h"
+#include "orj/gl/sprites/animation_builder.h"
 
 #include <allegro.h>
 #include <jpgalleg.h>
@@ -8,12 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "core/image/image.h"
-#include "core/sprites/animation_file.h"
-#include "core/sprites/frame_name.h"
-#include "core/sprites/frame_runs.h"
-#include "core/sprites/output_file.h"
-#include "gl/display/message.h"
+#include "orj/core/image/image.h"
+#include "orj/core/sprites/animation_file.h"
+#include "orj/core/sprites/frame_name.h"
+#include "orj/core/sprites/frame_runs.h"
+#include "orj/core/sprites/output_file.h"
+#include "orj/gl/display/message.h"
+
+namespace orj {
 
 int32_t count_frame_files(const char *name)
 {
@@ -240,6 +242,10 @@ ErrorKind build_animation_with(const BuildOptions *options, const char *animatio
             }
         }
         AnimationFrame frame = build_frame_from_transparency(transparent.data(), width, height);
+        if (!frame_runs_built(&frame)) {
+            set_error(error, ERROR_OUT_OF_MEMORY, frame_name.c_str(), 0, "out of memory for the frame's runs");
+            return fail_build(&outputs, ERROR_OUT_OF_MEMORY);
+        }
         int64_t work_bytes = frame_work_bytes(&frame);
         ErrorKind written = work_bytes > FRAME_WORK_AREA_BYTES ? ERROR_TOO_LARGE : write_frame(&frame, outputs.stream, &write_error);
         free_frame_runs(frame);
@@ -312,3 +318,5 @@ bool build_animation(const char *animation_path, const char *strip_path)
         if (!ask_animation_path(path, (int)sizeof path)) return false;
     }
 }
+
+}  // namespace orj

@@ -1,8 +1,12 @@
-#include "gl/viewer/ticks.h"
+#include "orj/gl/viewer/ticks.h"
 
 #include <allegro.h>
 
-std::atomic<int32_t> ticks{0};
+#include <atomic>
+
+namespace orj {
+
+static std::atomic<int32_t> ticks{0};
 
 void tick_handler()
 {
@@ -23,3 +27,5 @@ int32_t get_ticks()
 {
     return ticks.load(std::memory_order_relaxed);
 }
+
+}  // namespace orj
