@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace orj {
 
@@ -84,17 +85,30 @@ struct BenchmarkSummary {
     double polygons_per_second_min;
     double polygons_per_second_max;
     double measured_polygons_per_second;  // polygons drawn over the whole run / its seconds
+    double frames_per_second;             // passes of the measured part / its seconds
+    double frame_ms_median;               // pass_ms of the measured passes: median, 95th and
+    double frame_ms_p95;                  // 99th percentile (nearest rank) and largest
+    double frame_ms_p99;
+    double frame_ms_max;
+    std::vector<double> window_samples;  // polygons per second of each window, in order
 };
 
 // The figures of a run from its passes: over the settled part (from the
 // first settled pass on) or, when the run never settled, over all passes but
 // the first, the polygons drawn per second of wall time in consecutive
-// one-second windows (the part as one window when it is shorter).
+// one-second windows (the part as one window when it is shorter), the passes
+// a second and the passes' times.
 BenchmarkSummary summarize_passes(const PassRecord *records, int32_t count, int32_t polygon_count, double run_seconds);
 
-// "settled at 2.31 s; polygons/s over 8 one-second windows: median M, min A, max B"
-// ("not settled; ..." when it did not).
+// "settled at 2.31 s; polygons/s over 8 one-second windows: median M, min A,
+// max B; 24.9 frames/s, frame time median 2.37 ms, p95 2.90 ms" ("not
+// settled; ..." when it did not).
 void format_summary(char *buffer, size_t size, const BenchmarkSummary *summary);
+
+// The p-th percentile (0 < p <= 100) by nearest rank of values sorted in
+// ascending order: the smallest value at least p % of them do not exceed; 0
+// for none.
+double percentile_sorted(const std::vector<double> &sorted, double p);
 
 // "viewer: 12 s, copies 1523, 3046000 polygons/s, settled" (or "settling").
 void format_progress(char *buffer, size_t size, double seconds, int32_t copies, double polygons_per_second,
