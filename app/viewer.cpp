@@ -259,7 +259,7 @@ static int report_run(Viewer *viewer, int status)
     char report_text[REPORT_SIZE];
     format_report(report_text, sizeof report_text, &report);
     printf("%s\n", report_text);
-    char summary_text[200];
+    char summary_text[300];
     format_summary(summary_text, sizeof summary_text, &summary);
     printf("%s\n", summary_text);
     fflush(stdout);

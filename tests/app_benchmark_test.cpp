@@ -133,6 +133,7 @@ TEST(Summary, MedianMinAndMaxOfOneSecondWindowsOverTheSettledPart)
     add_passes(&records, 0.41, 0.04, 101, 100, true);  // settled, 25 passes a second
     records[60].copies = 1100;                         // 1000 more copies in the third second
     records[20].settled = false;                       // a search again does not end the settled part
+    for (int i = 10; i < 111; i++) records[i].pass_ms = (float)(110 - i);  // 100 ms down to 0
     BenchmarkSummary s = summarize_passes(records.data(), (int32_t)records.size(), 2, 4.5);
     EXPECT_TRUE(s.settled);
     EXPECT_NEAR(s.settled_at_seconds, 0.39, 1e-9);
@@ -141,6 +142,14 @@ TEST(Summary, MedianMinAndMaxOfOneSecondWindowsOverTheSettledPart)
     EXPECT_DOUBLE_EQ(s.polygons_per_second_min, 5024);
     EXPECT_DOUBLE_EQ(s.polygons_per_second_median, 5026);
     EXPECT_DOUBLE_EQ(s.polygons_per_second_max, 7024);
+    ASSERT_EQ(s.window_samples.size(), 4u);  // in order: the third second drew more
+    EXPECT_DOUBLE_EQ(s.window_samples[2], 7024);
+    // 101 measured passes from 0.39 s to 4.41 s; their times by nearest rank.
+    EXPECT_NEAR(s.frames_per_second, 101 / 4.02, 1e-9);
+    EXPECT_EQ(s.frame_ms_median, 50.0);
+    EXPECT_EQ(s.frame_ms_p95, 95.0);
+    EXPECT_EQ(s.frame_ms_p99, 99.0);
+    EXPECT_EQ(s.frame_ms_max, 100.0);
     EXPECT_NEAR(s.measured_polygons_per_second, 2.0 * (15 + 10150 + 1000) / 4.5, 1e-6);
 
     // Never settled: all but the first pass; shorter than a second: one window.
@@ -186,7 +195,7 @@ TEST(ReportJson, EveryFieldWithItsUnitAndTheRunsOptions)
     char *argv[] = {arg0, arg1, arg2};
     ASSERT_EQ(parse_viewer_options(3, argv, &options, &error), OPTIONS_RUN);
     Report report = make_report(2, 1500, 240, 0, 1003);
-    BenchmarkSummary summary = {true, 1.25, 8, 3.0e6, 2.5e6, 3.5e6, 2.9e6};
+    BenchmarkSummary summary = {true, 1.25, 8, 3.0e6, 2.5e6, 3.5e6, 2.9e6, 24.5, 2.5, 3.5, 4.5, 9.0, {3.1e6, 2.5e6}};
     ReportRun run = {1500, 2, summary, &options, "llvmpipe", "4.5", "Mesa", "0.1.0", "2026-12-07T12:00:00Z"};
     std::string dir = make_temp_dir("report");
     std::string path = dir + "/report.json";
@@ -201,6 +210,12 @@ TEST(ReportJson, EveryFieldWithItsUnitAndTheRunsOptions)
     EXPECT_EQ(j["polygons_per_second_min"], 2.5e6);
     EXPECT_EQ(j["polygons_per_second_max"], 3.5e6);
     EXPECT_EQ(j["measured_polygons_per_second"], 2.9e6);
+    EXPECT_EQ(j["frames_per_second"], 24.5);
+    EXPECT_EQ(j["frame_ms_median"], 2.5);
+    EXPECT_EQ(j["frame_ms_p95"], 3.5);
+    EXPECT_EQ(j["frame_ms_p99"], 4.5);
+    EXPECT_EQ(j["frame_ms_max"], 9.0);
+    EXPECT_EQ(j["window_samples"], nlohmann::json::array({3.1e6, 2.5e6}));
     EXPECT_EQ(j["renderer"], "llvmpipe");
     EXPECT_EQ(j["gl_version"], "4.5");
     EXPECT_EQ(j["gl_vendor"], "Mesa");
@@ -220,12 +235,13 @@ TEST(ReportJson, EveryFieldWithItsUnitAndTheRunsOptions)
 
 TEST(Benchmark, LinesAndTimestamp)
 {
-    char text[200];
+    char text[300];
     format_progress(text, sizeof text, 12.4, 1523, 3046000.4, true);
     EXPECT_STREQ(text, "viewer: 12 s, copies 1523, 3046000 polygons/s, settled");
-    BenchmarkSummary summary = {false, -1.0, 3, 10.0, 9.0, 11.0, 10.0};
+    BenchmarkSummary summary = {false, -1.0, 3, 10.0, 9.0, 11.0, 10.0, 412.345, 2.371, 2.906, 3.5, 4.0, {}};
     format_summary(text, sizeof text, &summary);
-    EXPECT_STREQ(text, "not settled; polygons/s over 3 one-second windows: median 10, min 9, max 11");
+    EXPECT_STREQ(text, "not settled; polygons/s over 3 one-second windows: median 10, min 9, max 11; 412.3 frames/s, "
+                       "frame time median 2.37 ms, p95 2.91 ms");
     format_utc_timestamp(text, sizeof text, 1796644847);
     EXPECT_STREQ(text, "2026-12-07T12:00:47Z");
 }
