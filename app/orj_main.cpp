@@ -21,6 +21,10 @@ static const char *usage_text =
     "       orj export ...   write a scene file as a glTF, Collada or OBJ model (orj export --help)\n"
     "       orj formats      the model formats import reads and export writes\n"
 #endif
+#ifdef ORJ_BENCH
+    "       orj bench ...    compare set-ups of the viewer's benchmark, list or plot its history\n"
+    "                        (orj bench --help)\n"
+#endif
     "       orj --version    print the engine's version\n";
 
 bool orj_read_scene(const char *path, Scene *scene)
@@ -31,22 +35,22 @@ bool orj_read_scene(const char *path, Scene *scene)
     return false;
 }
 
-#ifdef ORJ_IMPORT
+#if defined(ORJ_IMPORT) || defined(ORJ_BENCH)
 // "orj import", "export" and "formats" are the program orj-import beside
-// this one, run in this process's place: the model importer's libraries load
-// only for them.
-static int run_importer(char **argv)
+// this one, "orj bench" the program orj-bench, run in this process's place:
+// the model importer's libraries and SQLite load only for them.
+static int run_beside(const char *program, char **argv)
 {
     char self[4096];
     ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    std::string importer = "orj-import";
+    std::string path = program;
     if (length > 0) {
         self[length] = '\0';
         const char *slash = strrchr(self, '/');
-        importer = std::string(self, (size_t)(slash - self + 1)) + importer;
+        path = std::string(self, (size_t)(slash - self + 1)) + program;
     }
-    execv(importer.c_str(), argv + 1);
-    fprintf(stderr, "orj: cannot run %s: %s\n", importer.c_str(), strerror(errno));
+    execv(path.c_str(), argv + 1);
+    fprintf(stderr, "orj: cannot run %s: %s\n", path.c_str(), strerror(errno));
     return 1;
 }
 #endif
@@ -61,7 +65,10 @@ int main(int argc, char **argv)
 #ifdef ORJ_IMPORT
     if (argc >= 2 &&
         (strcmp(argv[1], "import") == 0 || strcmp(argv[1], "export") == 0 || strcmp(argv[1], "formats") == 0))
-        return run_importer(argv);
+        return run_beside("orj-import", argv);
+#endif
+#ifdef ORJ_BENCH
+    if (argc >= 2 && strcmp(argv[1], "bench") == 0) return run_beside("orj-bench", argv);
 #endif
     if (argc != 3) {
         fputs(usage_text, stderr);

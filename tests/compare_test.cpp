@@ -77,10 +77,12 @@ TEST(CompareInterval, CoverageOnKnownDistributions)
                 std::vector<double> a, b;
                 for (int32_t i = 0; i < n; i++) {
                     // Box-Muller for the normal case.
-                    double z = std::sqrt(-2.0 * std::log(noise.uniform())) * std::cos(6.283185307179586 * noise.uniform());
+                    double z =
+                        std::sqrt(-2.0 * std::log(noise.uniform())) * std::cos(6.283185307179586 * noise.uniform());
                     double e1 = heavy ? noise.laplace(0.1) : 0.1 * z;
-                    double e2 = heavy ? noise.laplace(0.1) : 0.1 * std::sqrt(-2.0 * std::log(noise.uniform())) *
-                                                                   std::cos(6.283185307179586 * noise.uniform());
+                    double e2 = heavy ? noise.laplace(0.1)
+                                      : 0.1 * std::sqrt(-2.0 * std::log(noise.uniform())) *
+                                            std::cos(6.283185307179586 * noise.uniform());
                     a.push_back(1e6 * std::exp(e1));
                     b.push_back(1e6 * truth * std::exp(e2));
                 }

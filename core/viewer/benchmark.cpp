@@ -148,8 +148,8 @@ static double median_sorted(const std::vector<double> &sorted)
 
 // Polygons per second in consecutive one-second windows from start, or the
 // part as one window when it is shorter than a second.
-static std::vector<double> window_rates(const PassRecord *records, int32_t first, int32_t count,
-                                        int32_t polygon_count, double start, double end)
+static std::vector<double> window_rates(const PassRecord *records, int32_t first, int32_t count, int32_t polygon_count,
+                                        double start, double end)
 {
     std::vector<double> rates;
     int32_t whole = (int32_t)(end - start);
