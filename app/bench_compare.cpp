@@ -119,14 +119,11 @@ static int parse_compare_options(int argc, char **argv, CompareOptions *options,
             options->quiet = true;
             continue;
         }
-        if (arg[0] == '-' && arg[1] == '-') {
-            *error = std::string("unknown option: ") + arg;
-            return -1;
-        }
+        // Anything else is a set-up, so that one may be a viewer option alone ("--fullscreen").
         options->setups.push_back(arg);
     }
     if (options->setups.size() != 2) {
-        *error = "give two set-ups, A and B (\"\" for the defaults)";
+        *error = "give two set-ups, A and B (\"\" for the defaults), and only compare's options besides";
         return -1;
     }
     return 1;

@@ -60,10 +60,10 @@ static std::string options_text(const json &options)
 
 static void print_runs(const json &runs)
 {
-    printf("%5s  %-20s  %9s  %7s  %9s  %9s  %-28s  %s\n", "id", "time (UTC)", "polygons/s", "frames/s", "frame ms",
+    printf("%5s  %-20s  %10s  %8s  %8s  %9s  %-28s  %s\n", "id", "time (UTC)", "polygons/s", "frames/s", "frame ms",
            "frame p95", "renderer", "options");
     for (const json &run : runs) {
-        printf("%5lld  %-20s  %9.0f  %8.1f  %9.2f  %9.2f  %-28.28s  %s%s\n", (long long)run["id"].get<int64_t>(),
+        printf("%5lld  %-20s  %10.0f  %8.1f  %8.2f  %9.2f  %-28.28s  %s%s\n", (long long)run["id"].get<int64_t>(),
                text_of(run["timestamp_utc"]).c_str(), number_of(run, "polygons_per_second_median"),
                number_of(run, "frames_per_second"), number_of(run, "frame_ms_median"), number_of(run, "frame_ms_p95"),
                text_of(run["renderer"]).c_str(), options_text(run["options"]).c_str(),
