@@ -79,6 +79,19 @@ int take_run_limit(int argc, char **argv, int *index, RunLimits *limits, std::st
     return 0;
 }
 
+bool parse_window_size(const char *text, int32_t *width, int32_t *height)
+{
+    const char *x = text ? strchr(text, 'x') : nullptr;
+    if (!x) return false;
+    std::string first(text, (size_t)(x - text));
+    int32_t w = 0, h = 0;
+    if (!parse_count(first.c_str(), &w) || !parse_count(x + 1, &h)) return false;
+    if (w < WINDOW_MIN_SIDE || h < WINDOW_MIN_SIDE || w > WINDOW_MAX_SIDE || h > WINDOW_MAX_SIDE) return false;
+    *width = w;
+    *height = h;
+    return true;
+}
+
 OptionsResult parse_viewer_options(int argc, char **argv, ViewerOptions *options, std::string *error)
 {
     options->limits.passes = -1;
@@ -93,7 +106,13 @@ OptionsResult parse_viewer_options(int argc, char **argv, ViewerOptions *options
     options->ramp = RAMP_GEOMETRIC;
     options->fixed_copies = 0;
     options->progress = -1;
-    bool ramp_given = false;
+    options->pace = PACE_SLOT;
+    options->width = 640;
+    options->height = 480;
+    options->fullscreen = false;
+    options->save_run = true;
+    options->results_path = nullptr;
+    bool ramp_given = false, size_given = false;
 
     for (int i = 1; i < argc; i++) {
         const char *arg = argv[i];
@@ -111,6 +130,7 @@ OptionsResult parse_viewer_options(int argc, char **argv, ViewerOptions *options
         else if (match_option(arg, "--report-json", &inline_value)) path = &options->report_json_path;
         else if (match_option(arg, "--trace", &inline_value)) path = &options->trace_path;
         else if (match_option(arg, "--record", &inline_value)) path = &options->record_pattern;
+        else if (match_option(arg, "--results-db", &inline_value)) path = &options->results_path;
         if (path) {
             const char *text = option_value(argc, argv, &i, inline_value);
             if (!text || *text == '\0') {
@@ -159,11 +179,40 @@ OptionsResult parse_viewer_options(int argc, char **argv, ViewerOptions *options
             options->fixed_copies = copies;
             continue;
         }
+        if (match_option(arg, "--pace", &inline_value)) {
+            const char *text = option_value(argc, argv, &i, inline_value);
+            if (text && strcmp(text, "slot") == 0) options->pace = PACE_SLOT;
+            else if (text && strcmp(text, "none") == 0) options->pace = PACE_NONE;
+            else {
+                *error = "--pace needs slot or none";
+                return OPTIONS_BAD;
+            }
+            continue;
+        }
+        if (match_option(arg, "--size", &inline_value)) {
+            if (!parse_window_size(option_value(argc, argv, &i, inline_value), &options->width, &options->height)) {
+                *error = "--size needs WIDTHxHEIGHT, each from " + std::to_string((int)WINDOW_MIN_SIDE) + " to " +
+                         std::to_string((int)WINDOW_MAX_SIDE) + " (e.g. 1280x720)";
+                return OPTIONS_BAD;
+            }
+            size_given = true;
+            continue;
+        }
+        if (strcmp(arg, "--fullscreen") == 0 || strcmp(arg, "--no-save") == 0) {
+            if (arg[2] == 'f') options->fullscreen = true;
+            else options->save_run = false;
+            continue;
+        }
         if (strcmp(arg, "--progress") == 0 || strcmp(arg, "--quiet") == 0) {
             options->progress = strcmp(arg, "--progress") == 0 ? 1 : 0;
             continue;
         }
         *error = std::string("unknown option: ") + arg;
+        return OPTIONS_BAD;
+    }
+    if (options->fullscreen && !size_given) options->width = options->height = 0;
+    if (!options->save_run && options->results_path) {
+        *error = "--no-save keeps the run out of the history: it takes no --results-db";
         return OPTIONS_BAD;
     }
     if (ramp_given && options->fixed_copies > 0) {
@@ -194,6 +243,14 @@ const char *viewer_usage()
            "                        or down from the start)\n"
            "  --copies N            draw N copies in the grid every pass instead: a fixed\n"
            "                        load, to compare machines or runs at equal work\n"
+           "  --pace slot|none      slot (default): every pass waits for its 40 ms slot; none:\n"
+           "                        passes back to back, to measure frame times (one animation\n"
+           "                        frame a pass still; a pass fits when it takes 40 ms at most)\n"
+           "  --size WxH            the window's size (default 640x480)\n"
+           "  --fullscreen          full screen, at the desktop's size unless --size says\n"
+           "  --no-save             keep the run out of the history of benchmark runs\n"
+           "  --results-db PATH     the history to add a benchmark run to (default\n"
+           "                        $XDG_DATA_HOME/orj/results.sqlite or ~/.local/share/...)\n"
            "  --progress, --quiet   a progress line every second on standard error, or\n"
            "                        none (default: only when it is a terminal)\n"
            "  --help                show this text\n"

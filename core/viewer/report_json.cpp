@@ -19,6 +19,10 @@ static nlohmann::json options_json(const ViewerOptions *options)
         {"copies", nullptr},
         {"passes", nullptr},
         {"seconds", nullptr},
+        {"pace", options->pace == PACE_NONE ? "none" : "slot"},
+        {"width", options->width},
+        {"height", options->height},
+        {"fullscreen", options->fullscreen},
     };
     if (options->fixed_copies > 0) {
         json["ramp"] = nullptr;

@@ -14,6 +14,11 @@ enum RampKind {
     RAMP_LINEAR,     // one up or one down from the start, as the viewer first did
 };
 
+enum PaceKind {
+    PACE_SLOT,  // every pass waits for its 40 ms slot (the default)
+    PACE_NONE,  // passes run back to back; a pass fits when it takes at most a slot's time
+};
+
 enum RampPhase {
     RAMP_GROWING,    // every pass has fitted: the count grows by steps that grow
     RAMP_SHRINKING,  // passes keep missing their slot: the count falls by steps that grow

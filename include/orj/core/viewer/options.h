@@ -25,6 +25,16 @@ struct ViewerOptions {
     RampKind ramp;                 // how the grid's copy count settles
     int32_t fixed_copies;          // 0: the count settles; else the grid draws this many copies every pass
     int progress;                  // 1: a line a second on stderr; 0: none; -1: when stderr is a terminal
+    PaceKind pace;                 // passes paced to their slot, or back to back
+    int32_t width, height;         // the window's size (full screen: 0 x 0 for the desktop's)
+    bool fullscreen;
+    bool save_run;             // a run of the benchmark grid goes into the history
+    const char *results_path;  // null: the default history
+};
+
+enum {
+    WINDOW_MIN_SIDE = 16,
+    WINDOW_MAX_SIDE = 16384,
 };
 
 enum OptionsResult {
@@ -37,6 +47,9 @@ enum OptionsResult {
 bool parse_count(const char *text, int32_t *value);
 // A finite, non-negative number of seconds.
 bool parse_seconds(const char *text, double *value);
+
+// "1280x720" into width and height, each from WINDOW_MIN_SIDE to WINDOW_MAX_SIDE.
+bool parse_window_size(const char *text, int32_t *width, int32_t *height);
 
 // Matches "--name" or "--name=value"; *value gets what follows '=' or null.
 bool match_option(const char *arg, const char *name, const char **value);

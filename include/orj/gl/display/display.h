@@ -10,7 +10,8 @@ namespace orj {
 int start_allegro(int system_id);
 
 // Starts Allegro with its keyboard, opens a width x height OpenGL mode (a
-// window unless fullscreen is nonzero) and sets the OpenGL defaults. False,
+// window unless fullscreen is nonzero; full screen at 0 x 0 takes the
+// desktop's size) and sets the OpenGL defaults. False,
 // after "Error setting OpenGL graphics mode: ..." is shown, when there is no
 // display or no such mode: Allegro is then shut down again.
 bool init_display(int fullscreen, int width, int height);
