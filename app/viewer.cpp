@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <ctime>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "orj/core/base/version.h"
@@ -216,6 +217,8 @@ static bool run_pass(Viewer *viewer)
 {
     choose_view(viewer);
     viewer->last_pass = draw_view(viewer);
+    if (viewer->options.extra_pass_ms > 0.0)
+        std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(viewer->options.extra_pass_ms));
     if (viewer->orbiting || viewer->last_pass.found) viewer->camera_passes++;
     int32_t now = get_ticks();
     PassRecord record;

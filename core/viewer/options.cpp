@@ -112,6 +112,7 @@ OptionsResult parse_viewer_options(int argc, char **argv, ViewerOptions *options
     options->fullscreen = false;
     options->save_run = true;
     options->results_path = nullptr;
+    options->extra_pass_ms = 0.0;
     bool ramp_given = false, size_given = false;
 
     for (int i = 1; i < argc; i++) {
@@ -189,6 +190,14 @@ OptionsResult parse_viewer_options(int argc, char **argv, ViewerOptions *options
             }
             continue;
         }
+        if (match_option(arg, "--extra-pass-ms", &inline_value)) {
+            if (!parse_seconds(option_value(argc, argv, &i, inline_value), &options->extra_pass_ms) ||
+                options->extra_pass_ms > 1000.0) {
+                *error = "--extra-pass-ms needs a number of milliseconds from 0 to 1000";
+                return OPTIONS_BAD;
+            }
+            continue;
+        }
         if (match_option(arg, "--size", &inline_value)) {
             if (!parse_window_size(option_value(argc, argv, &i, inline_value), &options->width, &options->height)) {
                 *error = "--size needs WIDTHxHEIGHT, each from " + std::to_string((int)WINDOW_MIN_SIDE) + " to " +
@@ -248,6 +257,8 @@ const char *viewer_usage()
            "                        frame a pass still; a pass fits when it takes 40 ms at most)\n"
            "  --size WxH            the window's size (default 640x480)\n"
            "  --fullscreen          full screen, at the desktop's size unless --size says\n"
+           "  --extra-pass-ms MS    wait MS more in every pass: a set-up known to be slower (the\n"
+           "                        settled count falls by about MS/40), to calibrate comparisons\n"
            "  --no-save             keep the run out of the history of benchmark runs\n"
            "  --results-db PATH     the history to add a benchmark run to (default\n"
            "                        $XDG_DATA_HOME/orj/results.sqlite or ~/.local/share/...)\n"

@@ -23,6 +23,7 @@ static nlohmann::json options_json(const ViewerOptions *options)
         {"width", options->width},
         {"height", options->height},
         {"fullscreen", options->fullscreen},
+        {"extra_pass_ms", options->extra_pass_ms},
     };
     if (options->fixed_copies > 0) {
         json["ramp"] = nullptr;

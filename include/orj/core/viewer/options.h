@@ -30,6 +30,7 @@ struct ViewerOptions {
     bool fullscreen;
     bool save_run;             // a run of the benchmark grid goes into the history
     const char *results_path;  // null: the default history
+    double extra_pass_ms;      // a wait added to every pass: a set-up slower by a known share
 };
 
 enum {
