@@ -36,7 +36,7 @@ static double number_of(const json &run, const char *name)
 }
 
 // "copies 100, pace none, 1280x720, scene big.orj": what differs from a plain run.
-static std::string options_text(const json &options)
+static std::string options_text(const json &options, bool with_seconds)
 {
     std::string text;
     auto add = [&text](const std::string &part) { text += (text.empty() ? "" : ", ") + part; };
@@ -50,7 +50,7 @@ static std::string options_text(const json &options)
         add(std::to_string(options["width"].get<int64_t>()) + "x" + std::to_string(options["height"].get<int64_t>()));
     if (text_of(options.value("scene", json())) != "data/fiche.orj")
         add("scene " + text_of(options.value("scene", json())));
-    if (options.value("seconds", json()).is_number()) {
+    if (with_seconds && options.value("seconds", json()).is_number()) {
         char seconds[32];
         snprintf(seconds, sizeof seconds, "%g s", options["seconds"].get<double>());
         add(seconds);
@@ -66,7 +66,7 @@ static void print_runs(const json &runs)
         printf("%5lld  %-20s  %10.0f  %8.1f  %8.2f  %9.2f  %-28.28s  %s%s\n", (long long)run["id"].get<int64_t>(),
                text_of(run["timestamp_utc"]).c_str(), number_of(run, "polygons_per_second_median"),
                number_of(run, "frames_per_second"), number_of(run, "frame_ms_median"), number_of(run, "frame_ms_p95"),
-               text_of(run["renderer"]).c_str(), options_text(run["options"]).c_str(),
+               text_of(run["renderer"]).c_str(), options_text(run["options"], true).c_str(),
                run.value("settled", false) ? "" : " (not settled)");
     }
 }
@@ -79,39 +79,41 @@ static std::string gnuplot_quoted(const std::string &text)
     return quoted + "'";
 }
 
-// The gnuplot script: the runs as one data block per renderer (time, median,
-// slowest second, fastest second), then the plot.
+// The gnuplot script: the runs as one data block for each renderer and set
+// of options (time, then the median, slowest and fastest second in millions),
+// then the plot.
 static std::string plot_script(const json &runs, const std::string &picture)
 {
-    std::map<std::string, std::string> blocks;  // renderer: its rows
+    std::map<std::string, std::string> blocks;  // series: its rows
     std::vector<std::string> order;
     for (const json &run : runs) {
-        std::string renderer = text_of(run["renderer"]);
-        if (!blocks.count(renderer)) order.push_back(renderer);
+        std::string options = options_text(run["options"], false);
+        std::string series = text_of(run["renderer"]) + (options.empty() ? "" : ": " + options);
+        if (!blocks.count(series)) order.push_back(series);
         char row[200];
-        snprintf(row, sizeof row, "%s %.0f %.0f %.0f\n", text_of(run["timestamp_utc"]).c_str(),
-                 number_of(run, "polygons_per_second_median"), number_of(run, "polygons_per_second_min"),
-                 number_of(run, "polygons_per_second_max"));
-        blocks[renderer] += row;
+        snprintf(row, sizeof row, "%s %.6f %.6f %.6f\n", text_of(run["timestamp_utc"]).c_str(),
+                 number_of(run, "polygons_per_second_median") / 1e6, number_of(run, "polygons_per_second_min") / 1e6,
+                 number_of(run, "polygons_per_second_max") / 1e6);
+        blocks[series] += row;
     }
     std::string script = "$runs << EOD\n";
     for (size_t i = 0; i < order.size(); i++) script += (i ? "\n\n" : "") + blocks[order[i]];
-    script +=
-        "EOD\n"
-        "set terminal pngcairo size 1000,560 noenhanced font ',10'\n"
-        "set output " +
-        gnuplot_quoted(picture) +
-        "\n"
-        "set title 'Benchmark history: median polygons per second of each run (bars: its slowest and fastest second)'\n"
-        "set xdata time\n"
-        "set timefmt '%Y-%m-%dT%H:%M:%SZ'\n"
-        "set format x \"%m-%d\\n%H:%M\"\n"
-        "set xlabel 'when the run ended (UTC)'\n"
-        "set ylabel 'polygons per second'\n"
-        "set yrange [0:*]\n"
-        "set grid\n"
-        "set key bottom left box opaque\n"
-        "plot ";
+    script += "EOD\n"
+              "set terminal pngcairo size 1000,600 noenhanced font ',10'\n"
+              "set output " +
+              gnuplot_quoted(picture) +
+              "\n"
+              "set title 'Benchmark history: median polygons per second of each run against when it ended (UTC); "
+              "bars: its slowest and fastest second'\n"
+              "set xdata time\n"
+              "set timefmt '%Y-%m-%dT%H:%M:%SZ'\n"
+              "set format x \"%m-%d\\n%H:%M:%S\"\n"
+              "set ylabel 'million polygons per second'\n"
+              "set yrange [0:*]\n"
+              "set offsets graph 0.03, graph 0.03, graph 0.05, 0\n"
+              "set grid\n"
+              "set key outside below box\n"
+              "plot ";
     for (size_t i = 0; i < order.size(); i++)
         script += (i ? ", " : "") + std::string("$runs index ") + std::to_string(i) +
                   " using 1:2:3:4 with yerrorlines pointtype 7 title " + gnuplot_quoted(order[i]);
