@@ -35,7 +35,7 @@
 using namespace orj;
 
 // An hour of passes at 25 a second: records are kept without allocating in the loop.
-static const size_t RECORDS_RESERVED = 25 * 3600;
+static const size_t RECORDS_RESERVED = (size_t)25 * 3600;
 
 struct Viewer {
     ViewerOptions options;
