@@ -6,7 +6,7 @@
 # take each off the list once it is.
 # Usage: tools/check_docs.sh [OUTPUT_DIR]   (OUTPUT_DIR keeps the HTML)
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 
 # Headers (or folders, ending in /) still to be documented.
 PENDING=(

@@ -108,19 +108,21 @@ CMAKE
   "$dir/build/consumer"
   echo "find_package: $(grep -c '#include' "$dir/headers.h") headers, targets $targets"
 
-  local modules=orj libdir
-  [ -f "$(find "$prefix" -name orj-import.pc)" ] && modules="orj orj-import"
+  local modules=(orj) libdir
+  [ -f "$(find "$prefix" -name orj-import.pc)" ] && modules+=(orj-import)
   libdir=$(dirname "$(dirname "$(find "$prefix" -name orj.pc)")")
   export PKG_CONFIG_PATH=$libdir/pkgconfig
   local cflags libs engine_libs
-  cflags=$(pkg-config --cflags $modules)
-  libs=$(pkg-config --libs $modules)
+  cflags=$(pkg-config --cflags "${modules[@]}")
+  libs=$(pkg-config --libs "${modules[@]}")
+  # The flags are words to split.
+  # shellcheck disable=SC2086
   engine_libs=$(printf '%s\n' $libs | grep '^-lorj_' | tr '\n' ' ')
   # shellcheck disable=SC2086
   g++ -std=c++17 $cflags "$dir/consumer.cpp" -o "$dir/consumer-pc" \
     -Wl,--whole-archive $engine_libs -Wl,--no-whole-archive $libs
   "$dir/consumer-pc"
-  echo "pkg-config $modules: the same program, libraries $engine_libs"
+  echo "pkg-config ${modules[*]}: the same program, libraries $engine_libs"
 
   # Each header on its own: none may lean on another being included first.
   local header

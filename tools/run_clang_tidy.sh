@@ -6,7 +6,7 @@
 #   BUILD was configured with -DCMAKE_EXPORT_COMPILE_COMMANDS=ON.
 set -uo pipefail
 [ $# -ge 1 ] || { echo "usage: tools/run_clang_tidy.sh BUILD [FILE-REGEX]" >&2; exit 2; }
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 build=$1
 regex=${2:-.}
 database=$build/compile_commands.json
