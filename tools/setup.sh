@@ -15,6 +15,7 @@ packages=(
   libsqlite3-dev sqlite3
   xvfb xauth xdotool x11-utils
   gnuplot-nox
+  clang-tidy doxygen dpkg-dev
 )
 if [ "${1:-}" = "--windows" ]; then
   packages+=(g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64)
