@@ -42,7 +42,7 @@ static std::vector<double> rank_sum_counts(int32_t m, int32_t n)
     std::vector<double> counts(half + 1, 0.0);
     counts[0] = 1.0;
     for (int32_t i = 1; i <= m; i++) {
-        size_t shift = (size_t)(n + i);
+        size_t shift = (size_t)n + (size_t)i;
         for (size_t k = half; k >= shift && k > 0; k--) counts[k] -= counts[k - shift];
         for (size_t k = (size_t)i; k <= half; k++) counts[k] += counts[k - (size_t)i];
     }
