@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "orj/core/base/command_line.h"
 #include "orj/core/base/version.h"
 #include "orj/core/scene/scene.h"
 #include "orj/core/viewer/benchmark.h"
@@ -307,19 +308,11 @@ static void compose_matrix_dump()
 
 int main(int argc, char **argv)
 {
-    if (print_version_if_asked(argc, argv, "viewer")) return 0;
     static Viewer viewer;
     std::string error;
-    switch (parse_viewer_options(argc, argv, &viewer.options, &error)) {
-    case OPTIONS_HELP:
-        fputs(viewer_usage(), stdout);
-        return 0;
-    case OPTIONS_BAD:
-        fprintf(stderr, "viewer: %s\n%s", error.c_str(), viewer_usage());
-        return 2;
-    case OPTIONS_RUN:
-        break;
-    }
+    OptionsResult parsed = parse_viewer_options(argc, argv, &viewer.options, &error);
+    int answer = command_line_answer("viewer", parsed, error, viewer_usage());
+    if (answer >= 0) return answer;
 
     if (!start_viewer(&viewer)) {
         allegro_exit();

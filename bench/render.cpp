@@ -26,7 +26,7 @@
 #include <tuple>
 #include <vector>
 
-#include "orj/core/base/version.h"
+#include "orj/core/base/command_line.h"
 #include "orj/core/scene/scene.h"
 #include "orj/core/viewer/benchmark.h"
 #include "orj/core/viewer/playback.h"
@@ -363,44 +363,44 @@ static const char *usage_text =
 
 int main(int argc, char **argv)
 {
-    if (print_version_or_usage(argc, argv, "bench_render", usage_text)) return 0;
     bool quick = false, copies_only = false;
     int progress_option = -1;
-    std::string scene_path = data_path("fiche.orj"), texture_path = data_path("texturarobot2.tga");
-    for (int i = 1; i < argc; i++) {
-        if (strcmp(argv[i], "--short") == 0) quick = true;
-        else if (strcmp(argv[i], "--per-copy") == 0) copies_only = true;
-        else if (strcmp(argv[i], "--progress") == 0) progress_option = 1;
-        else if (strcmp(argv[i], "--quiet") == 0) progress_option = 0;
-        else if (strcmp(argv[i], "--scene") == 0 && i + 1 < argc) scene_path = argv[++i];
-        else if (strcmp(argv[i], "--texture") == 0 && i + 1 < argc) texture_path = argv[++i];
-        else {
-            fprintf(stderr, "bench_render: unknown option %s\n%s", argv[i], usage_text);
-            return 2;
-        }
-    }
+    std::string default_scene = data_path("fiche.orj"), default_texture = data_path("texturarobot2.tga");
+    const char *scene_path = default_scene.c_str(), *texture_path = default_texture.c_str();
+    CommandLine *line = command_line_create();
+    command_line_flag(line, "--short", &quick);
+    command_line_flag(line, "--per-copy", &copies_only);
+    command_line_flag(line, "--progress", &progress_option, 1);
+    command_line_flag(line, "--quiet", &progress_option, 0);
+    command_line_text(line, "--scene", &scene_path, "--scene needs a path");
+    command_line_text(line, "--texture", &texture_path, "--texture needs a path");
+    std::string error;
+    OptionsResult parsed = command_line_parse(line, argc, argv, &error);
+    command_line_destroy(line);
+    int status = command_line_answer("bench_render", parsed, error, usage_text);
+    if (status >= 0) return status;
 
     if (!init_display(0, 640, 480)) return 1;
     install_ticks();
     Scene scene;
-    if (!load_scene(&scene, scene_path.c_str())) {
+    if (!load_scene(&scene, scene_path)) {
         allegro_exit();
         return 1;
     }
     if (scene.frame_count < 2 || scene.polygon_count <= 0) {
-        fprintf(stderr, "%s: the benchmark needs an animated scene with polygons\n", scene_path.c_str());
+        fprintf(stderr, "%s: the benchmark needs an animated scene with polygons\n", scene_path);
         destroy_scene(&scene);
         allegro_exit();
         return 1;
     }
-    uint32_t texture = load_texture(texture_path.c_str());
+    uint32_t texture = load_texture(texture_path);
     ViewerPass pass;
     viewer_pass_create(&pass, &scene);
 
     printf("renderer: %s, OpenGL %s, %s\n", (const char *)glGetString(GL_RENDERER),
            (const char *)glGetString(GL_VERSION), (const char *)glGetString(GL_VENDOR));
-    printf("scene: %s, %d objects, %d frames, %d polygons a copy\n", scene_path.c_str(), scene.object_count,
-           scene.frame_count, scene.polygon_count);
+    printf("scene: %s, %d objects, %d frames, %d polygons a copy\n", scene_path, scene.object_count, scene.frame_count,
+           scene.polygon_count);
     fflush(stdout);
     progress = bench_progress_start("bench_render", progress_wanted(progress_option));
 

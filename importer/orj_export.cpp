@@ -20,7 +20,8 @@
 
 #include "orj/core/image/image.h"
 #include "orj/core/scene/scene_reader.h"
-#include "orj/core/viewer/options.h"
+#include "orj/core/base/command_line.h"
+#include "importer/orj_import.h"
 
 namespace orj {
 
@@ -404,34 +405,25 @@ static int export_fail(const char *format, const std::string &a, const std::stri
 
 int orj_export_main(int argc, char **argv)
 {
-    const char *scene_path = nullptr, *model_path = nullptr, *texture_path = nullptr;
-    for (int i = 1; i < argc; i++) {
-        const char *arg = argv[i], *inline_value = nullptr;
-        if (strcmp(arg, "--help") == 0 || strcmp(arg, "-h") == 0) {
-            fputs(export_usage, stdout);
-            return 0;
-        }
-        const char **target = nullptr;
-        if (strcmp(arg, "-o") == 0 || match_option(arg, "--output", &inline_value)) target = &model_path;
-        else if (match_option(arg, "--texture", &inline_value)) target = &texture_path;
-        if (target) {
-            *target = option_value(argc, argv, &i, inline_value);
-            if (!*target || !**target) {
-                fprintf(stderr, "orj export: %s needs a path\n%s", arg, export_usage);
-                return 2;
-            }
-            continue;
-        }
-        if (arg[0] == '-' || scene_path) {
-            fprintf(stderr, "orj export: unexpected argument: %s\n%s", arg, export_usage);
-            return 2;
-        }
-        scene_path = arg;
+    const char *model_path = nullptr, *texture_path = nullptr;
+    std::vector<const char *> scenes;
+    CommandLine *line = command_line_create();
+    command_line_text(line, "-o,--output", &model_path, "-o needs a path");
+    command_line_text(line, "--texture", &texture_path, "--texture needs a path");
+    command_line_arguments(line, &scenes);
+    std::string error;
+    OptionsResult parsed = command_line_parse(line, argc, argv, &error);
+    command_line_destroy(line);
+    if (parsed == OPTIONS_RUN && scenes.size() > 1) {
+        parsed = OPTIONS_BAD;
+        error = std::string("unexpected argument: ") + scenes[1];
+    } else if (parsed == OPTIONS_RUN && (scenes.empty() || !model_path)) {
+        parsed = OPTIONS_BAD;
+        error = std::string(scenes.empty() ? "the scene file" : "-o MODEL") + " is missing";
     }
-    if (!scene_path || !model_path) {
-        fprintf(stderr, "orj export: %s is missing\n%s", scene_path ? "-o MODEL" : "the scene file", export_usage);
-        return 2;
-    }
+    int answer = command_line_answer(command_name(argv[0]).c_str(), parsed, error, export_usage);
+    if (answer >= 0) return answer;
+    const char *scene_path = scenes[0];
     const Format *format = format_of(model_path);
     if (!format) {
         fprintf(stderr, "orj export: %s: the extension says no format that export writes (orj formats lists them)\n",
@@ -483,11 +475,10 @@ int orj_export_main(int argc, char **argv)
 
 int orj_formats_main(int argc, char **argv)
 {
-    (void)argv;
-    if (argc > 1) {
-        fputs("usage: orj formats   lists the model formats import reads and export writes\n", stderr);
-        return 2;
-    }
+    int answer = command_line_answer_plain(
+        command_name(argv[0]).c_str(), argc, argv,
+        "usage: orj formats   lists the model formats import reads and export writes\n", nullptr);
+    if (answer >= 0) return answer;
     Assimp::Importer importer;
     aiString extensions;
     importer.GetExtensionList(extensions);

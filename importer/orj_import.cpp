@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "orj/core/base/command_line.h"
 #include "orj/core/scene/scene_writer.h"
 #include "importer/orj_import_atlas.h"
 #include "importer/orj_import_files.h"
@@ -99,19 +100,7 @@ const char *import_usage()
     return text.c_str();
 }
 
-// A finite number above 0 and at most limit, nothing else on the text.
-static bool parse_positive(const char *text, double limit, double *value)
-{
-    if (!text || *text == '\0') return false;
-    errno = 0;
-    char *end = nullptr;
-    double number = strtod(text, &end);
-    if (errno != 0 || *end != '\0' || !std::isfinite(number) || !(number > 0.0) || number > limit) return false;
-    *value = number;
-    return true;
-}
-
-OptionsResult parse_import_options(int argc, char **argv, ImportCommand *command, std::string *error)
+static void set_import_defaults(ImportCommand *command)
 {
     command->model_path = nullptr;
     command->scene_path = nullptr;
@@ -122,87 +111,45 @@ OptionsResult parse_import_options(int argc, char **argv, ImportCommand *command
     command->settings.add_camera = false;
     command->settings.lamps = true;
     command->allow_outside_refs = false;
+}
 
-    for (int i = 1; i < argc; i++) {
-        const char *arg = argv[i];
-        const char *inline_value = nullptr;
-        if (strcmp(arg, "--help") == 0 || strcmp(arg, "-h") == 0) return OPTIONS_HELP;
-        if (strcmp(arg, "-o") == 0 || match_option(arg, "--output", &inline_value)) {
-            command->scene_path = option_value(argc, argv, &i, inline_value);
-            if (!command->scene_path || !*command->scene_path) {
-                *error = "-o needs the path of the scene file to write";
-                return OPTIONS_BAD;
-            }
-            continue;
-        }
-        if (match_option(arg, "--texture-out", &inline_value)) {
-            command->texture_path = option_value(argc, argv, &i, inline_value);
-            if (!command->texture_path || !*command->texture_path) {
-                *error = "--texture-out needs the path of the TGA file to write";
-                return OPTIONS_BAD;
-            }
-            if (strcmp(command->texture_path, "-") == 0) {
-                *error = "--texture-out cannot write the image to standard output (-): give a file";
-                return OPTIONS_BAD;
-            }
-            continue;
-        }
-        if (match_option(arg, "--frames", &inline_value)) {
-            int32_t frames = 0;
-            if (!parse_count(option_value(argc, argv, &i, inline_value), &frames) || frames < 1 ||
-                frames > MAX_IMPORT_FRAMES) {
-                *error = "--frames needs a whole number of frames from 1 to " + std::to_string(MAX_IMPORT_FRAMES);
-                return OPTIONS_BAD;
-            }
-            command->settings.frames = frames;
-            continue;
-        }
-        if (match_option(arg, "--fps", &inline_value)) {
-            if (!parse_positive(option_value(argc, argv, &i, inline_value), 1000.0, &command->settings.fps)) {
-                *error = "--fps needs a rate above 0 and at most 1000 frames per second";
-                return OPTIONS_BAD;
-            }
-            continue;
-        }
-        if (match_option(arg, "--scale", &inline_value)) {
-            if (!parse_positive(option_value(argc, argv, &i, inline_value), MAX_IMPORT_SCALE,
-                                &command->settings.scale)) {
-                *error = "--scale needs a finite factor above 0";
-                return OPTIONS_BAD;
-            }
-            continue;
-        }
-        if (strcmp(arg, "--no-lamps") == 0) {
-            command->settings.lamps = false;
-            continue;
-        }
-        if (strcmp(arg, "--add-camera") == 0) {
-            command->settings.add_camera = true;
-            continue;
-        }
-        if (strcmp(arg, "--allow-outside-refs") == 0) {
-            command->allow_outside_refs = true;
-            continue;
-        }
-        if (arg[0] == '-' && arg[1] != '\0') {
-            *error = std::string("unknown option: ") + arg;
-            return OPTIONS_BAD;
-        }
-        if (command->model_path) {
-            *error = std::string("only one model can be imported at a time: ") + arg;
-            return OPTIONS_BAD;
-        }
-        command->model_path = arg;
-    }
-    if (!command->model_path) {
-        *error = "the model file to import is missing";
-        return OPTIONS_BAD;
-    }
-    if (!command->scene_path) {
-        *error = "-o SCENE is missing: the scene file to write";
-        return OPTIONS_BAD;
-    }
+// What the options and arguments say together, once each is read.
+static OptionsResult check_import_command(ImportCommand *command, const std::vector<const char *> &models,
+                                          bool no_lamps, std::string *error)
+{
+    if (command->texture_path && strcmp(command->texture_path, "-") == 0)
+        *error = "--texture-out cannot write the image to standard output (-): give a file";
+    else if (models.size() > 1) *error = std::string("only one model can be imported at a time: ") + models[1];
+    else if (models.empty()) *error = "the model file to import is missing";
+    else if (!command->scene_path) *error = "-o SCENE is missing: the scene file to write";
+    if (!error->empty()) return OPTIONS_BAD;
+    command->model_path = models[0];
+    command->settings.lamps = !no_lamps;
     return OPTIONS_RUN;
+}
+
+OptionsResult parse_import_options(int argc, char **argv, ImportCommand *command, std::string *error)
+{
+    set_import_defaults(command);
+    std::vector<const char *> models;
+    bool no_lamps = false;
+    CommandLine *line = command_line_create();
+    command_line_text(line, "-o,--output", &command->scene_path, "-o needs the path of the scene file to write");
+    command_line_text(line, "--texture-out", &command->texture_path,
+                      "--texture-out needs the path of the TGA file to write");
+    command_line_count(line, "--frames", &command->settings.frames, 1, MAX_IMPORT_FRAMES,
+                       "--frames needs a whole number of frames from 1 to " + std::to_string(MAX_IMPORT_FRAMES));
+    command_line_number(line, "--fps", &command->settings.fps, 0.0, false, 1000.0,
+                        "--fps needs a rate above 0 and at most 1000 frames per second");
+    command_line_number(line, "--scale", &command->settings.scale, 0.0, false, MAX_IMPORT_SCALE,
+                        "--scale needs a finite factor above 0");
+    command_line_flag(line, "--no-lamps", &no_lamps);
+    command_line_flag(line, "--add-camera", &command->settings.add_camera);
+    command_line_flag(line, "--allow-outside-refs", &command->allow_outside_refs);
+    command_line_arguments(line, &models);
+    OptionsResult result = command_line_parse(line, argc, argv, error);
+    command_line_destroy(line);
+    return result == OPTIONS_RUN ? check_import_command(command, models, no_lamps, error) : result;
 }
 
 // Where path is or would be: device and inode when it exists, else its
@@ -338,21 +285,20 @@ static bool write_scene_out(const Scene *scene, const char *path)
     return false;
 }
 
+std::string command_name(const char *argv0)
+{
+    for (const char *command : {"import", "export", "formats"})
+        if (strcmp(argv0, command) == 0) return std::string("orj ") + command;
+    return "orj-import";
+}
+
 int orj_import_main(int argc, char **argv)
 {
     ImportCommand command;
     std::string error;
-    switch (parse_import_options(argc, argv, &command, &error)) {
-    case OPTIONS_HELP:
-        fputs(import_usage(), stdout);
-        return 0;
-    case OPTIONS_BAD:
-        fprintf(stderr, "orj import: %s\n%.*s(orj import --help tells more)\n", error.c_str(),
-                (int)(strchr(import_usage(), '\n') - import_usage() + 1), import_usage());
-        return 2;
-    case OPTIONS_RUN:
-        break;
-    }
+    OptionsResult parsed = parse_import_options(argc, argv, &command, &error);
+    int answer = command_line_answer(command_name(argv[0]).c_str(), parsed, error, import_usage());
+    if (answer >= 0) return answer;
 
     Error failure;
     if (check_import_paths(command, &failure) != ERROR_NONE) {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "orj/core/viewer/options.h"
+#include "orj/core/base/command_line.h"
 #include "importer/orj_import_convert.h"
 
 namespace orj {
@@ -17,7 +17,11 @@ struct ImportCommand {
     ImportSettings settings;
 };
 
-// argv[0] is "import". Returns the exit status: 0 done, 1 the model cannot
+// The name of the command in its messages: "orj import", "orj export" or
+// "orj formats" when argv[0] names it (run by orj), else "orj-import".
+std::string command_name(const char *argv0);
+
+// argv[0] is "import" (or orj-import's path). Returns the exit status: 0 done, 1 the model cannot
 // be read or a file cannot be written, 2 bad options (outputs that are the
 // model or each other among them).
 int orj_import_main(int argc, char **argv);
