@@ -109,7 +109,7 @@ static bool start_viewer(Viewer *viewer)
 
     viewer->frame = 0;
     viewer->orbiting = viewer->options.camera == ORBIT_CAMERA_KEY;
-    viewer->camera = viewer->orbiting ? 4 : viewer->options.camera;
+    viewer->camera = viewer->orbiting ? FIRST_CAMERA : viewer->options.camera;
     viewer->copy_count = viewer->options.fixed_copies > 0 ? viewer->options.fixed_copies : 1;
     viewer->ramp = ramp_create(viewer->options.ramp);
     viewer->last_pass = {0, 0};

@@ -142,7 +142,7 @@ static void run_throughput(ViewerPass *pass, const Scene *scene, uint32_t textur
     glFinish();
     double start = now_seconds();
     while (now_seconds() - start < seconds) {
-        draw_pass(pass, scene, texture, "camara4", frame, copies, &render);
+        draw_pass(pass, scene, texture, camera_names[FIRST_CAMERA], frame, copies, &render);
         frame = advance_frame(frame, scene->frame_count);
         glMatrixMode(GL_MODELVIEW);
         set_render_state(&render);
@@ -243,7 +243,7 @@ static double copy_cost(CopyPath path, ViewerPass *pass, const Scene *scene, uin
         glEnable(GL_CULL_FACE);
         glCullFace(GL_FRONT_AND_BACK);
         if (path == COPY_REFERENCE) reference_pass(pass, scene, texture, frame_lists, frame, copies);
-        else draw_pass(pass, scene, texture, "camara4", frame, copies, &render);
+        else draw_pass(pass, scene, texture, camera_names[FIRST_CAMERA], frame, copies, &render);
         drawn += copies;
         frame = advance_frame(frame, scene->frame_count);
         glMatrixMode(GL_MODELVIEW);
@@ -323,7 +323,7 @@ static LoopResult run_pass_loop(ViewerPass *pass, const Scene *scene, uint32_t t
     set_render_state(&render);
     while (get_ticks() - start_tick < run_ticks) {
         double slot_start = now_seconds();
-        PassResult drawn = draw_pass(pass, scene, texture, "camara4", frame, copy_count, &render);
+        PassResult drawn = draw_pass(pass, scene, texture, camera_names[FIRST_CAMERA], frame, copy_count, &render);
         double slot_used = (now_seconds() - slot_start) / (0.01 * SLOT_TICKS);
         copy_count = ramp_next(&ramp, copy_count, pass_fitted(get_ticks(), last_tick), slot_used);
         double wait_start = now_seconds();

@@ -72,7 +72,7 @@ const char *import_usage()
         "                       and view suit; the factor is printed)\n"
         "  --add-camera         add a still camera that holds the whole model in view, looking at\n"
         "                       it from the front (+z), a little from the right (+x) and above\n"
-        "                       (+y), on the first camera key (\"camara4\", the viewer's default);\n"
+        "                       (+y), on the first camera key (\"%s\", the viewer's default);\n"
         "                       the model's own cameras move to the next keys\n"
         "  --no-lamps           do not light a model that has no lights: by default it gets a\n"
         "                       white lamp at the added camera (or where it would stand) and a\n"
@@ -85,8 +85,8 @@ const char *import_usage()
         "meshes of more than %d faces are cut into several), empty nodes empty meshes. Quads\n"
         "stay quads, bigger polygons become triangle fans, points and lines are dropped.\n"
         "Cameras become root Camera objects named for the viewer's camera keys: the first\n"
-        "\"camara4\" (the viewer's default), then \"camara\" (key 0), \"Camera\" (1), \"camara2\",\n"
-        "\"camara3\", \"camara5\"; further cameras keep their own names.\n"
+        "\"%s\" (the viewer's default), then \"%s\" (key %d), \"%s\" (%d), \"%s\",\n"
+        "\"%s\", \"%s\"; further cameras keep their own names.\n"
         "Lights become Lamp objects (point lights): the engine takes a lamp's rotation, in degrees,\n"
         "as its diffuse colour, so the light's red, green and blue (scaled into 0..1 when brighter)\n"
         "are written as its rotation about x, y and z.\n"
@@ -96,7 +96,9 @@ const char *import_usage()
         "a model about 10 units across suits it. Without a camera the viewer looks from 1000 units\n"
         "away and shows only fog: --add-camera gives the model one, and the viewer's key 6 an\n"
         "orbit camera around any scene.\n",
-        (int)MAX_IMPORT_FRAMES, (int)MAX_FACES_PER_OBJECT);
+        (int)MAX_IMPORT_FRAMES, camera_slot_name(0), (int)MAX_FACES_PER_OBJECT, camera_slot_name(0),
+        camera_slot_name(1), camera_slot_key(1), camera_slot_name(2), camera_slot_key(2), camera_slot_name(3),
+        camera_slot_name(4), camera_slot_name(5));
     return text.c_str();
 }
 
@@ -397,15 +399,14 @@ int orj_import_main(int argc, char **argv)
     if (stats.lamps_added > 0)
         fprintf(stderr, "  lamps: %d added (the model has no lights; --no-lamps leaves them out)\n", stats.lamps_added);
     // Which key shows which camera, the one the viewer starts with first.
-    static const int key_order[CAMERA_SLOT_COUNT] = {4, 0, 1, 2, 3, 5};
-    for (int key : key_order)
-        for (int i = 0; i < imported.scene.object_count; i++) {
+    for (int slot = 0; slot < CAMERA_SLOTS; slot++)
+        for (int i = 0, key = camera_slot_key(slot); i < imported.scene.object_count; i++) {
             const ImportObject &object = imported.objects[i];
             if (object.kind != Camera || camera_key_of(object.name.c_str()) != key) continue;
             fprintf(stderr, "  camera key %d: '%s'%s%s\n", key, object.name.c_str(),
                     i == stats.added_camera ? " (added in front of the model)"
                                             : (" (the model's '" + object.source_name + "')").c_str(),
-                    key == 4 ? ", shown first" : "");
+                    key == FIRST_CAMERA ? ", shown first" : "");
             break;
         }
     fprintf(stderr, "  key 6 in the viewer: an orbit camera around the whole scene\n");

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "orj/core/viewer/orbit.h"
+#include "orj/core/viewer/playback.h"
 #include "orj/core/viewer/record_name.h"
 
 namespace orj {
@@ -23,7 +24,7 @@ static void set_viewer_defaults(ViewerOptions *options)
 {
     options->scene_path = "data/fiche.orj";
     options->texture_path = "data/texturarobot2.tga";
-    options->camera = 4;
+    options->camera = FIRST_CAMERA;
     options->screenshot_path = nullptr;
     options->record_pattern = nullptr;
     options->report_json_path = nullptr;

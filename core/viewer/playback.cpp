@@ -2,12 +2,20 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <cstring>
 
 namespace orj {
 
 const char camera_names[CAMERA_SLOTS][CAMERA_NAME_SIZE] = {
     "camara", "Camera", "camara2", "camara3", "camara4", "camara5",
 };
+
+int camera_key_of(const char *name)
+{
+    for (int key = 0; key < CAMERA_SLOTS; key++)
+        if (strcmp(name, camera_names[key]) == 0) return key;
+    return -1;
+}
 
 int choose_camera(int camera, const bool digit_held[CAMERA_SLOTS])
 {
