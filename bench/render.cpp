@@ -314,8 +314,7 @@ static LoopResult run_pass_loop(ViewerPass *pass, const Scene *scene, uint32_t t
 {
     LoopResult result = {0, 0.0, 0.0, 0};
     int frame = 0;
-    int32_t copy_count = 1;
-    Ramp ramp = ramp_create(RAMP_GEOMETRIC);
+    CopyCount copies = copy_count_create(RAMP_GEOMETRIC, 0);
     int32_t last_tick = get_ticks();
     int32_t start_tick = last_tick;
     double copies_sum = 0, wait_sum = 0;
@@ -323,9 +322,8 @@ static LoopResult run_pass_loop(ViewerPass *pass, const Scene *scene, uint32_t t
     set_render_state(&render);
     while (get_ticks() - start_tick < run_ticks) {
         double slot_start = now_seconds();
-        PassResult drawn = draw_pass(pass, scene, texture, camera_names[FIRST_CAMERA], frame, copy_count, &render);
-        double slot_used = (now_seconds() - slot_start) / (0.01 * SLOT_TICKS);
-        copy_count = ramp_next(&ramp, copy_count, pass_fitted(get_ticks(), last_tick), slot_used);
+        PassResult drawn = draw_pass(pass, scene, texture, camera_names[FIRST_CAMERA], frame, copies.count, &render);
+        copy_count_judge(&copies, false, get_ticks(), last_tick, (float)(1000.0 * (now_seconds() - slot_start)));
         double wait_start = now_seconds();
         last_tick = wait_with(wait, last_tick);
         double waited = now_seconds() - wait_start;
@@ -340,7 +338,7 @@ static LoopResult run_pass_loop(ViewerPass *pass, const Scene *scene, uint32_t t
             copies_passes++;
         }
     }
-    result.final_copy_count = copy_count;
+    result.final_copy_count = copies.count;
     result.mean_copies_second_half = copies_passes ? copies_sum / copies_passes : 0.0;
     result.mean_wait_ms_second_half = copies_passes ? 1000.0 * wait_sum / copies_passes : 0.0;
     return result;

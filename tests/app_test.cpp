@@ -224,13 +224,12 @@ TEST(Playback, FrameZeroPlaysOnceThenTheRestCycles)
     EXPECT_EQ(advance_frame(1, 2), 1);
 }
 
-TEST(Playback, CopyCountFollowsTheSlot)
+TEST(Playback, APassFitsItsSlotOfFourTicks)
 {
-    EXPECT_EQ(adapt_copy_count(5, 104, 100), 6);                      // fitted exactly
-    EXPECT_EQ(adapt_copy_count(5, 105, 100), 4);                      // late
-    EXPECT_EQ(adapt_copy_count(1, 50, 0), 0);                         // the first pass after a slow load
-    EXPECT_EQ(adapt_copy_count(0, 50, 0), -1);                        // no lower bound
-    EXPECT_EQ(adapt_copy_count(3, INT32_MIN + 1, INT32_MAX - 1), 4);  // across the wrap
+    EXPECT_TRUE(pass_fitted(104, 100));                      // fitted exactly
+    EXPECT_FALSE(pass_fitted(105, 100));                     // late
+    EXPECT_FALSE(pass_fitted(50, 0));                        // the first pass after a slow load
+    EXPECT_TRUE(pass_fitted(INT32_MIN + 1, INT32_MAX - 1));  // across the wrap
 }
 
 TEST(Playback, GridColumnsOfThirty)

@@ -40,11 +40,6 @@ bool pass_fitted(int32_t now, int32_t last_tick)
     return late <= 0;
 }
 
-int adapt_copy_count(int copy_count, int32_t now, int32_t last_tick)
-{
-    return pass_fitted(now, last_tick) ? copy_count + 1 : copy_count - 1;
-}
-
 void grid_offset(int k, float *x, float *y)
 {
     *x = -10.0f * (float)(k / GRID_COLUMN);

@@ -1,5 +1,5 @@
-// The viewer's playback arithmetic: camera choice, frame sequence, the
-// benchmark's copy count and grid, and the report at exit.
+// The viewer's playback arithmetic: camera choice, frame sequence, whether a
+// pass fitted its slot, the benchmark grid, and the report at exit.
 #pragma once
 
 #include <cstddef>
@@ -33,9 +33,6 @@ int advance_frame(int frame, int frame_count);
 
 // The pass judged at tick now fitted into its slot of 4 ticks after last_tick.
 bool pass_fitted(int32_t now, int32_t last_tick);
-
-// One more copy when the pass fitted into its 4-tick slot, one less otherwise.
-int adapt_copy_count(int copy_count, int32_t now, int32_t last_tick);
 
 // Where copy k of the grid stands relative to copy 0.
 void grid_offset(int k, float *x, float *y);
