@@ -15,12 +15,12 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/anim_preview.h"
 #include "orj/gl/display/display.h"
 #include "orj/core/base/command_line.h"
 #include "orj/core/base/input_file.h"
 #include "orj/core/sprites/animation_file.h"
 #include "orj/gl/sprites/animation_builder.h"
+#include "orj/gl/sprites/animation_preview.h"
 
 using namespace orj;
 
