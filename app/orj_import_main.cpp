@@ -4,10 +4,7 @@
 // argument (argv[0]); run alone, it imports.
 #include <cstring>
 
-#include "importer/orj_export.h"
-#include "importer/orj_import.h"
-
-using namespace orj;
+#include "app/orj_import_command.h"
 
 int main(int argc, char **argv)
 {

@@ -27,7 +27,7 @@ std::string clean_object_name(const char *raw, const char *fallback)
     return name;
 }
 
-int camera_slot_key(int camera_index)
+int import_camera_key(int camera_index)
 {
     if (camera_index < 0 || camera_index >= CAMERA_SLOTS) return -1;
     if (camera_index == 0) return FIRST_CAMERA;
@@ -36,7 +36,7 @@ int camera_slot_key(int camera_index)
 
 const char *camera_slot_name(int camera_index)
 {
-    int key = camera_slot_key(camera_index);
+    int key = import_camera_key(camera_index);
     return key < 0 ? nullptr : camera_names[key];
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "orj/core/viewer/playback.h"
+#include "orj/import/orj_import.h"
 
 namespace orj {
 
@@ -17,12 +18,7 @@ enum {
 // nothing is left.
 std::string clean_object_name(const char *raw, const char *fallback);
 
-// The viewer's camera key that imported camera number camera_index takes:
-// FIRST_CAMERA (the viewer's first camera), then the others in order.
-// Returns -1 from CAMERA_SLOTS on.
-int camera_slot_key(int camera_index);
-
-// The name camera_slot_key's key looks for (core/viewer/playback.h's
+// The name import_camera_key's key looks for (core/viewer/playback.h's
 // camera_names); null from CAMERA_SLOTS on.
 const char *camera_slot_name(int camera_index);
 
