@@ -82,7 +82,7 @@ static const char *gl_text(GLenum name)
 // the scene cannot be played.
 static bool start_viewer(Viewer *viewer)
 {
-    // The file is read while the window opens; its messages come after, as before.
+    // The file is read while the window opens; its messages come after the window's.
     SceneReading reading;
     scene_reading_start(&reading, viewer->options.scene_path);
     if (!init_display(0, 640, 480)) {

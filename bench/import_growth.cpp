@@ -1,4 +1,4 @@
-// Growth of the costs that hostile scenes used to make quadratic: importing
+// Growth of the costs that hostile scenes can make quadratic: importing
 // many nodes of one name (each needs its own numbered name) and summarising
 // a scene whose objects form one long cycle that no root reaches. Each is
 // timed against a reference of the same size that was always linear (nodes

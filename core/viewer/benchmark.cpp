@@ -80,8 +80,8 @@ int32_t ramp_next(Ramp *ramp, int32_t copy_count, bool fitted, double slot_used)
     case RAMP_GROWING:
         // The first pass at a new largest count pays the renderer's warming
         // up (its first frames compile their state, its larger bins take
-        // fresh memory): measured here at two to three times its later time.
-        // So the first search's miss must come twice before it bisects.
+        // fresh memory) and may take several times its later time. So the
+        // first search's miss must come twice before it bisects.
         if (!fitted && ramp->first_search && ramp->run++ == 0) return copy_count;
         if (!fitted) return narrow(ramp, copy_count, fitted);
         ramp->run = 0;

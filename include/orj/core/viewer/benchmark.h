@@ -31,9 +31,9 @@ enum {
     // such runs also come by chance, and the two ways do not cost alike: a
     // count above the capacity still keeps the machine drawing all the time,
     // while one below it waits out every slot. Four fits in a row search
-    // upwards at once; a search downwards, whose chance runs of four dipped
-    // the count by a third once or twice in every ten seconds here, waits for
-    // eight misses (by chance about once in 250 passes).
+    // upwards at once; a search downwards waits for eight misses (by chance
+    // about once in 250 passes), since chance runs of four would dip the
+    // count well below the capacity now and then (the README has figures).
     RAMP_SEARCH_UP_RUN = 4,
     RAMP_SEARCH_DOWN_RUN = 8,
     RAMP_MAX_COPIES = 1 << 24,
