@@ -26,7 +26,7 @@ toolchain=$root/windows/mingw64-toolchain.cmake
 
 # --- packages -------------------------------------------------------------
 packages=(g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64 cmake pkg-config
-          libgtest-dev nlohmann-json3-dev libstb-dev libfast-float-dev libcli11-dev xvfb xauth xdotool x11-utils)
+          libgtest-dev nlohmann-json3-dev libstb-dev libfast-float-dev xvfb xauth xdotool x11-utils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
