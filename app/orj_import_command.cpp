@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdarg>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
