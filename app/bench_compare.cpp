@@ -20,8 +20,9 @@
 
 #include "app/orj_bench.h"
 #include "app/results_store.h"
+#include "orj/core/base/command_line.h"
+#include "orj/core/viewer/benchmark.h"
 #include "orj/core/viewer/compare.h"
-#include "orj/core/viewer/options.h"
 
 extern char **environ;
 
@@ -46,7 +47,8 @@ static const char *compare_usage =
     "  --db PATH         the history that runs:... names (default: the viewer's)\n"
     "  --viewer PATH     the viewer to run (default: the one beside orj)\n"
     "  --quiet           no progress lines on standard error\n"
-    "A set-up's options come after compare's, so they win; it runs in this directory.\n";
+    "A set-up's options come after compare's, so they win; it runs in this directory. Set-ups\n"
+    "that start with - come after -- (orj bench compare -- \"\" --fullscreen).\n";
 
 enum {
     COMPARE_DEFAULT_RUNS = 6
@@ -72,61 +74,37 @@ struct Setup {
     std::vector<json> runs;                // the runs' reports, in the order taken
 };
 
-static int parse_compare_options(int argc, char **argv, CompareOptions *options, std::string *error)
+// -1 to run, else the status to end with (help, version, a bad option).
+static int parse_compare_options(int argc, char **argv, CompareOptions *options)
 {
     *options = {COMPARE_DEFAULT_RUNS, 5.0, 0, nullptr, nullptr, nullptr, nullptr, false, {}};
-    for (int i = 1; i < argc; i++) {
-        const char *arg = argv[i], *value = nullptr;
-        if (strcmp(arg, "--help") == 0 || strcmp(arg, "-h") == 0) return 0;
-        const char **text = nullptr;
-        if (match_option(arg, "--runs", &value) || match_option(arg, "--copies", &value)) {
-            bool runs = strncmp(arg, "--runs", 6) == 0;
-            const char *number = option_value(argc, argv, &i, value);
-            int32_t *target = runs ? &options->runs : &options->copies;
-            int32_t low = runs ? COMPARE_MIN_PAIRS : 1,
-                    high = runs ? (int32_t)COMPARE_MAX_RUNS : (int32_t)RAMP_MAX_COPIES;
-            if (!parse_count(number, target) || *target < low || *target > high) {
-                *error = std::string(runs ? "--runs" : "--copies") + " needs a number from " + std::to_string(low) +
-                         " to " + std::to_string(high);
-                return -1;
-            }
-            continue;
-        }
-        if (match_option(arg, "--seconds", &value)) {
-            if (!parse_seconds(option_value(argc, argv, &i, value), &options->seconds) || options->seconds <= 0) {
-                *error = "--seconds needs a number of seconds above 0";
-                return -1;
-            }
-            continue;
-        }
-        if (match_option(arg, "--pace", &value)) text = &options->pace;
-        else if (match_option(arg, "--json", &value)) text = &options->json_path;
-        else if (match_option(arg, "--db", &value)) text = &options->db_path;
-        else if (match_option(arg, "--viewer", &value)) text = &options->viewer;
-        if (text) {
-            *text = option_value(argc, argv, &i, value);
-            if (!*text || !**text) {
-                *error = std::string(arg) + " needs a value";
-                return -1;
-            }
-            if (text == &options->pace && strcmp(*text, "slot") != 0 && strcmp(*text, "none") != 0) {
-                *error = "--pace needs slot or none";
-                return -1;
-            }
-            continue;
-        }
-        if (strcmp(arg, "--quiet") == 0) {
-            options->quiet = true;
-            continue;
-        }
-        // Anything else is a set-up, so that one may be a viewer option alone ("--fullscreen").
-        options->setups.push_back(arg);
+    CommandLine *line = command_line_create();
+    command_line_count(line, "--runs", &options->runs, COMPARE_MIN_PAIRS, COMPARE_MAX_RUNS,
+                       "--runs needs a number from " + std::to_string((int)COMPARE_MIN_PAIRS) + " to " +
+                           std::to_string((int)COMPARE_MAX_RUNS) + " (fewer pairs cannot give 95 %)");
+    command_line_number(line, "--seconds", &options->seconds, 0.0, false, 86400.0,
+                        "--seconds needs a number of seconds above 0");
+    command_line_count(line, "--copies", &options->copies, 1, RAMP_MAX_COPIES,
+                       "--copies needs a number of copies from 1 to " + std::to_string((int)RAMP_MAX_COPIES));
+    command_line_text(line, "--pace", &options->pace, "--pace needs slot or none");
+    command_line_text(line, "--json", &options->json_path, "--json needs a path");
+    command_line_text(line, "--db", &options->db_path, "--db needs a path");
+    command_line_text(line, "--viewer", &options->viewer, "--viewer needs a path");
+    command_line_flag(line, "--quiet", &options->quiet);
+    command_line_arguments(line, &options->setups);
+    std::string error;
+    OptionsResult result = command_line_parse(line, argc, argv, &error);
+    command_line_destroy(line);
+    if (result == OPTIONS_RUN && options->pace && strcmp(options->pace, "slot") != 0 &&
+        strcmp(options->pace, "none") != 0) {
+        result = OPTIONS_BAD;
+        error = "--pace needs slot or none";
     }
-    if (options->setups.size() != 2) {
-        *error = "give two set-ups, A and B (\"\" for the defaults), and only compare's options besides";
-        return -1;
+    if (result == OPTIONS_RUN && options->setups.size() != 2) {
+        result = OPTIONS_BAD;
+        error = "give two set-ups, A and B (\"\" for the defaults; after -- when one starts with -)";
     }
-    return 1;
+    return command_line_answer("orj bench compare", result, error, compare_usage);
 }
 
 // Splits a set-up into words: blanks separate them, '...' and "..." quote,
@@ -175,6 +153,14 @@ static bool is_assignment(const std::string &word)
     return true;
 }
 
+// A run's id: decimal digits only.
+static bool parse_id(const std::string &text, int64_t *id)
+{
+    if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    *id = strtoll(text.c_str(), nullptr, 10);
+    return true;
+}
+
 // "3,5,7-9" into ids; false when malformed.
 static bool parse_run_ids(const std::string &text, std::vector<int64_t> *ids)
 {
@@ -182,10 +168,10 @@ static bool parse_run_ids(const std::string &text, std::vector<int64_t> *ids)
     std::string item;
     while (std::getline(list, item, ',')) {
         size_t dash = item.find('-');
-        int32_t first = 0, last = 0;
-        if (!parse_count(item.substr(0, dash).c_str(), &first)) return false;
+        int64_t first = 0, last = 0;
+        if (!parse_id(item.substr(0, dash), &first)) return false;
         last = first;
-        if (dash != std::string::npos && !parse_count(item.substr(dash + 1).c_str(), &last)) return false;
+        if (dash != std::string::npos && !parse_id(item.substr(dash + 1), &last)) return false;
         if (last < first || last - first >= COMPARE_MAX_RUNS) return false;
         for (int64_t id = first; id <= last; id++) ids->push_back(id);
     }
@@ -437,20 +423,30 @@ static bool write_json(const char *path, const json &result)
 
 int bench_compare_main(int argc, char **argv)
 {
+    // A set-up of viewer options ("--scene big.orj") is one argument with a
+    // blank in it, which no option of compare's has: a blank put before it
+    // keeps the reader from taking it for an option, and the set-up's words
+    // stay the same.
+    std::vector<std::string> texts(argv, argv + argc);
+    std::vector<char *> args;
+    for (int i = 0; i < argc; i++) {
+        static const std::string valued = " --runs --seconds --copies --pace --json --db --viewer ";
+        bool value = i > 0 && valued.find(" " + texts[(size_t)i - 1] + " ") != std::string::npos;
+        if (!value && texts[(size_t)i].compare(0, 1, "-") == 0 &&
+            texts[(size_t)i].find_first_of(" \t") != std::string::npos)
+            texts[(size_t)i].insert(0, " ");
+        args.push_back(&texts[(size_t)i][0]);
+    }
+    args.push_back(nullptr);
     CompareOptions options;
+    int answer = parse_compare_options(argc, args.data(), &options);
+    if (answer >= 0) return answer;
     std::string error;
-    int parsed = parse_compare_options(argc, argv, &options, &error);
-    if (parsed == 0) {
-        fputs(compare_usage, stdout);
-        return 0;
-    }
-    if (parsed < 0) {
-        fprintf(stderr, "orj bench compare: %s\n%s", error.c_str(), compare_usage);
-        return 2;
-    }
     Setup setups[2];
     for (int which = 0; which < 2; which++) {
         setups[which].text = options.setups[(size_t)which];
+        size_t first = setups[which].text.find_first_not_of(" \t");
+        setups[which].text.erase(0, first == std::string::npos ? setups[which].text.size() : first);
         setups[which].stored = false;
         if (!prepare_setup(&setups[which], &options, &error)) {
             fprintf(stderr, "orj bench compare: %s\n", error.c_str());

@@ -12,7 +12,7 @@
 
 #include "app/orj_bench.h"
 #include "app/results_store.h"
-#include "orj/core/viewer/options.h"
+#include "orj/core/base/command_line.h"
 
 namespace orj {
 
@@ -150,26 +150,15 @@ int bench_history_main(int argc, char **argv)
 {
     const char *db_path = nullptr, *plot_path = nullptr;
     bool as_json = false;
-    for (int i = 1; i < argc; i++) {
-        const char *arg = argv[i], *value = nullptr;
-        if (strcmp(arg, "--help") == 0 || strcmp(arg, "-h") == 0) {
-            fputs(history_usage, stdout);
-            return 0;
-        }
-        const char **target = match_option(arg, "--db", &value)     ? &db_path
-                              : match_option(arg, "--plot", &value) ? &plot_path
-                                                                    : nullptr;
-        if (target) {
-            *target = option_value(argc, argv, &i, value);
-            if (*target && **target) continue;
-        } else if (strcmp(arg, "--json") == 0) {
-            as_json = true;
-            continue;
-        }
-        fprintf(stderr, "orj bench history: %s\n%s",
-                (std::string(target ? "a path is missing after " : "unknown option: ") + arg).c_str(), history_usage);
-        return 2;
-    }
+    CommandLine *line = command_line_create();
+    command_line_text(line, "--db", &db_path, "--db needs a path");
+    command_line_text(line, "--plot", &plot_path, "--plot needs a path");
+    command_line_flag(line, "--json", &as_json);
+    std::string message;
+    OptionsResult result = command_line_parse(line, argc, argv, &message);
+    command_line_destroy(line);
+    int answer = command_line_answer("orj bench history", result, message, history_usage);
+    if (answer >= 0) return answer;
     std::string path;
     if (db_path) path = db_path;
     else if (!default_results_path(&path)) {

@@ -3,9 +3,11 @@
 // theirs.
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "app/orj_bench.h"
-#include "orj/core/base/version.h"
+#include "orj/core/base/command_line.h"
 
 using namespace orj;
 
@@ -16,14 +18,12 @@ static const char *usage_text =
 
 int main(int argc, char **argv)
 {
-    if (print_version_if_asked(argc, argv, "orj-bench")) return 0;
     if (argc >= 2 && strcmp(argv[1], "compare") == 0) return bench_compare_main(argc - 1, argv + 1);
     if (argc >= 2 && strcmp(argv[1], "history") == 0) return bench_history_main(argc - 1, argv + 1);
-    if (argc == 2 && (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0)) {
-        fputs(usage_text, stdout);
-        return 0;
-    }
-    if (argc >= 2) fprintf(stderr, "orj bench: unknown command \"%s\"\n", argv[1]);
-    fputs(usage_text, stderr);
-    return 2;
+    std::vector<const char *> arguments;
+    int answer = command_line_answer_plain("orj-bench", argc, argv, usage_text, &arguments);
+    if (answer >= 0) return answer;
+    std::string error =
+        arguments.empty() ? "no command given" : "unknown command \"" + std::string(arguments[0]) + "\"";
+    return command_line_answer("orj-bench", OPTIONS_BAD, error, usage_text);
 }

@@ -212,8 +212,11 @@ TEST(BenchCompare, RunsTheSetUpsInAlternatingPairsAndJudgesTheirRatio)
     EXPECT_EQ(result["runs"][1]["pair"], 1);
 
     // The same machine against itself, and a slower one.
-    r = compare(bench, {"--quiet", "", "FAKE_SPEED=1000000"});
+    // A set-up of options alone is one argument, even right after a flag.
+    r = compare(bench, {"--quiet", "--copies 3", "FAKE_SPEED=1000000 --copies 3"});
     EXPECT_NE(r.out.find("verdict: no difference\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("A: \"--copies 3\"\n"), std::string::npos) << r.out;
+    EXPECT_NE(read_file(bench.log).find("|--copies|3|--report-json|"), std::string::npos);
     EXPECT_EQ(r.err, "");
     r = compare(bench, {"--runs", "7", "FAKE_SPEED=2000000", ""});
     EXPECT_NE(r.out.find("verdict: slower\n"), std::string::npos) << r.out;
@@ -228,6 +231,7 @@ TEST(BenchCompare, FailedRunsAndBadSetUpsEndTheComparison)
     EXPECT_EQ(r.err, "orj bench compare: run 2 (B): the viewer ended with status 3\n");
     EXPECT_EQ(compare(bench, {"--runs", "5", "", ""}).status, 2);  // 5 pairs cannot give 95 %
     EXPECT_EQ(compare(bench, {"only one"}).status, 2);
+    EXPECT_EQ(compare(bench, {"--quiet", "--fullscreen", ""}).status, 2);  // a lone option needs --
     r = compare(bench, {"", "--scene 'unclosed"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "orj bench compare: \"--scene 'unclosed\": a quote is not closed\n");

@@ -7,6 +7,8 @@
 #include <ctime>
 #include <vector>
 
+#include "orj/core/viewer/playback.h"
+
 namespace orj {
 
 Ramp ramp_create(RampKind kind)
@@ -78,8 +80,8 @@ int32_t ramp_next(Ramp *ramp, int32_t copy_count, bool fitted, double slot_used)
     case RAMP_GROWING:
         // The first pass at a new largest count pays the renderer's warming
         // up (its first frames compile their state, its larger bins take
-        // fresh memory): measured here at two to three times its later time.
-        // So the first search's miss must come twice before it bisects.
+        // fresh memory) and may take several times its later time. So the
+        // first search's miss must come twice before it bisects.
         if (!fitted && ramp->first_search && ramp->run++ == 0) return copy_count;
         if (!fitted) return narrow(ramp, copy_count, fitted);
         ramp->run = 0;
@@ -130,6 +132,45 @@ int32_t ramp_next(Ramp *ramp, int32_t copy_count, bool fitted, double slot_used)
 }
 
 bool ramp_settled(const Ramp *ramp) { return ramp->phase == RAMP_FOLLOWING; }
+
+CopyCount copy_count_create(RampKind kind, int32_t fixed_copies, PaceKind pace)
+{
+    CopyCount count;
+    count.ramp = ramp_create(kind);
+    count.fixed = fixed_copies > 0 ? fixed_copies : 0;
+    count.count = fixed_copies > 0 ? fixed_copies : 1;
+    count.judged = 0;
+    count.pace = pace;
+    return count;
+}
+
+bool copy_count_judge(CopyCount *count, bool through_camera, int32_t now, int32_t last_tick, float pass_ms)
+{
+    // Unpaced, no pass waits for a slot: one fits when it takes a slot's time at most.
+    bool fitted = count->pace == PACE_NONE ? pass_ms <= 10.0f * SLOT_TICKS : pass_fitted(now, last_tick);
+    double slot_used = pass_ms / (10.0 * SLOT_TICKS);
+    count->judged++;
+    if (count->fixed > 0) return fitted;
+    if (count->ramp.kind == RAMP_LINEAR) {
+        if (through_camera) count->count = 0;
+        count->count = ramp_next(&count->ramp, count->count, fitted, slot_used);
+    } else if (!through_camera) {
+        count->count = ramp_next(&count->ramp, count->count, fitted, slot_used);
+    }
+    return fitted;
+}
+
+bool copy_count_settled(const CopyCount *count)
+{
+    return count->fixed > 0 ? count->judged > 1 : ramp_settled(&count->ramp);
+}
+
+int32_t copy_count_reported(const CopyCount *count, int32_t passes_shown, bool last_through_camera)
+{
+    if (passes_shown == 0) return 0;
+    if (last_through_camera) return 1;
+    return count->count < 1 ? 1 : count->count;
+}
 
 double percentile_sorted(const std::vector<double> &sorted, double p)
 {
