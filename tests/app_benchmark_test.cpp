@@ -138,6 +138,12 @@ TEST(CopyCount, CameraPassesLeaveTheGeometricCountAndAFixedCountNeverMoves)
     EXPECT_TRUE(copy_count_settled(&fixed));
     copy_count_judge(&fixed, false, 70, 54, 160.0f);
     EXPECT_EQ(fixed.count, 250);
+
+    // Unpaced, a pass fits by its own time, whatever the ticks say.
+    CopyCount unpaced = copy_count_create(RAMP_GEOMETRIC, 0, PACE_NONE);
+    EXPECT_TRUE(copy_count_judge(&unpaced, false, 90, 0, 40.0f));
+    EXPECT_FALSE(copy_count_judge(&unpaced, false, 91, 90, 40.5f));
+    EXPECT_TRUE(copy_count_judge(&unpaced, false, 200, 91, 3.0f));
 }
 
 // count passes, one every period seconds, the first ending at first_end;
