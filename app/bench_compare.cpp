@@ -424,22 +424,28 @@ static bool write_json(const char *path, const json &result)
 int bench_compare_main(int argc, char **argv)
 {
     // A set-up of viewer options ("--scene big.orj") is one argument with a
-    // blank in it, which no option of compare's has: a blank put before it
-    // keeps the reader from taking it for an option, and the set-up's words
-    // stay the same.
-    std::vector<std::string> texts(argv, argv + argc);
-    std::vector<char *> args;
+    // blank in it, which no option of compare's has, and every argument after
+    // "--" is a set-up: a blank put before such an argument keeps the reader
+    // from taking it for an option, and the set-up's words stay the same.
+    static const std::string valued = " --runs --seconds --copies --pace --json --db --viewer ";
+    std::vector<std::string> texts;
+    bool after_dashes = false;
     for (int i = 0; i < argc; i++) {
-        static const std::string valued = " --runs --seconds --copies --pace --json --db --viewer ";
-        bool value = i > 0 && valued.find(" " + texts[(size_t)i - 1] + " ") != std::string::npos;
-        if (!value && texts[(size_t)i].compare(0, 1, "-") == 0 &&
-            texts[(size_t)i].find_first_of(" \t") != std::string::npos)
-            texts[(size_t)i].insert(0, " ");
-        args.push_back(&texts[(size_t)i][0]);
+        std::string text = argv[i];
+        bool value = i > 0 && valued.find(" " + std::string(argv[i - 1]) + " ") != std::string::npos;
+        if (!after_dashes && !value && text == "--") {
+            after_dashes = true;
+            continue;
+        }
+        if (after_dashes || (!value && text.compare(0, 1, "-") == 0 && text.find_first_of(" \t") != std::string::npos))
+            text.insert(0, " ");
+        texts.push_back(text);
     }
+    std::vector<char *> args;
+    for (std::string &text : texts) args.push_back(&text[0]);
     args.push_back(nullptr);
     CompareOptions options;
-    int answer = parse_compare_options(argc, args.data(), &options);
+    int answer = parse_compare_options((int)texts.size(), args.data(), &options);
     if (answer >= 0) return answer;
     std::string error;
     Setup setups[2];

@@ -232,6 +232,9 @@ TEST(BenchCompare, FailedRunsAndBadSetUpsEndTheComparison)
     EXPECT_EQ(compare(bench, {"--runs", "5", "", ""}).status, 2);  // 5 pairs cannot give 95 %
     EXPECT_EQ(compare(bench, {"only one"}).status, 2);
     EXPECT_EQ(compare(bench, {"--quiet", "--fullscreen", ""}).status, 2);  // a lone option needs --
+    r = compare(bench, {"--quiet", "--runs", "6", "--", "", "--copies=3"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("B: \"--copies=3\"\n"), std::string::npos) << r.out;
     r = compare(bench, {"", "--scene 'unclosed"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "orj bench compare: \"--scene 'unclosed\": a quote is not closed\n");
