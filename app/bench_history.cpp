@@ -25,8 +25,9 @@ static const char *history_usage =
     "  --db PATH    the history (default: $XDG_DATA_HOME/orj/results.sqlite,\n"
     "               ~/.local/share/orj/results.sqlite when that is not set)\n"
     "  --json       the runs as JSON instead (the viewer report's fields and an id)\n"
-    "  --plot PNG   also draw the median polygons per second over time, one line a\n"
-    "               renderer, with each run's slowest and fastest second (needs gnuplot)\n";
+    "  --plot PNG   also draw the median polygons per second over time, one line for\n"
+    "               each renderer and set of options, with each run's slowest and\n"
+    "               fastest second (needs gnuplot)\n";
 
 static std::string text_of(const json &value) { return value.is_string() ? value.get<std::string>() : std::string(); }
 
