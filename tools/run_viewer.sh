@@ -6,10 +6,10 @@
 # standard output, figures in out/report.json, its last frame in
 # out/benchmark.png, one row per pass in out/trace.csv, plotted by gnuplot
 # in out/trace.png, the run added to the history out/results.sqlite, whose
-# runs so far are plotted in out/history.png), then 50 frames through each other camera of the sample
-# scene (out/camera0.png ... out/camera3.png, out/camera5.png; camera 4 is the
-# grid). Arguments, if any, replace
-# all that with one run of the viewer with those arguments.
+# runs so far are plotted in out/history.png), then 50 frames through each
+# other camera of the sample scene (out/camera0.png ... out/camera3.png,
+# out/camera5.png; camera 4 is the grid). Arguments, if any, replace all that
+# with one run of the viewer with those arguments.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
