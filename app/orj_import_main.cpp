@@ -1,22 +1,46 @@
 // orj-import: the model importer and exporter as a program of their own, so
 // that the scene subcommands of orj start without the importer's libraries.
 // "orj import|export|formats ..." runs it with the subcommand as its first
-// argument (argv[0]); run alone, it imports.
+// argument (argv[0]); run alone, it imports. Either way the work is done in
+// a contained process (app/model_library.h): run alone, it starts itself as
+// that process.
 #include <cstring>
+#include <new>
+#include <stdexcept>
 
-#include "orj/core/base/version.h"
+#include "app/model_library.h"
 #include "importer/orj_export.h"
 #include "importer/orj_import.h"
+#include "importer/orj_import_output.h"
+#include "orj/core/base/version.h"
 
 using namespace orj;
+
+static int run_command(const char *command, int argc, char **argv)
+{
+    if (strcmp(command, "export") == 0) return orj_export_main(argc, argv);
+    if (strcmp(command, "formats") == 0) return orj_formats_main(argc, argv);
+    return orj_import_main(argc, argv);
+}
 
 int main(int argc, char **argv)
 {
     if (print_version_if_asked(argc, argv, "orj-import")) return 0;
-    if (strcmp(argv[0], "export") == 0) return orj_export_main(argc, argv);
-    if (strcmp(argv[0], "formats") == 0) return orj_formats_main(argc, argv);
+    const char *command = strcmp(argv[0], "export") == 0    ? "export"
+                          : strcmp(argv[0], "formats") == 0 ? "formats"
+                                                            : "import";
+    if (!model_library_contained()) return run_model_library("/proc/self/exe", command, argc, argv);
     // The importer's options follow a first argument that names the command.
-    char command_name[] = "import";
+    char command_name[16];
+    snprintf(command_name, sizeof command_name, "%s", command);
     argv[0] = command_name;
-    return orj_import_main(argc, argv);
+    try {
+        return run_command(command, argc, argv);
+    } catch (const std::bad_alloc &) {
+        // The starter set the address-space limit and names it.
+        report_to_starter(MODEL_LIBRARY_OUT_OF_MEMORY);
+    } catch (const std::exception &failure) {
+        fprintf(stderr, "orj %s: the model library failed: %s\n", command, failure.what());
+    }
+    return 1;
 }

@@ -13,11 +13,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "orj/core/scene/scene_reader.h"
 #include "orj/core/scene/scene_writer.h"
 #include "importer/orj_import_atlas.h"
 #include "importer/orj_import_files.h"
 #include "importer/orj_import_math.h"
 #include "importer/orj_import_names.h"
+#include "importer/orj_import_output.h"
 #include "importer/orj_import_texture.h"
 
 namespace orj {
@@ -320,20 +322,51 @@ static int64_t count_source_faces(const aiScene *scene)
     return faces;
 }
 
-// Writes the scene to path, or to standard output for "-"; false (with the
-// message shown) when it cannot.
-static bool write_scene_out(const Scene *scene, const char *path)
+// The scene's text, refused (with the figures and what to change) when the
+// engine's reader would refuse the file.
+static ErrorKind scene_text_of(const Scene *scene, const char *path, std::string *text, Error *error)
+{
+    ErrorKind kind = write_scene_text(scene, LOCATIONS_RELATIVE, text, error);
+    if (kind != ERROR_NONE) {
+        std::string reason = error->message;
+        return set_error(error, kind, path, 0, "%s", reason.c_str());
+    }
+    if ((long long)text->size() <= SCENE_MAX_FILE_SIZE) return ERROR_NONE;
+    long long frames = std::max<long long>(1, (long long)((double)scene->frame_count * SCENE_MAX_FILE_SIZE / text->size() * 0.95));
+    set_error(error, ERROR_TOO_LARGE, path, 0,
+              "the scene would take %zu bytes (%d objects, %d frames), more than the %lld a scene file may hold: "
+              "import fewer frames (--frames %lld or fewer) or at a lower rate (--fps)",
+              text->size(), scene->object_count, scene->frame_count, SCENE_MAX_FILE_SIZE, frames);
+    text->clear();
+    return ERROR_TOO_LARGE;
+}
+
+// Writes the scene to path (or standard output for "-") and the texture,
+// each to a temporary file first, both put in place only once both are
+// written; false (with the message shown) when they cannot be.
+static bool write_outputs(const Scene *scene, const ImportCommand &command, const Atlas &atlas)
 {
     Error error;
-    if (strcmp(path, "-") != 0) {
-        if (save_scene(scene, LOCATIONS_RELATIVE, path, &error) == ERROR_NONE) return true;
-    } else {
-        std::string text;
-        if (write_scene_text(scene, LOCATIONS_RELATIVE, &text, &error) == ERROR_NONE) {
-            if (fwrite(text.data(), 1, text.size(), stdout) == text.size() && fflush(stdout) == 0) return true;
-            set_error(&error, ERROR_CANNOT_WRITE, "standard output", 0, "cannot write: %s", strerror(errno));
-        }
+    std::string text, temp;
+    StagedOutputs outputs;
+    bool to_stdout = strcmp(command.scene_path, "-") == 0;
+    ErrorKind kind = scene_text_of(scene, command.scene_path, &text, &error);
+    if (kind == ERROR_NONE && !to_stdout) kind = stage_output(&outputs, command.scene_path, &temp, &error);
+    if (kind == ERROR_NONE && !to_stdout) kind = write_bytes_to(temp, text, command.scene_path, &error);
+    const TextureImage &image = atlas.image;
+    if (kind == ERROR_NONE && command.texture_path && (image.width < 1 || image.height < 1 || image.width > 65535 || image.height > 65535))
+        kind = set_error(&error, ERROR_TOO_LARGE, command.texture_path, 0, "the texture's size does not fit a TGA file");
+    if (kind == ERROR_NONE && command.texture_path) {
+        std::vector<uint8_t> bytes = encode_tga(atlas.image);
+        kind = stage_output(&outputs, command.texture_path, &temp, &error);
+        if (kind == ERROR_NONE)
+            kind = write_bytes_to(temp, std::string(bytes.begin(), bytes.end()), command.texture_path, &error);
     }
+    if (kind == ERROR_NONE && to_stdout && (fwrite(text.data(), 1, text.size(), stdout) != text.size() || fflush(stdout) != 0))
+        kind = set_error(&error, ERROR_CANNOT_WRITE, "standard output", 0, "cannot write: %s", strerror(errno));
+    if (kind == ERROR_NONE) kind = commit_outputs(&outputs, &error);
+    if (kind == ERROR_NONE) return true;
+    discard_outputs(&outputs);
     fprintf(stderr, "orj import: %s\n", error.message.c_str());
     return false;
 }
@@ -398,12 +431,7 @@ int orj_import_main(int argc, char **argv)
     Atlas atlas;
     if (command.texture_path) build_atlas(scene, &folder, &imported.objects, &atlas);
 
-    if (!write_scene_out(&imported.scene, command.scene_path)) return 1;
-    Error texture_error;
-    if (command.texture_path && write_tga_file(command.texture_path, atlas.image, &texture_error) != ERROR_NONE) {
-        fprintf(stderr, "orj import: %s\n", texture_error.message.c_str());
-        return 1;
-    }
+    if (!write_outputs(&imported.scene, command, atlas)) return 1;
 
     const ImportStats &stats = imported.stats;
     report_warnings(stats, reading.repairs);
