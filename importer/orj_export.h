@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "orj/core/scene/scene.h"
 
@@ -19,6 +20,10 @@ namespace orj {
 // of their colour; cameras; and, when animate is set and there is more than
 // one frame, every object's transform as keys at 25 frames a second.
 // The caller deletes the result.
+// The objects' names as the formats take them: UTF-8 without control
+// characters (see export_name); the changed ones are added to *changes.
+std::vector<std::string> export_names(const Scene *scene, std::vector<std::string> *changes);
+
 aiScene *scene_to_assimp(const Scene *scene, const std::string &texture_name, bool animate);
 
 // argv[0] is "export" or "formats". Return the exit status: 0 done, 1 a file

@@ -556,6 +556,7 @@ ErrorKind read_model(Assimp::Importer *importer, ModelFolder *folder, const aiSc
     if (stat(path, &status) == 0 && !S_ISREG(status.st_mode))
         return set_error(error, ERROR_CANNOT_OPEN, path, 0, S_ISDIR(status.st_mode) ? "is a directory" : "not a regular file");
     ErrorKind kind = check_collada_file(path, error);
+    if (kind == ERROR_NONE) kind = check_glb_file(path, error);
     if (kind != ERROR_NONE) return kind;
     confine_importer(importer, folder);
     // No validation step: it refuses point clouds, which are kept as empty
