@@ -31,16 +31,20 @@ struct LibraryRun {
     std::vector<std::string> arguments;
 };
 
-// Half the machine's memory: room for the rest of a desktop. Sanitizer
-// builds reserve terabytes of address space up front and take no limit.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ORJ_ADDRESS_SANITIZER 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define ORJ_ADDRESS_SANITIZER 1
+#endif
+
+// Half the machine's memory: room for the rest of a desktop.
 int64_t default_memory_bytes()
 {
-#if defined(__SANITIZE_ADDRESS__)
-    return 0;
-#else
     int64_t physical = physical_memory_bytes();
     return physical > 0 ? std::max<int64_t>(physical / 2, 1024 * MB) : 4096 * MB;
-#endif
 }
 
 bool is_value_option(const char *arg)
@@ -89,6 +93,10 @@ bool parse_run(const char *command, int argc, char **argv, LibraryRun *run, std:
             run->file = argv[i];
         }
     }
+#ifdef ORJ_ADDRESS_SANITIZER
+    // The sanitizer reserves terabytes of address space up front: no limit can hold it.
+    run->limits.memory_bytes = 0;
+#endif
     return true;
 }
 
@@ -126,16 +134,6 @@ bool is_interruption(int signal)
 }
 
 }  // namespace
-
-const char *model_library_limits_usage()
-{
-    return "The model library runs in a process of its own, within limits; a model that makes it crash,\n"
-           "loop or run out of memory ends the command with a message naming the limit, and no output:\n"
-           "  --max-memory MB      memory it may take (default: half the machine's memory)\n"
-           "  --max-cpu SECONDS    processor time it may take (default 300)\n"
-           "  --max-stack MB       its stack, for deeply nested files (default 512)\n"
-           "                       (0 lifts a limit)\n";
-}
 
 int run_model_library(const std::string &program, const char *command, int argc, char **argv)
 {

@@ -17,7 +17,4 @@ namespace orj {
 // child ended by an interrupt or termination ends this process the same way.
 int run_model_library(const std::string &program, const char *command, int argc, char **argv);
 
-// The limit options' help, for the commands' usage texts.
-const char *model_library_limits_usage();
-
 }  // namespace orj

@@ -538,7 +538,7 @@ aiScene *scene_to_assimp(const Scene *scene, const std::string &texture_name, bo
 }
 
 static const char *export_usage =
-    "usage: orj export SCENE -o MODEL [--texture IMAGE]\n"
+    "usage: orj export SCENE -o MODEL [--texture IMAGE] [--max-memory MB] [--max-cpu S] [--max-stack MB]\n"
     "\n"
     "Writes the scene as a model for other tools, by the extension of MODEL: .gltf or .glb\n"
     "(glTF 2.0), .dae (Collada) or .obj (OBJ; orj formats lists them). Every object becomes a\n"
@@ -548,7 +548,8 @@ static const char *export_usage =
     "\n"
     "  -o, --output MODEL   the model file to write (glTF also writes MODEL's name with .bin)\n"
     "  --texture IMAGE      the scene's texture (TGA, BMP, PCX, PNG or JPEG): written as a PNG\n"
-    "                       file beside MODEL, named like it, and used by its one material\n";
+    "                       file beside MODEL, named like it, and used by its one material\n"
+    MODEL_LIBRARY_LIMITS_USAGE;
 
 static std::string replace_extension(const std::string &path, const char *extension)
 {

@@ -53,7 +53,7 @@ const char *import_usage()
     // Built once, with the limits from where they are defined.
     static const std::string text = format_usage(
            "usage: orj import MODEL -o SCENE [--texture-out TGA] [--frames N] [--fps R] [--scale S] [--add-camera]\n"
-           "                  [--no-lamps] [--allow-outside-refs]\n"
+           "                  [--no-lamps] [--allow-outside-refs] [--max-memory MB] [--max-cpu S] [--max-stack MB]\n"
            "\n"
            "Converts a model (OBJ, glTF 2.0, Collada, PLY, STL, 3DS, FBX and the other formats of the\n"
            "asset importer) into a scene file for the viewer.\n"
@@ -81,6 +81,7 @@ const char *import_usage()
            "  --allow-outside-refs read the files the model refers to (buffers, materials, textures)\n"
            "                       also outside its folder; without it such references are refused\n"
            "                       with a warning\n"
+           MODEL_LIBRARY_LIMITS_USAGE
            "\n"
            "Nodes become Mesh objects (one more, under the node's, for every further mesh of a node;\n"
            "meshes of more than %d faces are cut into several), empty nodes empty meshes. Quads\n"
