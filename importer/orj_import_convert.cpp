@@ -284,12 +284,18 @@ void flatten_deep_objects(Converter *c)
     c->source_parent.resize(objects.size());
     for (size_t i = 0; i < objects.size(); i++) c->source_parent[i] = objects[i].parent;
     std::vector<int> level = object_levels(c->source_parent);
-    for (size_t i = 0; i < objects.size(); i++) {
+    // Parents before children, so that each object below the deepest level
+    // kept finds its ancestor there through its parent's, in one step.
+    std::vector<int> order(objects.size());
+    for (size_t i = 0; i < order.size(); i++) order[i] = (int)i;
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return level[a] < level[b]; });
+    std::vector<int> kept_ancestor(objects.size(), -1);
+    for (int i : order) {
         c->out->stats.deepest_level = std::max(c->out->stats.deepest_level, level[i]);
+        if (level[i] < SCENE_MAX_DEPTH - 1) continue;
+        kept_ancestor[i] = level[i] == SCENE_MAX_DEPTH - 1 ? i : kept_ancestor[c->source_parent[i]];
         if (level[i] <= SCENE_MAX_DEPTH) continue;
-        int ancestor = objects[i].parent;
-        while (level[ancestor] > SCENE_MAX_DEPTH - 1) ancestor = c->source_parent[ancestor];
-        objects[i].parent = ancestor;
+        objects[i].parent = kept_ancestor[i];
         c->out->stats.flattened++;
     }
 }
