@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (!file || fwrite(data + 1, 1, size - 1, file) != size - 1 || fclose(file) != 0) abort();
     ChildCommand command;
     command.program = ORJ_IMPORT_PROGRAM;
-    command.arguments = {"orj-import", model, "-o", scene, "--max-cpu", "3", "--max-memory", "1024"};
+    command.arguments = {"orj-import", model, "-o", scene, "--max-cpu", "2", "--max-memory", "1024"};
     ChildResult result;
     Error error;
     if (run_child_process(command, &result, &error) != ERROR_NONE) abort();
