@@ -60,9 +60,11 @@ int take_limit(int argc, char **argv, int *i, LibraryRun *run, std::string *erro
     const char *inline_value = nullptr;
     int64_t *target = nullptr, unit = 1;
     const char *name = nullptr;
-    if (match_option(argv[*i], "--max-memory", &inline_value)) target = &run->limits.memory_bytes, unit = MB, name = "--max-memory";
+    if (match_option(argv[*i], "--max-memory", &inline_value))
+        target = &run->limits.memory_bytes, unit = MB, name = "--max-memory";
     else if (match_option(argv[*i], "--max-cpu", &inline_value)) target = &run->limits.cpu_seconds, name = "--max-cpu";
-    else if (match_option(argv[*i], "--max-stack", &inline_value)) target = &run->limits.stack_bytes, unit = MB, name = "--max-stack";
+    else if (match_option(argv[*i], "--max-stack", &inline_value))
+        target = &run->limits.stack_bytes, unit = MB, name = "--max-stack";
     if (!target) return 0;
     int32_t value = 0;
     if (!parse_count(option_value(argc, argv, i, inline_value), &value)) {
@@ -172,8 +174,8 @@ int run_model_library(const std::string &program, const char *command, int argc,
                 failed.c_str(), (long long)run.limits.cpu_seconds);
     else
         fprintf(stderr, "%sit ended with %s after %.1f s, at %lld MB; %s\n", failed.c_str(),
-                signal_name(result.signal).c_str(), result.cpu_seconds,
-                (long long)(result.peak_memory_bytes / MB), limits_text(run.limits).c_str());
+                signal_name(result.signal).c_str(), result.cpu_seconds, (long long)(result.peak_memory_bytes / MB),
+                limits_text(run.limits).c_str());
     return 1;
 }
 

@@ -71,7 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     Error error;
     if (run_child_process(command, &result, &error) != ERROR_NONE) abort();
     if (result.end != CHILD_EXITED || result.exit_status > 2) {
-        fprintf(stderr, "orj-import ended with %s (status %d)\n", signal_name(result.signal).c_str(), result.exit_status);
+        fprintf(stderr, "orj-import ended with %s (status %d)\n", signal_name(result.signal).c_str(),
+                result.exit_status);
         abort();
     }
     int expected = result.exit_status == 0 ? 2 : 1;

@@ -128,7 +128,8 @@ aiMesh *make_mesh(const SceneObject &object)
         triangle(object.quads[q].corners, object.quads[q].tex_coords, 0, 1, 2);
         triangle(object.quads[q].corners, object.quads[q].tex_coords, 0, 2, 3);
     }
-    for (int t = 0; t < object.triangle_count; t++) triangle(object.triangles[t].corners, object.triangles[t].tex_coords, 0, 1, 2);
+    for (int t = 0; t < object.triangle_count; t++)
+        triangle(object.triangles[t].corners, object.triangles[t].tex_coords, 0, 1, 2);
 
     mesh->mNumVertices = (unsigned)positions.size();
     mesh->mVertices = new aiVector3D[positions.size()];
@@ -174,7 +175,8 @@ void add_gltf_cameras_and_lights(nlohmann::json *document, const aiScene *model)
     // The first node of each name, as the writer named them.
     std::unordered_map<std::string, nlohmann::json *> by_name;
     for (nlohmann::json &node : nodes)
-        if (node.is_object() && node.contains("name") && node["name"].is_string()) by_name.emplace(node["name"].get<std::string>(), &node);
+        if (node.is_object() && node.contains("name") && node["name"].is_string())
+            by_name.emplace(node["name"].get<std::string>(), &node);
     auto node_named = [&](const aiString &name) -> nlohmann::json * {
         auto found = by_name.find(name.C_Str());
         return found == by_name.end() ? nullptr : found->second;
@@ -216,8 +218,8 @@ void add_gltf_cameras_and_lights(nlohmann::json *document, const aiScene *model)
 
 uint32_t read_u32(const std::string &bytes, size_t at)
 {
-    return (uint32_t)(uint8_t)bytes[at] | (uint32_t)(uint8_t)bytes[at + 1] << 8 | (uint32_t)(uint8_t)bytes[at + 2] << 16 |
-           (uint32_t)(uint8_t)bytes[at + 3] << 24;
+    return (uint32_t)(uint8_t)bytes[at] | (uint32_t)(uint8_t)bytes[at + 1] << 8 |
+           (uint32_t)(uint8_t)bytes[at + 2] << 16 | (uint32_t)(uint8_t)bytes[at + 3] << 24;
 }
 
 void put_u32(std::string *bytes, uint32_t value)
@@ -295,10 +297,7 @@ std::string export_name(const char *name, bool *changed)
     return out;
 }
 
-bool finite3(const Vector3 &v)
-{
-    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
-}
+bool finite3(const Vector3 &v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
 // The first value the formats cannot hold (a NaN or an infinity), named by
 // object, field and frame or index; empty when there is none.
@@ -315,7 +314,8 @@ std::string first_non_finite(const Scene *scene)
         for (const auto &field : frames)
             for (int f = 0; field.values && f < scene->frame_count; f++)
                 if (!finite3(field.values[f])) {
-                    snprintf(text, sizeof text, "object \"%.100s\": its %s at frame %d", object.name, field.field, f + 1);
+                    snprintf(text, sizeof text, "object \"%.100s\": its %s at frame %d", object.name, field.field,
+                             f + 1);
                     return text;
                 }
         for (int v = 0; object.vertices && object.normals && v < object.vertex_count; v++)
@@ -326,13 +326,15 @@ std::string first_non_finite(const Scene *scene)
         for (int q = 0; object.quads && q < object.quad_count; q++)
             for (const TexCoord &uv : object.quads[q].tex_coords)
                 if (!std::isfinite(uv.s) || !std::isfinite(uv.t)) {
-                    snprintf(text, sizeof text, "object \"%.100s\": the texture coordinates of quad %d", object.name, q + 1);
+                    snprintf(text, sizeof text, "object \"%.100s\": the texture coordinates of quad %d", object.name,
+                             q + 1);
                     return text;
                 }
         for (int t = 0; object.triangles && t < object.triangle_count; t++)
             for (const TexCoord &uv : object.triangles[t].tex_coords)
                 if (!std::isfinite(uv.s) || !std::isfinite(uv.t)) {
-                    snprintf(text, sizeof text, "object \"%.100s\": the texture coordinates of triangle %d", object.name, t + 1);
+                    snprintf(text, sizeof text, "object \"%.100s\": the texture coordinates of triangle %d",
+                             object.name, t + 1);
                     return text;
                 }
     }
@@ -532,7 +534,7 @@ aiScene *scene_to_assimp(const Scene *scene, const std::string &texture_name, bo
         animation->mNumChannels = (unsigned)channels.size();
         animation->mChannels = new_array(channels);
         out->mNumAnimations = 1;
-        out->mAnimations = new aiAnimation *[1]{animation};
+        out->mAnimations = new aiAnimation *[1] { animation };
     }
     return out;
 }
@@ -548,13 +550,13 @@ static const char *export_usage =
     "\n"
     "  -o, --output MODEL   the model file to write (glTF also writes MODEL's name with .bin)\n"
     "  --texture IMAGE      the scene's texture (TGA, BMP, PCX, PNG or JPEG): written as a PNG\n"
-    "                       file beside MODEL, named like it, and used by its one material\n"
-    MODEL_LIBRARY_LIMITS_USAGE;
+    "                       file beside MODEL, named like it, and used by its one material\n" MODEL_LIBRARY_LIMITS_USAGE;
 
 static std::string replace_extension(const std::string &path, const char *extension)
 {
     size_t slash = path.find_last_of('/'), dot = path.find_last_of('.');
-    std::string stem = dot != std::string::npos && (slash == std::string::npos || dot > slash) ? path.substr(0, dot) : path;
+    std::string stem =
+        dot != std::string::npos && (slash == std::string::npos || dot > slash) ? path.substr(0, dot) : path;
     return stem + extension;
 }
 
@@ -579,12 +581,14 @@ static int write_model(const Scene *scene, const char *scene_path, const char *m
 {
     std::string non_finite = first_non_finite(scene);
     if (!non_finite.empty())
-        return export_fail("%s: %s is not a finite number, which the model formats cannot hold: refused, nothing written",
-                           scene_path, non_finite);
+        return export_fail(
+            "%s: %s is not a finite number, which the model formats cannot hold: refused, nothing written", scene_path,
+            non_finite);
     std::vector<std::string> renamed;
     export_names(scene, &renamed);
     if (!renamed.empty())
-        fprintf(stderr, "orj export: warning: %zu names made valid UTF-8 without control characters (bytes that are "
+        fprintf(stderr,
+                "orj export: warning: %zu names made valid UTF-8 without control characters (bytes that are "
                 "not UTF-8 read as Latin-1, control characters as '_'), the first: '%s'\n",
                 renamed.size(), renamed[0].c_str());
     StagedOutputs outputs;
@@ -609,15 +613,16 @@ static int write_model(const Scene *scene, const char *scene_path, const char *m
     std::string written = staged_path(outputs, model_path);
     int status = 0;
     if (result != aiReturn_SUCCESS || failed || written.empty())
-        status = export_fail("%s: cannot write the model: %s", model_path, problem.empty() ? exporter.GetErrorString() : problem);
-    else if (gltf && (model->mNumCameras || model->mNumLights) && !patch_gltf(written, strcmp(format->id, "glb2") == 0, model))
+        status = export_fail("%s: cannot write the model: %s", model_path,
+                             problem.empty() ? exporter.GetErrorString() : problem);
+    else if (gltf && (model->mNumCameras || model->mNumLights) &&
+             !patch_gltf(written, strcmp(format->id, "glb2") == 0, model))
         status = export_fail("%s: cannot add the cameras and lamps to the written model", model_path);
-    else if (commit_outputs(&outputs, &error) != ERROR_NONE)
-        status = export_fail("%s", error.message);
+    else if (commit_outputs(&outputs, &error) != ERROR_NONE) status = export_fail("%s", error.message);
     else
-        fprintf(stderr, "orj export: %s -> %s (%s): %u meshes, %u lamps, %u cameras, %d frames%s\n", scene_path, model_path,
-                format->description, model->mNumMeshes, model->mNumLights, model->mNumCameras, scene->frame_count,
-                model->mNumAnimations ? " as node keys at 25 per second" : "");
+        fprintf(stderr, "orj export: %s -> %s (%s): %u meshes, %u lamps, %u cameras, %d frames%s\n", scene_path,
+                model_path, format->description, model->mNumMeshes, model->mNumLights, model->mNumCameras,
+                scene->frame_count, model->mNumAnimations ? " as node keys at 25 per second" : "");
     if (status != 0) discard_outputs(&outputs);
     delete model;
     return status;
@@ -655,12 +660,14 @@ int orj_export_main(int argc, char **argv)
     }
     const Format *format = format_of(model_path);
     if (!format) {
-        fprintf(stderr, "orj export: %s: the extension says no format that export writes (orj formats lists them)\n", model_path);
+        fprintf(stderr, "orj export: %s: the extension says no format that export writes (orj formats lists them)\n",
+                model_path);
         return 2;
     }
     std::string texture_out = texture_path ? replace_extension(model_path, ".png") : "";
     std::string side_file = strcmp(format->id, "gltf2") == 0 ? replace_extension(model_path, ".bin")
-                            : strcmp(format->id, "obj") == 0 ? replace_extension(model_path, ".mtl") : "";
+                            : strcmp(format->id, "obj") == 0 ? replace_extension(model_path, ".mtl")
+                                                             : "";
     // Nothing that is read may be written over, nor one output be another (compared as files).
     std::vector<std::string> inputs = {scene_path}, outputs = {model_path};
     if (texture_path) inputs.push_back(texture_path);

@@ -16,10 +16,7 @@ static int report_descriptor()
     return atoi(value);
 }
 
-bool model_library_contained()
-{
-    return report_descriptor() >= 0;
-}
+bool model_library_contained() { return report_descriptor() >= 0; }
 
 void report_to_starter(const std::string &line)
 {
@@ -82,7 +79,9 @@ ErrorKind write_bytes_to(const std::string &path, const std::string &bytes, cons
     bool closed = fclose(file) == 0;
     if (written != bytes.size() || !flushed || !closed)
         return set_error(error, ERROR_CANNOT_WRITE, shown_path.c_str(), 0, "cannot write: %s",
-                         strerror(written != bytes.size() ? write_errno : !flushed ? flush_errno : errno));
+                         strerror(written != bytes.size() ? write_errno
+                                  : !flushed              ? flush_errno
+                                                          : errno));
     return ERROR_NONE;
 }
 

@@ -15,11 +15,11 @@
 #define MODEL_LIBRARY_REPORT_VARIABLE "ORJ_MODEL_LIBRARY_REPORT_FD"
 
 // The limit options, taken by the process that starts the contained one.
-#define MODEL_LIBRARY_LIMITS_USAGE                                                                          \
-    "  --max-memory MB      memory the model library may take (default: half the machine's memory)\n"   \
-    "  --max-cpu SECONDS    processor time it may take (default 300)\n"                                  \
-    "  --max-stack MB       its stack, for deeply nested files (default 512); 0 lifts a limit. It runs\n" \
-    "                       in a process of its own: a model that makes it crash, loop or run out of\n"  \
+#define MODEL_LIBRARY_LIMITS_USAGE                                                                                     \
+    "  --max-memory MB      memory the model library may take (default: half the machine's memory)\n"                  \
+    "  --max-cpu SECONDS    processor time it may take (default 300)\n"                                                \
+    "  --max-stack MB       its stack, for deeply nested files (default 512); 0 lifts a limit. It runs\n"              \
+    "                       in a process of its own: a model that makes it crash, loop or run out of\n"                \
     "                       memory ends the command with a message naming the limit, and no output\n"
 
 namespace orj {
@@ -49,6 +49,7 @@ void discard_outputs(StagedOutputs *outputs);
 
 // Writes bytes to the file at path (a temporary one), every write and the close checked;
 // the message names shown_path.
-ErrorKind write_bytes_to(const std::string &path, const std::string &bytes, const std::string &shown_path, Error *error);
+ErrorKind write_bytes_to(const std::string &path, const std::string &bytes, const std::string &shown_path,
+                         Error *error);
 
 }  // namespace orj

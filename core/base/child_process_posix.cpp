@@ -125,9 +125,11 @@ ErrorKind run_child_process(const ChildCommand &command, ChildResult *result, Er
     for (int i = 0; i < PASSED_ON_COUNT; i++) sigaction(PASSED_ON[i], &previous[i], nullptr);
 
     if (child < 0)
-        return set_error(error, ERROR_CANNOT_OPEN, command.program.c_str(), 0, "cannot be run: %s", strerror(fork_errno));
+        return set_error(error, ERROR_CANNOT_OPEN, command.program.c_str(), 0, "cannot be run: %s",
+                         strerror(fork_errno));
     if (exec_errno != 0)
-        return set_error(error, ERROR_CANNOT_OPEN, command.program.c_str(), 0, "cannot be run: %s", strerror(exec_errno));
+        return set_error(error, ERROR_CANNOT_OPEN, command.program.c_str(), 0, "cannot be run: %s",
+                         strerror(exec_errno));
     result->cpu_seconds = (double)usage.ru_utime.tv_sec + (double)usage.ru_stime.tv_sec +
                           ((double)usage.ru_utime.tv_usec + (double)usage.ru_stime.tv_usec) / 1e6;
     result->peak_memory_bytes = (int64_t)usage.ru_maxrss * 1024;
@@ -147,18 +149,30 @@ ErrorKind run_child_process(const ChildCommand &command, ChildResult *result, Er
 std::string signal_name(int signal)
 {
     switch (signal) {
-    case SIGSEGV: return "SIGSEGV";
-    case SIGBUS: return "SIGBUS";
-    case SIGABRT: return "SIGABRT";
-    case SIGFPE: return "SIGFPE";
-    case SIGILL: return "SIGILL";
-    case SIGKILL: return "SIGKILL";
-    case SIGXCPU: return "SIGXCPU";
-    case SIGINT: return "SIGINT";
-    case SIGTERM: return "SIGTERM";
-    case SIGHUP: return "SIGHUP";
-    case SIGQUIT: return "SIGQUIT";
-    case SIGPIPE: return "SIGPIPE";
+    case SIGSEGV:
+        return "SIGSEGV";
+    case SIGBUS:
+        return "SIGBUS";
+    case SIGABRT:
+        return "SIGABRT";
+    case SIGFPE:
+        return "SIGFPE";
+    case SIGILL:
+        return "SIGILL";
+    case SIGKILL:
+        return "SIGKILL";
+    case SIGXCPU:
+        return "SIGXCPU";
+    case SIGINT:
+        return "SIGINT";
+    case SIGTERM:
+        return "SIGTERM";
+    case SIGHUP:
+        return "SIGHUP";
+    case SIGQUIT:
+        return "SIGQUIT";
+    case SIGPIPE:
+        return "SIGPIPE";
     }
     return "signal " + std::to_string(signal);
 }

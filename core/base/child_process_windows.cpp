@@ -13,10 +13,7 @@ ErrorKind run_child_process(const ChildCommand &command, ChildResult *result, Er
                      "cannot be run: running a program within limits is not built for Windows yet");
 }
 
-std::string signal_name(int signal)
-{
-    return "signal " + std::to_string(signal);
-}
+std::string signal_name(int signal) { return "signal " + std::to_string(signal); }
 
 int64_t physical_memory_bytes()
 {

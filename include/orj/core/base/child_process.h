@@ -28,18 +28,18 @@ struct ChildCommand {
 };
 
 enum ChildEnd {
-    CHILD_EXITED,      // exit_status is set
-    CHILD_SIGNALLED,   // signal is set
-    CHILD_CPU_LIMIT,   // ended for going past limits.cpu_seconds
+    CHILD_EXITED,     // exit_status is set
+    CHILD_SIGNALLED,  // signal is set
+    CHILD_CPU_LIMIT,  // ended for going past limits.cpu_seconds
 };
 
 struct ChildResult {
     ChildEnd end = CHILD_EXITED;
     int exit_status = 0;
     int signal = 0;
-    double cpu_seconds = 0;          // processor time it used
-    int64_t peak_memory_bytes = 0;   // its largest resident size
-    std::string report;              // what it wrote to the report descriptor
+    double cpu_seconds = 0;         // processor time it used
+    int64_t peak_memory_bytes = 0;  // its largest resident size
+    std::string report;             // what it wrote to the report descriptor
 };
 
 // Runs command and waits for it. The child never writes a core file. While
