@@ -185,6 +185,8 @@ TEST(Export, NonFiniteValuesAreRefusedAndNamesMadeValidForEachFormat)
         ASSERT_NE(read, nullptr) << importer.GetErrorString();
         EXPECT_EQ(read->mNumCameras, 1u);
         EXPECT_EQ(read->mNumLights, 1u);
-        if (strcmp(model, "/n.dae") != 0) EXPECT_STREQ(read->mCameras[0]->mName.C_Str(), "c\xc3\xa1mara_<&\"");
+        if (strcmp(model, "/n.dae") != 0) {
+            EXPECT_STREQ(read->mCameras[0]->mName.C_Str(), "c\xc3\xa1mara_<&\"");
+        }
     }
 }
