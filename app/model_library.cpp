@@ -10,7 +10,6 @@
 
 #include "importer/orj_import_output.h"
 #include "orj/core/base/child_process.h"
-#include "orj/core/viewer/options.h"
 
 namespace orj {
 
@@ -21,9 +20,6 @@ const int64_t MB = 1 << 20;
 const int64_t DEFAULT_CPU_SECONDS = 300;
 // Stack: deep but honest nesting (hundreds of thousands of levels) fits; it costs only what is used.
 const int64_t DEFAULT_STACK_MB = 512;
-
-// Options of import and export that take a value: the value is not a file to name.
-const char *const VALUE_OPTIONS[] = {"-o", "--output", "--texture-out", "--frames", "--fps", "--scale", "--texture"};
 
 struct LibraryRun {
     ChildLimits limits;
@@ -47,59 +43,42 @@ int64_t default_memory_bytes()
     return physical > 0 ? std::max<int64_t>(physical / 2, 1024 * MB) : 4096 * MB;
 }
 
-bool is_value_option(const char *arg)
+// A limit option's value in bytes (unit bytes a unit); the default when it was not given.
+int64_t limit_bytes(int32_t given, int64_t unit, int64_t default_bytes)
 {
-    for (const char *option : VALUE_OPTIONS)
-        if (strcmp(arg, option) == 0) return true;
-    return false;
+    return given < 0 ? default_bytes : (int64_t)given * unit;
 }
 
-// Reads a limit option at argv[*i] into run; 1 taken, 0 not a limit option, -1 bad value.
-int take_limit(int argc, char **argv, int *i, LibraryRun *run, std::string *error)
+// Reads the limits and the file to name from the command line. The other
+// options of import and export are declared only so that their values are
+// not taken for the model: the command checks them all again, and when
+// this reading fails the default limits stand and the command says why.
+void parse_run(const char *command, int argc, char **argv, LibraryRun *run)
 {
-    const char *inline_value = nullptr;
-    int64_t *target = nullptr, unit = 1;
-    const char *name = nullptr;
-    if (match_option(argv[*i], "--max-memory", &inline_value))
-        target = &run->limits.memory_bytes, unit = MB, name = "--max-memory";
-    else if (match_option(argv[*i], "--max-cpu", &inline_value)) target = &run->limits.cpu_seconds, name = "--max-cpu";
-    else if (match_option(argv[*i], "--max-stack", &inline_value))
-        target = &run->limits.stack_bytes, unit = MB, name = "--max-stack";
-    if (!target) return 0;
-    int32_t value = 0;
-    if (!parse_count(option_value(argc, argv, i, inline_value), &value)) {
-        *error = std::string(name) + " needs a whole number, 0 or more (0: no limit)";
-        return -1;
-    }
-    *target = (int64_t)value * unit;
-    return 1;
-}
-
-bool parse_run(const char *command, int argc, char **argv, LibraryRun *run, std::string *error)
-{
-    run->limits.memory_bytes = default_memory_bytes();
-    run->limits.cpu_seconds = DEFAULT_CPU_SECONDS;
-    run->limits.stack_bytes = DEFAULT_STACK_MB * MB;
-    run->arguments.push_back(command);
-    bool exporting = strcmp(command, "export") == 0;
-    for (int i = 1; i < argc; i++) {
-        int taken = take_limit(argc, argv, &i, run, error);
-        if (taken < 0) return false;
-        if (taken > 0) continue;
-        run->arguments.push_back(argv[i]);
-        if (is_value_option(argv[i]) && i + 1 < argc) {
-            bool output = strcmp(argv[i], "-o") == 0 || strcmp(argv[i], "--output") == 0;
-            run->arguments.push_back(argv[++i]);
-            if (output && exporting) run->file = argv[i];
-        } else if (argv[i][0] != '-' && !exporting && run->file.empty()) {
-            run->file = argv[i];
-        }
-    }
+    LibraryLimitOptions given;
+    const char *output = nullptr, *value = nullptr;
+    bool flag = false;
+    std::vector<const char *> arguments;
+    CommandLine *line = command_line_create();
+    command_line_library_limits(line, &given);
+    command_line_text(line, "-o,--output", &output, "-o needs a path");
+    command_line_text(line, "--texture-out,--frames,--fps,--scale,--texture", &value, "a value is missing");
+    command_line_flag(line, "--add-camera,--no-lamps,--allow-outside-refs", &flag);
+    command_line_arguments(line, &arguments);
+    std::string error;
+    bool read = command_line_parse(line, argc, argv, &error) == OPTIONS_RUN;
+    command_line_destroy(line);
+    if (!read) given = LibraryLimitOptions();
+    run->limits.memory_bytes = limit_bytes(given.memory_mb, MB, default_memory_bytes());
+    run->limits.cpu_seconds = limit_bytes(given.cpu_seconds, 1, DEFAULT_CPU_SECONDS);
+    run->limits.stack_bytes = limit_bytes(given.stack_mb, MB, DEFAULT_STACK_MB * MB);
+    if (read && strcmp(command, "export") == 0 && output) run->file = output;
+    else if (read && strcmp(command, "import") == 0 && !arguments.empty()) run->file = arguments[0];
+    for (int i = 0; i < argc; i++) run->arguments.push_back(argv[i]);
 #ifdef ORJ_ADDRESS_SANITIZER
     // The sanitizer reserves terabytes of address space up front: no limit can hold it.
     run->limits.memory_bytes = 0;
 #endif
-    return true;
 }
 
 std::string limits_text(const ChildLimits &limits)
@@ -137,14 +116,20 @@ bool is_interruption(int signal)
 
 }  // namespace
 
+void command_line_library_limits(CommandLine *line, LibraryLimitOptions *limits)
+{
+    command_line_count(line, "--max-memory", &limits->memory_mb, 0, INT32_MAX,
+                       "--max-memory needs a whole number, 0 or more (0: no limit)");
+    command_line_count(line, "--max-cpu", &limits->cpu_seconds, 0, INT32_MAX,
+                       "--max-cpu needs a whole number, 0 or more (0: no limit)");
+    command_line_count(line, "--max-stack", &limits->stack_mb, 0, INT32_MAX,
+                       "--max-stack needs a whole number, 0 or more (0: no limit)");
+}
+
 int run_model_library(const std::string &program, const char *command, int argc, char **argv)
 {
     LibraryRun run;
-    std::string problem;
-    if (!parse_run(command, argc, argv, &run, &problem)) {
-        fprintf(stderr, "orj %s: %s\n", command, problem.c_str());
-        return 2;
-    }
+    parse_run(command, argc, argv, &run);
     ChildCommand child;
     child.program = program;
     child.arguments = run.arguments;

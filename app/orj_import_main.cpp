@@ -4,15 +4,14 @@
 // argument (argv[0]); run alone, it imports. Either way the work is done in
 // a contained process (app/model_library.h): run alone, it starts itself as
 // that process.
+#include <cstdio>
 #include <cstring>
 #include <new>
 #include <stdexcept>
 
 #include "app/model_library.h"
-#include "importer/orj_export.h"
-#include "importer/orj_import.h"
+#include "app/orj_import_command.h"
 #include "importer/orj_import_output.h"
-#include "orj/core/base/version.h"
 
 using namespace orj;
 
@@ -25,15 +24,10 @@ static int run_command(const char *command, int argc, char **argv)
 
 int main(int argc, char **argv)
 {
-    if (print_version_if_asked(argc, argv, "orj-import")) return 0;
     const char *command = strcmp(argv[0], "export") == 0    ? "export"
                           : strcmp(argv[0], "formats") == 0 ? "formats"
                                                             : "import";
     if (!model_library_contained()) return run_model_library("/proc/self/exe", command, argc, argv);
-    // The importer's options follow a first argument that names the command.
-    char command_name[16];
-    snprintf(command_name, sizeof command_name, "%s", command);
-    argv[0] = command_name;
     try {
         return run_command(command, argc, argv);
     } catch (const std::bad_alloc &) {

@@ -1,4 +1,4 @@
-#include "importer/orj_export.h"
+#include "orj/import/orj_export.h"
 
 #include <assimp/DefaultIOSystem.h>
 #include <assimp/Exporter.hpp>
@@ -23,7 +23,6 @@
 
 #include "orj/core/image/image.h"
 #include "orj/core/scene/scene_reader.h"
-#include "orj/core/viewer/options.h"
 #include "importer/orj_import_output.h"
 
 namespace orj {
@@ -33,28 +32,12 @@ namespace {
 const double VIEWER_FPS = 25.0;
 const double DEGREES = 3.14159265358979323846 / 180.0;
 
-struct Format {
-    const char *extension;
-    const char *id;  // the exporter's name for it
-    const char *description;
-    bool animation;
-};
-
-const Format FORMATS[] = {
+const ExportFormat FORMATS[] = {
     {".gltf", "gltf2", "glTF 2.0, JSON with a .bin beside it", true},
     {".glb", "glb2", "glTF 2.0, binary", true},
     {".dae", "collada", "Collada", true},
     {".obj", "obj", "Wavefront OBJ with its .mtl (no animation, lamps or cameras)", false},
 };
-
-const Format *format_of(const std::string &path)
-{
-    for (const Format &format : FORMATS) {
-        size_t n = strlen(format.extension);
-        if (path.size() > n && strcasecmp(path.c_str() + path.size() - n, format.extension) == 0) return &format;
-    }
-    return nullptr;
-}
 
 aiMatrix4x4 rotation_about(int axis, double degrees)
 {
@@ -416,7 +399,9 @@ private:
 
 }  // namespace
 
-std::vector<std::string> export_names(const Scene *scene, std::vector<std::string> *changes)
+// The objects' names as the formats take them (export_name); the changed
+// ones are added to *changes.
+static std::vector<std::string> export_names(const Scene *scene, std::vector<std::string> *changes)
 {
     std::vector<std::string> names(scene->object_count);
     for (int i = 0; i < scene->object_count; i++) {
@@ -429,7 +414,15 @@ std::vector<std::string> export_names(const Scene *scene, std::vector<std::strin
     return names;
 }
 
-aiScene *scene_to_assimp(const Scene *scene, const std::string &texture_name, bool animate)
+// The scene as an asset-importer scene: a node per object under one root,
+// with the engine's transforms (translate, rotate about x, y, z, scale) at
+// frame 0; meshes of triangles (quads cut as the engine draws them) with a
+// vertex per corner, normals and texture coordinates, all sharing one
+// material that names texture_name (none when empty); lamps as point lights
+// of their colour; cameras; and, when animate is set and there is more than
+// one frame, every object's transform as keys at 25 frames a second.
+// The caller deletes the result.
+static aiScene *scene_to_assimp(const Scene *scene, const std::string &texture_name, bool animate)
 {
     aiScene *out = new aiScene();
     out->mRootNode = new aiNode("orj_scene");
@@ -539,19 +532,6 @@ aiScene *scene_to_assimp(const Scene *scene, const std::string &texture_name, bo
     return out;
 }
 
-static const char *export_usage =
-    "usage: orj export SCENE -o MODEL [--texture IMAGE] [--max-memory MB] [--max-cpu S] [--max-stack MB]\n"
-    "\n"
-    "Writes the scene as a model for other tools, by the extension of MODEL: .gltf or .glb\n"
-    "(glTF 2.0), .dae (Collada) or .obj (OBJ; orj formats lists them). Every object becomes a\n"
-    "node with its transform, meshes become triangles (a quad as the two the engine draws) with\n"
-    "normals and texture coordinates, lamps point lights of their colour, cameras cameras, and\n"
-    "the animation node keys at 25 frames a second (not in OBJ).\n"
-    "\n"
-    "  -o, --output MODEL   the model file to write (glTF also writes MODEL's name with .bin)\n"
-    "  --texture IMAGE      the scene's texture (TGA, BMP, PCX, PNG or JPEG): written as a PNG\n"
-    "                       file beside MODEL, named like it, and used by its one material\n" MODEL_LIBRARY_LIMITS_USAGE;
-
 static std::string replace_extension(const std::string &path, const char *extension)
 {
     size_t slash = path.find_last_of('/'), dot = path.find_last_of('.');
@@ -566,138 +546,124 @@ static std::string file_name_of(const std::string &path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-static int export_fail(const char *format, const std::string &a, const std::string &b = "")
+const ExportFormat *export_formats(int *count)
 {
-    fprintf(stderr, "orj export: ");
-    fprintf(stderr, format, a.c_str(), b.c_str());
-    fputc('\n', stderr);
-    return 1;
+    *count = (int)(sizeof FORMATS / sizeof FORMATS[0]);
+    return FORMATS;
 }
 
-// Writes scene as model_path (and its texture, side files), each to a
-// temporary file first; all are put in place once every one is written.
-static int write_model(const Scene *scene, const char *scene_path, const char *model_path, const Format *format,
-                       const char *texture_path, const std::string &texture_out)
+const ExportFormat *export_format_of(const char *model_path)
 {
-    std::string non_finite = first_non_finite(scene);
-    if (!non_finite.empty())
-        return export_fail(
-            "%s: %s is not a finite number, which the model formats cannot hold: refused, nothing written", scene_path,
-            non_finite);
-    std::vector<std::string> renamed;
-    export_names(scene, &renamed);
-    if (!renamed.empty())
-        fprintf(stderr,
-                "orj export: warning: %zu names made valid UTF-8 without control characters (bytes that are "
-                "not UTF-8 read as Latin-1, control characters as '_'), the first: '%s'\n",
-                renamed.size(), renamed[0].c_str());
-    StagedOutputs outputs;
-    Error error;
-    if (texture_path) {
-        Image image;
-        std::string temp;
-        if (load_image_file(texture_path, &image, &error) != ERROR_NONE) return export_fail("%s", error.message);
-        if (stage_output(&outputs, texture_out, &temp, &error) != ERROR_NONE) return export_fail("%s", error.message);
-        if (!stbi_write_png(temp.c_str(), image.width, image.height, 4, image.rgba.data(), image.width * 4)) {
-            discard_outputs(&outputs);
-            return export_fail("%s: cannot write the texture", texture_out);
-        }
+    size_t length = strlen(model_path);
+    for (const ExportFormat &format : FORMATS) {
+        size_t n = strlen(format.extension);
+        if (length > n && strcasecmp(model_path + length - n, format.extension) == 0) return &format;
     }
-    aiScene *model = scene_to_assimp(scene, texture_path ? file_name_of(texture_out) : "", format->animation);
-    Assimp::Exporter exporter;
-    bool failed = false;
-    std::string problem;
-    exporter.SetIOHandler(new StagingFiles(&outputs, &failed, &problem));
-    aiReturn result = exporter.Export(model, format->id, model_path);
-    bool gltf = strcmp(format->id, "gltf2") == 0 || strcmp(format->id, "glb2") == 0;
-    std::string written = staged_path(outputs, model_path);
-    int status = 0;
-    if (result != aiReturn_SUCCESS || failed || written.empty())
-        status = export_fail("%s: cannot write the model: %s", model_path,
-                             problem.empty() ? exporter.GetErrorString() : problem);
-    else if (gltf && (model->mNumCameras || model->mNumLights) &&
-             !patch_gltf(written, strcmp(format->id, "glb2") == 0, model))
-        status = export_fail("%s: cannot add the cameras and lamps to the written model", model_path);
-    else if (commit_outputs(&outputs, &error) != ERROR_NONE) status = export_fail("%s", error.message);
-    else
-        fprintf(stderr, "orj export: %s -> %s (%s): %u meshes, %u lamps, %u cameras, %d frames%s\n", scene_path,
-                model_path, format->description, model->mNumMeshes, model->mNumLights, model->mNumCameras,
-                scene->frame_count, model->mNumAnimations ? " as node keys at 25 per second" : "");
-    if (status != 0) discard_outputs(&outputs);
-    delete model;
-    return status;
+    return nullptr;
 }
 
-int orj_export_main(int argc, char **argv)
+// The texture written beside the model, and the file the format writes beside it (.bin, .mtl).
+static std::string texture_beside(const char *model_path) { return replace_extension(model_path, ".png"); }
+static std::string side_file_of(const ExportFormat *format, const char *model_path)
 {
-    const char *scene_path = nullptr, *model_path = nullptr, *texture_path = nullptr;
-    for (int i = 1; i < argc; i++) {
-        const char *arg = argv[i], *inline_value = nullptr;
-        if (strcmp(arg, "--help") == 0 || strcmp(arg, "-h") == 0) {
-            fputs(export_usage, stdout);
-            return 0;
-        }
-        const char **target = nullptr;
-        if (strcmp(arg, "-o") == 0 || match_option(arg, "--output", &inline_value)) target = &model_path;
-        else if (match_option(arg, "--texture", &inline_value)) target = &texture_path;
-        if (target) {
-            *target = option_value(argc, argv, &i, inline_value);
-            if (!*target || !**target) {
-                fprintf(stderr, "orj export: %s needs a path\n%s", arg, export_usage);
-                return 2;
-            }
-            continue;
-        }
-        if (arg[0] == '-' || scene_path) {
-            fprintf(stderr, "orj export: unexpected argument: %s\n%s", arg, export_usage);
-            return 2;
-        }
-        scene_path = arg;
-    }
-    if (!scene_path || !model_path) {
-        fprintf(stderr, "orj export: %s is missing\n%s", scene_path ? "-o MODEL" : "the scene file", export_usage);
-        return 2;
-    }
-    const Format *format = format_of(model_path);
-    if (!format) {
-        fprintf(stderr, "orj export: %s: the extension says no format that export writes (orj formats lists them)\n",
-                model_path);
-        return 2;
-    }
-    std::string texture_out = texture_path ? replace_extension(model_path, ".png") : "";
-    std::string side_file = strcmp(format->id, "gltf2") == 0 ? replace_extension(model_path, ".bin")
-                            : strcmp(format->id, "obj") == 0 ? replace_extension(model_path, ".mtl")
-                                                             : "";
+    if (strcmp(format->id, "gltf2") == 0) return replace_extension(model_path, ".bin");
+    if (strcmp(format->id, "obj") == 0) return replace_extension(model_path, ".mtl");
+    return "";
+}
+
+ErrorKind check_export_outputs(const char *scene_path, const char *model_path, const char *texture_path, Error *error)
+{
+    const ExportFormat *format = export_format_of(model_path);
+    std::string texture_out = texture_path ? texture_beside(model_path) : "";
+    std::string side_file = format ? side_file_of(format, model_path) : "";
     // Nothing that is read may be written over, nor one output be another (compared as files).
     std::vector<std::string> inputs = {scene_path}, outputs = {model_path};
     if (texture_path) inputs.push_back(texture_path);
     for (const std::string &path : {texture_out, side_file})
         if (!path.empty()) outputs.push_back(path);
-    Error refused;
-    if (check_output_paths(inputs, outputs, &refused) != ERROR_NONE) return export_fail("%s", refused.message);
-
-    Scene scene;
-    Error scene_error;
-    if (read_scene_file(&scene, scene_path, &scene_error) != ERROR_NONE) return export_fail("%s", scene_error.message);
-    int status = write_model(&scene, scene_path, model_path, format, texture_path, texture_out);
-    free_scene_records(&scene);
-    return status;
+    return check_output_paths(inputs, outputs, error);
 }
 
-int orj_formats_main(int argc, char **argv)
+// The texture as a PNG file beside the model, staged among outputs.
+static ErrorKind write_texture_beside(const char *texture_path, const std::string &texture_out, StagedOutputs *outputs,
+                                      Error *error)
 {
-    (void)argv;
-    if (argc > 1) {
-        fputs("usage: orj formats   lists the model formats import reads and export writes\n", stderr);
-        return 2;
+    Image image;
+    std::string temp;
+    if (load_image_file(texture_path, &image, error) != ERROR_NONE) return error->kind;
+    if (stage_output(outputs, texture_out, &temp, error) != ERROR_NONE) return error->kind;
+    if (!stbi_write_png(temp.c_str(), image.width, image.height, 4, image.rgba.data(), image.width * 4))
+        return set_error(error, ERROR_CANNOT_WRITE, texture_out.c_str(), 0, "cannot write the texture");
+    return ERROR_NONE;
+}
+
+// Writes the model (and the format's side files) through the exporter,
+// every file staged among outputs, and adds the glTF cameras and lamps.
+static ErrorKind write_model(const aiScene *model, const ExportFormat *format, const char *model_path,
+                             StagedOutputs *outputs, Error *error)
+{
+    Assimp::Exporter exporter;
+    bool failed = false;
+    std::string problem;
+    exporter.SetIOHandler(new StagingFiles(outputs, &failed, &problem));
+    aiReturn result = exporter.Export(model, format->id, model_path);
+    bool gltf = strcmp(format->id, "gltf2") == 0 || strcmp(format->id, "glb2") == 0;
+    std::string written = staged_path(*outputs, model_path);
+    if (result != aiReturn_SUCCESS || failed || written.empty())
+        return set_error(error, ERROR_CANNOT_WRITE, model_path, 0, "cannot write the model: %s",
+                         problem.empty() ? exporter.GetErrorString() : problem.c_str());
+    if (gltf && (model->mNumCameras || model->mNumLights) &&
+        !patch_gltf(written, strcmp(format->id, "glb2") == 0, model))
+        return set_error(error, ERROR_CANNOT_WRITE, model_path, 0,
+                         "cannot add the cameras and lamps to the written model");
+    return ERROR_NONE;
+}
+
+// A warning for the names that export_names changed; none when none was.
+static void warn_of_names(const Scene *scene, std::vector<std::string> *warnings)
+{
+    std::vector<std::string> renamed;
+    export_names(scene, &renamed);
+    if (renamed.empty()) return;
+    warnings->push_back(std::to_string(renamed.size()) +
+                        " names made valid UTF-8 without control characters (bytes that are not UTF-8 read as "
+                        "Latin-1, control characters as '_'), the first: '" +
+                        renamed[0] + "'");
+}
+
+ErrorKind export_scene(const Scene *scene, const char *model_path, const char *texture_path, ExportSummary *summary,
+                       Error *error)
+{
+    const ExportFormat *format = export_format_of(model_path);
+    summary->format = format;
+    summary->meshes = summary->lamps = summary->cameras = 0;
+    summary->animated = false;
+    summary->warnings.clear();
+    if (!format)
+        return set_error(error, ERROR_REFUSED, model_path, 0,
+                         "the extension says no format that export writes (orj formats lists them)");
+    std::string non_finite = first_non_finite(scene);
+    if (!non_finite.empty())
+        return set_error(error, ERROR_REFUSED, nullptr, 0,
+                         "%s is not a finite number, which the model formats cannot hold: refused, nothing written",
+                         non_finite.c_str());
+    warn_of_names(scene, &summary->warnings);
+    StagedOutputs outputs;
+    std::string texture_out = texture_path ? texture_beside(model_path) : "";
+    ErrorKind status = ERROR_NONE;
+    if (texture_path) status = write_texture_beside(texture_path, texture_out, &outputs, error);
+    if (status == ERROR_NONE) {
+        aiScene *model = scene_to_assimp(scene, texture_path ? file_name_of(texture_out) : "", format->animation);
+        status = write_model(model, format, model_path, &outputs, error);
+        summary->meshes = model->mNumMeshes;
+        summary->lamps = model->mNumLights;
+        summary->cameras = model->mNumCameras;
+        summary->animated = model->mNumAnimations > 0;
+        delete model;
     }
-    Assimp::Importer importer;
-    aiString extensions;
-    importer.GetExtensionList(extensions);
-    printf("import reads (by extension): %s\n", extensions.C_Str());
-    printf("export writes:\n");
-    for (const Format &format : FORMATS) printf("  %-6s %s\n", format.extension, format.description);
-    return 0;
+    if (status == ERROR_NONE) status = commit_outputs(&outputs, error);
+    if (status != ERROR_NONE) discard_outputs(&outputs);
+    return status;
 }
 
 }  // namespace orj

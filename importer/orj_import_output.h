@@ -14,14 +14,6 @@
 // Set in the contained process's environment: the descriptor it reports on.
 #define MODEL_LIBRARY_REPORT_VARIABLE "ORJ_MODEL_LIBRARY_REPORT_FD"
 
-// The limit options, taken by the process that starts the contained one.
-#define MODEL_LIBRARY_LIMITS_USAGE                                                                                     \
-    "  --max-memory MB      memory the model library may take (default: half the machine's memory)\n"                  \
-    "  --max-cpu SECONDS    processor time it may take (default 300)\n"                                                \
-    "  --max-stack MB       its stack, for deeply nested files (default 512); 0 lifts a limit. It runs\n"              \
-    "                       in a process of its own: a model that makes it crash, loop or run out of\n"                \
-    "                       memory ends the command with a message naming the limit, and no output\n"
-
 namespace orj {
 
 // Report lines, one word then the rest.
