@@ -15,6 +15,7 @@
 #include <nlohmann/json.hpp>
 
 #include "app/anim_preview.h"
+#include "orj/core/base/signals.h"
 #include "orj/gl/display/display.h"
 #include "orj/core/base/input_file.h"
 #include "orj/core/sprites/animation_file.h"
@@ -211,6 +212,8 @@ static int run_dump(const char *animation_path)
 int main(int argc, char **argv)
 {
     if (print_version_if_asked(argc, argv, "anim")) return 0;
+    // Ends at once, removing the temporary files of outputs not yet in place.
+    install_signal_ending(SIGNALS_END_AT_ONCE);
     if (argc >= 2 && (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0)) {
         fputs(usage_text, stdout);
         return 0;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "orj/core/base/signals.h"
 #include "orj/core/scene/scene_reader.h"
 #include "app/orj_commands.h"
 #include "orj/core/base/version.h"
@@ -54,6 +55,8 @@ static int run_importer(char **argv)
 int main(int argc, char **argv)
 {
     if (print_version_if_asked(argc, argv, "orj")) return 0;
+    // Ends at once, removing the temporary files of outputs not yet in place.
+    install_signal_ending(SIGNALS_END_AT_ONCE);
     if (argc == 2 && (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0 || strcmp(argv[1], "help") == 0)) {
         fputs(usage_text, stdout);
         return 0;

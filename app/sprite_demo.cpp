@@ -7,10 +7,12 @@
 #include <cstring>
 #include <string>
 
+#include "orj/core/base/signals.h"
 #include "orj/core/base/version.h"
 #include "orj/core/viewer/options.h"
 #include "orj/gl/viewer/ticks.h"
 #include "orj/gl/display/display.h"
+#include "orj/gl/display/ending.h"
 #include "orj/gl/display/frame.h"
 #include "orj/gl/display/message.h"
 #include "orj/gl/display/screenshot.h"
@@ -150,6 +152,7 @@ int main(int argc, char **argv)
         break;
     }
 
+    install_signal_ending(SIGNALS_NOTE_FIRST);
     if (!init_display(0, 640, 480)) return 1;
     install_ticks();
     Animation animation = {};
@@ -180,7 +183,7 @@ int main(int argc, char **argv)
     // Allocated before the loop: a pass allocates nothing.
     Screenshot shot = {0, 0, nullptr, 0};
     if (options.screenshot_path) screenshot_create(&shot);
-    while (!key[KEY_ESC] && !key[KEY_A] && !run_limit_reached(&options.limits, passes, get_ticks() - start_tick)) {
+    while (ending_requested() == END_NONE && !run_limit_reached(&options.limits, passes, get_ticks() - start_tick)) {
         if (passes > 0) move_sprites(sprites, passes);
         view_draw(&view);
         // One pass every 4 ticks, as the viewer.
@@ -200,6 +203,7 @@ int main(int argc, char **argv)
     delete_animation_textures(&animation);
     destroy_animation(&animation);
     allegro_exit();
+    if (signal_ending_received() != 0) end_with_signal(signal_ending_received());
     return status;
 }
 END_OF_MAIN()
