@@ -62,7 +62,8 @@ int main(int argc, char **argv)
         return 0;
     }
 #ifdef ORJ_IMPORT
-    if (argc >= 2 && (strcmp(argv[1], "import") == 0 || strcmp(argv[1], "export") == 0 || strcmp(argv[1], "formats") == 0))
+    if (argc >= 2 &&
+        (strcmp(argv[1], "import") == 0 || strcmp(argv[1], "export") == 0 || strcmp(argv[1], "formats") == 0))
         return run_importer(argv);
 #endif
     if (argc != 3) {

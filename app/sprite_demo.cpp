@@ -28,17 +28,16 @@ struct DemoOptions {
     const char *screenshot_path;
 };
 
-static const char *usage_text =
-    "usage: sprite_demo [options]\n"
-    "Shows animated sprites in all four directions; the arrow keys move the one at the\n"
-    "top left, Esc or A ends.\n"
-    "  --animation PATH   animation file (default data/sample_sprite.anim)\n"
-    "  --strip PATH       its JPEG strip image (default data/sample_sprite.jpg)\n"
-    "  --passes N         end after N passes (frames)\n"
-    "  --seconds S        end once S seconds have passed\n"
-    "  --screenshot PATH  save the last frame shown as a PNG file\n"
-    "  --help             show this text\n"
-    "  --version          print the engine's version\n";
+static const char *usage_text = "usage: sprite_demo [options]\n"
+                                "Shows animated sprites in all four directions; the arrow keys move the one at the\n"
+                                "top left, Esc or A ends.\n"
+                                "  --animation PATH   animation file (default data/sample_sprite.anim)\n"
+                                "  --strip PATH       its JPEG strip image (default data/sample_sprite.jpg)\n"
+                                "  --passes N         end after N passes (frames)\n"
+                                "  --seconds S        end once S seconds have passed\n"
+                                "  --screenshot PATH  save the last frame shown as a PNG file\n"
+                                "  --help             show this text\n"
+                                "  --version          print the engine's version\n";
 
 // 0 to run, 1 for help, 2 for a bad option (error says which).
 static int parse_demo_options(int argc, char **argv, DemoOptions *options, std::string *error)
@@ -105,10 +104,7 @@ static void place_sprites(Sprite sprites[SPRITE_COUNT], const Animation *animati
     }
 }
 
-static float clamp(float value, float low, float high)
-{
-    return value < low ? low : value > high ? high : value;
-}
+static float clamp(float value, float low, float high) { return value < low ? low : value > high ? high : value; }
 
 static void move_sprites(Sprite sprites[SPRITE_COUNT], int32_t pass)
 {
@@ -126,7 +122,7 @@ static void move_sprites(Sprite sprites[SPRITE_COUNT], int32_t pass)
     if (walker->x > 22.0f) sprite_move_to(walker, -20.0f - walker->width - 2.0f, walker->y);
 
     // Round (-3, -16) in eight steps of 12 passes each.
-    static const float circle[8][2] = {{1, 0}, {0.7071f, 0.7071f}, {0, 1}, {-0.7071f, 0.7071f},
+    static const float circle[8][2] = {{1, 0},  {0.7071f, 0.7071f},   {0, 1},  {-0.7071f, 0.7071f},
                                        {-1, 0}, {-0.7071f, -0.7071f}, {0, -1}, {0.7071f, -0.7071f}};
     int32_t step_index = (pass / 12) % 8;
     sprite_move_to(&sprites[SPRITE_CIRCLER], -3.0f + 4.0f * circle[step_index][0],

@@ -48,8 +48,8 @@ struct Viewer {
     Screenshot shot;  // allocated before the loop: a pass allocates nothing
     OrbitCamera orbit;
     OrbitInput orbit_input;
-    bool orbiting;    // the orbit camera is chosen (key 6)
-    bool orbit_ready; // its bounds and mouse are set up, the first time it is chosen
+    bool orbiting;     // the orbit camera is chosen (key 6)
+    bool orbit_ready;  // its bounds and mouse are set up, the first time it is chosen
 
     int frame;
     int camera;
@@ -60,13 +60,13 @@ struct Viewer {
     int32_t last_tick;
     int32_t start_tick;
     int32_t frames_shown;
-    double start_seconds;     // steady clock at the start tick
-    double slot_start;        // steady clock when the pass's slot began
+    double start_seconds;  // steady clock at the start tick
+    double slot_start;     // steady clock when the pass's slot began
     std::vector<PassRecord> records;
 
     bool progress;
-    double progress_at;       // when the last progress line was due
-    double progress_polygons; // polygons drawn since then
+    double progress_at;        // when the last progress line was due
+    double progress_polygons;  // polygons drawn since then
 };
 
 static double now_seconds()
@@ -253,8 +253,9 @@ static int report_run(Viewer *viewer, int status)
     double run_seconds = now_seconds() - viewer->start_seconds;
     int32_t copies = viewer->frames_shown == 0 ? 0
                      : viewer->last_pass.found ? 1
-                     : (viewer->copy_count < 1 ? 1 : viewer->copy_count);
-    Report report = make_report(viewer->scene.polygon_count, copies, viewer->frames_shown, viewer->start_tick, end_tick);
+                                               : (viewer->copy_count < 1 ? 1 : viewer->copy_count);
+    Report report =
+        make_report(viewer->scene.polygon_count, copies, viewer->frames_shown, viewer->start_tick, end_tick);
     BenchmarkSummary summary = summarize_passes(viewer->records.data(), (int32_t)viewer->records.size(),
                                                 viewer->scene.polygon_count, run_seconds);
     char report_text[REPORT_SIZE];
@@ -270,8 +271,15 @@ static int report_run(Viewer *viewer, int status)
         status = 1;
     if (options.report_json_path) {
         std::string timestamp = utc_now();
-        ReportRun run = {copies, viewer->scene.polygon_count, summary, &options, gl_text(GL_RENDERER),
-                         gl_text(GL_VERSION), gl_text(GL_VENDOR), ORJ_VERSION, timestamp.c_str()};
+        ReportRun run = {copies,
+                         viewer->scene.polygon_count,
+                         summary,
+                         &options,
+                         gl_text(GL_RENDERER),
+                         gl_text(GL_VERSION),
+                         gl_text(GL_VENDOR),
+                         ORJ_VERSION,
+                         timestamp.c_str()};
         if (!write_report_json(options.report_json_path, &report, &run)) {
             show_message("%s: cannot write the report", options.report_json_path);
             status = 1;

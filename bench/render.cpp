@@ -81,7 +81,8 @@ static uint32_t make_indexed_list(const SceneObject *object)
         indices.insert(indices.end(), {c[0], c[1], c[2], c[0], c[2], c[3]});
     }
     for (int t = 0; t < object->triangle_count; t++)
-        for (int k = 0; k < 3; k++) indices.push_back(corner(object->triangles[t].corners[k], object->triangles[t].tex_coords[k]));
+        for (int k = 0; k < 3; k++)
+            indices.push_back(corner(object->triangles[t].corners[k], object->triangles[t].tex_coords[k]));
 
     uint32_t list = glGenLists(1);
     glNewList(list, GL_COMPILE);
@@ -120,7 +121,11 @@ static uint32_t make_triangle_list()
 
 // ---- 1. Throughput.
 
-enum Path { VIEWER, REFERENCE, PATH_COUNT };
+enum Path {
+    VIEWER,
+    REFERENCE,
+    PATH_COUNT
+};
 static const char *path_names[PATH_COUNT] = {"viewer (its display lists)", "reference (indexed triangle lists)"};
 
 struct Throughput {
@@ -151,7 +156,12 @@ static void run_throughput(ViewerPass *pass, const Scene *scene, uint32_t textur
 
 // ---- 2. The cost of a copy without rasterization.
 
-enum CopyPath { COPY_VIEWER, COPY_EACH, COPY_REFERENCE, COPY_PATH_COUNT };
+enum CopyPath {
+    COPY_VIEWER,
+    COPY_EACH,
+    COPY_REFERENCE,
+    COPY_PATH_COUNT
+};
 static const char *copy_path_names[COPY_PATH_COUNT] = {
     "viewer (one copy recorded, the rest replay it)",
     "every copy through draw_scene",
@@ -175,8 +185,8 @@ static uint32_t make_frame_lists(const Scene *scene, uint32_t texture, int max_l
 }
 
 // The grid as draw_pass lays it out, each copy one call once the lights are taken.
-static void reference_pass(const ViewerPass *pass, const Scene *scene, uint32_t texture, uint32_t frame_lists, int frame,
-                           int copies)
+static void reference_pass(const ViewerPass *pass, const Scene *scene, uint32_t texture, uint32_t frame_lists,
+                           int frame, int copies)
 {
     glBindTexture(GL_TEXTURE_2D, texture);
     glPushMatrix();
@@ -185,7 +195,8 @@ static void reference_pass(const ViewerPass *pass, const Scene *scene, uint32_t 
         grid_offset(k, &x, &y);
         glPushMatrix();
         if (k > 0) glTranslatef(x, y, 0.0f);
-        if (pass->has_lamps && render.next_light >= 0 && render.next_light < pass->max_lights) draw_scene(scene, texture, frame, &render);
+        if (pass->has_lamps && render.next_light >= 0 && render.next_light < pass->max_lights)
+            draw_scene(scene, texture, frame, &render);
         else glCallList(frame_lists + frame);
         glPopMatrix();
     }
@@ -253,19 +264,23 @@ static void run_copy_costs(ViewerPass *pass, const Scene *scene, uint32_t textur
     uint32_t frame_lists = make_frame_lists(scene, texture, pass->max_lights);
     // The least of the rounds: what the path costs when nothing else gets in the way.
     double micros[COPY_PATH_COUNT] = {1e30, 1e30, 1e30};
-    for (int path = 0; path < COPY_PATH_COUNT; path++) copy_cost((CopyPath)path, pass, scene, texture, frame_lists, copies, 0.2);
+    for (int path = 0; path < COPY_PATH_COUNT; path++)
+        copy_cost((CopyPath)path, pass, scene, texture, frame_lists, copies, 0.2);
     // Paths interleaved, so that a change in the machine's load touches all alike.
     for (int round = 0; round < rounds; round++)
         for (int path = 0; path < COPY_PATH_COUNT; path++) {
             bench_progress_stage(progress, "cost of a copy (%s), round %d of %d, %s", what, round + 1, rounds,
                                  copy_path_names[path]);
-            micros[path] = std::min(micros[path], copy_cost((CopyPath)path, pass, scene, texture, frame_lists, copies, slice));
+            micros[path] =
+                std::min(micros[path], copy_cost((CopyPath)path, pass, scene, texture, frame_lists, copies, slice));
         }
     glDeleteLists(frame_lists, scene->frame_count);
 
     printf("\ncost of a copy without rasterization (every face culled), %d copies a pass, %s\n"
-           "(processor time, the least of %d rounds):\n", copies, what, rounds);
-    for (int path = 0; path < COPY_PATH_COUNT; path++) printf("  %-56s %8.2f us a copy\n", copy_path_names[path], micros[path]);
+           "(processor time, the least of %d rounds):\n",
+           copies, what, rounds);
+    for (int path = 0; path < COPY_PATH_COUNT; path++)
+        printf("  %-56s %8.2f us a copy\n", copy_path_names[path], micros[path]);
     printf("  ratio viewer / reference: %.3f\n", micros[COPY_VIEWER] / micros[COPY_REFERENCE]);
     printf("  ratio every copy through draw_scene / reference: %.3f\n", micros[COPY_EACH] / micros[COPY_REFERENCE]);
     fflush(stdout);
@@ -273,7 +288,12 @@ static void run_copy_costs(ViewerPass *pass, const Scene *scene, uint32_t textur
 
 // ---- 3. The pass loop of the viewer with one or another wait.
 
-enum Wait { SPIN, REST_0, REST_1, WAIT_COUNT };
+enum Wait {
+    SPIN,
+    REST_0,
+    REST_1,
+    WAIT_COUNT
+};
 static const char *wait_names[WAIT_COUNT] = {"spin (the viewer's wait)", "rest(0) in a loop", "rest(1) in a loop"};
 
 static int32_t wait_with(Wait wait, int32_t last_tick)
@@ -434,7 +454,8 @@ int main(int argc, char **argv)
         LoopResult results[WAIT_COUNT][3] = {};
         for (int round = 0; round < wait_rounds; round++)
             for (int wait = 0; wait < WAIT_COUNT; wait++) {
-                bench_progress_stage(progress, "pass loop, round %d of %d, %s", round + 1, wait_rounds, wait_names[wait]);
+                bench_progress_stage(progress, "pass loop, round %d of %d, %s", round + 1, wait_rounds,
+                                     wait_names[wait]);
                 results[wait][round] = run_pass_loop(&pass, &scene, texture, (Wait)wait, run_ticks);
             }
         for (int wait = 0; wait < WAIT_COUNT; wait++) {

@@ -145,7 +145,8 @@ static int compile_lists(Scene *scene, const BenchSize &size, long long triangle
             double start = cpu_seconds();
             for (int i = 0; i < scene->object_count; i++)
                 if (scene->objects[i].kind == Mesh)
-                    lists.push_back(engine ? compile_mesh_list(&scene->objects[i]) : compile_immediately(&scene->objects[i]));
+                    lists.push_back(engine ? compile_mesh_list(&scene->objects[i])
+                                           : compile_immediately(&scene->objects[i]));
             glFinish();
             (engine ? engine_times : face_times).push_back(cpu_seconds() - start);
             for (uint32_t list : lists) glDeleteLists(list, 1);
@@ -261,13 +262,15 @@ int main(int argc, char **argv)
             for (unsigned char corners : shape.mesh.num_face_vertices) obj_faces += corners == 4 ? 2 : 1;
 
         start = cpu_seconds();
-        bool read = read_scene_text(&scene, scene_text.data(), scene_text.size(), scene_path.c_str(), &error) == ERROR_NONE;
+        bool read =
+            read_scene_text(&scene, scene_text.data(), scene_text.size(), scene_path.c_str(), &error) == ERROR_NONE;
         text_times.push_back(cpu_seconds() - start);
         if (!read) return 1;
         free_scene_records(&scene);
     }
     if ((long long)obj_faces != triangles) {
-        fprintf(stderr, "%s: tinyobjloader read %zu triangles, expected %lld\n", obj_path.c_str(), obj_faces, triangles);
+        fprintf(stderr, "%s: tinyobjloader read %zu triangles, expected %lld\n", obj_path.c_str(), obj_faces,
+                triangles);
         return 1;
     }
     double reader = median(reader_times), text = median(text_times), obj = median(obj_times);
@@ -289,7 +292,10 @@ int main(int argc, char **argv)
     size_t records = records_size(&scene);
     double limit = (double)records + 16.0 * 1024 * 1024;
     printf("reader peak memory: %.1f MB; records %.1f MB + 16 MiB = %.1f MB (%s)\n", peak / 1e6, records / 1e6,
-           limit / 1e6, peak < 0 ? "not measured" : peak <= limit ? "within" : "OVER");
+           limit / 1e6,
+           peak < 0        ? "not measured"
+           : peak <= limit ? "within"
+                           : "OVER");
     fflush(stdout);
     return compile_lists(&scene, size, triangles, progress);
 }

@@ -10,7 +10,6 @@
 
 #include "orj/core/base/error.h"
 
-
 namespace Assimp {
 class Importer;
 }

@@ -29,7 +29,8 @@ std::string clean_object_name(const char *raw, const char *fallback)
 
 const char *camera_slot_name(int camera_index)
 {
-    static const char *const slots[CAMERA_SLOT_COUNT] = {"camara4", "camara", "Camera", "camara2", "camara3", "camara5"};
+    static const char *const slots[CAMERA_SLOT_COUNT] = {"camara4", "camara",  "Camera",
+                                                         "camara2", "camara3", "camara5"};
     if (camera_index < 0 || camera_index >= CAMERA_SLOT_COUNT) return nullptr;
     return slots[camera_index];
 }

@@ -61,7 +61,8 @@ int main(int argc, char **argv)
     }
     for (int i = 2; i < 4; i++)
         if (strcmp(argv[i], "-") == 0) {
-            fprintf(stderr, "make_sample_animation: the animation and its strip go to files, not to standard output (-)\n");
+            fprintf(stderr,
+                    "make_sample_animation: the animation and its strip go to files, not to standard output (-)\n");
             return 2;
         }
     if (start_allegro(SYSTEM_NONE) != 0) {

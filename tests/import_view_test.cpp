@@ -31,12 +31,12 @@ using namespace orj;
 static RenderState render;
 
 struct Picture {
-    int covered = 0;       // pixels that are not the clear colour
-    int warm = 0;          // pixels clearly more red than blue (the duck's yellow)
+    int covered = 0;  // pixels that are not the clear colour
+    int warm = 0;     // pixels clearly more red than blue (the duck's yellow)
     int min_x = 640, max_x = -1, min_y = 480, max_y = -1;
-    std::vector<int> brightness;     // of every covered pixel, red + green + blue
-    int red = 0, green = 0;          // pixels clearly of the one colour
-    double red_x = 0, green_x = 0;   // the middles of those pixels, across
+    std::vector<int> brightness;    // of every covered pixel, red + green + blue
+    int red = 0, green = 0;         // pixels clearly of the one colour
+    double red_x = 0, green_x = 0;  // the middles of those pixels, across
 };
 
 // Converts the model, writes the scene and texture files, loads them as the
@@ -62,7 +62,8 @@ static Picture draw_imported(const std::string &model, ImportSettings settings, 
     std::string dir = make_temp_dir("import_view");
     std::string scene_path = dir + "/model.orj", texture_path = dir + "/model.tga";
     Error scene_error;
-    EXPECT_EQ(save_scene(&imported.scene, LOCATIONS_RELATIVE, scene_path.c_str(), &scene_error), ERROR_NONE) << scene_error.message;
+    EXPECT_EQ(save_scene(&imported.scene, LOCATIONS_RELATIVE, scene_path.c_str(), &scene_error), ERROR_NONE)
+        << scene_error.message;
     Error texture_error;
     EXPECT_EQ(write_tga_file(texture_path, atlas.image, &texture_error), ERROR_NONE) << texture_error.message;
 
@@ -200,7 +201,8 @@ TEST(ImportView, HugeAndTinyModelsAreFramedWithoutAScale)
     struct Case {
         const char *model;  // 25,770 and 0.035 units across
         const char *png;
-    } cases[] = {{"/usr/share/assimp/models/FBX/spider.fbx", "huge.png"}, {"/usr/share/assimp/models/Collada/sphere.dae", "tiny.png"}};
+    } cases[] = {{"/usr/share/assimp/models/FBX/spider.fbx", "huge.png"},
+                 {"/usr/share/assimp/models/Collada/sphere.dae", "tiny.png"}};
     for (const Case &c : cases) {
         if (!file_exists_at(c.model)) GTEST_SKIP() << "the asset importer's test models are missing";
         SCOPED_TRACE(c.model);

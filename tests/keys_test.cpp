@@ -25,10 +25,7 @@ static bool wait_until(Fn fn, int want)
     return false;
 }
 
-static void xdotool(const std::string &args)
-{
-    ASSERT_EQ(run_shell("xdotool " + args), 0) << args;
-}
+static void xdotool(const std::string &args) { ASSERT_EQ(run_shell("xdotool " + args), 0) << args; }
 
 class Keys : public testing::Test {
 protected:

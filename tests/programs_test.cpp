@@ -55,5 +55,6 @@ TEST(Programs, OrjImportWritesTheSceneToStandardOutput)
     free_scene_records(&scene);
     EXPECT_NE(result.err.find("-> standard output"), std::string::npos) << result.err;
     EXPECT_FALSE(file_exists_at("-"));
-    EXPECT_EQ(run_program({binary_path("app/orj"), "import", model, "-o", "x.orj", "--texture-out", "-"}, 60).status, 2);
+    EXPECT_EQ(run_program({binary_path("app/orj"), "import", model, "-o", "x.orj", "--texture-out", "-"}, 60).status,
+              2);
 }

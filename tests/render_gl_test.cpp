@@ -29,9 +29,9 @@ static RenderState render;
 // ---- Scene files written for the tests.
 
 struct FrameLine {
-    float x, y, z;        // location, common space
-    float rx, ry, rz;     // rotation in degrees (written as radians)
-    float sx, sy, sz;     // scale
+    float x, y, z;     // location, common space
+    float rx, ry, rz;  // rotation in degrees (written as radians)
+    float sx, sy, sz;  // scale
 };
 
 struct TestObject {
@@ -39,7 +39,7 @@ struct TestObject {
     std::string type;    // "Mesh", "Camera", "Lamp"
     std::string parent;  // empty: a root
     std::vector<FrameLine> frames;
-    bool quad;           // a Mesh with one 1x1 quad in the xy plane, centred on its origin, facing +z
+    bool quad;  // a Mesh with one 1x1 quad in the xy plane, centred on its origin, facing +z
 };
 
 static FrameLine at(float x, float y, float z, float rx = 0, float ry = 0, float rz = 0, float sx = 1, float sy = 1,
@@ -85,7 +85,8 @@ static void read_records(Scene *scene, const std::vector<TestObject> &objects)
 {
     std::string text = scene_text(objects);
     Error error;
-    ASSERT_EQ(read_scene_text(scene, text.data(), text.size(), "test.orj", &error), ERROR_NONE) << error.message << "\n" << text;
+    ASSERT_EQ(read_scene_text(scene, text.data(), text.size(), "test.orj", &error), ERROR_NONE) << error.message << "\n"
+                                                                                                << text;
 }
 
 // Through a file and load_scene, with the meshes compiled into display lists.
@@ -343,8 +344,11 @@ TEST(Draw, ChildrenFollowTheParentsTransform)
     Scene scene;
     load_compiled(&scene, {
                               {"base", "Mesh", "", {at(0, 0, -8), at(0, 0, -8, 0, 0, 90, 2, 2, 2)}, false},
-                              {"brazo", "Mesh", "base", {at(1, 0, -8, 0, 0, 0, 0.25f, 0.25f, 0.25f),
-                                                         at(1, 0, -8, 0, 0, 0, 0.25f, 0.25f, 0.25f)}, true},
+                              {"brazo",
+                               "Mesh",
+                               "base",
+                               {at(1, 0, -8, 0, 0, 0, 0.25f, 0.25f, 0.25f), at(1, 0, -8, 0, 0, 0, 0.25f, 0.25f, 0.25f)},
+                               true},
                           });
     // At 8 units one unit is 80 pixels across and 60 up.
     plain_state();
@@ -455,12 +459,13 @@ protected:
     void SetUp() override
     {
         // Frame 1 hides the first lamp.
-        read_records(&scene, {
-                                 {"calida", "Lamp", "", {at(1, 2, 3, 0.8f, 0.6f, 0.3f), at(1, 2, 3, 0, 0, 0, 0, 0, 0)}, false},
-                                 {"fria", "Lamp", "", {at(-1, 0, 0, 0.2f, 0.4f, 0.9f), at(-1, 0, 0, 0.2f, 0.4f, 0.9f)}, false},
-                                 {"soporte", "Camera", "", {at(0, 0, -2), at(0, 0, -2)}, false},
-                                 {"colgada", "Lamp", "soporte", {at(2, 0, -2, 1, 1, 1), at(2, 0, -2, 1, 1, 1)}, false},
-                             });
+        read_records(&scene,
+                     {
+                         {"calida", "Lamp", "", {at(1, 2, 3, 0.8f, 0.6f, 0.3f), at(1, 2, 3, 0, 0, 0, 0, 0, 0)}, false},
+                         {"fria", "Lamp", "", {at(-1, 0, 0, 0.2f, 0.4f, 0.9f), at(-1, 0, 0, 0.2f, 0.4f, 0.9f)}, false},
+                         {"soporte", "Camera", "", {at(0, 0, -2), at(0, 0, -2)}, false},
+                         {"colgada", "Lamp", "soporte", {at(2, 0, -2, 1, 1, 1), at(2, 0, -2, 1, 1, 1)}, false},
+                     });
         glGetIntegerv(GL_MAX_LIGHTS, &max_lights);
         for (int light = 0; light < max_lights; light++) glDisable(GL_LIGHT0 + light);
         saved_lights_on = render.lights_on;

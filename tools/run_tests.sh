@@ -44,6 +44,12 @@ build_tree() {  # build_tree DIR CMAKE-OPTIONS...
   cmake -S . -B "$dir" "$@" >/dev/null && cmake --build "$dir" -j"$jobs"
 }
 
+# The code keeps the style of .clang-format.
+check_format() {
+  git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
+}
+stage "code format (clang-format)" check_format
+
 if stage "build (RelWithDebInfo)" build_tree build -DCMAKE_BUILD_TYPE=RelWithDebInfo; then
   stage "tests" ctest --test-dir build -j"$jobs" --output-on-failure
 fi

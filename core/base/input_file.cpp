@@ -21,17 +21,16 @@ ErrorKind open_input_file(const char *path, int64_t max_bytes, int *fd, int64_t 
         int cause = errno;
         // Windows' open() refuses a directory as "Permission denied".
         std::error_code ignored;
-        if (std::filesystem::is_directory(path, ignored)) return set_error(error, ERROR_CANNOT_OPEN, path, 0, "is a directory");
+        if (std::filesystem::is_directory(path, ignored))
+            return set_error(error, ERROR_CANNOT_OPEN, path, 0, "is a directory");
         return set_error(error, ERROR_CANNOT_OPEN, path, 0, "cannot open: %s", strerror(cause));
     }
     struct stat status;
     ErrorKind refused = ERROR_NONE;
     if (fstat(opened, &status) != 0)
         refused = set_error(error, ERROR_CANNOT_OPEN, path, 0, "cannot open: %s", strerror(errno));
-    else if (S_ISDIR(status.st_mode))
-        refused = set_error(error, ERROR_CANNOT_OPEN, path, 0, "is a directory");
-    else if (!S_ISREG(status.st_mode))
-        refused = set_error(error, ERROR_CANNOT_OPEN, path, 0, "not a regular file");
+    else if (S_ISDIR(status.st_mode)) refused = set_error(error, ERROR_CANNOT_OPEN, path, 0, "is a directory");
+    else if (!S_ISREG(status.st_mode)) refused = set_error(error, ERROR_CANNOT_OPEN, path, 0, "not a regular file");
     else if (status.st_size > max_bytes)
         refused = set_error(error, ERROR_TOO_LARGE, path, 0, "larger than %lld bytes", (long long)max_bytes);
     if (refused != ERROR_NONE) {

@@ -18,7 +18,9 @@
 
 namespace orj {
 
-enum { INPUT_OPEN_FLAGS = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_BINARY };
+enum {
+    INPUT_OPEN_FLAGS = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_BINARY
+};
 
 // Makes reads on fd wait for data again, once the file is known to be regular.
 inline void set_blocking(int fd)

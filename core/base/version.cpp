@@ -15,8 +15,7 @@ bool print_version_if_asked(int argc, char **argv, const char *program)
     return false;
 }
 
-int read_short_option(int argc, char **argv, const char *program, const char *usage, bool *short_run,
-                      int *progress)
+int read_short_option(int argc, char **argv, const char *program, const char *usage, bool *short_run, int *progress)
 {
     if (print_version_or_usage(argc, argv, program, usage)) return 0;
     *short_run = false;

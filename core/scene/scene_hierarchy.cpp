@@ -8,10 +8,7 @@
 
 namespace orj {
 
-static std::string_view name_of(const char *text)
-{
-    return std::string_view(text, strnlen(text, 100));
-}
+static std::string_view name_of(const char *text) { return std::string_view(text, strnlen(text, 100)); }
 
 HierarchyCheck link_scene_objects(const SceneObject *objects, int32_t object_count, SceneLinks *links)
 {

@@ -98,10 +98,14 @@ static void put_floats_line(std::string *out, const float *values, int count)
 static const char *kind_word(ObjectKind kind)
 {
     switch (kind) {
-    case Mesh: return "Mesh";
-    case Camera: return "Camera";
-    case Lamp: return "Lamp";
-    default: return "Empty";
+    case Mesh:
+        return "Mesh";
+    case Camera:
+        return "Camera";
+    case Lamp:
+        return "Lamp";
+    default:
+        return "Empty";
     }
 }
 
@@ -179,12 +183,18 @@ static void file_locations(const Scene *scene, LocationSpace space, const std::v
 static const char *problem_text(HierarchyProblem problem)
 {
     switch (problem) {
-    case HIERARCHY_NAMED_NONE: return "is named \"none\"";
-    case HIERARCHY_TOO_MANY_LINKS: return "has namesakes that make too many parent links";
-    case HIERARCHY_CYCLE: return "is its own ancestor";
-    case HIERARCHY_TOO_DEEP: return "lies too deep in the hierarchy";
-    case HIERARCHY_WALK_TOO_LONG: return "has namesakes that make the hierarchy too large to walk";
-    case HIERARCHY_OK: break;
+    case HIERARCHY_NAMED_NONE:
+        return "is named \"none\"";
+    case HIERARCHY_TOO_MANY_LINKS:
+        return "has namesakes that make too many parent links";
+    case HIERARCHY_CYCLE:
+        return "is its own ancestor";
+    case HIERARCHY_TOO_DEEP:
+        return "lies too deep in the hierarchy";
+    case HIERARCHY_WALK_TOO_LONG:
+        return "has namesakes that make the hierarchy too large to walk";
+    case HIERARCHY_OK:
+        break;
     }
     return "is fine";
 }
@@ -241,8 +251,7 @@ static void write_text(const Scene *scene, const std::vector<std::vector<Vector3
     }
 }
 
-static ErrorKind write_scene(const Scene *scene, LocationSpace space, const char *path, std::string *text,
-                             Error *error)
+static ErrorKind write_scene(const Scene *scene, LocationSpace space, const char *path, std::string *text, Error *error)
 {
     std::vector<FixUpStep> steps;
     ErrorKind checked = check_hierarchy(scene, path, &steps, error);

@@ -6,10 +6,7 @@
 
 namespace orj {
 
-static void *allocate(size_t size)
-{
-    return malloc(size > 0 ? size : 1);
-}
+static void *allocate(size_t size) { return malloc(size > 0 ? size : 1); }
 
 // What a frame whose lists could not be allocated comes back as.
 static AnimationFrame unbuilt_frame(AnimationFrame *partial, int32_t rows_done)
@@ -83,10 +80,7 @@ AnimationFrame build_frame_from_transparency(const uint8_t *transparent, int32_t
     return frame;
 }
 
-bool frame_runs_built(const AnimationFrame *frame)
-{
-    return frame->runs != nullptr;
-}
+bool frame_runs_built(const AnimationFrame *frame) { return frame->runs != nullptr; }
 
 void free_frame_runs(AnimationFrame frame)
 {
@@ -96,7 +90,8 @@ void free_frame_runs(AnimationFrame frame)
     free(frame.run_counts);
 }
 
-void apply_frame_mask_rows(uint32_t *const *rows, int32_t bitmap_width, int32_t bitmap_height, const AnimationFrame *frame)
+void apply_frame_mask_rows(uint32_t *const *rows, int32_t bitmap_width, int32_t bitmap_height,
+                           const AnimationFrame *frame)
 {
     // Alpha is the pixel's fourth byte in memory, the top byte of the value.
     for (int32_t y = 0; y < bitmap_height; y++)

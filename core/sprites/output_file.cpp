@@ -71,13 +71,19 @@ ErrorKind check_output_paths(const std::vector<std::string> &inputs, const std::
 static const char *file_kind(fs::file_type type)
 {
     switch (type) {
-    case fs::file_type::directory: return "a directory";
-    case fs::file_type::symlink: return "a symbolic link";
-    case fs::file_type::fifo: return "a FIFO";
+    case fs::file_type::directory:
+        return "a directory";
+    case fs::file_type::symlink:
+        return "a symbolic link";
+    case fs::file_type::fifo:
+        return "a FIFO";
     case fs::file_type::character:
-    case fs::file_type::block: return "a device";
-    case fs::file_type::socket: return "a socket";
-    default: return "not a regular file";
+    case fs::file_type::block:
+        return "a device";
+    case fs::file_type::socket:
+        return "a socket";
+    default:
+        return "not a regular file";
     }
 }
 

@@ -178,8 +178,10 @@ static bool truncate_to_int(float value, int32_t *result)
 
 bool sprite_corners(const Sprite *sprite, float cx, float cy, SpriteCorners *corners)
 {
-    return truncate_to_int(sprite->x + cx, &corners->x0) && truncate_to_int(sprite->x + sprite->width + cx, &corners->x1) &&
-           truncate_to_int(sprite->y + cy, &corners->y0) && truncate_to_int(sprite->y + sprite->height + cy, &corners->y1);
+    return truncate_to_int(sprite->x + cx, &corners->x0) &&
+           truncate_to_int(sprite->x + sprite->width + cx, &corners->x1) &&
+           truncate_to_int(sprite->y + cy, &corners->y0) &&
+           truncate_to_int(sprite->y + sprite->height + cy, &corners->y1);
 }
 
 }  // namespace orj

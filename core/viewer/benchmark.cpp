@@ -129,13 +129,9 @@ int32_t ramp_next(Ramp *ramp, int32_t copy_count, bool fitted, double slot_used)
     return next;
 }
 
-bool ramp_settled(const Ramp *ramp)
-{
-    return ramp->phase == RAMP_FOLLOWING;
-}
+bool ramp_settled(const Ramp *ramp) { return ramp->phase == RAMP_FOLLOWING; }
 
-BenchmarkSummary summarize_passes(const PassRecord *records, int32_t count, int32_t polygon_count,
-                                  double run_seconds)
+BenchmarkSummary summarize_passes(const PassRecord *records, int32_t count, int32_t polygon_count, double run_seconds)
 {
     BenchmarkSummary summary = {false, -1.0, 0, 0.0, 0.0, 0.0, 0.0};
     double all_polygons = 0.0;

@@ -8,10 +8,7 @@
 
 namespace orj {
 
-bool progress_wanted(int option)
-{
-    return option < 0 ? isatty(STDERR_FILENO) != 0 : option != 0;
-}
+bool progress_wanted(int option) { return option < 0 ? isatty(STDERR_FILENO) != 0 : option != 0; }
 
 static void print_every_second(BenchProgress *progress)
 {

@@ -9,9 +9,6 @@
 
 namespace orj {
 
-int start_allegro(int system_id)
-{
-    return install_allegro(system_id, &errno, atexit);
-}
+int start_allegro(int system_id) { return install_allegro(system_id, &errno, atexit); }
 
 }  // namespace orj

@@ -77,7 +77,8 @@ bool init_display(int fullscreen, int width, int height)
 
     set_color_depth(32);
     if (set_gfx_mode(GFX_OPENGL, width, height, 0, 0) != 0) {
-        show_message("Error setting OpenGL graphics mode:\n%s\nAllegro GL error : %s\n", allegro_error, allegro_gl_error);
+        show_message("Error setting OpenGL graphics mode:\n%s\nAllegro GL error : %s\n", allegro_error,
+                     allegro_gl_error);
         // Nothing can be drawn without the context: the caller stops rather than crash later.
         allegro_exit();
         return false;

@@ -5,7 +5,6 @@
 
 #include <cassert>
 
-
 namespace orj {
 
 static void set_up_lamp_light(const SceneObject *lamp, int frame, RenderState *state)

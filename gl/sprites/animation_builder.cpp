@@ -117,7 +117,8 @@ static ErrorKind open_sheet(const BuildOptions *options, FrameSource *source, Er
 static ErrorKind open_frame_source(const BuildOptions *options, FrameSource *source, Error *error)
 {
     if (options->sheet_path) return open_sheet(options, source, error);
-    if (find_frame_files(options->first_frame, MAX_ANIMATION_SIDE, &source->sequence, &source->count, error) != ERROR_NONE)
+    if (find_frame_files(options->first_frame, MAX_ANIMATION_SIDE, &source->sequence, &source->count, error) !=
+        ERROR_NONE)
         return error->kind;
     for (int32_t i = 0; i < source->count; i++)
         source->inputs.push_back(frame_sequence_name(&source->sequence, source->sequence.first + i));
@@ -202,13 +203,14 @@ ErrorKind build_animation_with(const BuildOptions *options, const char *animatio
     }
     // JPEG images hold at most 65535 rows and columns.
     if (width > MAX_ANIMATION_SIDE || (int64_t)height * frame_count > MAX_ANIMATION_SIDE) {
-        set_error(error, ERROR_TOO_LARGE, strip_path, 0, "%d frames of %d x %d do not fit in a JPEG image (at most 65535 rows)",
-                  frame_count, width, height);
+        set_error(error, ERROR_TOO_LARGE, strip_path, 0,
+                  "%d frames of %d x %d do not fit in a JPEG image (at most 65535 rows)", frame_count, width, height);
         return fail_build(&outputs, ERROR_TOO_LARGE);
     }
     outputs.strip_bitmap = create_bitmap_ex(32, width, height * frame_count);
     if (!outputs.strip_bitmap) {
-        set_error(error, ERROR_OUT_OF_MEMORY, strip_path, 0, "no memory for a strip of %d x %d", width, height * frame_count);
+        set_error(error, ERROR_OUT_OF_MEMORY, strip_path, 0, "no memory for a strip of %d x %d", width,
+                  height * frame_count);
         return fail_build(&outputs, ERROR_OUT_OF_MEMORY);
     }
 
@@ -247,13 +249,15 @@ ErrorKind build_animation_with(const BuildOptions *options, const char *animatio
             return fail_build(&outputs, ERROR_OUT_OF_MEMORY);
         }
         int64_t work_bytes = frame_work_bytes(&frame);
-        ErrorKind written = work_bytes > FRAME_WORK_AREA_BYTES ? ERROR_TOO_LARGE : write_frame(&frame, outputs.stream, &write_error);
+        ErrorKind written =
+            work_bytes > FRAME_WORK_AREA_BYTES ? ERROR_TOO_LARGE : write_frame(&frame, outputs.stream, &write_error);
         free_frame_runs(frame);
         if (written == ERROR_TOO_LARGE) {
-            set_error(error, ERROR_TOO_LARGE, frame_name.c_str(), 0,
-                      "the frame's runs take %lld bytes, more than the %d-byte working area the loaders read a frame into "
-                      "(fewer changes between transparent and opaque pixels, or a smaller frame, fit)",
-                      (long long)work_bytes, (int)FRAME_WORK_AREA_BYTES);
+            set_error(
+                error, ERROR_TOO_LARGE, frame_name.c_str(), 0,
+                "the frame's runs take %lld bytes, more than the %d-byte working area the loaders read a frame into "
+                "(fewer changes between transparent and opaque pixels, or a smaller frame, fit)",
+                (long long)work_bytes, (int)FRAME_WORK_AREA_BYTES);
             return fail_build(&outputs, ERROR_TOO_LARGE);
         }
         if (written != ERROR_NONE) {
@@ -268,7 +272,8 @@ ErrorKind build_animation_with(const BuildOptions *options, const char *animatio
         return fail_build(&outputs, ERROR_CANNOT_WRITE);
     }
 
-    if (save_jpg_ex(outputs.strip.temp_path.c_str(), outputs.strip_bitmap, nullptr, options->strip_quality, 0, nullptr) != 0) {
+    if (save_jpg_ex(outputs.strip.temp_path.c_str(), outputs.strip_bitmap, nullptr, options->strip_quality, 0,
+                    nullptr) != 0) {
         set_error(error, ERROR_CANNOT_WRITE, strip_path, 0, "the JPEG image cannot be saved");
         return fail_build(&outputs, ERROR_CANNOT_WRITE);
     }

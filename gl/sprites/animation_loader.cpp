@@ -45,8 +45,8 @@ void delete_animation_textures(Animation *animation)
     animation->textures = nullptr;
 }
 
-static ErrorKind load_strip_animation(const char *animation_path, const char *strip_path, StripKind kind, Animation *animation,
-                             Error *error)
+static ErrorKind load_strip_animation(const char *animation_path, const char *strip_path, StripKind kind,
+                                      Animation *animation, Error *error)
 {
     FILE *stream;
     Error open_error;
@@ -69,8 +69,9 @@ static ErrorKind load_strip_animation(const char *animation_path, const char *st
     for (int32_t i = 0; i < loaded.frame_count; i++) {
         const AnimationFrame &frame = loaded.frames[i];
         if (frame.width > strip->w || (int64_t)frame.height * (i + 1) > strip->h) {
-            set_error(error, ERROR_MALFORMED, animation_path, 0, "frame %d (%d x %d) does not fit the strip image %s (%d x %d)",
-                      (int)i, (int)frame.width, (int)frame.height, strip_path, strip->w, strip->h);
+            set_error(error, ERROR_MALFORMED, animation_path, 0,
+                      "frame %d (%d x %d) does not fit the strip image %s (%d x %d)", (int)i, (int)frame.width,
+                      (int)frame.height, strip_path, strip->w, strip->h);
             destroy_bitmap(strip);
             destroy_animation(&loaded);
             return ERROR_MALFORMED;
@@ -86,7 +87,8 @@ static ErrorKind load_strip_animation(const char *animation_path, const char *st
         loaded.bitmaps = nullptr;
         destroy_bitmap(strip);
         destroy_animation(&loaded);
-        return set_error(error, ERROR_OUT_OF_MEMORY, animation_path, 0, "out of memory for %d textures", (int)loaded.frame_count);
+        return set_error(error, ERROR_OUT_OF_MEMORY, animation_path, 0, "out of memory for %d textures",
+                         (int)loaded.frame_count);
     }
     for (int32_t i = 0; i < loaded.frame_count; i++) {
         const AnimationFrame &frame = loaded.frames[i];

@@ -28,10 +28,7 @@ int choice_key_down(const KeyTables *keys, int slot)
     return (signed char)*keys->choice_keys[slot];
 }
 
-void set_control_key(KeyTables *keys, int code, int slot)
-{
-    keys->control_keys[slot] = &key[code];
-}
+void set_control_key(KeyTables *keys, int code, int slot) { keys->control_keys[slot] = &key[code]; }
 
 int key_typed(char c)
 {
@@ -47,9 +44,6 @@ int read_key()
     return keypressed() ? readkey() : 0;
 }
 
-void remove_keys()
-{
-    remove_keyboard();
-}
+void remove_keys() { remove_keyboard(); }
 
 }  // namespace orj

@@ -28,11 +28,11 @@ struct SceneLinks {
 
 enum HierarchyProblem {
     HIERARCHY_OK,
-    HIERARCHY_NAMED_NONE,     // object is named "none"
-    HIERARCHY_TOO_MANY_LINKS, // namesakes make more parent links than the budget
-    HIERARCHY_CYCLE,          // object is its own ancestor on a path from a root
-    HIERARCHY_TOO_DEEP,       // object lies deeper than SCENE_MAX_DEPTH
-    HIERARCHY_WALK_TOO_LONG,  // the walk from the roots exceeds its budget
+    HIERARCHY_NAMED_NONE,      // object is named "none"
+    HIERARCHY_TOO_MANY_LINKS,  // namesakes make more parent links than the budget
+    HIERARCHY_CYCLE,           // object is its own ancestor on a path from a root
+    HIERARCHY_TOO_DEEP,        // object lies deeper than SCENE_MAX_DEPTH
+    HIERARCHY_WALK_TOO_LONG,   // the walk from the roots exceeds its budget
 };
 
 struct HierarchyCheck {

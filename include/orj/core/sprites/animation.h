@@ -27,7 +27,7 @@ struct Animation {
     int32_t pixel_bytes;  // width * height * 4 summed over the frames
     uint32_t *textures;   // GL texture of frame i
     AnimationFrame *frames;
-    BITMAP **bitmaps;     // working slot of frame i while its texture is made
+    BITMAP **bitmaps;  // working slot of frame i while its texture is made
 };
 
 // Releases a frame made by build_frame (separate row lists).

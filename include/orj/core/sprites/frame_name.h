@@ -20,7 +20,7 @@ struct FrameSequence {
     std::string prefix;
     std::string suffix;  // what follows the number, usually the extension
     int digits = 0;
-    int32_t first = 0;   // the first frame's number
+    int32_t first = 0;  // the first frame's number
 };
 
 // The name of the frame numbered number.

@@ -21,6 +21,7 @@ bool frame_runs_built(const AnimationFrame *frame);
 // opaque (alpha byte 255) and turns the pixels that the frame's runs call
 // transparent into grey 128, 128, 128 with alpha 0. Runs and rows beyond the
 // image are ignored.
-void apply_frame_mask_rows(uint32_t *const *rows, int32_t bitmap_width, int32_t bitmap_height, const AnimationFrame *frame);
+void apply_frame_mask_rows(uint32_t *const *rows, int32_t bitmap_width, int32_t bitmap_height,
+                           const AnimationFrame *frame);
 
 }  // namespace orj

@@ -14,8 +14,8 @@ struct Sprite {
     float z;                     // kept, never read
     float width, height;
     int32_t frame;
-    int32_t direction;           // 0 upright, 1 mirrored left-right, 2 upside down, 3 both
-    int32_t user_x, user_y;      // the caller's own values
+    int32_t direction;       // 0 upright, 1 mirrored left-right, 2 upside down, 3 both
+    int32_t user_x, user_y;  // the caller's own values
     float s_left, t_bottom, s_right, t_top;
 };
 
@@ -25,7 +25,7 @@ struct SpriteView {
     int32_t count;
     float max_x, max_y;
     float min_x, min_y;
-    float extent;      // the projection spans -extent .. extent on both axes
+    float extent;  // the projection spans -extent .. extent on both axes
 };
 
 // A sprite's corners on the display, in whole units.

@@ -42,12 +42,12 @@ enum {
 struct Ramp {
     RampKind kind;
     RampPhase phase;
-    int32_t passes;  // passes seen
-    int32_t low;     // largest count that fitted in this search (0: none)
-    int32_t high;    // smallest count that missed in this search (0: none)
-    int32_t step;    // the next step while searching again
+    int32_t passes;     // passes seen
+    int32_t low;        // largest count that fitted in this search (0: none)
+    int32_t high;       // smallest count that missed in this search (0: none)
+    int32_t step;       // the next step while searching again
     bool first_search;  // growing by a factor, not yet by steps
-    int32_t run;     // passes in a row with the outcome run_fitted, while following
+    int32_t run;        // passes in a row with the outcome run_fitted, while following
     bool run_fitted;
 };
 
@@ -90,8 +90,7 @@ struct BenchmarkSummary {
 // first settled pass on) or, when the run never settled, over all passes but
 // the first, the polygons drawn per second of wall time in consecutive
 // one-second windows (the part as one window when it is shorter).
-BenchmarkSummary summarize_passes(const PassRecord *records, int32_t count, int32_t polygon_count,
-                                  double run_seconds);
+BenchmarkSummary summarize_passes(const PassRecord *records, int32_t count, int32_t polygon_count, double run_seconds);
 
 // "settled at 2.31 s; polygons/s over 8 one-second windows: median M, min A, max B"
 // ("not settled; ..." when it did not).

@@ -17,14 +17,14 @@ struct ViewerOptions {
     RunLimits limits;
     const char *scene_path;
     const char *texture_path;
-    int camera;                      // 0 to 5: the file's camera keys; 6: the orbit camera
-    const char *screenshot_path;     // null: no screenshot
-    const char *record_pattern;      // null: no recording; else a name for every pass's picture (core/viewer/record_name.h)
-    const char *report_json_path;    // null: no JSON report
-    const char *trace_path;          // null: no per-pass trace
-    RampKind ramp;                   // how the grid's copy count settles
-    int32_t fixed_copies;            // 0: the count settles; else the grid draws this many copies every pass
-    int progress;                    // 1: a line a second on stderr; 0: none; -1: when stderr is a terminal
+    int camera;                   // 0 to 5: the file's camera keys; 6: the orbit camera
+    const char *screenshot_path;  // null: no screenshot
+    const char *record_pattern;  // null: no recording; else a name for every pass's picture (core/viewer/record_name.h)
+    const char *report_json_path;  // null: no JSON report
+    const char *trace_path;        // null: no per-pass trace
+    RampKind ramp;                 // how the grid's copy count settles
+    int32_t fixed_copies;          // 0: the count settles; else the grid draws this many copies every pass
+    int progress;                  // 1: a line a second on stderr; 0: none; -1: when stderr is a terminal
 };
 
 enum OptionsResult {

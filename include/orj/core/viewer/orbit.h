@@ -13,11 +13,11 @@ enum {
 };
 
 struct OrbitCamera {
-    Vector3 centre;   // the middle of the scene's bounds, in world units
-    float radius;     // of the sphere around the bounds
-    float yaw;        // degrees about +y, 0 looking from +z towards -z
-    float pitch;      // degrees above the horizon, within +-ORBIT_MAX_PITCH
-    float distance;   // from the eye to the centre
+    Vector3 centre;  // the middle of the scene's bounds, in world units
+    float radius;    // of the sphere around the bounds
+    float yaw;       // degrees about +y, 0 looking from +z towards -z
+    float pitch;     // degrees above the horizon, within +-ORBIT_MAX_PITCH
+    float distance;  // from the eye to the centre
 };
 
 constexpr float ORBIT_MAX_PITCH = 89.0f;

@@ -10,15 +10,15 @@
 namespace orj {
 
 struct ReportRun {
-    int32_t copies;                   // the copy count the report's polygons stand for
-    int32_t polygon_count;            // the scene's, per copy
-    BenchmarkSummary summary;         // what the passes measured
-    const ViewerOptions *options;     // the run's options
-    const char *renderer;             // OpenGL's renderer, version and vendor strings
+    int32_t copies;                // the copy count the report's polygons stand for
+    int32_t polygon_count;         // the scene's, per copy
+    BenchmarkSummary summary;      // what the passes measured
+    const ViewerOptions *options;  // the run's options
+    const char *renderer;          // OpenGL's renderer, version and vendor strings
     const char *gl_version;
     const char *gl_vendor;
     const char *engine_version;
-    const char *timestamp_utc;        // when the run ended, "YYYY-MM-DDTHH:MM:SSZ"
+    const char *timestamp_utc;  // when the run ended, "YYYY-MM-DDTHH:MM:SSZ"
 };
 
 // Writes to path, or to standard output when path is "-"; false when it cannot.
