@@ -41,8 +41,10 @@ int send_close_request(const std::string &name)
 
 std::vector<std::string> viewer_args(const std::string &dir)
 {
-    return {binary_path("app/viewer"), "--scene", source_path("data/fiche.orj"), "--texture",
-            source_path("data/texturarobot2.tga"), "--seconds", "120", "--progress", "--report-json", dir + "/r.json"};
+    std::vector<std::string> argv = {binary_path("app/viewer"), "--scene", source_path("data/fiche.orj")};
+    argv.insert(argv.end(), {"--texture", source_path("data/texturarobot2.tga"), "--seconds", "120"});
+    argv.insert(argv.end(), {"--progress", "--report-json", dir + "/r.json"});
+    return argv;
 }
 
 // The names in dir, each after a space, sorted; the test's own run files left out.
@@ -61,7 +63,8 @@ std::string names_in(const std::string &dir)
 
 bool has_report_line(const std::string &out)
 {
-    static const std::regex line(R"(numero de poligonos: \d+\. frames: \d+\. segundos: \d+\.\d{6}, poligonos/s \d+\.\d{6}\n)");
+    static const std::regex line(
+        R"(numero de poligonos: \d+\. frames: \d+\. segundos: \d+\.\d{6}, poligonos/s \d+\.\d{6}\n)");
     return std::regex_search(out, line);
 }
 
@@ -109,10 +112,10 @@ TEST(Ending, TheSpriteDemoEndsOnATapTheCloseButtonAndASignal)
         SCOPED_TRACE(way);
         std::string dir = make_temp_dir("ending-demo");
         std::string shot = dir + "/last.png";
-        ProgramRun run = start_program({binary_path("app/sprite_demo"), "--animation", source_path("data/sample_sprite.anim"),
-                                        "--strip", source_path("data/sample_sprite.jpg"), "--seconds", "120",
-                                        "--screenshot", shot},
-                                       dir);
+        ProgramRun run =
+            start_program({binary_path("app/sprite_demo"), "--animation", source_path("data/sample_sprite.anim"),
+                           "--strip", source_path("data/sample_sprite.jpg"), "--seconds", "120", "--screenshot", shot},
+                          dir);
         // The demo follows keys and close requests from before its window opens.
         ASSERT_TRUE(wait_for_window_named("sprite_demo"));
         ASSERT_EQ(way == "tap of A"       ? run_shell("xdotool key --delay 0 a")

@@ -21,7 +21,11 @@ static volatile sig_atomic_t noted_signal = 0;
 static volatile sig_atomic_t note_first = 0;
 
 // A slot is read by the handlers only while READY: its path is complete then.
-enum { SLOT_FREE, SLOT_BUSY, SLOT_READY };
+enum {
+    SLOT_FREE,
+    SLOT_BUSY,
+    SLOT_READY
+};
 static std::atomic<int> slot_states[TEMPORARY_FILE_SLOTS];
 static char slot_paths[TEMPORARY_FILE_SLOTS][TEMPORARY_PATH_SIZE];
 
@@ -108,17 +112,11 @@ void hold_ending_signals()
     pthread_sigmask(SIG_BLOCK, &ending, &held_mask_before);
 }
 
-void resume_ending_signals()
-{
-    pthread_sigmask(SIG_SETMASK, &held_mask_before, nullptr);
-}
+void resume_ending_signals() { pthread_sigmask(SIG_SETMASK, &held_mask_before, nullptr); }
 
 #endif
 
-int signal_ending_received()
-{
-    return noted_signal;
-}
+int signal_ending_received() { return noted_signal; }
 
 void end_with_signal(int signal_number)
 {

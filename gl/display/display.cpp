@@ -57,8 +57,7 @@ bool init_display(int fullscreen, int width, int height)
         const char *display = getenv("DISPLAY");
         if (display && *display && errno != 0)
             snprintf(reason, sizeof reason, "Allegro could not start on the display %s: %s", display, strerror(errno));
-        else
-            snprintf(reason, sizeof reason, "Allegro could not start: no display?");
+        else snprintf(reason, sizeof reason, "Allegro could not start: no display?");
         show_message("Error setting OpenGL graphics mode:\n%s\nAllegro GL error : %s\n", reason, "");
         return false;
     }

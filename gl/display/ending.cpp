@@ -21,10 +21,7 @@ static void on_key(int scancode)
     if (callback_before) callback_before(scancode);
 }
 
-static void on_close_button()
-{
-    close_requested.store(true);
-}
+static void on_close_button() { close_requested.store(true); }
 
 void follow_ending_requests()
 {

@@ -37,7 +37,10 @@ int signal_ending_received();
 // fixed table the handlers can read. Returns the slot, or -1 when the path is
 // longer than TEMPORARY_PATH_SIZE - 1 or all TEMPORARY_FILE_SLOTS are taken
 // (the file then stays behind if a signal ends the program).
-enum { TEMPORARY_FILE_SLOTS = 32, TEMPORARY_PATH_SIZE = 4096 };
+enum {
+    TEMPORARY_FILE_SLOTS = 32,
+    TEMPORARY_PATH_SIZE = 4096
+};
 int register_temporary_file(const char *path);
 // The file is gone or has its final name: forgets the slot (-1 is ignored).
 void forget_temporary_file(int slot);
