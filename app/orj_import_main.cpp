@@ -12,6 +12,7 @@
 #include "app/model_library.h"
 #include "app/orj_import_command.h"
 #include "importer/orj_import_output.h"
+#include "orj/core/base/signals.h"
 
 using namespace orj;
 
@@ -24,6 +25,9 @@ static int run_command(const char *command, int argc, char **argv)
 
 int main(int argc, char **argv)
 {
+    // Ends at once, removing the temporary files of outputs not yet in place;
+    // while the contained process runs, the signal is passed on to it.
+    install_signal_ending(SIGNALS_END_AT_ONCE);
     const char *command = strcmp(argv[0], "export") == 0    ? "export"
                           : strcmp(argv[0], "formats") == 0 ? "formats"
                                                             : "import";
