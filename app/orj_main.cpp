@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "orj/core/base/signals.h"
 #include "orj/core/scene/scene_reader.h"
 #include "app/orj_commands.h"
+#include "app/model_library.h"
 #include "orj/core/base/command_line.h"
 
 using namespace orj;
@@ -36,35 +38,54 @@ bool orj_read_scene(const char *path, Scene *scene)
     return false;
 }
 
-#if defined(ORJ_IMPORT) || defined(ORJ_BENCH)
+#ifdef ORJ_IMPORT
 // "orj import", "export" and "formats" are the program orj-import beside
-// this one, "orj bench" the program orj-bench, run in this process's place:
-// the model importer's libraries and SQLite load only for them.
-static int run_beside(const char *program, char **argv)
+// this one, run as the contained model library: the model importer's
+// libraries load only for them, and their faults end that process only.
+static int run_importer(int argc, char **argv)
 {
     char self[4096];
     ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    std::string path = program;
+    std::string importer = "orj-import";
     if (length > 0) {
         self[length] = '\0';
         const char *slash = strrchr(self, '/');
-        path = std::string(self, (size_t)(slash - self + 1)) + program;
+        importer = std::string(self, (size_t)(slash - self + 1)) + importer;
     }
-    execv(path.c_str(), argv + 1);
-    fprintf(stderr, "orj: cannot run %s: %s\n", path.c_str(), strerror(errno));
+    return run_model_library(importer, argv[1], argc - 1, argv + 1);
+}
+#endif
+
+#ifdef ORJ_BENCH
+// "orj bench" is the program orj-bench beside this one, run in this
+// process's place: SQLite loads only for it.
+static int run_bench(char **argv)
+{
+    char self[4096];
+    ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    std::string bench = "orj-bench";
+    if (length > 0) {
+        self[length] = '\0';
+        const char *slash = strrchr(self, '/');
+        bench = std::string(self, (size_t)(slash - self + 1)) + bench;
+    }
+    execv(bench.c_str(), argv + 1);
+    fprintf(stderr, "orj: cannot run %s: %s\n", bench.c_str(), strerror(errno));
     return 1;
 }
 #endif
 
 int main(int argc, char **argv)
 {
+    // Ends at once, removing the temporary files of outputs not yet in place.
+    install_signal_ending(SIGNALS_END_AT_ONCE);
 #ifdef ORJ_IMPORT
     if (argc >= 2 &&
         (strcmp(argv[1], "import") == 0 || strcmp(argv[1], "export") == 0 || strcmp(argv[1], "formats") == 0))
-        return run_beside("orj-import", argv);
+        return run_importer(argc, argv);
 #endif
 #ifdef ORJ_BENCH
-    if (argc >= 2 && strcmp(argv[1], "bench") == 0) return run_beside("orj-bench", argv);
+    if (argc >= 2 && strcmp(argv[1], "bench") == 0) return run_bench(argv);
 #endif
     std::vector<const char *> arguments;
     int answer = command_line_answer_plain("orj", argc, argv, usage_text, &arguments);

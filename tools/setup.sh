@@ -13,7 +13,7 @@ packages=(
   libtinyobjloader-dev libfast-float-dev libassimp-dev assimp-utils assimp-testmodels libexpat1-dev
   clang libclang-rt-dev clang-format
   libsqlite3-dev sqlite3
-  xvfb xauth xdotool x11-utils
+  xvfb xauth xdotool x11-utils python3-xlib
   gnuplot-nox
   clang-tidy doxygen dpkg-dev
 )
