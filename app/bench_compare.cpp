@@ -21,6 +21,7 @@
 #include "app/orj_bench.h"
 #include "app/results_store.h"
 #include "orj/core/base/command_line.h"
+#include "orj/core/base/signals.h"
 #include "orj/core/viewer/benchmark.h"
 #include "orj/core/viewer/compare.h"
 
@@ -309,7 +310,13 @@ static bool run_viewer(const CompareOptions *options, const Setup *setup, const 
     auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(60.0 + 3.0 * options->seconds);
     int status = 0;
     pid_t ended = 0;
+    bool passed_on = false;
     while ((ended = waitpid(pid, &status, WNOHANG)) == 0) {
+        // Asked to end: the viewer is asked too, and the comparison stops after it.
+        if (signal_ending_received() != 0 && !passed_on) {
+            kill(pid, signal_ending_received());
+            passed_on = true;
+        }
         if (std::chrono::steady_clock::now() > deadline) {
             kill(pid, SIGKILL);
             waitpid(pid, &status, 0);
@@ -368,7 +375,13 @@ static bool take_runs(const CompareOptions *options, Setup setups[2], json *orde
                     setups[which].text.c_str());
         json report;
         std::string failure;
-        if (!run_viewer(options, &setups[which], report_path, &report, &failure)) {
+        bool ran = run_viewer(options, &setups[which], report_path, &report, &failure);
+        if (signal_ending_received() != 0) {
+            *error = "stopped";
+            ok = false;
+            break;
+        }
+        if (!ran) {
             *error = "run " + std::to_string(run + 1) + " (" + (char)('A' + which) + "): " + failure;
             ok = false;
             break;
@@ -465,7 +478,11 @@ int bench_compare_main(int argc, char **argv)
             run["setup"] = std::string(1, (char)('A' + which));
             runs.push_back(run);
         }
-    if (!take_runs(&options, setups, &runs, &error)) {
+    // A signal stops the comparison between runs, its temporary folder removed.
+    install_signal_ending(SIGNALS_NOTE_FIRST);
+    bool taken = take_runs(&options, setups, &runs, &error);
+    if (signal_ending_received() != 0) end_with_signal(signal_ending_received());
+    if (!taken) {
         fprintf(stderr, "orj bench compare: %s\n", error.c_str());
         return 1;
     }
