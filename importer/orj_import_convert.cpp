@@ -67,7 +67,8 @@ struct Converter {
     std::vector<int> node_object;                       // the object made for each node, -1 before
     std::vector<bool> bone_nodes;                       // nodes that parts of rigid skins ride on
     std::vector<std::pair<int, int>> bone_attachments;  // object, bone node
-    int cameras_emitted;
+    bool slot_used[CAMERA_SLOT_COUNT];                  // camera keys given out
+    bool slot_reserved[CAMERA_SLOT_COUNT];              // keys a camera of the model is named for
     unsigned meshes_done;
 };
 
@@ -130,10 +131,16 @@ ImportObject named_object(ObjectKind kind, const std::string &name, int parent)
     return object;
 }
 
+// A camera already named for one of the viewer's keys keeps it (a scene taken
+// out and back keeps its keys); the others take the free keys in order.
 void add_camera(Converter *c, int node, int camera)
 {
     std::string own = clean_object_name(c->source->mCameras[camera]->mName.C_Str(), "camera");
-    const char *slot = camera_slot_name(c->cameras_emitted++);
+    const char *slot = nullptr;
+    for (int s = 0; s < CAMERA_SLOT_COUNT && !slot; s++)
+        if (!c->slot_used[s] && own == camera_slot_name(s)) slot = camera_slot_name(s), c->slot_used[s] = true;
+    for (int s = 0; s < CAMERA_SLOT_COUNT && !slot; s++)
+        if (!c->slot_used[s] && !c->slot_reserved[s]) slot = camera_slot_name(s), c->slot_used[s] = true;
     ImportObject object = named_object(Camera, slot ? slot : own, -1);
     object.source_name = own;
     add_object(c, object, make_plan(ROLE_CAMERA, node, camera));
@@ -317,9 +324,54 @@ aiVector3D own_position(const aiVector3D &position, const aiNode *node)
     return position;
 }
 
-// The light's colour as the lamp's rotation: 0..1, brighter lights scaled down.
-Vector3 lamp_colour(const aiLight *light)
+// A number of a node's extras as the glTF reader keeps them.
+bool metadata_number(const aiMetadataEntry &entry, double *value)
 {
+    if (!entry.mData) return false;
+    switch (entry.mType) {
+    case AI_DOUBLE:
+        *value = *static_cast<const double *>(entry.mData);
+        return true;
+    case AI_FLOAT:
+        *value = *static_cast<const float *>(entry.mData);
+        return true;
+    case AI_INT32:
+        *value = *static_cast<const int32_t *>(entry.mData);
+        return true;
+    case AI_UINT64:
+        *value = (double)*static_cast<const uint64_t *>(entry.mData);
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The engine's own colour of a lamp written by orj export (the node's extra
+// LAMP_COLOUR_EXTRA, three numbers); false when the node has none.
+bool exported_lamp_colour(const aiNode *node, Vector3 *colour)
+{
+    const aiMetadata *meta = node ? node->mMetaData : nullptr;
+    for (unsigned i = 0; meta && i < meta->mNumProperties; i++) {
+        if (strcmp(meta->mKeys[i].C_Str(), LAMP_COLOUR_EXTRA) != 0 || meta->mValues[i].mType != AI_AIMETADATA) continue;
+        const aiMetadata *values = static_cast<const aiMetadata *>(meta->mValues[i].mData);
+        double rgb[3];
+        if (!values || values->mNumProperties != 3) return false;
+        for (int k = 0; k < 3; k++)
+            if (!metadata_number(values->mValues[k], &rgb[k]) || !std::isfinite(rgb[k]) || rgb[k] < 0.0 || rgb[k] > 1e6)
+                return false;
+        *colour = {(float)rgb[0], (float)rgb[1], (float)rgb[2]};
+        return true;
+    }
+    return false;
+}
+
+// The light's colour as the lamp's rotation: 0..1, brighter lights scaled
+// down (other tools' brightness has no common scale with the engine's),
+// except the engine's own colour carried by a model it wrote.
+Vector3 lamp_colour(const aiLight *light, const aiNode *node)
+{
+    Vector3 own;
+    if (exported_lamp_colour(node, &own)) return own;
     double r = std::max(0.0f, light->mColorDiffuse.r), g = std::max(0.0f, light->mColorDiffuse.g),
            b = std::max(0.0f, light->mColorDiffuse.b);
     if (!std::isfinite(r) || !std::isfinite(g) || !std::isfinite(b)) r = g = b = 1.0;
@@ -412,7 +464,7 @@ void sample_frames(Converter *c)
             } else if (lamp) {
                 const Matrix4 &m = object_local[i];
                 t.location = {(float)m.m[0][3], (float)m.m[1][3], (float)m.m[2][3]};
-                t.rotation = lamp_colour(c->source->mLights[plan.source]);
+                t.rotation = lamp_colour(c->source->mLights[plan.source], c->nodes[plan.node].node);
             } else {
                 t = decompose_transform(object_local[i], &fit);
             }
@@ -492,14 +544,64 @@ void add_front_camera(Converter *c)
     stats->added_camera = add_object(c, camera, make_plan(ROLE_FIXED, -1, -1));
 }
 
+// Lit for the camera the viewer shows first when there is one (it is a root).
 void add_view_lamps(Converter *c)
 {
     for (const ImportObject &object : c->out->objects)
         if (object.kind == Lamp) return;
-    for (ImportObject &lamp : make_view_lamps(c->out->stats, c->out->stats.added_camera, c->out->frame_count)) {
+    ViewAxes view = front_view_axes();
+    for (const ImportObject &object : c->out->objects)
+        if (object.kind == Camera && object.name == camera_slot_name(0)) {
+            view = camera_view_axes(object.locations[0], object.rotations[0]);
+            break;
+        }
+    for (ImportObject &lamp : make_view_lamps(c->out->stats, view, c->out->frame_count)) {
         add_object(c, lamp, make_plan(ROLE_FIXED, -1, -1));
         c->out->stats.lamps_added++;
     }
+}
+
+// Drawing sets a lamp's light when it reaches the lamp, walking the roots in
+// file order: lamps become roots at their places and come first, so that they
+// light every mesh from the first picture on, and at this picture's places.
+void lamps_first(Converter *c)
+{
+    std::vector<ImportObject> &objects = c->out->objects;
+    std::vector<int> parents;
+    for (const ImportObject &object : objects) parents.push_back(object.parent);
+    std::vector<int> order = parents_first_order(parents);
+    std::vector<Matrix4> world(objects.size());
+    for (int frame = 0; frame < c->out->frame_count; frame++)
+        for (int i : order) {
+            ImportObject &object = objects[i];
+            ObjectTransform t = {object.locations[frame], object.rotations[frame], object.scales[frame]};
+            Matrix4 local = object.kind == Lamp ? matrix_identity() : compose_transform(t);
+            int p = parents[i];
+            world[i] = p < 0 ? local : matrix_multiply(world[p], local);
+            if (object.kind == Lamp && p >= 0) {
+                const Vector3 &l = object.locations[frame];
+                object.locations[frame] = transform_point(world[p], l.x, l.y, l.z);
+            }
+        }
+    std::vector<int> new_index(objects.size());
+    std::vector<int> moved;
+    for (int lamps = 1; lamps >= 0; lamps--)
+        for (size_t i = 0; i < objects.size(); i++)
+            if ((objects[i].kind == Lamp) == (lamps == 1)) {
+                new_index[i] = (int)moved.size();
+                moved.push_back((int)i);
+            }
+    std::vector<ImportObject> sorted;
+    std::vector<Plan> plans;
+    for (int i : moved) {
+        sorted.push_back(std::move(objects[i]));
+        plans.push_back(c->plans[i]);
+        ImportObject &object = sorted.back();
+        object.parent = object.kind == Lamp || object.parent < 0 ? -1 : new_index[object.parent];
+    }
+    objects = std::move(sorted);
+    c->plans = std::move(plans);
+    if (c->out->stats.added_camera >= 0) c->out->stats.added_camera = new_index[c->out->stats.added_camera];
 }
 
 void finish_names(Converter *c)
@@ -601,7 +703,14 @@ ErrorKind convert_scene(const aiScene *source, const ImportSettings &settings, I
     if (settings.scale == 0.0) c.settings.scale = 1.0;  // framed once measured
     c.progress = progress;
     c.out = imported;
-    c.cameras_emitted = settings.add_camera ? 1 : 0;  // the added camera takes the first key
+    for (int s = 0; s < CAMERA_SLOT_COUNT; s++) {
+        c.slot_used[s] = s == 0 && settings.add_camera;  // the added camera takes the first key
+        c.slot_reserved[s] = false;
+        for (unsigned i = 0; i < source->mNumCameras; i++)
+            if (source->mCameras[i] &&
+                clean_object_name(source->mCameras[i]->mName.C_Str(), "camera") == camera_slot_name(s))
+                c.slot_reserved[s] = true;
+    }
     c.meshes_done = 0;
     c.mesh_parts.resize(source->mNumMeshes);
     c.mesh_converted.assign(source->mNumMeshes, false);
@@ -663,6 +772,7 @@ ErrorKind convert_scene(const aiScene *source, const ImportSettings &settings, I
     }
     if (settings.add_camera) add_front_camera(&c);
     if (settings.lamps) add_view_lamps(&c);
+    lamps_first(&c);
     finish_names(&c);
     count_results(&c);
     build_scene_records(imported);

@@ -26,6 +26,10 @@ enum {
     MAX_CHILDREN_PER_OBJECT = 1000,
 };
 
+// The glTF node extra in which orj export keeps a lamp's own colour (the
+// light's colour is within 0..1, the engine's lamps may be brighter).
+constexpr const char *LAMP_COLOUR_EXTRA = "orj_lamp_colour";
+
 struct ImportSettings {
     int frames = 0;           // 0: from the animation (or 1 without one)
     double fps = 25.0;        // sampling rate of the animation
