@@ -300,8 +300,10 @@ static void report_warnings(const ImportStats &stats, const MeshRepairs &repairs
     if (stats.animations_ignored > 0)
         warn(std::to_string(stats.animations_ignored) + " animations after the first one ignored");
     if (stats.mesh_animations_ignored > 0)
-        warn(std::to_string(stats.mesh_animations_ignored) +
-             " meshes blend bones or morph: they stay in their rest pose (only rigid parts follow bones)");
+        warn(std::to_string(stats.mesh_animations_ignored) + " skinned or morphing meshes would take more than " +
+             std::to_string(MAX_BAKED_FACES) + " faces, or " + std::to_string(MAX_BAKED_TRANSFORMS) +
+             " object frames, written once per pose: they keep the first frame's pose (fewer frames, with "
+             "--frames or a lower --fps, let them move)");
     if (stats.group_inserted > 0)
         warn(std::to_string(stats.group_inserted) + " grouping objects added to keep parents under 1000 children");
     for (const std::string &line : stats.warnings) warn(line);
@@ -416,11 +418,15 @@ int orj_import_main(int argc, char **argv)
             strcmp(command.scene_path, "-") == 0 ? "standard output" : command.scene_path);
     fprintf(stderr, "  objects: %d (%d meshes, %d empty groups, %d cameras, %d lamps)\n", imported.scene.object_count,
             stats.mesh_objects, stats.group_objects, stats.camera_objects, stats.lamp_objects);
-    fprintf(stderr, "  faces: %lld (%lld quads, %lld triangles), %d polygons drawn per frame\n",
+    fprintf(stderr, "  faces: %lld (%lld quads, %lld triangles), %lld polygons drawn per frame\n",
             (long long)(stats.quads + stats.triangles), (long long)stats.quads, (long long)stats.triangles,
-            imported.scene.polygon_count);
+            (long long)stats.most_drawn_polygons);
     fprintf(stderr, "  frames: %d at %g per second%s\n", imported.frame_count, command.settings.fps,
             scene->mNumAnimations > 0 ? "" : " (no animation)");
+    if (stats.deforming_meshes > 0 && stats.mesh_animations_ignored == 0)
+        fprintf(stderr,
+                "  skinned or morphing meshes: %d, posed frame by frame as %d objects, each shown at its own frames\n",
+                stats.deforming_meshes, stats.posed_objects);
     if (normals_missing > 0) fprintf(stderr, "  normals generated for %lld meshes\n", (long long)normals_missing);
     if (stats.points_dropped || stats.lines_dropped)
         fprintf(stderr, "  dropped: %lld points, %lld lines\n", (long long)stats.points_dropped,

@@ -13,6 +13,7 @@
 
 #include "orj/core/scene/scene_hierarchy.h"
 #include "importer/orj_import_animation.h"
+#include "importer/orj_import_deform.h"
 #include "importer/orj_import_files.h"
 #include "importer/orj_import_framing.h"
 #include "importer/orj_import_math.h"
@@ -48,6 +49,12 @@ struct NodeEntry {
     std::vector<int> children;
 };
 
+// A deforming mesh as a node shows it, posed frame by frame.
+struct DeformJob {
+    unsigned mesh;
+    int node;
+};
+
 struct Converter {
     const aiScene *source;
     ImportSettings settings;
@@ -70,6 +77,7 @@ struct Converter {
     bool slot_used[CAMERA_SLOT_COUNT];                  // camera keys given out
     bool slot_reserved[CAMERA_SLOT_COUNT];              // keys a camera of the model is named for
     unsigned meshes_done;
+    std::vector<DeformJob> deform_jobs;
 };
 
 Matrix4 to_matrix(const aiMatrix4x4 &a)
@@ -193,6 +201,10 @@ int plan_node(Converter *c, int node_index, int parent_object)
         if (mesh_index >= c->source->mNumMeshes || !c->source->mMeshes[mesh_index]) continue;
         const aiMesh *mesh = c->source->mMeshes[mesh_index];
         const MeshParts &converted = converted_mesh(c, mesh_index);
+        if (converted.deforms) {
+            c->deform_jobs.push_back({mesh_index, node_index});
+            continue;
+        }
         std::string mesh_name = clean_object_name(mesh->mName.C_Str(), name.c_str());
         for (size_t p = 0; p < converted.parts.size(); p++) {
             ImportObject object = converted.parts[p];
@@ -394,30 +406,58 @@ std::vector<int> parents_first_order(const std::vector<int> &parents)
     return order;
 }
 
+// The first clip, and the moment of a frame in it.
+struct ClipTime {
+    const aiAnimation *clip;
+    double ticks_per_second, duration_ticks;
+};
+
+ClipTime clip_time(const aiScene *source)
+{
+    ClipTime time;
+    time.clip = source->mNumAnimations > 0 ? source->mAnimations[0] : nullptr;
+    time.ticks_per_second = time.clip && time.clip->mTicksPerSecond > 0.0 ? time.clip->mTicksPerSecond : 25.0;
+    time.duration_ticks = time.clip ? time.clip->mDuration : 0.0;
+    if (!std::isfinite(time.duration_ticks) || time.duration_ticks < 0.0) time.duration_ticks = 0.0;
+    return time;
+}
+
+double frame_ticks(const Converter *c, const ClipTime &time, int frame)
+{
+    return frame_time_ticks(frame, c->settings.fps, time.ticks_per_second, time.duration_ticks);
+}
+
+// Every node's local and world matrix at ticks, translations times the scale.
+void pose_nodes(const Converter *c, const aiAnimation *clip, double ticks, std::vector<Matrix4> *local,
+                std::vector<Matrix4> *world)
+{
+    local->resize(c->nodes.size());
+    world->resize(c->nodes.size());
+    for (size_t n = 0; n < c->nodes.size(); n++) {
+        const NodeEntry &entry = c->nodes[n];
+        Matrix4 &m = (*local)[n];
+        m = to_matrix(
+            sample_node_transform(entry.node, entry.channel >= 0 ? clip->mChannels[entry.channel] : nullptr, ticks));
+        for (int i = 0; i < 3; i++) m.m[i][3] *= c->settings.scale;
+        (*world)[n] = entry.parent < 0 ? m : matrix_multiply((*world)[entry.parent], m);
+    }
+}
+
 void sample_frames(Converter *c)
 {
-    const aiAnimation *clip = c->source->mNumAnimations > 0 ? c->source->mAnimations[0] : nullptr;
-    double ticks_per_second = clip && clip->mTicksPerSecond > 0.0 ? clip->mTicksPerSecond : 25.0;
-    double duration_ticks = clip ? clip->mDuration : 0.0;
-    if (!std::isfinite(duration_ticks) || duration_ticks < 0.0) duration_ticks = 0.0;
+    ClipTime time = clip_time(c->source);
+    const aiAnimation *clip = time.clip;
     int frames = c->out->frame_count;
     double scale = c->settings.scale;
     size_t object_count = c->out->objects.size();
-    std::vector<Matrix4> local(c->nodes.size()), world(c->nodes.size());
+    std::vector<Matrix4> local, world;
     std::vector<Matrix4> object_local(object_count), object_world(object_count);
     std::vector<double> worst_fit(object_count, 0.0);
     bool flattened = c->out->stats.flattened > 0;
     std::vector<int> order = flattened ? parents_first_order(c->source_parent) : std::vector<int>();
 
     for (int frame = 0; frame < frames; frame++) {
-        double ticks = frame_time_ticks(frame, c->settings.fps, ticks_per_second, duration_ticks);
-        for (size_t n = 0; n < c->nodes.size(); n++) {
-            const NodeEntry &entry = c->nodes[n];
-            local[n] = to_matrix(sample_node_transform(
-                entry.node, entry.channel >= 0 ? clip->mChannels[entry.channel] : nullptr, ticks));
-            for (int i = 0; i < 3; i++) local[n].m[i][3] *= scale;
-            world[n] = c->nodes[n].parent < 0 ? local[n] : matrix_multiply(world[c->nodes[n].parent], local[n]);
-        }
+        pose_nodes(c, clip, frame_ticks(c, time, frame), &local, &world);
         // Each object's matrix under its source parent (lamps: their place only).
         for (size_t i = 0; i < object_count; i++) {
             const Plan &plan = c->plans[i];
@@ -489,12 +529,154 @@ void sample_frames(Converter *c)
     }
 }
 
-// The box around every mesh vertex over the animation (at up to ten frames
-// spread over it), placed as the engine places them.
+// The channels of clip that move mesh as node shows it: morph weights and
+// whole targets (null for none). Readers name them after the node or the mesh.
+template <typename Channel>
+const Channel *mesh_channel(Channel *const *channels, unsigned count, const aiNode *node, const aiMesh *mesh)
+{
+    for (unsigned i = 0; channels && i < count; i++) {
+        const char *name = channels[i] ? channels[i]->mName.C_Str() : "";
+        if (channels[i] && (strcmp(name, node->mName.C_Str()) == 0 || strcmp(name, mesh->mName.C_Str()) == 0))
+            return channels[i];
+    }
+    return nullptr;
+}
+
+MeshPose mesh_pose(const Converter *c, const DeformJob &job, const std::vector<Matrix4> &world, const ClipTime &time,
+                   double ticks)
+{
+    const aiMesh *mesh = c->source->mMeshes[job.mesh];
+    const aiNode *node = c->nodes[job.node].node;
+    MeshPose pose;
+    pose.mesh_world = world[job.node];
+    for (unsigned b = 0; mesh->mBones && b < mesh->mNumBones; b++) {
+        const aiBone *bone = mesh->mBones[b];
+        auto found = bone ? c->node_by_name.find(bone->mName.C_Str()) : c->node_by_name.end();
+        if (found == c->node_by_name.end()) {
+            pose.bones.push_back(pose.mesh_world);
+            continue;
+        }
+        Matrix4 offset = to_matrix(bone->mOffsetMatrix);
+        for (int i = 0; i < 3; i++) offset.m[i][3] *= c->settings.scale;
+        pose.bones.push_back(matrix_multiply(world[found->second], offset));
+    }
+    const aiAnimation *clip = time.clip;
+    const aiMeshMorphAnim *morph =
+        clip ? mesh_channel(clip->mMorphMeshChannels, clip->mNumMorphMeshChannels, node, mesh) : nullptr;
+    const aiMeshAnim *shown = clip ? mesh_channel(clip->mMeshChannels, clip->mNumMeshChannels, node, mesh) : nullptr;
+    pose.morph_weights = sample_morph_weights(mesh, morph, ticks);
+    pose.shown_target = sample_mesh_key(mesh, shown, ticks);
+    return pose;
+}
+
+// What baking has made so far, against the limits.
+struct Baking {
+    int64_t faces = 0, objects = 0;
+    std::vector<int> group;  // each job's grouping object taking frames now, -1 before the first
+};
+
+// One object per part of job's mesh holding positions, shown from frame on
+// (scale 0 at every other frame until the run grows). False past the limits.
+bool add_pose_run(Converter *c, size_t job_index, int frame, const std::vector<Vector3> &positions,
+                  const std::vector<Vector3> &normals, Baking *baking, std::vector<int> *run)
+{
+    run->clear();
+    const DeformJob &job = c->deform_jobs[job_index];
+    const MeshParts &converted = c->mesh_parts[job.mesh];
+    int frames = c->out->frame_count;
+    for (const ImportObject &part : converted.parts) baking->faces += part.quads.size() + part.triangles.size();
+    baking->objects += converted.parts.size();
+    if (baking->faces > MAX_BAKED_FACES || baking->objects * frames > MAX_BAKED_TRANSFORMS) return false;
+    std::string name = clean_object_name(c->source->mMeshes[job.mesh]->mName.C_Str(),
+                                         clean_object_name(c->nodes[job.node].node->mName.C_Str(), "mesh").c_str());
+    for (size_t p = 0; p < converted.parts.size(); p++) {
+        int &group = baking->group[job_index];
+        if (group < 0 || c->out->objects.size() - group > MAX_CHILDREN_PER_OBJECT) {
+            ImportObject holder = named_object(Mesh, name, -1);
+            holder.locations.assign(frames, Vector3{0, 0, 0});
+            holder.rotations.assign(frames, Vector3{0, 0, 0});
+            holder.scales.assign(frames, Vector3{1, 1, 1});
+            group = add_object(c, holder, make_plan(ROLE_FIXED, -1, -1));
+        }
+        ImportObject object = converted.parts[p];
+        object.name = object.source_name = name + "_frame" + std::to_string(frame);
+        object.parent = group;
+        object.vertices.clear();
+        object.normals.clear();
+        for (unsigned v : converted.sources[p]) {
+            object.vertices.push_back(positions[v]);
+            object.normals.push_back(normals[v]);
+        }
+        object.locations.assign(frames, Vector3{0, 0, 0});
+        object.rotations.assign(frames, Vector3{0, 0, 0});
+        object.scales.assign(frames, Vector3{0, 0, 0});
+        run->push_back(add_object(c, object, make_plan(ROLE_FIXED, -1, -1)));
+    }
+    return true;
+}
+
+bool same_values(const std::vector<Vector3> &a, const std::vector<Vector3> &b)
+{
+    return a.size() == b.size() && memcmp(a.data(), b.data(), a.size() * sizeof(Vector3)) == 0;
+}
+
+// Deforming meshes become one object per run of frames in one pose, shown
+// only at those frames: the scene format moves whole objects, and a hidden
+// object (scale 0) draws nothing. still: every frame shows the first one's
+// pose. False, with nothing added, past the limits.
+bool bake_deforming_meshes(Converter *c, bool still)
+{
+    ClipTime time = clip_time(c->source);
+    size_t first_added = c->out->objects.size();
+    size_t jobs = c->deform_jobs.size();
+    Baking baking;
+    baking.group.assign(jobs, -1);
+    std::vector<std::vector<Vector3>> last_positions(jobs), last_normals(jobs);
+    std::vector<std::vector<int>> runs(jobs);  // the objects of each job's latest run
+    std::vector<Matrix4> local, world;
+    std::vector<Vector3> positions, normals;
+    for (int frame = 0; frame < c->out->frame_count; frame++) {
+        if (!still || frame == 0) pose_nodes(c, time.clip, frame_ticks(c, time, frame), &local, &world);
+        for (size_t j = 0; j < jobs; j++) {
+            if (!still || frame == 0) {
+                MeshPose pose = mesh_pose(c, c->deform_jobs[j], world, time, frame_ticks(c, time, frame));
+                pose_mesh(c->source->mMeshes[c->deform_jobs[j].mesh], pose, c->settings.scale, &positions, &normals);
+            }
+            if (frame == 0 || !same_values(positions, last_positions[j]) || !same_values(normals, last_normals[j])) {
+                if (!add_pose_run(c, j, frame, positions, normals, &baking, &runs[j])) {
+                    c->out->objects.resize(first_added);
+                    c->plans.resize(first_added);
+                    return false;
+                }
+                last_positions[j] = positions;
+                last_normals[j] = normals;
+            }
+            for (int i : runs[j]) c->out->objects[i].scales[frame] = Vector3{1, 1, 1};
+        }
+    }
+    return true;
+}
+
+void pose_deforming_meshes(Converter *c)
+{
+    if (c->deform_jobs.empty()) return;
+    ImportStats *stats = &c->out->stats;
+    size_t before = c->out->objects.size();
+    if (!bake_deforming_meshes(c, false)) {
+        bake_deforming_meshes(c, true);
+        stats->mesh_animations_ignored = (int)c->deform_jobs.size();
+    }
+    stats->deforming_meshes = (int)c->deform_jobs.size();
+    for (size_t i = before; i < c->out->objects.size(); i++) stats->posed_objects += c->out->objects[i].parent >= 0;
+}
+
+// The box around every mesh vertex drawn over the animation (at up to ten
+// frames spread over it), placed as the engine places them.
 void measure_model(Converter *c)
 {
     std::vector<ImportObject> &objects = c->out->objects;
     std::vector<Matrix4> world(objects.size());
+    std::vector<bool> hidden(objects.size());
     std::vector<int> parents;
     for (const ImportObject &object : objects) parents.push_back(object.parent);
     std::vector<int> order = parents_first_order(parents);
@@ -507,7 +689,10 @@ void measure_model(Converter *c)
             ObjectTransform t = {object.locations[frame], object.rotations[frame], object.scales[frame]};
             Matrix4 local = object.kind == Lamp ? matrix_identity() : compose_transform(t);
             world[i] = object.parent < 0 ? local : matrix_multiply(world[object.parent], local);
-            if (object.kind != Mesh) continue;
+            // Drawing leaves out an object of scale 0 and everything under it.
+            hidden[i] = (object.parent >= 0 && hidden[object.parent]) || t.scale.x == 0.0f || t.scale.y == 0.0f ||
+                        t.scale.z == 0.0f;
+            if (object.kind != Mesh || hidden[i]) continue;
             for (const Vector3 &v : object.vertices) {
                 Vector3 p = transform_point(world[i], v.x, v.y, v.z);
                 const float at[3] = {p.x, p.y, p.z};
@@ -637,6 +822,22 @@ void count_results(Converter *c)
         stats->quads += object.quads.size();
         stats->triangles += object.triangles.size();
     }
+    // The most polygons one frame draws: objects of scale 0 and what lies under them are left out.
+    const std::vector<ImportObject> &objects = c->out->objects;
+    std::vector<int> parents;
+    for (const ImportObject &object : objects) parents.push_back(object.parent);
+    std::vector<int> order = parents_first_order(parents);
+    std::vector<bool> hidden(objects.size());
+    for (int frame = 0; frame < c->out->frame_count; frame++) {
+        int64_t drawn = 0;
+        for (int i : order) {
+            const Vector3 &s = objects[i].scales[frame];
+            hidden[i] = (parents[i] >= 0 && hidden[parents[i]]) || s.x == 0.0f || s.y == 0.0f || s.z == 0.0f;
+            if (!hidden[i] && objects[i].kind == Mesh)
+                drawn += objects[i].triangles.size() + 2 * (int64_t)objects[i].quads.size();
+        }
+        stats->most_drawn_polygons = std::max(stats->most_drawn_polygons, drawn);
+    }
     if (stats->flattened > 0)
         stats->warnings.push_back("the hierarchy is " + std::to_string(stats->deepest_level) +
                                   " levels deep: " + std::to_string(stats->flattened) + " objects below level " +
@@ -733,7 +934,7 @@ ErrorKind convert_scene(const aiScene *source, const ImportSettings &settings, I
             c.nodes[found->second].channel = (int)i;
             animated = true;
         }
-        if (clip->mNumMeshChannels > 0 || clip->mNumMorphMeshChannels > 0) imported->stats.mesh_animations_ignored++;
+        if (clip->mNumMeshChannels > 0 || clip->mNumMorphMeshChannels > 0) animated = true;
         imported->stats.animations_ignored = (int)source->mNumAnimations - 1;
     }
     double ticks_per_second = clip && clip->mTicksPerSecond > 0.0 ? clip->mTicksPerSecond : 25.0;
@@ -762,6 +963,7 @@ ErrorKind convert_scene(const aiScene *source, const ImportSettings &settings, I
     limit_children(&c);
     flatten_deep_objects(&c);
     sample_frames(&c);
+    pose_deforming_meshes(&c);
     imported->stats.added_camera = -1;
     measure_model(&c);
     imported->stats.applied_scale = c.settings.scale;
@@ -775,6 +977,12 @@ ErrorKind convert_scene(const aiScene *source, const ImportSettings &settings, I
     lamps_first(&c);
     finish_names(&c);
     count_results(&c);
+    const ImportStats &stats = imported->stats;
+    if (stats.quads + stats.triangles == 0)
+        return set_error(error, ERROR_REFUSED, nullptr, 0,
+                         "nothing to draw: the model has no faces (%lld points and %lld lines dropped; a scene "
+                         "holds faces only)",
+                         (long long)stats.points_dropped, (long long)stats.lines_dropped);
     build_scene_records(imported);
     return ERROR_NONE;
 }

@@ -26,6 +26,15 @@ enum {
     MAX_CHILDREN_PER_OBJECT = 1000,
 };
 
+// Deforming meshes are written once per pose: the faces of all those copies,
+// and their objects times the frames (a transform line each), are held to
+// about a hundred megabytes of scene file. Past either, they keep the first
+// frame's pose.
+enum : int64_t {
+    MAX_BAKED_FACES = 1000000,
+    MAX_BAKED_TRANSFORMS = 4000000,
+};
+
 // The glTF node extra in which orj export keeps a lamp's own colour (the
 // light's colour is within 0..1, the engine's lamps may be brighter).
 constexpr const char *LAMP_COLOUR_EXTRA = "orj_lamp_colour";
@@ -66,7 +75,10 @@ struct ImportStats {
     int poor_fits;                      // objects whose matrix had shear the chain cannot express
     double worst_fit;                   // largest relative error of those fits
     int animations_ignored;             // clips after the first
-    int mesh_animations_ignored;        // blended skins and morph animation (not played)
+    int mesh_animations_ignored;        // deforming meshes held in their first frame's pose (past the limits)
+    int deforming_meshes;               // skins that blend bones and meshes with morph targets, posed frame by frame
+    int posed_objects;                  // objects holding their poses, each shown at its own frames
+    int64_t most_drawn_polygons;        // in one frame (a quad counts as two)
     int rigid_skins;                    // skinned meshes whose parts follow one bone each
     int deepest_level;                  // of the source's hierarchy, the root being level 1
     int flattened;                      // objects moved up to keep within the reader's depth
@@ -112,7 +124,9 @@ ErrorKind read_model(Assimp::Importer *importer, ModelFolder *folder, const aiSc
                      Error *error);
 
 // Converts source into imported (objects, frame count, stats and the records
-// in imported->scene). Fails (ERROR_MALFORMED) when nothing can be made of it.
+// in imported->scene). Fails when nothing can be made of it (ERROR_MALFORMED)
+// or it has no faces to draw (ERROR_REFUSED: points and lines only, or no
+// meshes at all).
 ErrorKind convert_scene(const aiScene *source, const ImportSettings &settings, ImportProgress progress,
                         ImportedScene *imported, Error *error);
 
