@@ -653,6 +653,8 @@ bool bake_deforming_meshes(Converter *c, bool still)
             }
             for (int i : runs[j]) c->out->objects[i].scales[frame] = Vector3{1, 1, 1};
         }
+        if (c->progress && !still && (frame % 50 == 49 || frame == c->out->frame_count - 1))
+            c->progress("posing meshes", (frame + 1.0) / c->out->frame_count);
     }
     return true;
 }
