@@ -38,6 +38,7 @@ static const size_t RECORDS_RESERVED = 25 * 3600;
 
 struct Viewer {
     ViewerOptions options;
+    std::string scene_picture;  // the texture named like the scene beside it, when --texture names none
     Scene scene;
     uint32_t texture;
     ViewerPass pass;
@@ -321,6 +322,10 @@ int main(int argc, char **argv)
         break;
     }
 
+    if (!viewer.options.texture_given) {
+        viewer.scene_picture = picture_beside_scene(viewer.options.scene_path);
+        if (!viewer.scene_picture.empty()) viewer.options.texture_path = viewer.scene_picture.c_str();
+    }
     if (!start_viewer(&viewer)) {
         allegro_exit();
         return 1;

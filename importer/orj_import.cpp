@@ -50,16 +50,18 @@ const char *import_usage()
 {
     // Built once, with the limits from where they are defined.
     static const std::string text = format_usage(
-        "usage: orj import MODEL -o SCENE [--texture-out TGA] [--frames N] [--fps R] [--scale S] [--add-camera]\n"
-        "                  [--no-lamps] [--allow-outside-refs]\n"
+        "usage: orj import MODEL -o SCENE [--texture-out TGA] [--frames N] [--fps R] [--scale S]\n"
+        "                  [--add-camera | --no-camera] [--no-lamps] [--allow-outside-refs]\n"
         "\n"
         "Converts a model (OBJ, glTF 2.0, Collada, PLY, STL, 3DS, FBX and the other formats of the\n"
         "asset importer) into a scene file for the viewer.\n"
         "\n"
         "  -o, --output SCENE   the scene file to write (- for standard output)\n"
-        "  --texture-out TGA    write the scene's texture there as a TGA image: an atlas of every\n"
-        "                       material's texture, or its colour when it has none or it cannot\n"
-        "                       be read; the texture coordinates are moved into it\n"
+        "  --texture-out TGA    write the scene's texture there as a TGA image (default: beside the\n"
+        "                       scene, named like it: X.tga for X.orj, which the viewer takes for\n"
+        "                       X.orj's texture; none with -o -): an atlas of every material's\n"
+        "                       texture, or its colour when it has none or it cannot be read; the\n"
+        "                       texture coordinates are moved into it\n"
         "  --frames N           frames to write, 1 to %d (default: the first animation's\n"
         "                       length times the rate, plus one; 1 without animation). Frames\n"
         "                       past the animation's end hold its last pose.\n"
@@ -71,11 +73,13 @@ const char *import_usage()
         "                       and view suit; the factor is printed)\n"
         "  --add-camera         add a still camera that holds the whole model in view, looking at\n"
         "                       it from the front (+z), a little from the right (+x) and above\n"
-        "                       (+y), on the first camera key (\"camara4\", the viewer's default);\n"
-        "                       the model's own cameras move to the next keys\n"
-        "  --no-lamps           do not light a model that has no lights: by default it gets a\n"
-        "                       white lamp at the added camera (or where it would stand) and a\n"
-        "                       weaker fill lamp from the other side\n"
+        "                       (+y), on the first camera key (\"camara4\", the viewer's default),\n"
+        "                       also when the model has cameras of its own (they take the next\n"
+        "                       keys); by default only a model without cameras gets it\n"
+        "  --no-camera          add no camera, even to a model without any\n"
+        "  --no-lamps           do not light a model that has no lights: by default it gets a key\n"
+        "                       lamp above and to the left of the first camera's view and a\n"
+        "                       weaker fill lamp from its right\n"
         "  --allow-outside-refs read the files the model refers to (buffers, materials, textures)\n"
         "                       also outside its folder; without it such references are refused\n"
         "                       with a warning\n"
@@ -83,19 +87,24 @@ const char *import_usage()
         "Nodes become Mesh objects (one more, under the node's, for every further mesh of a node;\n"
         "meshes of more than %d faces are cut into several), empty nodes empty meshes. Quads\n"
         "stay quads, bigger polygons become triangle fans, points and lines are dropped.\n"
+        "Skinned meshes that blend bones, and meshes with morph targets, are posed at every frame\n"
+        "and written once per pose, each pose shown only at its own frames (at most %lld faces\n"
+        "and %lld object frames in all; past that they keep their first pose).\n"
         "Cameras become root Camera objects named for the viewer's camera keys: the first\n"
         "\"camara4\" (the viewer's default), then \"camara\" (key 0), \"Camera\" (1), \"camara2\",\n"
-        "\"camara3\", \"camara5\"; further cameras keep their own names.\n"
-        "Lights become Lamp objects (point lights): the engine takes a lamp's rotation, in degrees,\n"
-        "as its diffuse colour, so the light's red, green and blue (scaled into 0..1 when brighter)\n"
-        "are written as its rotation about x, y and z.\n"
+        "\"camara3\", \"camara5\" (a camera already named for a key keeps it); further cameras keep\n"
+        "their own names.\n"
+        "Lights become root Lamp objects (point lights) written before the meshes: the engine takes\n"
+        "a lamp's rotation, in degrees, as its diffuse colour, so the light's red, green and blue\n"
+        "(scaled into 0..1 when brighter, unless orj export kept the lamp's own colour) are written\n"
+        "as its rotation about x, y and z. A model with no faces to draw is refused.\n"
         "\n"
         "Sizes: the viewer's fog hides what lies more than about 40 units from the camera (half\n"
         "gone at 33 units, nine tenths at 60) and its near plane cuts what is closer than 1 unit;\n"
         "a model about 10 units across suits it. Without a camera the viewer looks from 1000 units\n"
-        "away and shows only fog: --add-camera gives the model one, and the viewer's key 6 an\n"
-        "orbit camera around any scene.\n",
-        (int)MAX_IMPORT_FRAMES, (int)MAX_FACES_PER_OBJECT);
+        "away and shows only fog: a model without a camera gets one unless --no-camera, and the\n"
+        "viewer's key 6 is an orbit camera around any scene.\n",
+        (int)MAX_IMPORT_FRAMES, (int)MAX_FACES_PER_OBJECT, (long long)MAX_BAKED_FACES, (long long)MAX_BAKED_TRANSFORMS);
     return text.c_str();
 }
 
@@ -120,6 +129,7 @@ OptionsResult parse_import_options(int argc, char **argv, ImportCommand *command
     command->settings.fps = 25.0;
     command->settings.scale = 0.0;  // framed
     command->settings.add_camera = false;
+    command->settings.camera_if_none = true;
     command->settings.lamps = true;
     command->allow_outside_refs = false;
 
@@ -180,6 +190,10 @@ OptionsResult parse_import_options(int argc, char **argv, ImportCommand *command
             command->settings.add_camera = true;
             continue;
         }
+        if (strcmp(arg, "--no-camera") == 0) {
+            command->settings.camera_if_none = false;
+            continue;
+        }
         if (strcmp(arg, "--allow-outside-refs") == 0) {
             command->allow_outside_refs = true;
             continue;
@@ -201,6 +215,18 @@ OptionsResult parse_import_options(int argc, char **argv, ImportCommand *command
     if (!command->scene_path) {
         *error = "-o SCENE is missing: the scene file to write";
         return OPTIONS_BAD;
+    }
+    if (command->settings.add_camera && !command->settings.camera_if_none) {
+        *error = "--add-camera and --no-camera ask for opposite things: give one";
+        return OPTIONS_BAD;
+    }
+    // The texture goes beside the scene, named like it, where the viewer looks for it.
+    if (!command->texture_path && strcmp(command->scene_path, "-") != 0) {
+        std::string path = command->scene_path;
+        size_t slash = path.find_last_of('/'), dot = path.find_last_of('.');
+        if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) path.resize(dot);
+        command->texture_beside = path + ".tga";
+        command->texture_path = command->texture_beside.c_str();
     }
     return OPTIONS_RUN;
 }

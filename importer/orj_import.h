@@ -12,8 +12,9 @@ namespace orj {
 struct ImportCommand {
     const char *model_path;
     const char *scene_path;
-    const char *texture_path;  // null: no texture written
-    bool allow_outside_refs;   // follow references out of the model's folder
+    const char *texture_path;    // null: no texture written
+    std::string texture_beside;  // the default texture path, named like the scene beside it
+    bool allow_outside_refs;     // follow references out of the model's folder
     ImportSettings settings;
 };
 

@@ -974,7 +974,9 @@ ErrorKind convert_scene(const aiScene *source, const ImportSettings &settings, I
         scale_and_centre(imported, factor, imported->stats.extent_centre);
         imported->stats.applied_scale = factor;
     }
-    if (settings.add_camera) add_front_camera(&c);
+    bool own_camera = false;
+    for (const ImportObject &object : imported->objects) own_camera = own_camera || object.kind == Camera;
+    if (settings.add_camera || (settings.camera_if_none && !own_camera)) add_front_camera(&c);
     if (settings.lamps) add_view_lamps(&c);
     lamps_first(&c);
     finish_names(&c);

@@ -40,11 +40,12 @@ enum : int64_t {
 constexpr const char *LAMP_COLOUR_EXTRA = "orj_lamp_colour";
 
 struct ImportSettings {
-    int frames = 0;           // 0: from the animation (or 1 without one)
-    double fps = 25.0;        // sampling rate of the animation
-    double scale = 1.0;       // multiplies locations and vertex positions; 0: framed (see orj_import_framing.h)
-    bool add_camera = false;  // one more camera, holding the whole model in view, on the first key
-    bool lamps = false;       // light a model that has no lights of its own
+    int frames = 0;               // 0: from the animation (or 1 without one)
+    double fps = 25.0;            // sampling rate of the animation
+    double scale = 1.0;           // multiplies locations and vertex positions; 0: framed (see orj_import_framing.h)
+    bool add_camera = false;      // one more camera, holding the whole model in view, on the first key
+    bool lamps = false;           // light a model that has no lights of its own
+    bool camera_if_none = false;  // add that camera when the model brings none of its own
 };
 
 // One object as built, before it is laid out as a SceneObject.

@@ -1,5 +1,7 @@
 #include "orj/core/viewer/options.h"
 
+#include <sys/stat.h>
+
 #include "orj/core/viewer/orbit.h"
 #include "orj/core/viewer/record_name.h"
 
@@ -79,12 +81,16 @@ int take_run_limit(int argc, char **argv, int *index, RunLimits *limits, std::st
     return 0;
 }
 
+// The sample scene's texture: the viewer's default, and the picture of a
+// scene that has none beside it.
+static const char DEFAULT_TEXTURE[] = "data/texturarobot2.tga";
+
 OptionsResult parse_viewer_options(int argc, char **argv, ViewerOptions *options, std::string *error)
 {
     options->limits.passes = -1;
     options->limits.seconds = -1.0;
     options->scene_path = "data/fiche.orj";
-    options->texture_path = "data/texturarobot2.tga";
+    options->texture_path = DEFAULT_TEXTURE;
     options->camera = 4;
     options->screenshot_path = nullptr;
     options->record_pattern = nullptr;
@@ -170,7 +176,22 @@ OptionsResult parse_viewer_options(int argc, char **argv, ViewerOptions *options
         *error = "--copies fixes the grid's count: it takes no --ramp";
         return OPTIONS_BAD;
     }
+    options->texture_given = options->texture_path != DEFAULT_TEXTURE;
     return OPTIONS_RUN;
+}
+
+std::string picture_beside_scene(const char *scene_path)
+{
+    static const char *const extensions[] = {".tga", ".png", ".jpg", ".jpeg", ".bmp", ".pcx"};
+    std::string path = scene_path;
+    size_t slash = path.find_last_of('/'), dot = path.find_last_of('.');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) path.resize(dot);
+    for (const char *extension : extensions) {
+        std::string picture = path + extension;
+        struct stat status;
+        if (picture != scene_path && stat(picture.c_str(), &status) == 0 && S_ISREG(status.st_mode)) return picture;
+    }
+    return std::string();
 }
 
 const char *viewer_usage()
@@ -178,7 +199,9 @@ const char *viewer_usage()
     return "usage: viewer [options]\n"
            "Plays an animated scene; holding A ends it and prints the benchmark report.\n"
            "  --scene PATH          scene file (default data/fiche.orj)\n"
-           "  --texture PATH        texture image (default data/texturarobot2.tga)\n"
+           "  --texture PATH        texture image (default: the picture named like the scene beside it,\n"
+           "                        X.tga for X.orj (or .png, .jpg, .jpeg, .bmp, .pcx), else\n"
+           "                        data/texturarobot2.tga)\n"
            "  --camera N            first camera, 0 to 5 (default 4), or 6: the orbit camera, which\n"
            "                        frames the whole scene and turns round it (mouse drag or arrow\n"
            "                        keys; wheel or +/- come closer); the digit keys change it\n"

@@ -17,6 +17,7 @@ struct ViewerOptions {
     RunLimits limits;
     const char *scene_path;
     const char *texture_path;
+    bool texture_given;           // --texture was given: the scene's own picture is not looked for
     int camera;                   // 0 to 5: the file's camera keys; 6: the orbit camera
     const char *screenshot_path;  // null: no screenshot
     const char *record_pattern;  // null: no recording; else a name for every pass's picture (core/viewer/record_name.h)
@@ -26,6 +27,10 @@ struct ViewerOptions {
     int32_t fixed_copies;          // 0: the count settles; else the grid draws this many copies every pass
     int progress;                  // 1: a line a second on stderr; 0: none; -1: when stderr is a terminal
 };
+
+// The picture named like the scene file beside it (X.orj: X.tga, .png,
+// .jpg, .jpeg, .bmp or .pcx, the first that is a regular file), "" for none.
+std::string picture_beside_scene(const char *scene_path);
 
 enum OptionsResult {
     OPTIONS_RUN,
