@@ -3,6 +3,7 @@
 #include <assimp/Exporter.hpp>
 #include <assimp/Importer.hpp>
 #include <assimp/scene.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
@@ -20,6 +21,7 @@
 
 #include "orj/core/image/image.h"
 #include "orj/core/scene/scene_reader.h"
+#include "orj/core/base/data_path.h"
 #include "orj/core/viewer/options.h"
 #include "importer/orj_import_convert.h"
 
@@ -381,7 +383,9 @@ static const char *export_usage =
     "\n"
     "  -o, --output MODEL   the model file to write (glTF also writes MODEL's name with .bin)\n"
     "  --texture IMAGE      the scene's texture (TGA, BMP, PCX, PNG or JPEG): written as a PNG\n"
-    "                       file beside MODEL, named like it, and used by its one material\n";
+    "                       file beside MODEL, named like it, and used by its one material\n"
+    "                       (default: the texture the viewer shows SCENE with, the picture\n"
+    "                       named like it beside it or else data/texturarobot2.tga)\n";
 
 static std::string replace_extension(const std::string &path, const char *extension)
 {
@@ -435,6 +439,14 @@ int orj_export_main(int argc, char **argv)
         fprintf(stderr, "orj export: %s is missing\n%s", scene_path ? "-o MODEL" : "the scene file", export_usage);
         return 2;
     }
+    // By default the texture the viewer shows the scene with goes along.
+    std::string scene_picture;
+    if (!texture_path) {
+        scene_picture = picture_beside_scene(scene_path);
+        if (scene_picture.empty()) scene_picture = find_data_file(viewer_default_texture());
+        struct stat status;
+        if (stat(scene_picture.c_str(), &status) == 0 && S_ISREG(status.st_mode)) texture_path = scene_picture.c_str();
+    }
     const Format *format = format_of(model_path);
     if (!format) {
         fprintf(stderr, "orj export: %s: the extension says no format that export writes (orj formats lists them)\n",
@@ -453,10 +465,18 @@ int orj_export_main(int argc, char **argv)
     Scene scene;
     Error scene_error;
     if (read_scene_file(&scene, scene_path, &scene_error) != ERROR_NONE) return export_fail("%s", scene_error.message);
+    Image image;
+    Error image_error;
+    if (texture_path && !scene_picture.empty() && load_image_file(texture_path, &image, &image_error) != ERROR_NONE) {
+        // A texture nobody asked for that cannot be read is left out.
+        fprintf(stderr, "orj export: warning: %s; the model is written without a texture\n",
+                image_error.message.c_str());
+        texture_path = nullptr;
+        texture_out.clear();
+    }
     if (texture_path) {
-        Image image;
         Error error;
-        if (load_image_file(texture_path, &image, &error) != ERROR_NONE) {
+        if (image.rgba.empty() && load_image_file(texture_path, &image, &error) != ERROR_NONE) {
             free_scene_records(&scene);
             return export_fail("%s", error.message);
         }

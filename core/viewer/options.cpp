@@ -180,6 +180,8 @@ OptionsResult parse_viewer_options(int argc, char **argv, ViewerOptions *options
     return OPTIONS_RUN;
 }
 
+const char *viewer_default_texture() { return DEFAULT_TEXTURE; }
+
 std::string picture_beside_scene(const char *scene_path)
 {
     static const char *const extensions[] = {".tga", ".png", ".jpg", ".jpeg", ".bmp", ".pcx"};

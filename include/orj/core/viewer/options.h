@@ -31,6 +31,9 @@ struct ViewerOptions {
 // The picture named like the scene file beside it (X.orj: X.tga, .png,
 // .jpg, .jpeg, .bmp or .pcx, the first that is a regular file), "" for none.
 std::string picture_beside_scene(const char *scene_path);
+// The viewer's texture for a scene that has no picture beside it (the sample
+// scene's, data/texturarobot2.tga).
+const char *viewer_default_texture();
 
 enum OptionsResult {
     OPTIONS_RUN,
