@@ -27,6 +27,7 @@ const char *view_usage = "usage: orj view MODEL [viewer options]\n"
                          "own (viewer --help), but --scene: the scene is the imported model.\n";
 
 const int FORWARDED_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+const int SIGNALLED_GRACE_MS = 5000;
 
 // The program running now on orj's behalf, and the first signal orj was sent.
 volatile sig_atomic_t running_child = 0;
@@ -72,7 +73,16 @@ int run_and_wait(const std::string &program, const std::vector<std::string> &arg
     // A signal that came before the child's pid was known is passed on now.
     if (signal_received) kill(child, (int)signal_received);
     int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    // Once a signal has been passed on, the program gets a few seconds to end
+    // by it; one that hangs instead is killed, so that orj still cleans up.
+    int waited_ms = 0;
+    for (;;) {
+        pid_t ended = waitpid(child, &status, signal_received ? WNOHANG : 0);
+        if (ended == child || (ended < 0 && errno != EINTR)) break;
+        if (!signal_received) continue;
+        if (waited_ms >= SIGNALLED_GRACE_MS) kill(child, SIGKILL);
+        usleep(20000);
+        waited_ms += 20;
     }
     running_child = 0;
     return WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : 1;

@@ -74,8 +74,8 @@ struct Converter {
     std::vector<int> node_object;                       // the object made for each node, -1 before
     std::vector<bool> bone_nodes;                       // nodes that parts of rigid skins ride on
     std::vector<std::pair<int, int>> bone_attachments;  // object, bone node
-    bool slot_used[CAMERA_SLOT_COUNT];                  // camera keys given out
-    bool slot_reserved[CAMERA_SLOT_COUNT];              // keys a camera of the model is named for
+    bool slot_used[CAMERA_SLOTS];                  // camera keys given out
+    bool slot_reserved[CAMERA_SLOTS];              // keys a camera of the model is named for
     unsigned meshes_done;
     std::vector<DeformJob> deform_jobs;
 };
@@ -145,9 +145,9 @@ void add_camera(Converter *c, int node, int camera)
 {
     std::string own = clean_object_name(c->source->mCameras[camera]->mName.C_Str(), "camera");
     const char *slot = nullptr;
-    for (int s = 0; s < CAMERA_SLOT_COUNT && !slot; s++)
+    for (int s = 0; s < CAMERA_SLOTS && !slot; s++)
         if (!c->slot_used[s] && own == camera_slot_name(s)) slot = camera_slot_name(s), c->slot_used[s] = true;
-    for (int s = 0; s < CAMERA_SLOT_COUNT && !slot; s++)
+    for (int s = 0; s < CAMERA_SLOTS && !slot; s++)
         if (!c->slot_used[s] && !c->slot_reserved[s]) slot = camera_slot_name(s), c->slot_used[s] = true;
     ImportObject object = named_object(Camera, slot ? slot : own, -1);
     object.source_name = own;
@@ -586,7 +586,7 @@ bool add_pose_run(Converter *c, size_t job_index, int frame, const std::vector<V
     int frames = c->out->frame_count;
     for (const ImportObject &part : converted.parts) baking->faces += part.quads.size() + part.triangles.size();
     baking->objects += converted.parts.size();
-    if (baking->faces > MAX_BAKED_FACES || baking->objects * frames > MAX_BAKED_TRANSFORMS) return false;
+    if (baking->faces > MAX_POSED_FACES || baking->objects * frames > MAX_POSED_TRANSFORMS) return false;
     std::string name = clean_object_name(c->source->mMeshes[job.mesh]->mName.C_Str(),
                                          clean_object_name(c->nodes[job.node].node->mName.C_Str(), "mesh").c_str());
     for (size_t p = 0; p < converted.parts.size(); p++) {
@@ -844,7 +844,7 @@ void count_results(Converter *c)
         stats->warnings.push_back("the hierarchy is " + std::to_string(stats->deepest_level) +
                                   " levels deep: " + std::to_string(stats->flattened) + " objects below level " +
                                   std::to_string(SCENE_MAX_DEPTH) + " moved up with their placement kept");
-    int extra_cameras = stats->camera_objects - CAMERA_SLOT_COUNT;
+    int extra_cameras = stats->camera_objects - CAMERA_SLOTS;
     if (extra_cameras > 0)
         stats->warnings.push_back(std::to_string(extra_cameras) +
                                   " cameras beyond the viewer's six camera keys keep their own names");
@@ -906,7 +906,7 @@ ErrorKind convert_scene(const aiScene *source, const ImportSettings &settings, I
     if (settings.scale == 0.0) c.settings.scale = 1.0;  // framed once measured
     c.progress = progress;
     c.out = imported;
-    for (int s = 0; s < CAMERA_SLOT_COUNT; s++) {
+    for (int s = 0; s < CAMERA_SLOTS; s++) {
         c.slot_used[s] = s == 0 && settings.add_camera;  // the added camera takes the first key
         c.slot_reserved[s] = false;
         for (unsigned i = 0; i < source->mNumCameras; i++)

@@ -8,6 +8,7 @@
 #include "orj/core/base/error.h"
 #include "orj/core/scene/scene.h"
 #include "importer/orj_import_guard.h"
+#include "orj/import/orj_import.h"
 
 struct aiScene;
 
@@ -19,34 +20,13 @@ namespace orj {
 
 struct ModelFolder;
 
-// The format's own limits (this engine's reader takes more, other readers of
-// the format may not): faces in one mesh, children of one parent.
-enum {
-    MAX_FACES_PER_OBJECT = 10000,
-    MAX_CHILDREN_PER_OBJECT = 1000,
-};
-
-// Deforming meshes are written once per pose: the faces of all those copies,
-// and their objects times the frames (a transform line each), are held to
-// about a hundred megabytes of scene file. Past either, they keep the first
-// frame's pose.
-enum : int64_t {
-    MAX_BAKED_FACES = 1000000,
-    MAX_BAKED_TRANSFORMS = 4000000,
-};
+// MAX_FACES_PER_OBJECT and MAX_CHILDREN_PER_OBJECT (orj/import/orj_import.h)
+// are the format's own limits: this engine's reader takes more, other readers
+// of the format may not.
 
 // The glTF node extra in which orj export keeps a lamp's own colour (the
 // light's colour is within 0..1, the engine's lamps may be brighter).
 constexpr const char *LAMP_COLOUR_EXTRA = "orj_lamp_colour";
-
-struct ImportSettings {
-    int frames = 0;               // 0: from the animation (or 1 without one)
-    double fps = 25.0;            // sampling rate of the animation
-    double scale = 1.0;           // multiplies locations and vertex positions; 0: framed (see orj_import_framing.h)
-    bool add_camera = false;      // one more camera, holding the whole model in view, on the first key
-    bool lamps = false;           // light a model that has no lights of its own
-    bool camera_if_none = false;  // add that camera when the model brings none of its own
-};
 
 // One object as built, before it is laid out as a SceneObject.
 struct ImportObject {
@@ -108,9 +88,6 @@ struct ImportedScene {
     std::vector<std::vector<int32_t>> children;
     Scene scene = Scene();
 };
-
-// Called now and then while converting a large scene; fraction in 0..1.
-typedef void (*ImportProgress)(const char *stage, double fraction);
 
 // What reading a model took care of, for the summary.
 struct ModelReading {
