@@ -148,8 +148,8 @@ aiNodeAnim *make_channel(const SceneObject &object, int frame_count)
 // The glTF writer of the asset library leaves cameras and lights out: they
 // are added to its JSON afterwards, cameras as glTF cameras (which look
 // along their node's -z, as the engine's do) and lamps as punctual point
-// lights of the extension every current reader knows, each lamp's own colour
-// kept in its node's extras for orj import.
+// lights of the extension every current reader knows; a lamp's own colour,
+// and a camera's key name, kept in its node's extras for orj import.
 void add_gltf_cameras_and_lights(nlohmann::json *document, const aiScene *model)
 {
     nlohmann::json &nodes = (*document)["nodes"];
@@ -163,6 +163,7 @@ void add_gltf_cameras_and_lights(nlohmann::json *document, const aiScene *model)
         if (!node || node->contains("camera")) continue;
         nlohmann::json &cameras = (*document)["cameras"];
         (*node)["camera"] = cameras.size();
+        (*node)["extras"][CAMERA_KEY_EXTRA] = model->mCameras[i]->mName.C_Str();
         const aiCamera *camera = model->mCameras[i];
         cameras.push_back({{"name", camera->mName.C_Str()},
                            {"type", "perspective"},

@@ -74,8 +74,8 @@ struct Converter {
     std::vector<int> node_object;                       // the object made for each node, -1 before
     std::vector<bool> bone_nodes;                       // nodes that parts of rigid skins ride on
     std::vector<std::pair<int, int>> bone_attachments;  // object, bone node
-    bool slot_used[CAMERA_SLOTS];                  // camera keys given out
-    bool slot_reserved[CAMERA_SLOTS];              // keys a camera of the model is named for
+    bool slot_used[CAMERA_SLOTS];                       // camera keys given out
+    bool slot_reserved[CAMERA_SLOTS];                   // keys a camera of the model is named for
     unsigned meshes_done;
     std::vector<DeformJob> deform_jobs;
 };
@@ -139,13 +139,25 @@ ImportObject named_object(ObjectKind kind, const std::string &name, int parent)
     return object;
 }
 
-// A camera already named for one of the viewer's keys keeps it (a scene taken
-// out and back keeps its keys); the others take the free keys in order.
+// Whether node carries the extra named key (glTF node extras).
+bool has_extra(const aiNode *node, const char *key)
+{
+    const aiMetadata *meta = node ? node->mMetaData : nullptr;
+    for (unsigned i = 0; meta && i < meta->mNumProperties; i++)
+        if (strcmp(meta->mKeys[i].C_Str(), key) == 0) return true;
+    return false;
+}
+
+// A camera that orj export wrote under one of the viewer's key names keeps
+// it (a scene taken out and back keeps its keys); the others take the free
+// keys in order. A foreign model's camera keeps no key by its name: a
+// modelling tool's default "Camera" would leave the viewer's first key empty.
 void add_camera(Converter *c, int node, int camera)
 {
     std::string own = clean_object_name(c->source->mCameras[camera]->mName.C_Str(), "camera");
     const char *slot = nullptr;
-    for (int s = 0; s < CAMERA_SLOTS && !slot; s++)
+    bool keeps_key = has_extra(c->nodes[node].node, CAMERA_KEY_EXTRA);
+    for (int s = 0; s < CAMERA_SLOTS && !slot && keeps_key; s++)
         if (!c->slot_used[s] && own == camera_slot_name(s)) slot = camera_slot_name(s), c->slot_used[s] = true;
     for (int s = 0; s < CAMERA_SLOTS && !slot; s++)
         if (!c->slot_used[s] && !c->slot_reserved[s]) slot = camera_slot_name(s), c->slot_used[s] = true;
@@ -906,14 +918,6 @@ ErrorKind convert_scene(const aiScene *source, const ImportSettings &settings, I
     if (settings.scale == 0.0) c.settings.scale = 1.0;  // framed once measured
     c.progress = progress;
     c.out = imported;
-    for (int s = 0; s < CAMERA_SLOTS; s++) {
-        c.slot_used[s] = s == 0 && settings.add_camera;  // the added camera takes the first key
-        c.slot_reserved[s] = false;
-        for (unsigned i = 0; i < source->mNumCameras; i++)
-            if (source->mCameras[i] &&
-                clean_object_name(source->mCameras[i]->mName.C_Str(), "camera") == camera_slot_name(s))
-                c.slot_reserved[s] = true;
-    }
     c.meshes_done = 0;
     c.mesh_parts.resize(source->mNumMeshes);
     c.mesh_converted.assign(source->mNumMeshes, false);
@@ -925,6 +929,17 @@ ErrorKind convert_scene(const aiScene *source, const ImportSettings &settings, I
     for (unsigned i = source->mNumLights; i-- > 0;)
         if (source->mLights[i]) c.light_by_name[source->mLights[i]->mName.C_Str()] = (int)i;
     for (size_t n = c.nodes.size(); n-- > 0;) c.node_by_name[c.nodes[n].node->mName.C_Str()] = (int)n;
+    for (int s = 0; s < CAMERA_SLOTS; s++) {
+        c.slot_used[s] = s == 0 && settings.add_camera;  // the added camera takes the first key
+        c.slot_reserved[s] = false;
+        for (unsigned i = 0; i < source->mNumCameras; i++) {
+            auto node =
+                source->mCameras[i] ? c.node_by_name.find(source->mCameras[i]->mName.C_Str()) : c.node_by_name.end();
+            if (node != c.node_by_name.end() && has_extra(c.nodes[node->second].node, CAMERA_KEY_EXTRA) &&
+                clean_object_name(source->mCameras[i]->mName.C_Str(), "camera") == camera_slot_name(s))
+                c.slot_reserved[s] = true;
+        }
+    }
     c.node_object.assign(c.nodes.size(), -1);
 
     const aiAnimation *clip = source->mNumAnimations > 0 ? source->mAnimations[0] : nullptr;

@@ -27,6 +27,9 @@ struct ModelFolder;
 // The glTF node extra in which orj export keeps a lamp's own colour (the
 // light's colour is within 0..1, the engine's lamps may be brighter).
 constexpr const char *LAMP_COLOUR_EXTRA = "orj_lamp_colour";
+// The glTF node extra that marks a camera orj export wrote: its name is the
+// viewer's key it stands on.
+constexpr const char *CAMERA_KEY_EXTRA = "orj_camera_key";
 
 // One object as built, before it is laid out as a SceneObject.
 struct ImportObject {
