@@ -100,7 +100,7 @@ const char *import_usage()
                      "and %lld object frames in all; past that they keep their first pose).\n"
                      "Cameras become root Camera objects named for the viewer's camera keys: the first\n"
                      "\"%s\" (the viewer's default), then \"%s\" (key %d), \"%s\" (%d), \"%s\",\n"
-                     "\"%s\", \"%s\" (a camera already named for a key keeps it); further cameras keep\n"
+                     "\"%s\", \"%s\" (a camera orj export wrote keeps its key); further cameras keep\n"
                      "their own names.\n"
                      "Lights become root Lamp objects (point lights) written before the meshes: the engine takes\n"
                      "a lamp's rotation, in degrees, as its diffuse colour, so the light's red, green and blue\n"
