@@ -83,7 +83,8 @@ OptionsResult parse_viewer_options(int argc, char **argv, ViewerOptions *options
 const char *viewer_usage()
 {
     return "usage: viewer [options]\n"
-           "Plays an animated scene; holding A ends it and prints the benchmark report.\n"
+           "Plays an animated scene; Esc, A or the window's close button ends it and prints the\n"
+           "benchmark report (so do SIGINT and SIGTERM, then the process ends with the signal).\n"
            "  --scene PATH          scene file (default data/fiche.orj)\n"
            "  --texture PATH        texture image (default: the picture named like the scene beside it,\n"
            "                        X.tga for X.orj (or .png, .jpg, .jpeg, .bmp, .pcx), else\n"
