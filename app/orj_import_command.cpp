@@ -1,6 +1,7 @@
 // The commands behind "orj import", "orj export" and "orj formats" (the
 // program orj-import): their options, messages and exit statuses, on the
-// importer's library (orj/import/).
+// importer's library (orj/import/); import's outputs are staged together
+// as the exporter's are (importer/orj_import_output.h).
 #include "app/orj_import_command.h"
 
 #include <sys/stat.h>
@@ -12,6 +13,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/model_library.h"
+#include "importer/orj_import_output.h"
+#include "importer/orj_import_texture.h"
 #include "orj/core/base/command_line.h"
 #include "orj/core/base/data_path.h"
 #include "orj/core/image/image.h"
@@ -59,6 +63,7 @@ const char *import_usage()
     static const std::string text =
         format_usage("usage: orj import MODEL -o SCENE [--texture-out TGA] [--frames N] [--fps R] [--scale S]\n"
                      "                  [--add-camera | --no-camera] [--no-lamps] [--allow-outside-refs]\n"
+                     "                  [--max-memory MB] [--max-cpu S] [--max-stack MB]\n"
                      "\n"
                      "Converts a model (OBJ, glTF 2.0, Collada, PLY, STL, 3DS, FBX and the other formats of the\n"
                      "asset importer) into a scene file for the viewer.\n"
@@ -89,8 +94,7 @@ const char *import_usage()
                      "                       weaker fill lamp from its right\n"
                      "  --allow-outside-refs read the files the model refers to (buffers, materials, textures)\n"
                      "                       also outside its folder; without it such references are refused\n"
-                     "                       with a warning\n"
-                     "\n"
+                     "                       with a warning\n" MODEL_LIBRARY_LIMITS_USAGE "\n"
                      "Nodes become Mesh objects (one more, under the node's, for every further mesh of a node;\n"
                      "meshes of more than %d faces are cut into several), empty nodes empty meshes. Quads\n"
                      "stay quads, bigger polygons become triangle fans, points and lines are dropped; a model\n"
@@ -164,6 +168,7 @@ OptionsResult parse_import_options(int argc, char **argv, ImportCommand *command
     set_import_defaults(command);
     std::vector<const char *> models;
     bool no_lamps = false, no_camera = false;
+    LibraryLimitOptions limits;  // taken by the process that started this one
     CommandLine *line = command_line_create();
     command_line_text(line, "-o,--output", &command->scene_path, "-o needs the path of the scene file to write");
     command_line_text(line, "--texture-out", &command->texture_path,
@@ -178,6 +183,7 @@ OptionsResult parse_import_options(int argc, char **argv, ImportCommand *command
     command_line_flag(line, "--add-camera", &command->settings.add_camera);
     command_line_flag(line, "--no-camera", &no_camera);
     command_line_flag(line, "--allow-outside-refs", &command->settings.allow_outside_refs);
+    command_line_library_limits(line, &limits);
     command_line_arguments(line, &models);
     OptionsResult result = command_line_parse(line, argc, argv, error);
     command_line_destroy(line);
@@ -196,20 +202,58 @@ static void show_warnings(const ImportResult &result)
     for (const std::string &line : result.warnings) fprintf(stderr, "orj import: warning: %s\n", line.c_str());
 }
 
-// Writes the scene to path, or to standard output for "-"; false (with the
-// message shown) when it cannot.
-static bool write_scene_out(const Scene *scene, const char *path)
+// The scene's text, refused (with the figures and what to change) when the
+// engine's reader would refuse the file.
+static ErrorKind scene_text_of(const Scene *scene, const char *path, std::string *text, Error *error)
+{
+    ErrorKind kind = write_scene_text(scene, LOCATIONS_RELATIVE, text, error);
+    if (kind != ERROR_NONE) {
+        std::string reason = error->message;
+        return set_error(error, kind, path, 0, "%s", reason.c_str());
+    }
+    if ((long long)text->size() <= SCENE_MAX_FILE_SIZE) return ERROR_NONE;
+    long long frames =
+        std::max<long long>(1, (long long)((double)scene->frame_count * SCENE_MAX_FILE_SIZE / text->size() * 0.95));
+    set_error(error, ERROR_TOO_LARGE, path, 0,
+              "the scene would take %zu bytes (%d objects, %d frames), more than the %lld a scene file may hold: "
+              "import fewer frames (--frames %lld or fewer) or at a lower rate (--fps)",
+              text->size(), scene->object_count, scene->frame_count, SCENE_MAX_FILE_SIZE, frames);
+    text->clear();
+    return ERROR_TOO_LARGE;
+}
+
+// The texture staged among outputs as a TGA file.
+static ErrorKind stage_texture(const Image &texture, const char *path, StagedOutputs *outputs, Error *error)
+{
+    if (texture.width < 1 || texture.height < 1 || texture.width > 65535 || texture.height > 65535)
+        return set_error(error, ERROR_TOO_LARGE, path, 0, "the texture's size does not fit a TGA file");
+    std::vector<uint8_t> bytes = encode_tga(TextureImage{texture.width, texture.height, texture.rgba});
+    std::string temp;
+    ErrorKind kind = stage_output(outputs, path, &temp, error);
+    if (kind == ERROR_NONE) kind = write_bytes_to(temp, std::string(bytes.begin(), bytes.end()), path, error);
+    return kind;
+}
+
+// Writes the scene to its path (or standard output for "-") and the
+// texture, each to a temporary file first, both put in place only once both
+// are written; false (with the message shown) when they cannot be.
+static bool write_outputs(const ImportCommand &command, const ImportResult &result)
 {
     Error error;
-    if (strcmp(path, "-") != 0) {
-        if (save_scene(scene, LOCATIONS_RELATIVE, path, &error) == ERROR_NONE) return true;
-    } else {
-        std::string text;
-        if (write_scene_text(scene, LOCATIONS_RELATIVE, &text, &error) == ERROR_NONE) {
-            if (fwrite(text.data(), 1, text.size(), stdout) == text.size() && fflush(stdout) == 0) return true;
-            set_error(&error, ERROR_CANNOT_WRITE, "standard output", 0, "cannot write: %s", strerror(errno));
-        }
-    }
+    std::string text, temp;
+    StagedOutputs outputs;
+    bool to_stdout = strcmp(command.scene_path, "-") == 0;
+    ErrorKind kind = scene_text_of(result.scene, command.scene_path, &text, &error);
+    if (kind == ERROR_NONE && !to_stdout) kind = stage_output(&outputs, command.scene_path, &temp, &error);
+    if (kind == ERROR_NONE && !to_stdout) kind = write_bytes_to(temp, text, command.scene_path, &error);
+    if (kind == ERROR_NONE && command.texture_path)
+        kind = stage_texture(result.texture, command.texture_path, &outputs, &error);
+    if (kind == ERROR_NONE && to_stdout &&
+        (fwrite(text.data(), 1, text.size(), stdout) != text.size() || fflush(stdout) != 0))
+        kind = set_error(&error, ERROR_CANNOT_WRITE, "standard output", 0, "cannot write: %s", strerror(errno));
+    if (kind == ERROR_NONE) kind = commit_outputs(&outputs, &error);
+    if (kind == ERROR_NONE) return true;
+    discard_outputs(&outputs);
     fprintf(stderr, "orj import: %s\n", error.message.c_str());
     return false;
 }
@@ -245,11 +289,7 @@ static int run_import(const ImportCommand &command)
         show_warnings(result);
         fprintf(stderr, "orj import: %s\n", error.message.c_str());
         status = 1;
-    } else if (!write_scene_out(result.scene, command.scene_path)) {
-        status = 1;
-    } else if (command.texture_path &&
-               write_import_texture(command.texture_path, result.texture, &error) != ERROR_NONE) {
-        fprintf(stderr, "orj import: %s\n", error.message.c_str());
+    } else if (!write_outputs(command, result)) {
         status = 1;
     } else {
         show_warnings(result);
@@ -275,7 +315,7 @@ int orj_import_main(int argc, char **argv)
 }
 
 static const char *export_usage =
-    "usage: orj export SCENE -o MODEL [--texture IMAGE]\n"
+    "usage: orj export SCENE -o MODEL [--texture IMAGE] [--max-memory MB] [--max-cpu S] [--max-stack MB]\n"
     "\n"
     "Writes the scene as a model for other tools, by the extension of MODEL: .gltf or .glb\n"
     "(glTF 2.0), .dae (Collada) or .obj (OBJ; orj formats lists them). Every object becomes a\n"
@@ -287,7 +327,7 @@ static const char *export_usage =
     "  --texture IMAGE      the scene's texture (TGA, BMP, PCX, PNG or JPEG): written as a PNG\n"
     "                       file beside MODEL, named like it, and used by its one material\n"
     "                       (default: the texture the viewer shows SCENE with, the picture\n"
-    "                       named like it beside it or else data/texturarobot2.tga)\n";
+    "                       named like it beside it or else data/texturarobot2.tga)\n" MODEL_LIBRARY_LIMITS_USAGE;
 
 // The texture the viewer shows the scene with: the picture named like it
 // beside it, else the viewer's default. Null when there is none, or when it
@@ -312,9 +352,11 @@ static int parse_export_options(int argc, char **argv, const char **scene_path, 
                                 const char **texture_path)
 {
     std::vector<const char *> scenes;
+    LibraryLimitOptions limits;  // taken by the process that started this one
     CommandLine *line = command_line_create();
     command_line_text(line, "-o,--output", model_path, "-o needs a path");
     command_line_text(line, "--texture", texture_path, "--texture needs a path");
+    command_line_library_limits(line, &limits);
     command_line_arguments(line, &scenes);
     std::string error;
     OptionsResult parsed = command_line_parse(line, argc, argv, &error);
@@ -351,10 +393,12 @@ int orj_export_main(int argc, char **argv)
         return 1;
     }
     ErrorKind exported = export_scene(&scene, model_path, texture_path, &summary, &error);
+    for (const std::string &line : summary.warnings) fprintf(stderr, "orj export: warning: %s\n", line.c_str());
     if (exported == ERROR_NONE)
         fprintf(stderr, "orj export: %s -> %s (%s): %u meshes, %u lamps, %u cameras, %d frames%s\n", scene_path,
                 model_path, summary.format->description, summary.meshes, summary.lamps, summary.cameras,
                 scene.frame_count, summary.animated ? " as node keys at 25 per second" : "");
+    else if (error.path.empty()) fprintf(stderr, "orj export: %s: %s\n", scene_path, error.message.c_str());
     else fprintf(stderr, "orj export: %s\n", error.message.c_str());
     free_scene_records(&scene);
     return exported == ERROR_NONE ? 0 : 1;
@@ -362,9 +406,14 @@ int orj_export_main(int argc, char **argv)
 
 int orj_formats_main(int argc, char **argv)
 {
-    int answer = command_line_answer_plain(
-        command_name(argv[0]).c_str(), argc, argv,
-        "usage: orj formats   lists the model formats import reads and export writes\n", nullptr);
+    LibraryLimitOptions limits;  // taken by the process that started this one
+    CommandLine *line = command_line_create();
+    command_line_library_limits(line, &limits);
+    std::string error;
+    OptionsResult parsed = command_line_parse(line, argc, argv, &error);
+    command_line_destroy(line);
+    int answer = command_line_answer(command_name(argv[0]).c_str(), parsed, error,
+                                     "usage: orj formats   lists the model formats import reads and export writes\n");
     if (answer >= 0) return answer;
     printf("import reads (by extension): %s\n", import_extensions().c_str());
     printf("export writes:\n");

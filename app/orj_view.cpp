@@ -146,7 +146,8 @@ int orj_view_main(int argc, char **argv)
     for (int signal_number : FORWARDED_SIGNALS) sigaction(signal_number, &action, nullptr);
 
     std::string scene = folder + "/model.orj";
-    int status = run_and_wait(program_beside("orj-import"), {"import", argv[1], "-o", scene});
+    // "orj import" contains the model library in a process of its own, within limits.
+    int status = run_and_wait(program_beside("orj"), {"orj", "import", argv[1], "-o", scene});
     if (status == 0 && !signal_received) {
         std::string viewer = program_beside("viewer");
         status = run_and_wait(viewer, viewer_arguments(viewer, scene, argc, argv));

@@ -9,9 +9,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <unordered_map>
 
 #include "orj/core/scene/scene_hierarchy.h"
+#include "orj/core/scene/scene_reader.h"
 #include "importer/orj_import_animation.h"
 #include "importer/orj_import_deform.h"
 #include "importer/orj_import_files.h"
@@ -311,12 +313,18 @@ void flatten_deep_objects(Converter *c)
     c->source_parent.resize(objects.size());
     for (size_t i = 0; i < objects.size(); i++) c->source_parent[i] = objects[i].parent;
     std::vector<int> level = object_levels(c->source_parent);
-    for (size_t i = 0; i < objects.size(); i++) {
+    // Parents before children, so that each object below the deepest level
+    // kept finds its ancestor there through its parent's, in one step.
+    std::vector<int> order(objects.size());
+    for (size_t i = 0; i < order.size(); i++) order[i] = (int)i;
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return level[a] < level[b]; });
+    std::vector<int> kept_ancestor(objects.size(), -1);
+    for (int i : order) {
         c->out->stats.deepest_level = std::max(c->out->stats.deepest_level, level[i]);
+        if (level[i] < SCENE_MAX_DEPTH - 1) continue;
+        kept_ancestor[i] = level[i] == SCENE_MAX_DEPTH - 1 ? i : kept_ancestor[c->source_parent[i]];
         if (level[i] <= SCENE_MAX_DEPTH) continue;
-        int ancestor = objects[i].parent;
-        while (level[ancestor] > SCENE_MAX_DEPTH - 1) ancestor = c->source_parent[ancestor];
-        objects[i].parent = ancestor;
+        objects[i].parent = kept_ancestor[i];
         c->out->stats.flattened++;
     }
 }
@@ -876,6 +884,7 @@ ErrorKind read_model(Assimp::Importer *importer, ModelFolder *folder, const aiSc
         return set_error(error, ERROR_CANNOT_OPEN, path, 0,
                          S_ISDIR(status.st_mode) ? "is a directory" : "not a regular file");
     ErrorKind kind = check_collada_file(path, error);
+    if (kind == ERROR_NONE) kind = check_glb_file(path, error);
     if (kind != ERROR_NONE) return kind;
     confine_importer(importer, folder);
     // No validation step: it refuses point clouds, which are kept as empty
@@ -883,6 +892,8 @@ ErrorKind read_model(Assimp::Importer *importer, ModelFolder *folder, const aiSc
     const aiScene *read = importer->ReadFile(path, 0);
     if (!read || !read->mRootNode) {
         const char *reason = importer->GetErrorString();
+        // The library reports running out of memory as a reading error.
+        if (strstr(reason, "bad_alloc")) throw std::bad_alloc();
         return set_error(error, ERROR_MALFORMED, path, 0, "cannot read the model: %s",
                          read && !*reason ? "it holds no node hierarchy" : reason);
     }
@@ -897,6 +908,28 @@ ErrorKind read_model(Assimp::Importer *importer, ModelFolder *folder, const aiSc
     if (!*scene)
         return set_error(error, ERROR_MALFORMED, path, 0, "cannot prepare the meshes: %s", importer->GetErrorString());
     return ERROR_NONE;
+}
+
+// Refuses a scene whose file the engine's reader would refuse for its size,
+// before its frames are sampled: the least its text can take is a short
+// frame line ("  0 0 0 0 0 0 1 1 1") for every object and frame, two short
+// lines a vertex and a face's corners and texture coordinates.
+static ErrorKind check_scene_size(const ImportedScene *imported, Error *error)
+{
+    const int64_t frame_line = 20, vertex_lines = 16, face_lines = 24, objects_added = 3;
+    int64_t objects = (int64_t)imported->objects.size() + objects_added, mesh_bytes = 0;
+    for (const ImportObject &object : imported->objects)
+        mesh_bytes += vertex_lines * (int64_t)object.vertices.size() +
+                      face_lines * (int64_t)(object.quads.size() + object.triangles.size());
+    int64_t least = mesh_bytes + objects * imported->frame_count * frame_line;
+    if (least <= SCENE_MAX_FILE_SIZE) return ERROR_NONE;
+    int64_t frames = std::max<int64_t>(1, (SCENE_MAX_FILE_SIZE - std::min<int64_t>(mesh_bytes, SCENE_MAX_FILE_SIZE)) /
+                                              (objects * frame_line));
+    return set_error(
+        error, ERROR_TOO_LARGE, nullptr, 0,
+        "%lld objects over %d frames make a scene file of at least %lld bytes, more than the %lld the engine "
+        "reads: import fewer frames (--frames %lld or fewer) or a shorter range of the animation at a lower rate (--fps)",
+        (long long)objects, imported->frame_count, (long long)least, SCENE_MAX_FILE_SIZE, (long long)frames);
 }
 
 ErrorKind convert_scene(const aiScene *source, const ImportSettings &settings, ImportProgress progress,
@@ -979,6 +1012,8 @@ ErrorKind convert_scene(const aiScene *source, const ImportSettings &settings, I
     }
     limit_children(&c);
     flatten_deep_objects(&c);
+    ErrorKind size = check_scene_size(imported, error);
+    if (size != ERROR_NONE) return size;
     sample_frames(&c);
     pose_deforming_meshes(&c);
     imported->stats.added_camera = -1;

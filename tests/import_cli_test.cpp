@@ -49,7 +49,7 @@ TEST(ImportCommand, OptionsAreReadWithTheirDefaults)
     EXPECT_TRUE(command.settings.lamps);
 
     ASSERT_EQ(parse({"--output=s.orj", "--texture-out", "t.tga", "--frames=12", "--fps", "12.5", "--scale=0.01",
-                     "--no-lamps", "m.dae"},
+                     "--no-lamps", "--max-memory=0", "--max-cpu", "20", "m.dae"},
                     &command, &error),
               OPTIONS_RUN)
         << error;
@@ -84,6 +84,8 @@ TEST(ImportCommand, BadOptionsAreRefusedWithStatusTwo)
         {"m.obj", "-o", "s.orj", "--scale", ""},
         {"m.obj", "-o", "s.orj", "--texture-out"},
         {"m.obj", "-o", "s.orj", "--colour", "red"},
+        {"m.obj", "-o", "s.orj", "--max-memory", "lots"},
+        {"m.obj", "-o", "s.orj", "--max-cpu=-1"},
         {"m.obj", "n.obj", "-o", "s.orj"},
     };
     for (const std::vector<std::string> &args : bad) {
