@@ -23,6 +23,7 @@ static const char *usage_text =
     "       orj import ...   convert a model into a scene file (orj import --help)\n"
     "       orj export ...   write a scene file as a glTF, Collada or OBJ model (orj export --help)\n"
     "       orj formats      the model formats import reads and export writes\n"
+    "       orj view MODEL   import a model into a temporary folder and show it (orj view --help)\n"
 #endif
     "       orj --version    print the engine's version\n";
 
@@ -60,6 +61,7 @@ int main(int argc, char **argv)
     if (argc >= 2 &&
         (strcmp(argv[1], "import") == 0 || strcmp(argv[1], "export") == 0 || strcmp(argv[1], "formats") == 0))
         return run_importer(argc, argv);
+    if (argc >= 2 && strcmp(argv[1], "view") == 0) return orj_view_main(argc - 1, argv + 1);
 #endif
     std::vector<const char *> arguments;
     int answer = command_line_answer_plain("orj", argc, argv, usage_text, &arguments);
