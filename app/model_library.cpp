@@ -63,7 +63,7 @@ void parse_run(const char *command, int argc, char **argv, LibraryRun *run)
     command_line_library_limits(line, &given);
     command_line_text(line, "-o,--output", &output, "-o needs a path");
     command_line_text(line, "--texture-out,--frames,--fps,--scale,--texture", &value, "a value is missing");
-    command_line_flag(line, "--add-camera,--no-lamps,--allow-outside-refs", &flag);
+    command_line_flag(line, "--add-camera,--no-camera,--no-lamps,--allow-outside-refs", &flag);
     command_line_arguments(line, &arguments);
     std::string error;
     bool read = command_line_parse(line, argc, argv, &error) == OPTIONS_RUN;

@@ -23,6 +23,7 @@ static const char *usage_text =
     "       orj import ...   convert a model into a scene file (orj import --help)\n"
     "       orj export ...   write a scene file as a glTF, Collada or OBJ model (orj export --help)\n"
     "       orj formats      the model formats import reads and export writes\n"
+    "       orj view MODEL   import a model into a temporary folder and show it (orj view --help)\n"
 #endif
 #ifdef ORJ_BENCH
     "       orj bench ...    compare set-ups of the viewer's benchmark, list or plot its history\n"
@@ -83,6 +84,7 @@ int main(int argc, char **argv)
     if (argc >= 2 &&
         (strcmp(argv[1], "import") == 0 || strcmp(argv[1], "export") == 0 || strcmp(argv[1], "formats") == 0))
         return run_importer(argc, argv);
+    if (argc >= 2 && strcmp(argv[1], "view") == 0) return orj_view_main(argc - 1, argv + 1);
 #endif
 #ifdef ORJ_BENCH
     if (argc >= 2 && strcmp(argv[1], "bench") == 0) return run_bench(argv);

@@ -23,6 +23,7 @@
 
 #include "orj/core/image/image.h"
 #include "orj/core/scene/scene_reader.h"
+#include "importer/orj_import_convert.h"
 #include "importer/orj_import_output.h"
 
 namespace orj {
@@ -151,7 +152,8 @@ aiNodeAnim *make_channel(const SceneObject &object, int frame_count)
 // The glTF writer of the asset library leaves cameras and lights out: they
 // are added to its JSON afterwards, cameras as glTF cameras (which look
 // along their node's -z, as the engine's do) and lamps as punctual point
-// lights of the extension every current reader knows.
+// lights of the extension every current reader knows; a lamp's own colour,
+// and a camera's key name, kept in its node's extras for orj import.
 void add_gltf_cameras_and_lights(nlohmann::json *document, const aiScene *model)
 {
     nlohmann::json &nodes = (*document)["nodes"];
@@ -169,6 +171,7 @@ void add_gltf_cameras_and_lights(nlohmann::json *document, const aiScene *model)
         if (!node || node->contains("camera")) continue;
         nlohmann::json &cameras = (*document)["cameras"];
         (*node)["camera"] = cameras.size();
+        (*node)["extras"][CAMERA_KEY_EXTRA] = model->mCameras[i]->mName.C_Str();
         const aiCamera *camera = model->mCameras[i];
         cameras.push_back({{"name", camera->mName.C_Str()},
                            {"type", "perspective"},
@@ -186,6 +189,7 @@ void add_gltf_cameras_and_lights(nlohmann::json *document, const aiScene *model)
         const aiColor3D &c = model->mLights[i]->mColorDiffuse;
         double brightest = std::max({(double)c.r, (double)c.g, (double)c.b, 1.0});
         (*node)["extensions"]["KHR_lights_punctual"]["light"] = lights.size();
+        (*node)["extras"][LAMP_COLOUR_EXTRA] = {c.r, c.g, c.b};
         lights.push_back({{"name", model->mLights[i]->mName.C_Str()},
                           {"type", "point"},
                           {"color", {c.r / brightest, c.g / brightest, c.b / brightest}},

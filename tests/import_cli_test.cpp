@@ -40,7 +40,9 @@ TEST(ImportCommand, OptionsAreReadWithTheirDefaults)
     ASSERT_EQ(parse({"m.obj", "-o", "s.orj"}, &command, &error), OPTIONS_RUN) << error;
     EXPECT_STREQ(command.model_path, "m.obj");
     EXPECT_STREQ(command.scene_path, "s.orj");
-    EXPECT_EQ(command.texture_path, nullptr);
+    EXPECT_STREQ(command.texture_path, "s.tga");  // beside the scene, where the viewer looks
+    EXPECT_TRUE(command.settings.camera_if_none);
+    EXPECT_FALSE(command.settings.add_camera);
     EXPECT_EQ(command.settings.frames, 0);
     EXPECT_EQ(command.settings.fps, 25.0);
     EXPECT_EQ(command.settings.scale, 0.0);  // framed
@@ -56,6 +58,10 @@ TEST(ImportCommand, OptionsAreReadWithTheirDefaults)
     EXPECT_EQ(command.settings.fps, 12.5);
     EXPECT_EQ(command.settings.scale, 0.01);
     EXPECT_FALSE(command.settings.lamps);
+    ASSERT_EQ(parse({"m.obj", "-o", "-", "--no-camera"}, &command, &error), OPTIONS_RUN) << error;
+    EXPECT_EQ(command.texture_path, nullptr);
+    EXPECT_FALSE(command.settings.camera_if_none);
+    EXPECT_EQ(parse({"m.obj", "-o", "s.orj", "--no-camera", "--add-camera"}, &command, &error), OPTIONS_BAD);
     EXPECT_EQ(parse({"--help"}, &command, &error), OPTIONS_HELP);
 }
 
@@ -115,7 +121,7 @@ TEST(ImportCommand, WritesASceneTheReaderTakesAndItsTexture)
     Error error;
     ASSERT_EQ(read_scene_file(&scene, scene_path.c_str(), &error), ERROR_NONE) << error.message;
     EXPECT_EQ(scene.frame_count, 5);
-    EXPECT_EQ(scene.object_count, 129 + 2);      // and the two lamps a model without lights gets
+    EXPECT_EQ(scene.object_count, 129 + 3);      // and the camera and two lamps a bare model gets
     EXPECT_EQ(scene.polygon_count, 64 * 6 * 2);  // 64 boxes of six quads
     free_scene_records(&scene);
 
