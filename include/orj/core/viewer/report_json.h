@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "orj/core/viewer/benchmark.h"
 #include "orj/core/viewer/options.h"
@@ -20,6 +21,9 @@ struct ReportRun {
     const char *engine_version;
     const char *timestamp_utc;  // when the run ended, "YYYY-MM-DDTHH:MM:SSZ"
 };
+
+// The report as JSON text, ending in a newline.
+std::string format_report_json(const Report *report, const ReportRun *run);
 
 // Writes to path, or to standard output when path is "-"; false when it cannot.
 bool write_report_json(const char *path, const Report *report, const ReportRun *run);
