@@ -17,6 +17,7 @@
 #include "app/anim_preview.h"
 #include "gl/display/display.h"
 #include "core/base/input_file.h"
+#include "core/base/path_separators.h"
 #include "core/sprites/animation_file.h"
 #include "core/base/version.h"
 #include "gl/sprites/animation_builder.h"
@@ -62,7 +63,7 @@ static bool parse_int(const char *text, int low, int high, int *value)
 // The strip path with its extension (if any) replaced by .tga.
 static std::string tga_beside(const std::string &strip_path)
 {
-    size_t slash = strip_path.rfind('/');
+    size_t slash = strip_path.find_last_of(PATH_SEPARATORS);
     size_t dot = strip_path.rfind('.');
     size_t base = slash == std::string::npos ? 0 : slash + 1;
     return (dot != std::string::npos && dot > base ? strip_path.substr(0, dot) : strip_path) + ".tga";

@@ -18,6 +18,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "core/base/path_separators.h"
 #include "core/image/image.h"
 #include "core/scene/scene_reader.h"
 #include "core/viewer/options.h"
@@ -379,14 +380,14 @@ static const char *export_usage =
 
 static std::string replace_extension(const std::string &path, const char *extension)
 {
-    size_t slash = path.find_last_of('/'), dot = path.find_last_of('.');
+    size_t slash = path.find_last_of(PATH_SEPARATORS), dot = path.find_last_of('.');
     std::string stem = dot != std::string::npos && (slash == std::string::npos || dot > slash) ? path.substr(0, dot) : path;
     return stem + extension;
 }
 
 static std::string file_name_of(const std::string &path)
 {
-    size_t slash = path.find_last_of('/');
+    size_t slash = path.find_last_of(PATH_SEPARATORS);
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
