@@ -1,5 +1,7 @@
 // orj: checks, summarises and dumps scene files without opening a window.
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <cstdio>
@@ -9,6 +11,9 @@
 #include "core/scene/scene_reader.h"
 #include "app/orj_commands.h"
 #include "core/base/version.h"
+#ifdef _WIN32
+#include "app/run_importer_windows.h"
+#endif
 
 static const char *usage_text =
     "usage: orj check FILE   exit 0 when FILE is a valid scene, else print why and exit 1\n"
@@ -31,10 +36,13 @@ bool orj_read_scene(const char *path, Scene *scene)
 
 #ifdef ORJ_IMPORT
 // "orj import", "export" and "formats" are the program orj-import beside
-// this one, run in this process's place: the model importer's libraries load
-// only for them.
+// this one, run in this process's place (Windows has no exec: there it runs
+// as a child): the model importer's libraries load only for them.
 static int run_importer(char **argv)
 {
+#ifdef _WIN32
+    return run_importer_windows(argv);
+#else
     char self[4096];
     ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
     std::string importer = "orj-import";
@@ -46,6 +54,7 @@ static int run_importer(char **argv)
     execv(importer.c_str(), argv + 1);
     fprintf(stderr, "orj: cannot run %s: %s\n", importer.c_str(), strerror(errno));
     return 1;
+#endif
 }
 #endif
 
