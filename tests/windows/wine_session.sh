@@ -11,7 +11,29 @@ if command -v wine >/dev/null; then WINE=$(command -v wine); else WINE=/usr/lib/
 if command -v wineserver >/dev/null; then WINESERVER=$(command -v wineserver); else WINESERVER=/usr/lib/wine/wineserver; fi
 export WINEPREFIX=$wine_cache/wineprefix
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# Wine reads file names and arguments in the Unix locale's encoding.
+export LC_ALL=C.UTF-8
+
+# Wine's builtin copies of DLLs that a stock Windows lacks: Microsoft's
+# redistributable runtimes and DirectX extras, which a program's installer
+# would have to bring. They are switched off, so that a program needing one
+# fails here as it would on Windows. The one third-party DLL among them,
+# zlib1, stays: Debian's Wine's own user32.dll imports it, so no window opens
+# without it; the programs' imports are checked without Wine instead
+# (dist_checks.sh).
+wine_foreign_dlls() {
+  local dir=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows path name names=()
+  for path in "$dir"/{msvcp[1-9],msvcr[1-9],vcruntime,vcomp,concrt,msvcm,atl[1-9],d3dx[1-9],d3dcompiler_3,d3dcompiler_4[0-6],xinput1_[1-3],x3daudio,xactengine,xapofx,xaudio2_[0-7]}*.dll; do
+    [ -e "$path" ] || continue
+    name=$(basename "$path" .dll)
+    # msvcp60 and d3dcompiler_47 come with Windows.
+    [ "$name" = msvcp60 ] || [ "$name" = d3dcompiler_47 ] || names+=("$name")
+  done
+  local IFS=,
+  echo "${names[*]}"
+}
+# Mono's and Gecko's installers and the desktop-menu builder stay off too.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;$(wine_foreign_dlls)="
 export ORJ_MESSAGES=stderr
 wine_xvfb_pid=
 wine_display_file=
