@@ -15,12 +15,14 @@
 #include <nlohmann/json.hpp>
 
 #include "app/anim_preview.h"
-#include "gl/display/display.h"
-#include "core/base/input_file.h"
+#include "orj/gl/display/display.h"
+#include "orj/core/base/input_file.h"
 #include "core/base/path_separators.h"
-#include "core/sprites/animation_file.h"
-#include "core/base/version.h"
-#include "gl/sprites/animation_builder.h"
+#include "orj/core/sprites/animation_file.h"
+#include "orj/core/base/version.h"
+#include "orj/gl/sprites/animation_builder.h"
+
+using namespace orj;
 
 static const char *usage_text =
     "usage: anim build [options] FIRST_FRAME ANIMATION_FILE STRIP_JPG\n"
@@ -76,8 +78,8 @@ static int run_build(int argc, char **argv)
     bool strip_tga = false;
     for (int i = 2; i < argc; i++) {
         std::string arg = argv[i];
-        bool takes_value = arg == "--sheet" || arg == "--frame-size" || arg == "--frames" || arg == "--alpha-threshold" ||
-                           arg == "--mask-colour" || arg == "--strip-quality";
+        bool takes_value = arg == "--sheet" || arg == "--frame-size" || arg == "--frames" ||
+                           arg == "--alpha-threshold" || arg == "--mask-colour" || arg == "--strip-quality";
         if (takes_value && i + 1 >= argc) return usage_error((arg + " needs a value").c_str());
         const char *value = takes_value ? argv[++i] : nullptr;
         if (arg == "--sheet") {
@@ -153,7 +155,8 @@ static int run_preview(int argc, char **argv)
     const char *output = nullptr;
     for (int i = 2; i < argc; i++) {
         if (strcmp(argv[i], "-o") == 0 && i + 1 < argc) output = argv[++i];
-        else if (argv[i][0] == '-' && argv[i][1]) return usage_error((std::string("unknown option ") + argv[i]).c_str());
+        else if (argv[i][0] == '-' && argv[i][1])
+            return usage_error((std::string("unknown option ") + argv[i]).c_str());
         else paths.push_back(argv[i]);
     }
     if (paths.size() != 2 || !output) return usage_error("preview takes ANIMATION_FILE STRIP -o PREVIEW.gif|png");

@@ -8,17 +8,19 @@
 #include <string>
 #include <vector>
 
-#include "core/image/image.h"
-#include "core/base/input_file.h"
-#include "core/sprites/animation_file.h"
-#include "core/sprites/frame_runs.h"
-#include "core/sprites/output_file.h"
-#include "gl/display/png_file.h"
+#include "orj/core/image/image.h"
+#include "orj/core/base/input_file.h"
+#include "orj/core/sprites/animation_file.h"
+#include "orj/core/sprites/frame_runs.h"
+#include "orj/core/sprites/output_file.h"
+#include "orj/gl/display/png_file.h"
+
+using namespace orj;
 
 enum {
     GIF_FRAME_CENTISECONDS = 4,  // the engine's 40 ms pass
     GIF_TRANSPARENT_INDEX = 255,
-    SHEET_GAP = 2,               // pixels between the contact sheet's cells
+    SHEET_GAP = 2,  // pixels between the contact sheet's cells
     CHECKER_SIDE = 8,
 };
 
@@ -55,8 +57,9 @@ static ErrorKind load_frames(const char *animation_path, const char *strip_path,
             return ERROR_MALFORMED;
         }
         if (frame.width > strip.width || (int64_t)frame.height * (i + 1) > strip.height) {
-            set_error(error, ERROR_MALFORMED, animation_path, 0, "frame %d (%d x %d) does not fit the strip image %s (%d x %d)",
-                      i, frame.width, frame.height, strip_path, strip.width, strip.height);
+            set_error(error, ERROR_MALFORMED, animation_path, 0,
+                      "frame %d (%d x %d) does not fit the strip image %s (%d x %d)", i, frame.width, frame.height,
+                      strip_path, strip.width, strip.height);
             destroy_animation(&animation);
             return ERROR_MALFORMED;
         }
@@ -92,7 +95,8 @@ static ErrorKind write_contact_sheet(const std::vector<Image> &frames, const cha
     int cell_width = frames[0].width + SHEET_GAP, cell_height = frames[0].height + SHEET_GAP;
     int width = columns * cell_width + SHEET_GAP, height = rows * cell_height + SHEET_GAP;
     if ((int64_t)width * height > IMAGE_MAX_PIXELS || width > IMAGE_MAX_SIDE || height > IMAGE_MAX_SIDE)
-        return set_error(error, ERROR_TOO_LARGE, path, 0, "a contact sheet of %dx%d is over the image limit", width, height);
+        return set_error(error, ERROR_TOO_LARGE, path, 0, "a contact sheet of %dx%d is over the image limit", width,
+                         height);
     std::vector<uint8_t> rgb((size_t)width * height * 3, 255);
     for (int n = 0; n < count; n++) {
         const Image &frame = frames[(size_t)n];
@@ -177,7 +181,8 @@ found:
         for (int y = 0; written && y < height; y++) {
             for (int x = 0; x < width; x++) {
                 size_t i = (size_t)y * width + x;
-                row[(size_t)x] = frames[n].rgba[4 * i + 3] >= 128 ? indices[n * frame_pixels + i] : (GifPixelType)GIF_TRANSPARENT_INDEX;
+                row[(size_t)x] = frames[n].rgba[4 * i + 3] >= 128 ? indices[n * frame_pixels + i]
+                                                                  : (GifPixelType)GIF_TRANSPARENT_INDEX;
             }
             written = EGifPutLine(gif, row.data(), width) == GIF_OK;
         }
@@ -192,7 +197,8 @@ ErrorKind write_animation_preview(const char *animation_path, const char *strip_
 {
     bool gif = ends_with(output_path, ".gif");
     if (!gif && !ends_with(output_path, ".png"))
-        return set_error(error, ERROR_REFUSED, output_path, 0, "a preview is a .gif (animated) or a .png (contact sheet)");
+        return set_error(error, ERROR_REFUSED, output_path, 0,
+                         "a preview is a .gif (animated) or a .png (contact sheet)");
     if (check_output_paths({animation_path, strip_path}, {output_path}, error) != ERROR_NONE) return error->kind;
     std::vector<Image> frames;
     if (load_frames(animation_path, strip_path, &frames, error) != ERROR_NONE) return error->kind;

@@ -2,7 +2,9 @@
 // a PNG contact sheet.
 #pragma once
 
-#include "core/base/error.h"
+#include "orj/core/base/error.h"
+
+using namespace orj;
 
 // Writes the frames of animation_path cut from strip_path (JPEG: alpha from
 // the runs; TGA: alpha as stored) to output_path: an animated GIF when it ends

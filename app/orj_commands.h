@@ -3,7 +3,9 @@
 
 #include <cstdio>
 
-#include "core/scene/scene.h"
+#include "orj/core/scene/scene.h"
+
+using namespace orj;
 
 // Reads path with the scene reader; on failure prints the reader's message
 // on standard error and returns false.

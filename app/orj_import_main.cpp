@@ -4,9 +4,11 @@
 // argument (argv[0]); run alone, it imports.
 #include <cstring>
 
-#include "core/base/version.h"
+#include "orj/core/base/version.h"
 #include "importer/orj_export.h"
 #include "importer/orj_import.h"
+
+using namespace orj;
 
 int main(int argc, char **argv)
 {

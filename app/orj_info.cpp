@@ -6,10 +6,14 @@
 static const char *kind_name(const SceneObject *object)
 {
     switch (object->kind) {
-    case Mesh: return "Mesh";
-    case Camera: return "Camera";
-    case Lamp: return "Lamp";
-    default: return "no kind";
+    case Mesh:
+        return "Mesh";
+    case Camera:
+        return "Camera";
+    case Lamp:
+        return "Lamp";
+    default:
+        return "no kind";
     }
 }
 
@@ -50,7 +54,12 @@ static void print_object(const Scene *scene, int index, int depth, FILE *out)
 
 // For every object, whether its parent chain ends at a root. Each chain is
 // walked once: what a walk learns is kept for the objects it passed.
-enum Reach { UNKNOWN, REACHED, UNREACHED, ON_PATH };
+enum Reach {
+    UNKNOWN,
+    REACHED,
+    UNREACHED,
+    ON_PATH
+};
 
 static std::vector<char> reached_from_roots(const Scene *scene)
 {
@@ -80,10 +89,18 @@ void orj_print_info(const Scene *scene, const char *path, FILE *out)
     int meshes = 0, cameras = 0, lamps = 0, others = 0;
     for (int i = 0; i < scene->object_count; i++) {
         switch (scene->objects[i].kind) {
-        case Mesh: meshes++; break;
-        case Camera: cameras++; break;
-        case Lamp: lamps++; break;
-        default: others++; break;
+        case Mesh:
+            meshes++;
+            break;
+        case Camera:
+            cameras++;
+            break;
+        case Lamp:
+            lamps++;
+            break;
+        default:
+            others++;
+            break;
         }
     }
     print_name(path, out);

@@ -8,12 +8,14 @@
 #include <cstring>
 #include <string>
 
-#include "core/scene/scene_reader.h"
+#include "orj/core/scene/scene_reader.h"
 #include "app/orj_commands.h"
-#include "core/base/version.h"
+#include "orj/core/base/version.h"
 #ifdef _WIN32
 #include "app/run_importer_windows.h"
 #endif
+
+using namespace orj;
 
 static const char *usage_text =
     "usage: orj check FILE   exit 0 when FILE is a valid scene, else print why and exit 1\n"
@@ -66,7 +68,8 @@ int main(int argc, char **argv)
         return 0;
     }
 #ifdef ORJ_IMPORT
-    if (argc >= 2 && (strcmp(argv[1], "import") == 0 || strcmp(argv[1], "export") == 0 || strcmp(argv[1], "formats") == 0))
+    if (argc >= 2 &&
+        (strcmp(argv[1], "import") == 0 || strcmp(argv[1], "export") == 0 || strcmp(argv[1], "formats") == 0))
         return run_importer(argv);
 #endif
     if (argc != 3) {

@@ -7,14 +7,17 @@
 #include <cstring>
 #include <string>
 
-#include "core/base/version.h"
-#include "core/viewer/options.h"
-#include "gl/viewer/ticks.h"
-#include "gl/display/display.h"
-#include "gl/display/frame.h"
-#include "gl/display/screenshot.h"
-#include "gl/sprites/animation_loader.h"
-#include "core/sprites/sprite_view.h"
+#include "orj/core/base/version.h"
+#include "orj/core/viewer/options.h"
+#include "orj/gl/viewer/ticks.h"
+#include "orj/gl/display/display.h"
+#include "orj/gl/display/frame.h"
+#include "orj/gl/display/message.h"
+#include "orj/gl/display/screenshot.h"
+#include "orj/gl/sprites/animation_loader.h"
+#include "orj/core/sprites/sprite_view.h"
+
+using namespace orj;
 
 struct DemoOptions {
     RunLimits limits;
@@ -23,17 +26,16 @@ struct DemoOptions {
     const char *screenshot_path;
 };
 
-static const char *usage_text =
-    "usage: sprite_demo [options]\n"
-    "Shows animated sprites in all four directions; the arrow keys move the one at the\n"
-    "top left, Esc or A ends.\n"
-    "  --animation PATH   animation file (default data/sample_sprite.anim)\n"
-    "  --strip PATH       its JPEG strip image (default data/sample_sprite.jpg)\n"
-    "  --passes N         end after N passes (frames)\n"
-    "  --seconds S        end once S seconds have passed\n"
-    "  --screenshot PATH  save the last frame shown as a PNG file\n"
-    "  --help             show this text\n"
-    "  --version          print the engine's version\n";
+static const char *usage_text = "usage: sprite_demo [options]\n"
+                                "Shows animated sprites in all four directions; the arrow keys move the one at the\n"
+                                "top left, Esc or A ends.\n"
+                                "  --animation PATH   animation file (default data/sample_sprite.anim)\n"
+                                "  --strip PATH       its JPEG strip image (default data/sample_sprite.jpg)\n"
+                                "  --passes N         end after N passes (frames)\n"
+                                "  --seconds S        end once S seconds have passed\n"
+                                "  --screenshot PATH  save the last frame shown as a PNG file\n"
+                                "  --help             show this text\n"
+                                "  --version          print the engine's version\n";
 
 // 0 to run, 1 for help, 2 for a bad option (error says which).
 static int parse_demo_options(int argc, char **argv, DemoOptions *options, std::string *error)
@@ -100,10 +102,7 @@ static void place_sprites(Sprite sprites[SPRITE_COUNT], const Animation *animati
     }
 }
 
-static float clamp(float value, float low, float high)
-{
-    return value < low ? low : value > high ? high : value;
-}
+static float clamp(float value, float low, float high) { return value < low ? low : value > high ? high : value; }
 
 static void move_sprites(Sprite sprites[SPRITE_COUNT], int32_t pass)
 {
@@ -121,7 +120,7 @@ static void move_sprites(Sprite sprites[SPRITE_COUNT], int32_t pass)
     if (walker->x > 22.0f) sprite_move_to(walker, -20.0f - walker->width - 2.0f, walker->y);
 
     // Round (-3, -16) in eight steps of 12 passes each.
-    static const float circle[8][2] = {{1, 0}, {0.7071f, 0.7071f}, {0, 1}, {-0.7071f, 0.7071f},
+    static const float circle[8][2] = {{1, 0},  {0.7071f, 0.7071f},   {0, 1},  {-0.7071f, 0.7071f},
                                        {-1, 0}, {-0.7071f, -0.7071f}, {0, -1}, {0.7071f, -0.7071f}};
     int32_t step_index = (pass / 12) % 8;
     sprite_move_to(&sprites[SPRITE_CIRCLER], -3.0f + 4.0f * circle[step_index][0],
@@ -147,14 +146,23 @@ int main(int argc, char **argv)
         break;
     }
 
-    init_display(0, 640, 480);
+    if (!init_display(0, 640, 480)) return 1;
     install_ticks();
-    Animation animation = load_animation(options.animation_path, options.strip_path);
+    Animation animation = {};
+    Error load_error;
+    if (load_animation(options.animation_path, options.strip_path, &animation, &load_error) != ERROR_NONE) {
+        show_message("%s", load_error.message.c_str());
+        allegro_exit();
+        return 1;
+    }
 
     Sprite sprites[SPRITE_COUNT];
     place_sprites(sprites, &animation);
     SpriteView view;
-    view_create(&view, SPRITE_COUNT);
+    if (!view_create(&view, SPRITE_COUNT)) {
+        allegro_exit();
+        return 1;
+    }
     for (int i = 0; i < SPRITE_COUNT; i++) view_add_sprite(&view, &sprites[i]);
 
     // Flat 2D drawing: overlapping sprites blend in the order they were added.

@@ -11,25 +11,27 @@
 #include <string>
 #include <vector>
 
-#include "core/base/version.h"
-#include "core/scene/scene.h"
-#include "core/viewer/benchmark.h"
-#include "core/viewer/options.h"
-#include "core/viewer/orbit.h"
-#include "core/viewer/playback.h"
-#include "core/viewer/record_name.h"
-#include "core/viewer/report_json.h"
-#include "gl/display/display.h"
-#include "gl/display/message.h"
-#include "gl/display/render_state.h"
-#include "gl/display/screenshot.h"
-#include "gl/render/draw.h"
-#include "gl/render/texture.h"
-#include "gl/scene/scene_load.h"
-#include "gl/viewer/keys.h"
-#include "gl/viewer/orbit_input.h"
-#include "gl/viewer/ticks.h"
-#include "gl/viewer/viewer_pass.h"
+#include "orj/core/base/version.h"
+#include "orj/core/scene/scene.h"
+#include "orj/core/viewer/benchmark.h"
+#include "orj/core/viewer/options.h"
+#include "orj/core/viewer/orbit.h"
+#include "orj/core/viewer/playback.h"
+#include "orj/core/viewer/record_name.h"
+#include "orj/core/viewer/report_json.h"
+#include "orj/gl/display/display.h"
+#include "orj/gl/display/message.h"
+#include "orj/gl/display/render_state.h"
+#include "orj/gl/display/screenshot.h"
+#include "orj/gl/render/draw.h"
+#include "orj/gl/render/texture.h"
+#include "orj/gl/scene/scene_load.h"
+#include "orj/gl/viewer/keys.h"
+#include "orj/gl/viewer/orbit_input.h"
+#include "orj/gl/viewer/ticks.h"
+#include "orj/gl/viewer/viewer_pass.h"
+
+using namespace orj;
 
 // An hour of passes at 25 a second: records are kept without allocating in the loop.
 static const size_t RECORDS_RESERVED = 25 * 3600;
@@ -39,11 +41,13 @@ struct Viewer {
     Scene scene;
     uint32_t texture;
     ViewerPass pass;
+    RenderState render;
+    KeyTables keys;
     Screenshot shot;  // allocated before the loop: a pass allocates nothing
     OrbitCamera orbit;
     OrbitInput orbit_input;
-    bool orbiting;    // the orbit camera is chosen (key 6)
-    bool orbit_ready; // its bounds and mouse are set up, the first time it is chosen
+    bool orbiting;     // the orbit camera is chosen (key 6)
+    bool orbit_ready;  // its bounds and mouse are set up, the first time it is chosen
 
     int frame;
     int camera;
@@ -54,13 +58,13 @@ struct Viewer {
     int32_t last_tick;
     int32_t start_tick;
     int32_t frames_shown;
-    double start_seconds;     // steady clock at the start tick
-    double slot_start;        // steady clock when the pass's slot began
+    double start_seconds;  // steady clock at the start tick
+    double slot_start;     // steady clock when the pass's slot began
     std::vector<PassRecord> records;
 
     bool progress;
-    double progress_at;       // when the last progress line was due
-    double progress_polygons; // polygons drawn since then
+    double progress_at;        // when the last progress line was due
+    double progress_polygons;  // polygons drawn since then
 };
 
 static double now_seconds()
@@ -81,8 +85,11 @@ static bool start_viewer(Viewer *viewer)
     // The file is read while the window opens; its messages come after, as before.
     SceneReading reading;
     scene_reading_start(&reading, viewer->options.scene_path);
-    init_display(0, 640, 480);
-    install_keys();
+    if (!init_display(0, 640, 480)) {
+        scene_reading_finish(&reading, nullptr);
+        return false;
+    }
+    install_keys(&viewer->keys);
     install_ticks();
     if (!scene_reading_finish(&reading, &viewer->scene)) return false;
     if (viewer->scene.frame_count < 1) {
@@ -141,11 +148,11 @@ static PassResult draw_view(Viewer *viewer)
     if (viewer->orbiting) {
         orbit_read_input(&viewer->orbit, &viewer->orbit_input);
         apply_orbit_camera(&viewer->orbit);
-        draw_scene(&viewer->scene, viewer->texture, viewer->frame);
+        draw_scene(&viewer->scene, viewer->texture, viewer->frame, &viewer->render);
         return {1, 1};
     }
     return draw_pass(&viewer->pass, &viewer->scene, viewer->texture, camera_names[viewer->camera], viewer->frame,
-                     viewer->copy_count);
+                     viewer->copy_count, &viewer->render);
 }
 
 // Saves the pass's picture under --record's pattern; false when it cannot.
@@ -217,8 +224,8 @@ static bool run_pass(Viewer *viewer)
 
     viewer->frame = advance_frame(viewer->frame, viewer->scene.frame_count);
     glMatrixMode(GL_MODELVIEW);
-    set_render_state();
-    glRotatef(spin_angle / 2.0f, 0.0f, 1.0f, 0.0f);
+    set_render_state(&viewer->render);
+    glRotatef(viewer->render.spin_angle / 2.0f, 0.0f, 1.0f, 0.0f);
     viewer->frames_shown++;
 
     double shown = now_seconds();
@@ -244,8 +251,9 @@ static int report_run(Viewer *viewer, int status)
     double run_seconds = now_seconds() - viewer->start_seconds;
     int32_t copies = viewer->frames_shown == 0 ? 0
                      : viewer->last_pass.found ? 1
-                     : (viewer->copy_count < 1 ? 1 : viewer->copy_count);
-    Report report = make_report(viewer->scene.polygon_count, copies, viewer->frames_shown, viewer->start_tick, end_tick);
+                                               : (viewer->copy_count < 1 ? 1 : viewer->copy_count);
+    Report report =
+        make_report(viewer->scene.polygon_count, copies, viewer->frames_shown, viewer->start_tick, end_tick);
     BenchmarkSummary summary = summarize_passes(viewer->records.data(), (int32_t)viewer->records.size(),
                                                 viewer->scene.polygon_count, run_seconds);
     char report_text[REPORT_SIZE];
@@ -261,8 +269,15 @@ static int report_run(Viewer *viewer, int status)
         status = 1;
     if (options.report_json_path) {
         std::string timestamp = utc_now();
-        ReportRun run = {copies, viewer->scene.polygon_count, summary, &options, gl_text(GL_RENDERER),
-                         gl_text(GL_VERSION), gl_text(GL_VENDOR), ENGINE_VERSION, timestamp.c_str()};
+        ReportRun run = {copies,
+                         viewer->scene.polygon_count,
+                         summary,
+                         &options,
+                         gl_text(GL_RENDERER),
+                         gl_text(GL_VERSION),
+                         gl_text(GL_VENDOR),
+                         ORJ_VERSION,
+                         timestamp.c_str()};
         if (!write_report_json(options.report_json_path, &report, &run)) {
             show_message("%s: cannot write the report", options.report_json_path);
             status = 1;
@@ -324,7 +339,7 @@ int main(int argc, char **argv)
     screenshot_destroy(&viewer.shot);
     viewer_pass_destroy(&viewer.pass);
     destroy_scene(&viewer.scene);
-    set_render_state();
+    set_render_state(&viewer.render);
     compose_matrix_dump();
     allegro_exit();
     return status;

@@ -122,4 +122,3 @@ bool write_text(const std::string &path, const std::string &text)
     bool ok = fwrite(text.data(), 1, text.size(), file) == text.size();
     return fclose(file) == 0 && ok;
 }
-

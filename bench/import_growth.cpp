@@ -13,9 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "core/base/version.h"
+#include "orj/core/base/version.h"
 #include "app/orj_commands.h"
 #include "importer/orj_import_convert.h"
+
+using namespace orj;
 
 static double seconds_now()
 {
@@ -93,8 +95,8 @@ int main(int argc, char **argv)
     bool short_run = false;
     int status = read_short_option(argc, argv, "bench_import_growth", usage, &short_run);
     if (status >= 0) return status;
-    std::vector<int> sizes = short_run ? std::vector<int>{1000, 3000, 10000}
-                                       : std::vector<int>{1000, 3000, 10000, 30000, 100000, 300000};
+    std::vector<int> sizes =
+        short_run ? std::vector<int>{1000, 3000, 10000} : std::vector<int>{1000, 3000, 10000, 30000, 100000, 300000};
     FILE *sink = fopen("/dev/null", "w");
     if (!sink) return 1;
     printf("microseconds per object; x: against the linear reference of the same size\n");

@@ -26,17 +26,23 @@
 #include <tuple>
 #include <vector>
 
-#include "core/base/version.h"
-#include "core/scene/scene.h"
-#include "core/viewer/benchmark.h"
-#include "core/viewer/playback.h"
-#include "core/viewer/progress.h"
-#include "gl/display/display.h"
-#include "gl/display/render_state.h"
-#include "gl/render/draw.h"
-#include "gl/render/texture.h"
-#include "gl/viewer/ticks.h"
-#include "gl/viewer/viewer_pass.h"
+#include "orj/core/base/version.h"
+#include "orj/core/scene/scene.h"
+#include "orj/core/viewer/benchmark.h"
+#include "orj/core/viewer/playback.h"
+#include "orj/core/viewer/progress.h"
+#include "orj/gl/display/display.h"
+#include "orj/gl/display/render_state.h"
+#include "orj/gl/render/draw.h"
+#include "orj/gl/render/texture.h"
+#include "orj/gl/viewer/ticks.h"
+#include "orj/gl/viewer/viewer_pass.h"
+#include "orj/gl/scene/scene_load.h"
+
+using namespace orj;
+
+// The drawing state of the one window these run in.
+static RenderState render;
 
 static double now_seconds()
 {
@@ -75,7 +81,8 @@ static uint32_t make_indexed_list(const SceneObject *object)
         indices.insert(indices.end(), {c[0], c[1], c[2], c[0], c[2], c[3]});
     }
     for (int t = 0; t < object->triangle_count; t++)
-        for (int k = 0; k < 3; k++) indices.push_back(corner(object->triangles[t].corners[k], object->triangles[t].tex_coords[k]));
+        for (int k = 0; k < 3; k++)
+            indices.push_back(corner(object->triangles[t].corners[k], object->triangles[t].tex_coords[k]));
 
     uint32_t list = glGenLists(1);
     glNewList(list, GL_COMPILE);
@@ -114,7 +121,11 @@ static uint32_t make_triangle_list()
 
 // ---- 1. Throughput.
 
-enum Path { VIEWER, REFERENCE, PATH_COUNT };
+enum Path {
+    VIEWER,
+    REFERENCE,
+    PATH_COUNT
+};
 static const char *path_names[PATH_COUNT] = {"viewer (its display lists)", "reference (indexed triangle lists)"};
 
 struct Throughput {
@@ -127,15 +138,15 @@ static void run_throughput(ViewerPass *pass, const Scene *scene, uint32_t textur
 {
     int frame = 1;
     int frames = 0;
-    set_render_state();
+    set_render_state(&render);
     glFinish();
     double start = now_seconds();
     while (now_seconds() - start < seconds) {
-        draw_pass(pass, scene, texture, "camara4", frame, copies);
+        draw_pass(pass, scene, texture, "camara4", frame, copies, &render);
         frame = advance_frame(frame, scene->frame_count);
         glMatrixMode(GL_MODELVIEW);
-        set_render_state();
-        glRotatef(spin_angle / 2.0f, 0.0f, 1.0f, 0.0f);
+        set_render_state(&render);
+        glRotatef(render.spin_angle / 2.0f, 0.0f, 1.0f, 0.0f);
         frames++;
     }
     glFinish();
@@ -145,7 +156,12 @@ static void run_throughput(ViewerPass *pass, const Scene *scene, uint32_t textur
 
 // ---- 2. The cost of a copy without rasterization.
 
-enum CopyPath { COPY_VIEWER, COPY_EACH, COPY_REFERENCE, COPY_PATH_COUNT };
+enum CopyPath {
+    COPY_VIEWER,
+    COPY_EACH,
+    COPY_REFERENCE,
+    COPY_PATH_COUNT
+};
 static const char *copy_path_names[COPY_PATH_COUNT] = {
     "viewer (one copy recorded, the rest replay it)",
     "every copy through draw_scene",
@@ -157,20 +173,20 @@ static const char *copy_path_names[COPY_PATH_COUNT] = {
 static uint32_t make_frame_lists(const Scene *scene, uint32_t texture, int max_lights)
 {
     uint32_t base = glGenLists(scene->frame_count);
-    int saved = next_light;
+    int saved = render.next_light;
     for (int f = 0; f < scene->frame_count; f++) {
-        next_light = max_lights;
+        render.next_light = max_lights;
         glNewList(base + f, GL_COMPILE);
-        draw_scene(scene, texture, f);
+        draw_scene(scene, texture, f, &render);
         glEndList();
     }
-    next_light = saved;
+    render.next_light = saved;
     return base;
 }
 
 // The grid as draw_pass lays it out, each copy one call once the lights are taken.
-static void reference_pass(const ViewerPass *pass, const Scene *scene, uint32_t texture, uint32_t frame_lists, int frame,
-                           int copies)
+static void reference_pass(const ViewerPass *pass, const Scene *scene, uint32_t texture, uint32_t frame_lists,
+                           int frame, int copies)
 {
     glBindTexture(GL_TEXTURE_2D, texture);
     glPushMatrix();
@@ -179,7 +195,8 @@ static void reference_pass(const ViewerPass *pass, const Scene *scene, uint32_t 
         grid_offset(k, &x, &y);
         glPushMatrix();
         if (k > 0) glTranslatef(x, y, 0.0f);
-        if (pass->has_lamps && next_light >= 0 && next_light < pass->max_lights) draw_scene(scene, texture, frame);
+        if (pass->has_lamps && render.next_light >= 0 && render.next_light < pass->max_lights)
+            draw_scene(scene, texture, frame, &render);
         else glCallList(frame_lists + frame);
         glPopMatrix();
     }
@@ -218,7 +235,7 @@ static double copy_cost(CopyPath path, ViewerPass *pass, const Scene *scene, uin
     pass->replay_copies = path == COPY_VIEWER;
     int frame = 1;
     long long drawn = 0;
-    set_render_state();
+    set_render_state(&render);
     glFinish();
     double start = now_seconds(), cpu_start = cpu_seconds();
     while (now_seconds() - start < seconds) {
@@ -226,11 +243,11 @@ static double copy_cost(CopyPath path, ViewerPass *pass, const Scene *scene, uin
         glEnable(GL_CULL_FACE);
         glCullFace(GL_FRONT_AND_BACK);
         if (path == COPY_REFERENCE) reference_pass(pass, scene, texture, frame_lists, frame, copies);
-        else draw_pass(pass, scene, texture, "camara4", frame, copies);
+        else draw_pass(pass, scene, texture, "camara4", frame, copies, &render);
         drawn += copies;
         frame = advance_frame(frame, scene->frame_count);
         glMatrixMode(GL_MODELVIEW);
-        set_render_state();
+        set_render_state(&render);
     }
     glFinish();
     double elapsed = cpu_seconds() - cpu_start;
@@ -247,19 +264,23 @@ static void run_copy_costs(ViewerPass *pass, const Scene *scene, uint32_t textur
     uint32_t frame_lists = make_frame_lists(scene, texture, pass->max_lights);
     // The least of the rounds: what the path costs when nothing else gets in the way.
     double micros[COPY_PATH_COUNT] = {1e30, 1e30, 1e30};
-    for (int path = 0; path < COPY_PATH_COUNT; path++) copy_cost((CopyPath)path, pass, scene, texture, frame_lists, copies, 0.2);
+    for (int path = 0; path < COPY_PATH_COUNT; path++)
+        copy_cost((CopyPath)path, pass, scene, texture, frame_lists, copies, 0.2);
     // Paths interleaved, so that a change in the machine's load touches all alike.
     for (int round = 0; round < rounds; round++)
         for (int path = 0; path < COPY_PATH_COUNT; path++) {
             bench_progress_stage(progress, "cost of a copy (%s), round %d of %d, %s", what, round + 1, rounds,
                                  copy_path_names[path]);
-            micros[path] = std::min(micros[path], copy_cost((CopyPath)path, pass, scene, texture, frame_lists, copies, slice));
+            micros[path] =
+                std::min(micros[path], copy_cost((CopyPath)path, pass, scene, texture, frame_lists, copies, slice));
         }
     glDeleteLists(frame_lists, scene->frame_count);
 
     printf("\ncost of a copy without rasterization (every face culled), %d copies a pass, %s\n"
-           "(processor time, the least of %d rounds):\n", copies, what, rounds);
-    for (int path = 0; path < COPY_PATH_COUNT; path++) printf("  %-56s %8.2f us a copy\n", copy_path_names[path], micros[path]);
+           "(processor time, the least of %d rounds):\n",
+           copies, what, rounds);
+    for (int path = 0; path < COPY_PATH_COUNT; path++)
+        printf("  %-56s %8.2f us a copy\n", copy_path_names[path], micros[path]);
     printf("  ratio viewer / reference: %.3f\n", micros[COPY_VIEWER] / micros[COPY_REFERENCE]);
     printf("  ratio every copy through draw_scene / reference: %.3f\n", micros[COPY_EACH] / micros[COPY_REFERENCE]);
     fflush(stdout);
@@ -267,7 +288,12 @@ static void run_copy_costs(ViewerPass *pass, const Scene *scene, uint32_t textur
 
 // ---- 3. The pass loop of the viewer with one or another wait.
 
-enum Wait { SPIN, REST_0, REST_1, WAIT_COUNT };
+enum Wait {
+    SPIN,
+    REST_0,
+    REST_1,
+    WAIT_COUNT
+};
 static const char *wait_names[WAIT_COUNT] = {"spin (the viewer's wait)", "rest(0) in a loop", "rest(1) in a loop"};
 
 static int32_t wait_with(Wait wait, int32_t last_tick)
@@ -294,10 +320,10 @@ static LoopResult run_pass_loop(ViewerPass *pass, const Scene *scene, uint32_t t
     int32_t start_tick = last_tick;
     double copies_sum = 0, wait_sum = 0;
     int copies_passes = 0;
-    set_render_state();
+    set_render_state(&render);
     while (get_ticks() - start_tick < run_ticks) {
         double slot_start = now_seconds();
-        PassResult drawn = draw_pass(pass, scene, texture, "camara4", frame, copy_count);
+        PassResult drawn = draw_pass(pass, scene, texture, "camara4", frame, copy_count, &render);
         double slot_used = (now_seconds() - slot_start) / (0.01 * SLOT_TICKS);
         copy_count = ramp_next(&ramp, copy_count, pass_fitted(get_ticks(), last_tick), slot_used);
         double wait_start = now_seconds();
@@ -305,8 +331,8 @@ static LoopResult run_pass_loop(ViewerPass *pass, const Scene *scene, uint32_t t
         double waited = now_seconds() - wait_start;
         frame = advance_frame(frame, scene->frame_count);
         glMatrixMode(GL_MODELVIEW);
-        set_render_state();
-        glRotatef(spin_angle / 2.0f, 0.0f, 1.0f, 0.0f);
+        set_render_state(&render);
+        glRotatef(render.spin_angle / 2.0f, 0.0f, 1.0f, 0.0f);
         result.passes++;
         if (get_ticks() - start_tick >= run_ticks / 2) {
             copies_sum += drawn.copies;
@@ -354,7 +380,7 @@ int main(int argc, char **argv)
         }
     }
 
-    init_display(0, 640, 480);
+    if (!init_display(0, 640, 480)) return 1;
     install_ticks();
     Scene scene;
     if (!load_scene(&scene, scene_path.c_str())) {
@@ -428,7 +454,8 @@ int main(int argc, char **argv)
         LoopResult results[WAIT_COUNT][3] = {};
         for (int round = 0; round < wait_rounds; round++)
             for (int wait = 0; wait < WAIT_COUNT; wait++) {
-                bench_progress_stage(progress, "pass loop, round %d of %d, %s", round + 1, wait_rounds, wait_names[wait]);
+                bench_progress_stage(progress, "pass loop, round %d of %d, %s", round + 1, wait_rounds,
+                                     wait_names[wait]);
                 results[wait][round] = run_pass_loop(&pass, &scene, texture, (Wait)wait, run_ticks);
             }
         for (int wait = 0; wait < WAIT_COUNT; wait++) {

@@ -20,12 +20,14 @@
 #include <tiny_obj_loader.h>
 #include <vector>
 
-#include "core/base/version.h"
-#include "gl/display/display.h"
-#include "gl/scene/scene_lists.h"
-#include "core/scene/scene_reader.h"
+#include "orj/core/base/version.h"
+#include "orj/gl/display/display.h"
+#include "orj/gl/scene/scene_lists.h"
+#include "orj/core/scene/scene_reader.h"
 #include "bench/bench_scenes.h"
-#include "core/viewer/progress.h"
+#include "orj/core/viewer/progress.h"
+
+using namespace orj;
 
 extern char **environ;
 
@@ -134,7 +136,7 @@ static void remove_bench_files()
 static int compile_lists(Scene *scene, const BenchSize &size, long long triangles, BenchProgress *progress)
 {
     bench_progress_stage(progress, "display-list compile");
-    init_display(0, 640, 480);
+    if (!init_display(0, 640, 480)) return 1;
     std::vector<double> engine_times, face_times;
     for (int run = 0; run < size.runs; run++) {
         for (bool engine : {true, false}) {
@@ -143,7 +145,8 @@ static int compile_lists(Scene *scene, const BenchSize &size, long long triangle
             double start = cpu_seconds();
             for (int i = 0; i < scene->object_count; i++)
                 if (scene->objects[i].kind == Mesh)
-                    lists.push_back(engine ? compile_mesh_list(&scene->objects[i]) : compile_immediately(&scene->objects[i]));
+                    lists.push_back(engine ? compile_mesh_list(&scene->objects[i])
+                                           : compile_immediately(&scene->objects[i]));
             glFinish();
             (engine ? engine_times : face_times).push_back(cpu_seconds() - start);
             for (uint32_t list : lists) glDeleteLists(list, 1);
@@ -259,13 +262,15 @@ int main(int argc, char **argv)
             for (unsigned char corners : shape.mesh.num_face_vertices) obj_faces += corners == 4 ? 2 : 1;
 
         start = cpu_seconds();
-        bool read = read_scene_text(&scene, scene_text.data(), scene_text.size(), scene_path.c_str(), &error) == ERROR_NONE;
+        bool read =
+            read_scene_text(&scene, scene_text.data(), scene_text.size(), scene_path.c_str(), &error) == ERROR_NONE;
         text_times.push_back(cpu_seconds() - start);
         if (!read) return 1;
         free_scene_records(&scene);
     }
     if ((long long)obj_faces != triangles) {
-        fprintf(stderr, "%s: tinyobjloader read %zu triangles, expected %lld\n", obj_path.c_str(), obj_faces, triangles);
+        fprintf(stderr, "%s: tinyobjloader read %zu triangles, expected %lld\n", obj_path.c_str(), obj_faces,
+                triangles);
         return 1;
     }
     double reader = median(reader_times), text = median(text_times), obj = median(obj_times);
@@ -287,7 +292,10 @@ int main(int argc, char **argv)
     size_t records = records_size(&scene);
     double limit = (double)records + 16.0 * 1024 * 1024;
     printf("reader peak memory: %.1f MB; records %.1f MB + 16 MiB = %.1f MB (%s)\n", peak / 1e6, records / 1e6,
-           limit / 1e6, peak < 0 ? "not measured" : peak <= limit ? "within" : "OVER");
+           limit / 1e6,
+           peak < 0        ? "not measured"
+           : peak <= limit ? "within"
+                           : "OVER");
     fflush(stdout);
     return compile_lists(&scene, size, triangles, progress);
 }

@@ -16,8 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "core/base/version.h"
+#include "orj/core/base/version.h"
 #include "bench/bench_scenes.h"
+
+using namespace orj;
 
 extern char **environ;
 

@@ -5,8 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "core/sprites/animation_file.h"
-#include "core/sprites/frame_runs.h"
+#include "orj/core/sprites/animation_file.h"
+#include "orj/core/sprites/frame_runs.h"
+
+using namespace orj;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "core/image/image.h"
+#include "orj/core/image/image.h"
+
+using namespace orj;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

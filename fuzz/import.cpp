@@ -13,6 +13,8 @@
 #include "importer/orj_import_files.h"
 #include "importer/orj_import_guard.h"
 
+using namespace orj;
+
 namespace {
 
 // A model's folder with a texture, a subfolder, a link leading out and a

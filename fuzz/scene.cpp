@@ -7,8 +7,10 @@
 #include <cstring>
 #include <string>
 
-#include "core/scene/scene_reader.h"
-#include "core/scene/scene_writer.h"
+#include "orj/core/scene/scene_reader.h"
+#include "orj/core/scene/scene_writer.h"
+
+using namespace orj;
 
 template <typename T>
 static bool same_array(const T *a, const T *b, int64_t count)
@@ -29,8 +31,9 @@ static bool same_records(const Scene &a, const Scene &b)
             return false;
         if (!same_array(x.vertices, y.vertices, x.vertex_count) || !same_array(x.normals, y.normals, x.vertex_count) ||
             !same_array(x.quads, y.quads, x.quad_count) || !same_array(x.triangles, y.triangles, x.triangle_count) ||
-            !same_array(x.locations, y.locations, a.frame_count) || !same_array(x.rotations, y.rotations, a.frame_count) ||
-            !same_array(x.scales, y.scales, a.frame_count) || !same_array(x.children, y.children, x.child_count))
+            !same_array(x.locations, y.locations, a.frame_count) ||
+            !same_array(x.rotations, y.rotations, a.frame_count) || !same_array(x.scales, y.scales, a.frame_count) ||
+            !same_array(x.children, y.children, x.child_count))
             return false;
     }
     return true;

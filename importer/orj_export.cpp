@@ -19,9 +19,11 @@
 #include <nlohmann/json.hpp>
 
 #include "core/base/path_separators.h"
-#include "core/image/image.h"
-#include "core/scene/scene_reader.h"
-#include "core/viewer/options.h"
+#include "orj/core/image/image.h"
+#include "orj/core/scene/scene_reader.h"
+#include "orj/core/viewer/options.h"
+
+namespace orj {
 
 namespace {
 
@@ -123,7 +125,8 @@ aiMesh *make_mesh(const SceneObject &object)
         triangle(object.quads[q].corners, object.quads[q].tex_coords, 0, 1, 2);
         triangle(object.quads[q].corners, object.quads[q].tex_coords, 0, 2, 3);
     }
-    for (int t = 0; t < object.triangle_count; t++) triangle(object.triangles[t].corners, object.triangles[t].tex_coords, 0, 1, 2);
+    for (int t = 0; t < object.triangle_count; t++)
+        triangle(object.triangles[t].corners, object.triangles[t].tex_coords, 0, 1, 2);
 
     mesh->mNumVertices = (unsigned)positions.size();
     mesh->mVertices = new aiVector3D[positions.size()];
@@ -208,8 +211,8 @@ void add_gltf_cameras_and_lights(nlohmann::json *document, const aiScene *model)
 
 uint32_t read_u32(const std::string &bytes, size_t at)
 {
-    return (uint32_t)(uint8_t)bytes[at] | (uint32_t)(uint8_t)bytes[at + 1] << 8 | (uint32_t)(uint8_t)bytes[at + 2] << 16 |
-           (uint32_t)(uint8_t)bytes[at + 3] << 24;
+    return (uint32_t)(uint8_t)bytes[at] | (uint32_t)(uint8_t)bytes[at + 1] << 8 |
+           (uint32_t)(uint8_t)bytes[at + 2] << 16 | (uint32_t)(uint8_t)bytes[at + 3] << 24;
 }
 
 void put_u32(std::string *bytes, uint32_t value)
@@ -360,7 +363,7 @@ aiScene *scene_to_assimp(const Scene *scene, const std::string &texture_name, bo
         animation->mNumChannels = (unsigned)channels.size();
         animation->mChannels = new_array(channels);
         out->mNumAnimations = 1;
-        out->mAnimations = new aiAnimation *[1]{animation};
+        out->mAnimations = new aiAnimation *[1] { animation };
     }
     return out;
 }
@@ -381,7 +384,8 @@ static const char *export_usage =
 static std::string replace_extension(const std::string &path, const char *extension)
 {
     size_t slash = path.find_last_of(PATH_SEPARATORS), dot = path.find_last_of('.');
-    std::string stem = dot != std::string::npos && (slash == std::string::npos || dot > slash) ? path.substr(0, dot) : path;
+    std::string stem =
+        dot != std::string::npos && (slash == std::string::npos || dot > slash) ? path.substr(0, dot) : path;
     return stem + extension;
 }
 
@@ -431,12 +435,14 @@ int orj_export_main(int argc, char **argv)
     }
     const Format *format = format_of(model_path);
     if (!format) {
-        fprintf(stderr, "orj export: %s: the extension says no format that export writes (orj formats lists them)\n", model_path);
+        fprintf(stderr, "orj export: %s: the extension says no format that export writes (orj formats lists them)\n",
+                model_path);
         return 2;
     }
     std::string texture_out = texture_path ? replace_extension(model_path, ".png") : "";
     std::string side_file = strcmp(format->id, "gltf2") == 0 ? replace_extension(model_path, ".bin")
-                            : strcmp(format->id, "obj") == 0 ? replace_extension(model_path, ".mtl") : "";
+                            : strcmp(format->id, "obj") == 0 ? replace_extension(model_path, ".mtl")
+                                                             : "";
     // Nothing that is read may be written over.
     for (const std::string &written : {std::string(model_path), texture_out, side_file})
         if (!written.empty() && (written == scene_path || (texture_path && written == texture_path)))
@@ -462,13 +468,15 @@ int orj_export_main(int argc, char **argv)
     aiReturn result = exporter.Export(model, format->id, model_path);
     int status = 0;
     bool gltf = strcmp(format->id, "gltf2") == 0 || strcmp(format->id, "glb2") == 0;
-    if (result != aiReturn_SUCCESS) status = export_fail("%s: cannot write the model: %s", model_path, exporter.GetErrorString());
-    else if (gltf && (model->mNumCameras || model->mNumLights) && !patch_gltf(model_path, strcmp(format->id, "glb2") == 0, model))
+    if (result != aiReturn_SUCCESS)
+        status = export_fail("%s: cannot write the model: %s", model_path, exporter.GetErrorString());
+    else if (gltf && (model->mNumCameras || model->mNumLights) &&
+             !patch_gltf(model_path, strcmp(format->id, "glb2") == 0, model))
         status = export_fail("%s: cannot add the cameras and lamps to the written model", model_path);
     else
-        fprintf(stderr, "orj export: %s -> %s (%s): %u meshes, %u lamps, %u cameras, %d frames%s\n", scene_path, model_path,
-                format->description, model->mNumMeshes, model->mNumLights, model->mNumCameras, scene.frame_count,
-                model->mNumAnimations ? " as node keys at 25 per second" : "");
+        fprintf(stderr, "orj export: %s -> %s (%s): %u meshes, %u lamps, %u cameras, %d frames%s\n", scene_path,
+                model_path, format->description, model->mNumMeshes, model->mNumLights, model->mNumCameras,
+                scene.frame_count, model->mNumAnimations ? " as node keys at 25 per second" : "");
     delete model;
     free_scene_records(&scene);
     return status;
@@ -489,3 +497,5 @@ int orj_formats_main(int argc, char **argv)
     for (const Format &format : FORMATS) printf("  %-6s %s\n", format.extension, format.description);
     return 0;
 }
+
+}  // namespace orj

@@ -5,9 +5,11 @@
 
 #include <string>
 
-#include "core/scene/scene.h"
+#include "orj/core/scene/scene.h"
 
 struct aiScene;
+
+namespace orj {
 
 // The scene as an asset-importer scene: a node per object under one root,
 // with the engine's transforms (translate, rotate about x, y, z, scale) at
@@ -23,3 +25,5 @@ aiScene *scene_to_assimp(const Scene *scene, const std::string &texture_name, bo
 // cannot be read or written, 2 bad options.
 int orj_export_main(int argc, char **argv);
 int orj_formats_main(int argc, char **argv);
+
+}  // namespace orj

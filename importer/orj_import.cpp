@@ -14,7 +14,7 @@
 #include <cstring>
 
 #include "core/base/path_separators.h"
-#include "core/scene/scene_writer.h"
+#include "orj/core/scene/scene_writer.h"
 #include "importer/orj_import_atlas.h"
 #include "importer/orj_import_files.h"
 #include "importer/orj_import_math.h"
@@ -22,11 +22,13 @@
 #include "importer/orj_import_paths.h"
 #include "importer/orj_import_texture.h"
 
+namespace orj {
+
 static const double MAX_IMPORT_SCALE = 1e30;  // --scale's limit
 
 enum {
-    LARGE_MODEL_FACES = 200000,    // from here on progress is shown
-    LARGE_MODEL_SAMPLES = 2000000, // objects times frames
+    LARGE_MODEL_FACES = 200000,     // from here on progress is shown
+    LARGE_MODEL_SAMPLES = 2000000,  // objects times frames
     LARGE_MODEL_BYTES = 16 << 20,
 };
 
@@ -50,52 +52,52 @@ const char *import_usage()
 {
     // Built once, with the limits from where they are defined.
     static const std::string text = format_usage(
-           "usage: orj import MODEL -o SCENE [--texture-out TGA] [--frames N] [--fps R] [--scale S] [--add-camera]\n"
-           "                  [--no-lamps] [--allow-outside-refs]\n"
-           "\n"
-           "Converts a model (OBJ, glTF 2.0, Collada, PLY, STL, 3DS, FBX and the other formats of the\n"
-           "asset importer) into a scene file for the viewer.\n"
-           "\n"
-           "  -o, --output SCENE   the scene file to write (- for standard output)\n"
-           "  --texture-out TGA    write the scene's texture there as a TGA image: an atlas of every\n"
-           "                       material's texture, or its colour when it has none or it cannot\n"
-           "                       be read; the texture coordinates are moved into it\n"
-           "  --frames N           frames to write, 1 to %d (default: the first animation's\n"
-           "                       length times the rate, plus one; 1 without animation). Frames\n"
-           "                       past the animation's end hold its last pose.\n"
-           "  --fps R              frames per second of animation time, above 0, at most 1000\n"
-           "                       (default 25, the viewer's rate)\n"
-           "  --scale S            multiplies every location and vertex position, above 0; --scale 1\n"
-           "                       keeps the model's units (default: the model is made 10 units\n"
-           "                       across and its middle put at the origin, which the viewer's fog\n"
-           "                       and view suit; the factor is printed)\n"
-           "  --add-camera         add a still camera that holds the whole model in view, looking at\n"
-           "                       it from the front (+z), a little from the right (+x) and above\n"
-           "                       (+y), on the first camera key (\"camara4\", the viewer's default);\n"
-           "                       the model's own cameras move to the next keys\n"
-           "  --no-lamps           do not light a model that has no lights: by default it gets a\n"
-           "                       white lamp at the added camera (or where it would stand) and a\n"
-           "                       weaker fill lamp from the other side\n"
-           "  --allow-outside-refs read the files the model refers to (buffers, materials, textures)\n"
-           "                       also outside its folder; without it such references are refused\n"
-           "                       with a warning\n"
-           "\n"
-           "Nodes become Mesh objects (one more, under the node's, for every further mesh of a node;\n"
-           "meshes of more than %d faces are cut into several), empty nodes empty meshes. Quads\n"
-           "stay quads, bigger polygons become triangle fans, points and lines are dropped.\n"
-           "Cameras become root Camera objects named for the viewer's camera keys: the first\n"
-           "\"camara4\" (the viewer's default), then \"camara\" (key 0), \"Camera\" (1), \"camara2\",\n"
-           "\"camara3\", \"camara5\"; further cameras keep their own names.\n"
-           "Lights become Lamp objects (point lights): the engine takes a lamp's rotation, in degrees,\n"
-           "as its diffuse colour, so the light's red, green and blue (scaled into 0..1 when brighter)\n"
-           "are written as its rotation about x, y and z.\n"
-           "\n"
-           "Sizes: the viewer's fog hides what lies more than about 40 units from the camera (half\n"
-           "gone at 33 units, nine tenths at 60) and its near plane cuts what is closer than 1 unit;\n"
-           "a model about 10 units across suits it. Without a camera the viewer looks from 1000 units\n"
-           "away and shows only fog: --add-camera gives the model one, and the viewer's key 6 an\n"
-           "orbit camera around any scene.\n",
-           (int)MAX_IMPORT_FRAMES, (int)MAX_FACES_PER_OBJECT);
+        "usage: orj import MODEL -o SCENE [--texture-out TGA] [--frames N] [--fps R] [--scale S] [--add-camera]\n"
+        "                  [--no-lamps] [--allow-outside-refs]\n"
+        "\n"
+        "Converts a model (OBJ, glTF 2.0, Collada, PLY, STL, 3DS, FBX and the other formats of the\n"
+        "asset importer) into a scene file for the viewer.\n"
+        "\n"
+        "  -o, --output SCENE   the scene file to write (- for standard output)\n"
+        "  --texture-out TGA    write the scene's texture there as a TGA image: an atlas of every\n"
+        "                       material's texture, or its colour when it has none or it cannot\n"
+        "                       be read; the texture coordinates are moved into it\n"
+        "  --frames N           frames to write, 1 to %d (default: the first animation's\n"
+        "                       length times the rate, plus one; 1 without animation). Frames\n"
+        "                       past the animation's end hold its last pose.\n"
+        "  --fps R              frames per second of animation time, above 0, at most 1000\n"
+        "                       (default 25, the viewer's rate)\n"
+        "  --scale S            multiplies every location and vertex position, above 0; --scale 1\n"
+        "                       keeps the model's units (default: the model is made 10 units\n"
+        "                       across and its middle put at the origin, which the viewer's fog\n"
+        "                       and view suit; the factor is printed)\n"
+        "  --add-camera         add a still camera that holds the whole model in view, looking at\n"
+        "                       it from the front (+z), a little from the right (+x) and above\n"
+        "                       (+y), on the first camera key (\"camara4\", the viewer's default);\n"
+        "                       the model's own cameras move to the next keys\n"
+        "  --no-lamps           do not light a model that has no lights: by default it gets a\n"
+        "                       white lamp at the added camera (or where it would stand) and a\n"
+        "                       weaker fill lamp from the other side\n"
+        "  --allow-outside-refs read the files the model refers to (buffers, materials, textures)\n"
+        "                       also outside its folder; without it such references are refused\n"
+        "                       with a warning\n"
+        "\n"
+        "Nodes become Mesh objects (one more, under the node's, for every further mesh of a node;\n"
+        "meshes of more than %d faces are cut into several), empty nodes empty meshes. Quads\n"
+        "stay quads, bigger polygons become triangle fans, points and lines are dropped.\n"
+        "Cameras become root Camera objects named for the viewer's camera keys: the first\n"
+        "\"camara4\" (the viewer's default), then \"camara\" (key 0), \"Camera\" (1), \"camara2\",\n"
+        "\"camara3\", \"camara5\"; further cameras keep their own names.\n"
+        "Lights become Lamp objects (point lights): the engine takes a lamp's rotation, in degrees,\n"
+        "as its diffuse colour, so the light's red, green and blue (scaled into 0..1 when brighter)\n"
+        "are written as its rotation about x, y and z.\n"
+        "\n"
+        "Sizes: the viewer's fog hides what lies more than about 40 units from the camera (half\n"
+        "gone at 33 units, nine tenths at 60) and its near plane cuts what is closer than 1 unit;\n"
+        "a model about 10 units across suits it. Without a camera the viewer looks from 1000 units\n"
+        "away and shows only fog: --add-camera gives the model one, and the viewer's key 6 an\n"
+        "orbit camera around any scene.\n",
+        (int)MAX_IMPORT_FRAMES, (int)MAX_FACES_PER_OBJECT);
     return text.c_str();
 }
 
@@ -149,7 +151,8 @@ OptionsResult parse_import_options(int argc, char **argv, ImportCommand *command
         }
         if (match_option(arg, "--frames", &inline_value)) {
             int32_t frames = 0;
-            if (!parse_count(option_value(argc, argv, &i, inline_value), &frames) || frames < 1 || frames > MAX_IMPORT_FRAMES) {
+            if (!parse_count(option_value(argc, argv, &i, inline_value), &frames) || frames < 1 ||
+                frames > MAX_IMPORT_FRAMES) {
                 *error = "--frames needs a whole number of frames from 1 to " + std::to_string(MAX_IMPORT_FRAMES);
                 return OPTIONS_BAD;
             }
@@ -164,7 +167,8 @@ OptionsResult parse_import_options(int argc, char **argv, ImportCommand *command
             continue;
         }
         if (match_option(arg, "--scale", &inline_value)) {
-            if (!parse_positive(option_value(argc, argv, &i, inline_value), MAX_IMPORT_SCALE, &command->settings.scale)) {
+            if (!parse_positive(option_value(argc, argv, &i, inline_value), MAX_IMPORT_SCALE,
+                                &command->settings.scale)) {
                 *error = "--scale needs a finite factor above 0";
                 return OPTIONS_BAD;
             }
@@ -222,8 +226,7 @@ static FilePlace place_of(const char *path)
     size_t slash = text.find_last_of(PATH_SEPARATORS);
     std::string directory = slash == std::string::npos ? "." : slash == 0 ? "/" : text.substr(0, slash);
     std::string real = resolve_real_path(directory);
-    if (!real.empty())
-        place.resolved = real + "/" + (slash == std::string::npos ? text : text.substr(slash + 1));
+    if (!real.empty()) place.resolved = real + "/" + (slash == std::string::npos ? text : text.substr(slash + 1));
     return place;
 }
 
@@ -253,10 +256,7 @@ static void show_progress(const char *stage, double fraction)
     fprintf(stderr, "orj import: %s %3d%%\n", stage, (int)(fraction * 100.0 + 0.5));
 }
 
-static void warn(const std::string &text)
-{
-    fprintf(stderr, "orj import: warning: %s\n", text.c_str());
-}
+static void warn(const std::string &text) { fprintf(stderr, "orj import: warning: %s\n", text.c_str()); }
 
 static void report_refused(ModelFolder *folder)
 {
@@ -269,7 +269,8 @@ static void report_refused(ModelFolder *folder)
 static void report_warnings(const ImportStats &stats, const MeshRepairs &repairs)
 {
     if (repairs.weights_dropped)
-        warn(std::to_string(repairs.weights_dropped) + " bone weights naming vertices their mesh does not have dropped");
+        warn(std::to_string(repairs.weights_dropped) +
+             " bone weights naming vertices their mesh does not have dropped");
     if (repairs.morphs_dropped)
         warn(std::to_string(repairs.morphs_dropped) + " morph targets whose vertices do not match their mesh dropped");
     if (stats.points_dropped || stats.lines_dropped)
@@ -355,7 +356,8 @@ int orj_import_main(int argc, char **argv)
     }
     struct stat model_stat;
     if (stat(command.model_path, &model_stat) == 0 && model_stat.st_size > LARGE_MODEL_BYTES)
-        fprintf(stderr, "orj import: reading %s (%lld MB)\n", command.model_path, (long long)(model_stat.st_size >> 20));
+        fprintf(stderr, "orj import: reading %s (%lld MB)\n", command.model_path,
+                (long long)(model_stat.st_size >> 20));
     ModelFolder folder;
     Assimp::Importer importer;
     ModelReading reading;
@@ -375,9 +377,11 @@ int orj_import_main(int argc, char **argv)
     ImportProgress progress = large ? show_progress : nullptr;
     if (!large && scene->mNumAnimations > 0) {
         // A long animation over many nodes is slow too.
-        double ticks_per_second = scene->mAnimations[0]->mTicksPerSecond > 0 ? scene->mAnimations[0]->mTicksPerSecond : 25.0;
-        double frames = command.settings.frames > 0 ? command.settings.frames
-                                                    : scene->mAnimations[0]->mDuration / ticks_per_second * command.settings.fps;
+        double ticks_per_second =
+            scene->mAnimations[0]->mTicksPerSecond > 0 ? scene->mAnimations[0]->mTicksPerSecond : 25.0;
+        double frames = command.settings.frames > 0
+                            ? command.settings.frames
+                            : scene->mAnimations[0]->mDuration / ticks_per_second * command.settings.fps;
         if (frames * scene->mNumMeshes > LARGE_MODEL_SAMPLES) progress = show_progress;
     }
     if (convert_scene(scene, command.settings, progress, &imported, &failure) != ERROR_NONE) {
@@ -414,7 +418,8 @@ int orj_import_main(int argc, char **argv)
             scene->mNumAnimations > 0 ? "" : " (no animation)");
     if (normals_missing > 0) fprintf(stderr, "  normals generated for %lld meshes\n", (long long)normals_missing);
     if (stats.points_dropped || stats.lines_dropped)
-        fprintf(stderr, "  dropped: %lld points, %lld lines\n", (long long)stats.points_dropped, (long long)stats.lines_dropped);
+        fprintf(stderr, "  dropped: %lld points, %lld lines\n", (long long)stats.points_dropped,
+                (long long)stats.lines_dropped);
     if (command.texture_path) {
         fprintf(stderr, "  texture: %s (%dx%d), an atlas of %zu materials:\n", command.texture_path, atlas.image.width,
                 atlas.image.height, atlas.materials.size());
@@ -429,15 +434,17 @@ int orj_import_main(int argc, char **argv)
         if (!(stats.extent_size > 0.0))
             fputs("  size: 0 (all the model's vertices lie at one point: no scale makes it visible)\n", stderr);
         else if (command.settings.scale == 0.0)
-            fprintf(stderr, "  size: %.4g units across, scaled by %.4g to %.3g and centred (--scale 1 keeps the model's units)\n",
-                    model_units, stats.applied_scale, stats.extent_size);
+            fprintf(
+                stderr,
+                "  size: %.4g units across, scaled by %.4g to %.3g and centred (--scale 1 keeps the model's units)\n",
+                model_units, stats.applied_scale, stats.extent_size);
         else if (stats.extent_size > 40.0 || stats.extent_size < 2.0)
             fprintf(stderr, "  size: %.4g units across; the viewer suits about 5 to 20 (leave out --scale to fit it)\n",
                     stats.extent_size);
-        else
-            fprintf(stderr, "  size: %.4g units across\n", stats.extent_size);
+        else fprintf(stderr, "  size: %.4g units across\n", stats.extent_size);
     }
-    if (stats.lamps_added > 0) fprintf(stderr, "  lamps: %d added (the model has no lights; --no-lamps leaves them out)\n", stats.lamps_added);
+    if (stats.lamps_added > 0)
+        fprintf(stderr, "  lamps: %d added (the model has no lights; --no-lamps leaves them out)\n", stats.lamps_added);
     // Which key shows which camera, the one the viewer starts with first.
     static const int key_order[CAMERA_SLOT_COUNT] = {4, 0, 1, 2, 3, 5};
     for (int key : key_order)
@@ -453,3 +460,5 @@ int orj_import_main(int argc, char **argv)
     fprintf(stderr, "  key 6 in the viewer: an orbit camera around the whole scene\n");
     return 0;
 }
+
+}  // namespace orj

@@ -4,8 +4,10 @@
 
 #include <string>
 
-#include "core/viewer/options.h"
+#include "orj/core/viewer/options.h"
 #include "importer/orj_import_convert.h"
+
+namespace orj {
 
 struct ImportCommand {
     const char *model_path;
@@ -28,3 +30,5 @@ OptionsResult parse_import_options(int argc, char **argv, ImportCommand *command
 // outputs not there yet, the same place once their folders are resolved.
 ErrorKind check_import_paths(const ImportCommand &command, Error *error);
 const char *import_usage();
+
+}  // namespace orj

@@ -1,5 +1,7 @@
 #include "importer/orj_import_animation.h"
 
+namespace orj {
+
 // Index of the key at or before ticks (0 before the first); *factor is how
 // far ticks lies towards the next key, 0 when there is none.
 template <typename Key>
@@ -45,3 +47,5 @@ aiMatrix4x4 sample_node_transform(const aiNode *node, const aiNodeAnim *channel,
     aiVector3D scaling = sample_vector(channel->mScalingKeys, channel->mNumScalingKeys, ticks, rest_scale);
     return aiMatrix4x4(scaling, rotation, position);
 }
+
+}  // namespace orj

@@ -9,19 +9,21 @@
 #include <cstdio>
 #include <map>
 
+namespace orj {
+
 namespace {
 
 // One tile of the atlas: a texture shared by the materials that name it, or
 // one plain colour.
 struct Tile {
-    std::string key;         // "texture:REFERENCE" or "colour:R,G,B"
+    std::string key;  // "texture:REFERENCE" or "colour:R,G,B"
     bool textured;
-    TextureImage source;     // the texture as decoded (a patch of the colour for a colour tile)
-    TextureImage base;       // source, shrunk as far as the atlas needs
+    TextureImage source;  // the texture as decoded (a patch of the colour for a colour tile)
+    TextureImage base;    // source, shrunk as far as the atlas needs
     int repeats_s, repeats_t;
-    bool repeats_cut;        // faces wanted more than ATLAS_MAX_REPEATS copies
-    int x, y;                // the top left corner of the tile's copies in the atlas
-    int padding;             // ATLAS_PADDING; 0 for a tile alone, which has no neighbours to bleed
+    bool repeats_cut;  // faces wanted more than ATLAS_MAX_REPEATS copies
+    int x, y;          // the top left corner of the tile's copies in the atlas
+    int padding;       // ATLAS_PADDING; 0 for a tile alone, which has no neighbours to bleed
 };
 
 const float EDGE_SLACK = 1e-3f;  // coordinates this close past a whole number count as on it
@@ -49,7 +51,8 @@ void material_colour(const aiMaterial *material, uint8_t rgb[3])
 TextureImage colour_patch(const uint8_t rgb[3])
 {
     TextureImage patch = {ATLAS_COLOUR_TILE, ATLAS_COLOUR_TILE, {}};
-    for (int p = 0; p < ATLAS_COLOUR_TILE * ATLAS_COLOUR_TILE; p++) patch.rgba.insert(patch.rgba.end(), {rgb[0], rgb[1], rgb[2], 255});
+    for (int p = 0; p < ATLAS_COLOUR_TILE * ATLAS_COLOUR_TILE; p++)
+        patch.rgba.insert(patch.rgba.end(), {rgb[0], rgb[1], rgb[2], 255});
     return patch;
 }
 
@@ -59,9 +62,11 @@ TextureImage shrink(const TextureImage &image, int width, int height)
     if (width == image.width && height == image.height) return image;
     TextureImage out = {width, height, std::vector<uint8_t>((size_t)width * height * 4)};
     for (int y = 0; y < height; y++) {
-        int y0 = (int)((int64_t)y * image.height / height), y1 = std::max(y0 + 1, (int)((int64_t)(y + 1) * image.height / height));
+        int y0 = (int)((int64_t)y * image.height / height),
+            y1 = std::max(y0 + 1, (int)((int64_t)(y + 1) * image.height / height));
         for (int x = 0; x < width; x++) {
-            int x0 = (int)((int64_t)x * image.width / width), x1 = std::max(x0 + 1, (int)((int64_t)(x + 1) * image.width / width));
+            int x0 = (int)((int64_t)x * image.width / width),
+                x1 = std::max(x0 + 1, (int)((int64_t)(x + 1) * image.width / width));
             uint32_t sum[4] = {0, 0, 0, 0};
             for (int sy = y0; sy < y1; sy++)
                 for (int sx = x0; sx < x1; sx++)
@@ -80,15 +85,9 @@ int power_of_two_at_least(int64_t n)
     return p;
 }
 
-int padded_width(const Tile &tile)
-{
-    return tile.base.width * tile.repeats_s + 2 * tile.padding;
-}
+int padded_width(const Tile &tile) { return tile.base.width * tile.repeats_s + 2 * tile.padding; }
 
-int padded_height(const Tile &tile)
-{
-    return tile.base.height * tile.repeats_t + 2 * tile.padding;
-}
+int padded_height(const Tile &tile) { return tile.base.height * tile.repeats_t + 2 * tile.padding; }
 
 // Shelves of tiles, tallest first, in a square-ish power-of-two atlas. False
 // when they do not fit within ATLAS_MAX_SIDE.
@@ -104,7 +103,8 @@ bool pack_tiles(std::vector<Tile> *tiles, int *width, int *height)
     }
     std::stable_sort(order.begin(), order.end(),
                      [&](size_t a, size_t b) { return padded_height((*tiles)[a]) > padded_height((*tiles)[b]); });
-    for (int w = power_of_two_at_least(std::max<int64_t>(widest, (int64_t)std::sqrt((double)area))); w <= ATLAS_MAX_SIDE; w *= 2) {
+    for (int w = power_of_two_at_least(std::max<int64_t>(widest, (int64_t)std::sqrt((double)area)));
+         w <= ATLAS_MAX_SIDE; w *= 2) {
         int x = 0, y = 0, shelf = 0;
         for (size_t i : order) {
             Tile &tile = (*tiles)[i];
@@ -218,9 +218,10 @@ void build_atlas(const aiScene *scene, ModelFolder *folder, std::vector<ImportOb
         std::string note = "'" + name + "': ";
         if (textured) {
             tile.key = "texture:" + reference;
-            if (!tile_by_key.count(tile.key) && load_texture_image(scene, reference, folder, &tile.source, &error) != ERROR_NONE) {
-                atlas->warnings.push_back("material '" + name + "': texture '" + reference + "': " + error.message + "; its " +
-                                          colour_text + " is used instead");
+            if (!tile_by_key.count(tile.key) &&
+                load_texture_image(scene, reference, folder, &tile.source, &error) != ERROR_NONE) {
+                atlas->warnings.push_back("material '" + name + "': texture '" + reference + "': " + error.message +
+                                          "; its " + colour_text + " is used instead");
                 note += "texture '" + reference + "' unusable, " + colour_text + " instead";
                 textured = false;
             } else {
@@ -255,7 +256,8 @@ void build_atlas(const aiScene *scene, ModelFolder *folder, std::vector<ImportOb
     }
 
     auto tile_for = [&](const ImportObject &object) -> Tile * {
-        auto found = tile_of_material.find(object.material >= 0 && (unsigned)object.material < scene->mNumMaterials ? object.material : -1);
+        auto found = tile_of_material.find(
+            object.material >= 0 && (unsigned)object.material < scene->mNumMaterials ? object.material : -1);
         return found == tile_of_material.end() ? &tiles[0] : &tiles[found->second];
     };
     for (const ImportObject &object : *objects) {
@@ -273,8 +275,10 @@ void build_atlas(const aiScene *scene, ModelFolder *folder, std::vector<ImportOb
                                       std::to_string(ATLAS_MAX_REPEATS) + " times, stretched at the edge");
         // A tile stays within half the atlas's side.
         int limit = ATLAS_MAX_SIDE / 2 - 2 * tile.padding;
-        double fit = std::min({1.0, (double)limit / (tile.source.width * tile.repeats_s), (double)limit / (tile.source.height * tile.repeats_t)});
-        tile.base = shrink(tile.source, std::max(1, (int)(tile.source.width * fit)), std::max(1, (int)(tile.source.height * fit)));
+        double fit = std::min({1.0, (double)limit / (tile.source.width * tile.repeats_s),
+                               (double)limit / (tile.source.height * tile.repeats_t)});
+        tile.base = shrink(tile.source, std::max(1, (int)(tile.source.width * fit)),
+                           std::max(1, (int)(tile.source.height * fit)));
     }
 
     int width = 0, height = 0;
@@ -301,6 +305,8 @@ void build_atlas(const aiScene *scene, ModelFolder *folder, std::vector<ImportOb
     }
     for (const Tile &tile : tiles)
         if (tile.textured && (tile.repeats_s > 1 || tile.repeats_t > 1))
- atlas->repeats.push_back(tile.key.substr(8) + ": repeated " + std::to_string(tile.repeats_s) + "x" +
-                                       std::to_string(tile.repeats_t) + " in its tile");
+            atlas->repeats.push_back(tile.key.substr(8) + ": repeated " + std::to_string(tile.repeats_s) + "x" +
+                                     std::to_string(tile.repeats_t) + " in its tile");
 }
+
+}  // namespace orj

@@ -10,14 +10,17 @@
 #include "importer/orj_import_texture.h"
 
 struct aiScene;
+
+namespace orj {
+
 struct ModelFolder;
 
 enum {
-    ATLAS_MAX_SIDE = 4096,    // the atlas's sides, powers of two; tiles shrink to fit
-    ATLAS_MAX_REPEATS = 8,    // copies of a texture along each side for faces that repeat it
-    ATLAS_PADDING = 4,        // texels of wrapped texture around a tile, against bleeding from its neighbours
-    ATLAS_COLOUR_TILE = 4,    // side of a tile that holds a plain colour
-    ATLAS_MAX_TILES = 1024,   // distinct textures and colours; (8 + 8) texels each fit the atlas at worst
+    ATLAS_MAX_SIDE = 4096,   // the atlas's sides, powers of two; tiles shrink to fit
+    ATLAS_MAX_REPEATS = 8,   // copies of a texture along each side for faces that repeat it
+    ATLAS_PADDING = 4,       // texels of wrapped texture around a tile, against bleeding from its neighbours
+    ATLAS_COLOUR_TILE = 4,   // side of a tile that holds a plain colour
+    ATLAS_MAX_TILES = 1024,  // distinct textures and colours; (8 + 8) texels each fit the atlas at worst
 };
 
 struct Atlas {
@@ -35,3 +38,5 @@ struct Atlas {
 // found or read gives way to its material's colour, with a warning. Texture
 // files are looked for through folder (inside the model's folder).
 void build_atlas(const aiScene *scene, ModelFolder *folder, std::vector<ImportObject> *objects, Atlas *atlas);
+
+}  // namespace orj

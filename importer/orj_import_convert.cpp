@@ -11,7 +11,7 @@
 #include <cstring>
 #include <unordered_map>
 
-#include "core/scene/scene_hierarchy.h"
+#include "orj/core/scene/scene_hierarchy.h"
 #include "importer/orj_import_animation.h"
 #include "importer/orj_import_files.h"
 #include "importer/orj_import_framing.h"
@@ -19,15 +19,17 @@
 #include "importer/orj_import_mesh.h"
 #include "importer/orj_import_names.h"
 
+namespace orj {
+
 namespace {
 
 // How an object's per-frame transform is found.
 enum Role {
-    ROLE_NODE,           // the node's local matrix
-    ROLE_FIXED,          // a fixed matrix under its parent (further meshes of a node, groups, skinned parts)
-    ROLE_CAMERA,         // a root solved from the camera's world placement
-    ROLE_LAMP_AT_NODE,   // a lamp standing in for its node: the light's place in the parent's frame
-    ROLE_LAMP_IN_NODE,   // a lamp under its node's object: the light's place in the node's frame
+    ROLE_NODE,          // the node's local matrix
+    ROLE_FIXED,         // a fixed matrix under its parent (further meshes of a node, groups, skinned parts)
+    ROLE_CAMERA,        // a root solved from the camera's world placement
+    ROLE_LAMP_AT_NODE,  // a lamp standing in for its node: the light's place in the parent's frame
+    ROLE_LAMP_IN_NODE,  // a lamp under its node's object: the light's place in the node's frame
 };
 
 struct Plan {
@@ -37,10 +39,7 @@ struct Plan {
     Matrix4 fixed;  // ROLE_FIXED's matrix
 };
 
-Plan make_plan(Role role, int node, int source)
-{
-    return {role, node, source, matrix_identity()};
-}
+Plan make_plan(Role role, int node, int source) { return {role, node, source, matrix_identity()}; }
 
 struct NodeEntry {
     const aiNode *node;
@@ -65,8 +64,8 @@ struct Converter {
     std::vector<MeshParts> mesh_parts;
     std::vector<bool> mesh_converted;
     std::unordered_map<std::string, int> node_by_name;
-    std::vector<int> node_object;  // the object made for each node, -1 before
-    std::vector<bool> bone_nodes;  // nodes that parts of rigid skins ride on
+    std::vector<int> node_object;                       // the object made for each node, -1 before
+    std::vector<bool> bone_nodes;                       // nodes that parts of rigid skins ride on
     std::vector<std::pair<int, int>> bone_attachments;  // object, bone node
     int cameras_emitted;
     unsigned meshes_done;
@@ -191,7 +190,8 @@ int plan_node(Converter *c, int node_index, int parent_object)
         for (size_t p = 0; p < converted.parts.size(); p++) {
             ImportObject object = converted.parts[p];
             int bone = converted.bones[p];
-            auto bone_node = bone >= 0 ? c->node_by_name.find(mesh->mBones[bone]->mName.C_Str()) : c->node_by_name.end();
+            auto bone_node =
+                bone >= 0 ? c->node_by_name.find(mesh->mBones[bone]->mName.C_Str()) : c->node_by_name.end();
             if (bone_node != c->node_by_name.end()) {
                 // A rigid skin: the part rides on its bone, through the bone's offset.
                 Plan plan = make_plan(ROLE_FIXED, -1, -1);
@@ -361,7 +361,8 @@ void sample_frames(Converter *c)
         double ticks = frame_time_ticks(frame, c->settings.fps, ticks_per_second, duration_ticks);
         for (size_t n = 0; n < c->nodes.size(); n++) {
             const NodeEntry &entry = c->nodes[n];
-            local[n] = to_matrix(sample_node_transform(entry.node, entry.channel >= 0 ? clip->mChannels[entry.channel] : nullptr, ticks));
+            local[n] = to_matrix(sample_node_transform(
+                entry.node, entry.channel >= 0 ? clip->mChannels[entry.channel] : nullptr, ticks));
             for (int i = 0; i < 3; i++) local[n].m[i][3] *= scale;
             world[n] = c->nodes[n].parent < 0 ? local[n] : matrix_multiply(world[c->nodes[n].parent], local[n]);
         }
@@ -374,7 +375,8 @@ void sample_frames(Converter *c)
             if (plan.role == ROLE_LAMP_AT_NODE || plan.role == ROLE_LAMP_IN_NODE) {
                 aiVector3D p = own_position(c->source->mLights[plan.source]->mPosition, c->nodes[plan.node].node);
                 Vector3 place = {(float)(p.x * scale), (float)(p.y * scale), (float)(p.z * scale)};
-                if (plan.role == ROLE_LAMP_AT_NODE) place = transform_point(local[plan.node], place.x, place.y, place.z);
+                if (plan.role == ROLE_LAMP_AT_NODE)
+                    place = transform_point(local[plan.node], place.x, place.y, place.z);
                 object_local[i].m[0][3] = place.x;
                 object_local[i].m[1][3] = place.y;
                 object_local[i].m[2][3] = place.z;
@@ -389,8 +391,9 @@ void sample_frames(Converter *c)
                 int p = c->out->objects[i].parent;
                 if (p == c->source_parent[i]) continue;
                 Matrix4 inverse;
-                object_local[i] = matrix_invert_affine(object_world[p], &inverse) ? matrix_multiply(inverse, object_world[i])
-                                                                                  : matrix_identity();
+                object_local[i] = matrix_invert_affine(object_world[p], &inverse)
+                                      ? matrix_multiply(inverse, object_world[i])
+                                      : matrix_identity();
             }
         }
         for (size_t i = 0; i < object_count; i++) {
@@ -404,7 +407,8 @@ void sample_frames(Converter *c)
                 const Matrix4 &m = world[plan.node];
                 aiVector3D p = own_position(camera->mPosition, c->nodes[plan.node].node);
                 Vector3 eye = transform_point(m, p.x * scale, p.y * scale, p.z * scale);
-                solve_camera(eye, transform_direction(m, camera->mLookAt), transform_direction(m, camera->mUp), &t.location, &t.rotation);
+                solve_camera(eye, transform_direction(m, camera->mLookAt), transform_direction(m, camera->mUp),
+                             &t.location, &t.rotation);
             } else if (lamp) {
                 const Matrix4 &m = object_local[i];
                 t.location = {(float)m.m[0][3], (float)m.m[1][3], (float)m.m[2][3]};
@@ -422,7 +426,8 @@ void sample_frames(Converter *c)
             object.rotations.push_back(t.rotation);
             object.scales.push_back(t.scale);
         }
-        if (c->progress && (frame % 50 == 49 || frame == frames - 1)) c->progress("sampling frames", (frame + 1.0) / frames);
+        if (c->progress && (frame % 50 == 49 || frame == frames - 1))
+            c->progress("sampling frames", (frame + 1.0) / frames);
     }
 
     ImportStats *stats = &c->out->stats;
@@ -464,7 +469,8 @@ void measure_model(Converter *c)
     ImportStats *stats = &c->out->stats;
     stats->has_extent = low[0] <= high[0] && std::isfinite(low[0] + low[1] + low[2] + high[0] + high[1] + high[2]);
     if (!stats->has_extent) return;
-    stats->extent_centre = {(float)((low[0] + high[0]) / 2), (float)((low[1] + high[1]) / 2), (float)((low[2] + high[2]) / 2)};
+    stats->extent_centre = {(float)((low[0] + high[0]) / 2), (float)((low[1] + high[1]) / 2),
+                            (float)((low[2] + high[2]) / 2)};
     stats->extent_size = std::sqrt((high[0] - low[0]) * (high[0] - low[0]) + (high[1] - low[1]) * (high[1] - low[1]) +
                                    (high[2] - low[2]) * (high[2] - low[2]));
 }
@@ -530,8 +536,8 @@ void count_results(Converter *c)
         stats->triangles += object.triangles.size();
     }
     if (stats->flattened > 0)
-        stats->warnings.push_back("the hierarchy is " + std::to_string(stats->deepest_level) + " levels deep: " +
-                                  std::to_string(stats->flattened) + " objects below level " +
+        stats->warnings.push_back("the hierarchy is " + std::to_string(stats->deepest_level) +
+                                  " levels deep: " + std::to_string(stats->flattened) + " objects below level " +
                                   std::to_string(SCENE_MAX_DEPTH) + " moved up with their placement kept");
     int extra_cameras = stats->camera_objects - CAMERA_SLOT_COUNT;
     if (extra_cameras > 0)
@@ -550,7 +556,8 @@ ErrorKind read_model(Assimp::Importer *importer, ModelFolder *folder, const aiSc
     // A device, a pipe or a directory may never end or block for ever: only regular files are read.
     struct stat status;
     if (stat(path, &status) == 0 && !S_ISREG(status.st_mode))
-        return set_error(error, ERROR_CANNOT_OPEN, path, 0, S_ISDIR(status.st_mode) ? "is a directory" : "not a regular file");
+        return set_error(error, ERROR_CANNOT_OPEN, path, 0,
+                         S_ISDIR(status.st_mode) ? "is a directory" : "not a regular file");
     ErrorKind kind = check_collada_file(path, error);
     if (kind != ERROR_NONE) return kind;
     confine_importer(importer, folder);
@@ -584,7 +591,8 @@ ErrorKind convert_scene(const aiScene *source, const ImportSettings &settings, I
     imported->records.clear();
     imported->children.clear();
     imported->scene = Scene();
-    if (!source || !source->mRootNode) return set_error(error, ERROR_MALFORMED, nullptr, 0, "the model has no node hierarchy");
+    if (!source || !source->mRootNode)
+        return set_error(error, ERROR_MALFORMED, nullptr, 0, "the model has no node hierarchy");
     if (!(settings.fps > 0.0) || !(settings.scale >= 0.0) || settings.frames < 0)
         return set_error(error, ERROR_REFUSED, nullptr, 0, "bad import settings");
     Converter c;
@@ -622,15 +630,18 @@ ErrorKind convert_scene(const aiScene *source, const ImportSettings &settings, I
     double ticks_per_second = clip && clip->mTicksPerSecond > 0.0 ? clip->mTicksPerSecond : 25.0;
     double duration = clip && std::isfinite(clip->mDuration) ? clip->mDuration / ticks_per_second : 0.0;
     imported->frame_count = import_frame_count(settings.frames, animated, duration, settings.fps);
-    if (settings.frames == 0 && animated && imported->frame_count == MAX_IMPORT_FRAMES && duration * settings.fps + 1 > MAX_IMPORT_FRAMES)
-        imported->stats.warnings.push_back("the animation is cut to its first " + std::to_string(MAX_IMPORT_FRAMES) + " frames");
+    if (settings.frames == 0 && animated && imported->frame_count == MAX_IMPORT_FRAMES &&
+        duration * settings.fps + 1 > MAX_IMPORT_FRAMES)
+        imported->stats.warnings.push_back("the animation is cut to its first " + std::to_string(MAX_IMPORT_FRAMES) +
+                                           " frames");
 
     c.bone_nodes.assign(c.nodes.size(), false);
     for (unsigned m = 0; m < source->mNumMeshes; m++) {
         if (!source->mMeshes[m] || source->mMeshes[m]->mNumBones == 0) continue;
         const MeshParts &converted = converted_mesh(&c, m);
         for (int bone : converted.bones) {
-            auto found = bone >= 0 ? c.node_by_name.find(source->mMeshes[m]->mBones[bone]->mName.C_Str()) : c.node_by_name.end();
+            auto found =
+                bone >= 0 ? c.node_by_name.find(source->mMeshes[m]->mBones[bone]->mName.C_Str()) : c.node_by_name.end();
             if (found != c.node_by_name.end()) c.bone_nodes[found->second] = true;
         }
     }
@@ -684,7 +695,9 @@ void build_scene_records(ImportedScene *imported)
         record.face_count = record.quad_count + record.triangle_count;
         snprintf(record.name, sizeof record.name, "%s", object.name.c_str());
         snprintf(record.type_name, sizeof record.type_name, "%s",
-                 object.kind == Camera ? "Camera" : object.kind == Lamp ? "Lamp" : "Mesh");
+                 object.kind == Camera ? "Camera"
+                 : object.kind == Lamp ? "Lamp"
+                                       : "Mesh");
         record.kind = object.kind;
         record.children = imported->children[i].data();
         record.child_count = (int32_t)imported->children[i].size();
@@ -700,3 +713,5 @@ void build_scene_records(ImportedScene *imported)
     imported->scene.frame_count = imported->frame_count;
     imported->scene.polygon_count = (int32_t)std::min<int64_t>(polygons, INT32_MAX);
 }
+
+}  // namespace orj

@@ -5,15 +5,19 @@
 #include <string>
 #include <vector>
 
-#include "core/base/error.h"
-#include "core/scene/scene.h"
+#include "orj/core/base/error.h"
+#include "orj/core/scene/scene.h"
 #include "importer/orj_import_guard.h"
 
 struct aiScene;
-struct ModelFolder;
+
 namespace Assimp {
 class Importer;
 }
+
+namespace orj {
+
+struct ModelFolder;
 
 // The format's own limits (this engine's reader takes more, other readers of
 // the format may not): faces in one mesh, children of one parent.
@@ -50,25 +54,25 @@ struct ImportStats {
     int mesh_objects, group_objects, camera_objects, lamp_objects;
     int64_t quads, triangles;
     int64_t points_dropped, lines_dropped;
-    int64_t polygons_split;     // faces of five or more corners, made into triangle fans
-    int64_t faces_out_of_range; // faces naming vertices the mesh does not have, dropped
-    int64_t bad_numbers;        // non-finite positions, normals or texture coordinates set to 0
-    int64_t normals_missing;    // meshes whose normals were generated
-    int meshes_split;           // meshes cut into several objects to keep under MAX_FACES_PER_OBJECT
-    int poor_fits;              // objects whose matrix had shear the chain cannot express
-    double worst_fit;           // largest relative error of those fits
-    int animations_ignored;     // clips after the first
-    int mesh_animations_ignored;// blended skins and morph animation (not played)
-    int rigid_skins;            // skinned meshes whose parts follow one bone each
-    int deepest_level;          // of the source's hierarchy, the root being level 1
-    int flattened;              // objects moved up to keep within the reader's depth
-    int group_inserted;         // grouping objects added for parents of too many children
-    bool has_extent;            // the meshes have vertices: extent_* are set
-    Vector3 extent_centre;      // middle of the box the meshes fill over the animation
-    double extent_size;         // the box's diagonal
-    int added_camera;           // index of the added camera object, -1 for none
-    double applied_scale;       // the factor every location and vertex was multiplied by
-    int lamps_added;            // lamps added for a model without lights
+    int64_t polygons_split;             // faces of five or more corners, made into triangle fans
+    int64_t faces_out_of_range;         // faces naming vertices the mesh does not have, dropped
+    int64_t bad_numbers;                // non-finite positions, normals or texture coordinates set to 0
+    int64_t normals_missing;            // meshes whose normals were generated
+    int meshes_split;                   // meshes cut into several objects to keep under MAX_FACES_PER_OBJECT
+    int poor_fits;                      // objects whose matrix had shear the chain cannot express
+    double worst_fit;                   // largest relative error of those fits
+    int animations_ignored;             // clips after the first
+    int mesh_animations_ignored;        // blended skins and morph animation (not played)
+    int rigid_skins;                    // skinned meshes whose parts follow one bone each
+    int deepest_level;                  // of the source's hierarchy, the root being level 1
+    int flattened;                      // objects moved up to keep within the reader's depth
+    int group_inserted;                 // grouping objects added for parents of too many children
+    bool has_extent;                    // the meshes have vertices: extent_* are set
+    Vector3 extent_centre;              // middle of the box the meshes fill over the animation
+    double extent_size;                 // the box's diagonal
+    int added_camera;                   // index of the added camera object, -1 for none
+    double applied_scale;               // the factor every location and vertex was multiplied by
+    int lamps_added;                    // lamps added for a model without lights
     std::vector<std::string> warnings;  // ready-made lines about lights, limits and the like
     std::vector<std::string> renames;   // "old" -> "new" lines
 };
@@ -110,3 +114,5 @@ ErrorKind convert_scene(const aiScene *source, const ImportSettings &settings, I
 
 // Lays imported->objects out as imported->scene (records, children, polygon count).
 void build_scene_records(ImportedScene *imported);
+
+}  // namespace orj

@@ -12,6 +12,8 @@
 #include "core/base/path_separators.h"
 #include "importer/orj_import_paths.h"
 
+namespace orj {
+
 static std::string directory_of(const std::string &path)
 {
     size_t slash = path.find_last_of(PATH_SEPARATORS);
@@ -26,7 +28,8 @@ ErrorKind open_model_folder(ModelFolder *folder, const char *model_path, bool al
     folder->real_directory = resolve_real_path(folder->directory);
     folder->allow_outside = allow_outside;
     folder->refused.clear();
-    if (folder->real_directory.empty()) return set_error(error, ERROR_CANNOT_OPEN, model_path, 0, "its folder cannot be opened");
+    if (folder->real_directory.empty())
+        return set_error(error, ERROR_CANNOT_OPEN, model_path, 0, "its folder cannot be opened");
     return ERROR_NONE;
 }
 
@@ -92,6 +95,8 @@ ErrorKind resolve_texture_reference(ModelFolder *folder, const std::string &refe
         return set_error(error, ERROR_CANNOT_OPEN, folder->model_path.c_str(), 0,
                          "texture file '%s' lies outside the model's folder (--allow-outside-refs reads it)",
                          reference.c_str());
-    return set_error(error, ERROR_CANNOT_OPEN, folder->model_path.c_str(), 0, "texture file '%s' not found beside the model",
-                     reference.c_str());
+    return set_error(error, ERROR_CANNOT_OPEN, folder->model_path.c_str(), 0,
+                     "texture file '%s' not found beside the model", reference.c_str());
 }
+
+}  // namespace orj

@@ -8,11 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "core/base/error.h"
+#include "orj/core/base/error.h"
 
 namespace Assimp {
 class Importer;
 }
+
+namespace orj {
 
 struct ModelFolder {
     std::string model_path;            // as the user gave it
@@ -39,3 +41,5 @@ void confine_importer(Assimp::Importer *importer, ModelFolder *folder);
 // folder (backslashes taken as slashes), else its last component beside the
 // model. Fails with ERROR_CANNOT_OPEN when neither is a file the folder allows.
 ErrorKind resolve_texture_reference(ModelFolder *folder, const std::string &reference, std::string *path, Error *error);
+
+}  // namespace orj

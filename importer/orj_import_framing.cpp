@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace orj {
+
 // Direction from the model's middle to the added camera: front, right, above.
 static const double FRONT[3] = {0.5, 0.35, 1.0};
 // Direction to the fill lamp: left, low and behind, so that the faces the
@@ -73,3 +75,5 @@ std::vector<ImportObject> make_view_lamps(const ImportStats &stats, int camera, 
     lamps.push_back(still_lamp("fill_lamp", -1, along(centre, FILL, 2.0 * radius + 2.0), FILL_BRIGHTNESS, frame_count));
     return lamps;
 }
+
+}  // namespace orj

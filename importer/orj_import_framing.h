@@ -7,6 +7,8 @@
 
 #include "importer/orj_import_convert.h"
 
+namespace orj {
+
 // The viewer's fog (exp2, density 0.025) keeps 92 % of a colour at 11 units
 // and half of it at 33; its near plane stands 1 unit ahead. A model 10 units
 // across is seen whole from about 11 units.
@@ -31,3 +33,5 @@ Vector3 front_eye(Vector3 centre, double radius);
 // other side, low and behind the model's middle. Point lamps, whose colour is
 // their rotation as the engine takes it.
 std::vector<ImportObject> make_view_lamps(const ImportStats &stats, int camera, int frame_count);
+
+}  // namespace orj

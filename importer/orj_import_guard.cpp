@@ -12,13 +12,15 @@
 #include <unordered_map>
 #include <vector>
 
+namespace orj {
+
 // ---- Collada, checked with a streaming XML parser before the library reads it
 
 namespace {
 
 struct ColladaNode {
-    std::vector<int> children;            // nodes nested in this one
-    std::vector<std::string> instances;   // targets of its instance_node elements ("#id")
+    std::vector<int> children;           // nodes nested in this one
+    std::vector<std::string> instances;  // targets of its instance_node elements ("#id")
 };
 
 struct ColladaScan {
@@ -26,8 +28,8 @@ struct ColladaScan {
     int depth;
     bool too_deep;
     std::vector<ColladaNode> nodes;
-    std::vector<int> open_nodes;          // the nodes enclosing the current element
-    std::vector<char> element_is_node;    // per open element
+    std::vector<int> open_nodes;        // the nodes enclosing the current element
+    std::vector<char> element_is_node;  // per open element
     std::unordered_map<std::string, int> by_id, by_name;
 };
 
@@ -98,7 +100,11 @@ std::vector<std::vector<int>> node_edges(const ColladaScan &scan)
 // node expands to (counted up to the limit).
 bool has_cycle(const std::vector<std::vector<int>> &edges, int64_t *largest)
 {
-    enum { NEW, OPEN, DONE };
+    enum {
+        NEW,
+        OPEN,
+        DONE
+    };
     std::vector<char> state(edges.size(), NEW);
     std::vector<int64_t> expanded(edges.size(), 1);
     std::vector<std::pair<int, size_t>> stack;  // node, next edge
@@ -193,7 +199,8 @@ ErrorKind check_collada_file(const char *path, Error *error)
     bool zip = head_size >= 4 && memcmp(head, "PK\3\4", 4) == 0;
     if (has_extension(path, "zae") || (zip && contains_folded(head, head_size, "manifest.xml"))) {
         fclose(file);
-        return set_error(error, ERROR_UNSUPPORTED, path, 0, "zipped Collada is not taken: unpack it and import the .dae file");
+        return set_error(error, ERROR_UNSUPPORTED, path, 0,
+                         "zipped Collada is not taken: unpack it and import the .dae file");
     }
     if (zip || (!has_extension(path, "dae") && !contains_folded(head, head_size, "<collada"))) {
         fclose(file);
@@ -203,7 +210,8 @@ ErrorKind check_collada_file(const char *path, Error *error)
     ColladaScan scan;
     begin_scan(&scan);
     bool well_formed = true;
-    for (bool last = false; !last && well_formed && !scan.too_deep; size = fread(buffer.data(), 1, buffer.size(), file)) {
+    for (bool last = false; !last && well_formed && !scan.too_deep;
+         size = fread(buffer.data(), 1, buffer.size(), file)) {
         last = size == 0;
         well_formed = XML_Parse(scan.parser, buffer.data(), (int)size, last) == XML_STATUS_OK;
     }
@@ -265,3 +273,5 @@ void repair_meshes(aiScene *scene, MeshRepairs *repairs)
     for (unsigned m = 0; scene->mMeshes && m < scene->mNumMeshes; m++)
         if (scene->mMeshes[m]) repair_mesh(scene->mMeshes[m], repairs);
 }
+
+}  // namespace orj

@@ -8,9 +8,11 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/base/error.h"
+#include "orj/core/base/error.h"
 
 struct aiScene;
+
+namespace orj {
 
 enum {
     // Element nesting of a Collada file; real files stay in the tens. The
@@ -40,3 +42,5 @@ struct MeshRepairs {
 // Drops from scene's meshes what would make the library index past a
 // vertex array; counts what it dropped in *repairs.
 void repair_meshes(aiScene *scene, MeshRepairs *repairs);
+
+}  // namespace orj

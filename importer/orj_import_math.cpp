@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace orj {
+
 // True degrees: the records hold them, and only the scene file's own radians
 // use the format's constant (SCENE_DEGREES_PER_RADIAN, reader and writer).
 static const double DEGREES_PER_RADIAN = 180.0 / M_PI;
@@ -115,10 +117,7 @@ static void euler_xyz(const double r[3][3], double *a, double *b, double *c)
     }
 }
 
-static double det3(const Vec col[3])
-{
-    return vec_dot(col[0], vec_cross(col[1], col[2]));
-}
+static double det3(const Vec col[3]) { return vec_dot(col[0], vec_cross(col[1], col[2])); }
 
 // The rotation nearest to the matrix with columns col (polar decomposition
 // by Newton's iteration); col must have a positive determinant.
@@ -128,8 +127,7 @@ static void nearest_rotation(Vec col[3])
         // Inverse transpose: its columns are the cross products over the determinant.
         double det = det3(col);
         if (!(std::fabs(det) > 1e-300)) return;
-        Vec inv[3] = {vec_scale(vec_cross(col[1], col[2]), 1.0 / det),
-                      vec_scale(vec_cross(col[2], col[0]), 1.0 / det),
+        Vec inv[3] = {vec_scale(vec_cross(col[1], col[2]), 1.0 / det), vec_scale(vec_cross(col[2], col[0]), 1.0 / det),
                       vec_scale(vec_cross(col[0], col[1]), 1.0 / det)};
         double change = 0.0;
         for (int j = 0; j < 3; j++) {
@@ -265,3 +263,5 @@ double frame_time_ticks(int frame, double fps, double ticks_per_second, double d
     double ticks = frame / fps * ticks_per_second;
     return std::min(ticks, std::max(duration_ticks, 0.0));
 }
+
+}  // namespace orj

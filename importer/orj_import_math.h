@@ -2,7 +2,9 @@
 // translate, rotate x, y, z, scale chain, camera views, frame sampling.
 #pragma once
 
-#include "core/scene/scene.h"
+#include "orj/core/scene/scene.h"
+
+namespace orj {
 
 // A 4x4 matrix acting on column vectors, m[row][column]; the translation
 // sits in the last column.
@@ -45,7 +47,9 @@ void solve_camera(const Vector3 &eye, const Vector3 &forward, const Vector3 &up,
 // angle, moved by whole turns to lie within 180 degrees of previous.
 float unwrap_degrees(float previous, float angle);
 
-enum { MAX_IMPORT_FRAMES = 100000 };
+enum {
+    MAX_IMPORT_FRAMES = 100000
+};
 
 // Number of frames to write: requested when above 0; otherwise one frame
 // without animation, else duration_seconds * fps + 1 (rounded down; a
@@ -56,3 +60,5 @@ int import_frame_count(int requested, bool animated, double duration_seconds, do
 // Animation time, in ticks, of frame: frame / fps seconds, held at the
 // clip's end past it.
 double frame_time_ticks(int frame, double fps, double ticks_per_second, double duration_ticks);
+
+}  // namespace orj

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace orj {
+
 namespace {
 
 // One face as written: three or four corners into the mesh's vertices.
@@ -55,7 +57,8 @@ std::vector<Face> mesh_faces(const aiMesh *mesh, ImportStats *stats)
 
 // Geometry of faces[begin, end) of mesh: only the vertices those faces use,
 // positions multiplied by scale, texture t flipped as the reader stores it.
-ImportObject mesh_part(const aiMesh *mesh, const std::vector<Face> &faces, size_t begin, size_t end, double scale, ImportStats *stats)
+ImportObject mesh_part(const aiMesh *mesh, const std::vector<Face> &faces, size_t begin, size_t end, double scale,
+                       ImportStats *stats)
 {
     ImportObject part = {};
     part.kind = Mesh;
@@ -70,7 +73,8 @@ ImportObject mesh_part(const aiMesh *mesh, const std::vector<Face> &faces, size_
             if (remap[v] < 0) {
                 remap[v] = (int32_t)part.vertices.size();
                 Vector3 position = finite_or(mesh->mVertices[v], {0, 0, 0}, &stats->bad_numbers);
-                part.vertices.push_back({(float)(position.x * scale), (float)(position.y * scale), (float)(position.z * scale)});
+                part.vertices.push_back(
+                    {(float)(position.x * scale), (float)(position.y * scale), (float)(position.z * scale)});
                 Vector3 normal = {0, 0, 1};
                 if (mesh->mNormals) normal = finite_or(mesh->mNormals[v], {0, 0, 1}, &stats->bad_numbers);
                 part.normals.push_back(normal);
@@ -110,7 +114,8 @@ bool rigid_face_bones(const aiMesh *mesh, const std::vector<Face> &faces, std::v
         const aiBone *bone = mesh->mBones[b];
         for (unsigned w = 0; bone->mWeights && w < bone->mNumWeights; w++) {
             const aiVertexWeight &weight = bone->mWeights[w];
-            if (weight.mVertexId < mesh->mNumVertices && weight.mWeight >= 0.999f) vertex_bone[weight.mVertexId] = (int)b;
+            if (weight.mVertexId < mesh->mNumVertices && weight.mWeight >= 0.999f)
+                vertex_bone[weight.mVertexId] = (int)b;
         }
     }
     face_bone->assign(faces.size(), -1);
@@ -162,3 +167,5 @@ MeshParts convert_mesh(const aiMesh *mesh, double scale, ImportStats *stats)
     }
     return out;
 }
+
+}  // namespace orj

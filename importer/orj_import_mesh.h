@@ -8,6 +8,8 @@
 
 struct aiMesh;
 
+namespace orj {
+
 // A mesh as objects: parts of at most MAX_FACES_PER_OBJECT faces, each
 // following its node (bone -1) or rigidly one bone of the mesh.
 struct MeshParts {
@@ -21,3 +23,5 @@ struct MeshParts {
 // rigid skin) is cut by bone; other skins keep their rest pose. What is
 // dropped or changed is counted in stats.
 MeshParts convert_mesh(const aiMesh *mesh, double scale, ImportStats *stats);
+
+}  // namespace orj

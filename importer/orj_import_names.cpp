@@ -6,6 +6,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
+namespace orj {
+
 // Length of text cut to at most limit bytes, backing off a partial UTF-8 character.
 static size_t cut_length(const std::string &text, size_t limit)
 {
@@ -27,7 +29,8 @@ std::string clean_object_name(const char *raw, const char *fallback)
 
 const char *camera_slot_name(int camera_index)
 {
-    static const char *const slots[CAMERA_SLOT_COUNT] = {"camara4", "camara", "Camera", "camara2", "camara3", "camara5"};
+    static const char *const slots[CAMERA_SLOT_COUNT] = {"camara4", "camara",  "Camera",
+                                                         "camara2", "camara3", "camara5"};
     if (camera_index < 0 || camera_index >= CAMERA_SLOT_COUNT) return nullptr;
     return slots[camera_index];
 }
@@ -73,3 +76,5 @@ std::vector<std::string> make_unique_names(const std::vector<std::string> &wante
     for (size_t i : order) names[i] = claim_name(wanted[i], &claims);
     return names;
 }
+
+}  // namespace orj

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace orj {
+
 enum {
     MAX_OBJECT_NAME = 98,  // bytes of a name line between its first character and the newline
     CAMERA_SLOT_COUNT = 6,
@@ -27,3 +29,5 @@ int camera_key_of(const char *name);
 // "none", gets the first free suffix ".2", ".3"... (the name shortened to
 // keep within MAX_OBJECT_NAME).
 std::vector<std::string> make_unique_names(const std::vector<std::string> &wanted, const std::vector<int> &rank);
+
+}  // namespace orj

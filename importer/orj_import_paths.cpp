@@ -7,6 +7,8 @@
 
 #include <vector>
 
+namespace orj {
+
 static std::wstring wide_from_utf8(const std::string &text)
 {
     int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.c_str(), -1, nullptr, 0);
@@ -66,8 +68,12 @@ bool file_key_of(const char *path, FileKey *key)
     return true;
 }
 
+}  // namespace orj
+
 #else
 #include <sys/stat.h>
+
+namespace orj {
 
 std::string resolve_real_path(const std::string &path)
 {
@@ -86,4 +92,5 @@ bool file_key_of(const char *path, FileKey *key)
     key->index = (uint64_t)status.st_ino;
     return true;
 }
+}  // namespace orj
 #endif

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+namespace orj {
+
 // path with every link resolved, its components separated by '/'; empty
 // when path does not exist.
 std::string resolve_real_path(const std::string &path);
@@ -20,7 +22,6 @@ struct FileKey {
 // false when path does not exist or cannot be asked.
 bool file_key_of(const char *path, FileKey *key);
 
-inline bool same_file_key(const FileKey &a, const FileKey &b)
-{
-    return a.device == b.device && a.index == b.index;
-}
+inline bool same_file_key(const FileKey &a, const FileKey &b) { return a.device == b.device && a.index == b.index; }
+
+}  // namespace orj

@@ -2,13 +2,15 @@
 
 #include <assimp/scene.h>
 
-#include "core/image/image.h"
+#include "orj/core/image/image.h"
 #include "importer/orj_import_files.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+namespace orj {
 
 std::vector<uint8_t> encode_tga(const TextureImage &image)
 {
@@ -37,10 +39,12 @@ ErrorKind write_tga_file(const std::string &path, const TextureImage &image, Err
         return set_error(error, ERROR_TOO_LARGE, path.c_str(), 0, "the texture's size does not fit a TGA file");
     std::vector<uint8_t> bytes = encode_tga(image);
     FILE *file = fopen(path.c_str(), "wb");
-    if (!file) return set_error(error, ERROR_CANNOT_WRITE, path.c_str(), 0, "cannot write the texture: %s", strerror(errno));
+    if (!file)
+        return set_error(error, ERROR_CANNOT_WRITE, path.c_str(), 0, "cannot write the texture: %s", strerror(errno));
     bool written = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     written = fclose(file) == 0 && written;
-    if (!written) return set_error(error, ERROR_CANNOT_WRITE, path.c_str(), 0, "cannot write the texture: %s", strerror(errno));
+    if (!written)
+        return set_error(error, ERROR_CANNOT_WRITE, path.c_str(), 0, "cannot write the texture: %s", strerror(errno));
     return ERROR_NONE;
 }
 
@@ -88,11 +92,12 @@ ErrorKind load_texture_image(const aiScene *scene, const std::string &reference,
         return set_error(error, ERROR_MALFORMED, nullptr, 0, "embedded texture %s holds no data", reference.c_str());
     if (embedded) {
         if (embedded->mHeight == 0) {
-            ErrorKind kind = decode_image((const uint8_t *)embedded->pcData, embedded->mWidth, ("embedded " + reference).c_str(),
-                                          &decoded, error);
+            ErrorKind kind = decode_image((const uint8_t *)embedded->pcData, embedded->mWidth,
+                                          ("embedded " + reference).c_str(), &decoded, error);
             return take_image(kind, &decoded, image);
         }
-        if (embedded->mWidth == 0 || embedded->mWidth > (unsigned)IMAGE_MAX_SIDE || embedded->mHeight > (unsigned)IMAGE_MAX_SIDE)
+        if (embedded->mWidth == 0 || embedded->mWidth > (unsigned)IMAGE_MAX_SIDE ||
+            embedded->mHeight > (unsigned)IMAGE_MAX_SIDE)
             return set_error(error, ERROR_TOO_LARGE, nullptr, 0, "embedded texture %s is empty or over the size limit",
                              reference.c_str());
         image->width = (int)embedded->mWidth;
@@ -109,10 +114,13 @@ ErrorKind load_texture_image(const aiScene *scene, const std::string &reference,
         return ERROR_NONE;
     }
     if (!reference.empty() && reference[0] == '*')
-        return set_error(error, ERROR_MALFORMED, nullptr, 0, "embedded texture %s is missing from the model", reference.c_str());
+        return set_error(error, ERROR_MALFORMED, nullptr, 0, "embedded texture %s is missing from the model",
+                         reference.c_str());
 
     std::string path;
     ErrorKind found = resolve_texture_reference(folder, reference, &path, error);
     if (found != ERROR_NONE) return found;
     return take_image(load_image_file(path.c_str(), &decoded, error), &decoded, image);
 }
+
+}  // namespace orj

@@ -2,13 +2,16 @@
 // the TGA file that the viewer loads.
 #pragma once
 
-#include "core/base/error.h"
+#include "orj/core/base/error.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
 struct aiScene;
+
+namespace orj {
+
 struct ModelFolder;
 
 struct TextureImage {
@@ -34,3 +37,5 @@ ErrorKind load_texture_image(const aiScene *scene, const std::string &reference,
 
 // encode_tga written to path.
 ErrorKind write_tga_file(const std::string &path, const TextureImage &image, Error *error);
+
+}  // namespace orj

@@ -13,9 +13,11 @@
 #include <cstring>
 #include <string>
 
-#include "core/base/version.h"
-#include "gl/display/display.h"
-#include "gl/sprites/animation_builder.h"
+#include "orj/core/base/version.h"
+#include "orj/gl/display/display.h"
+#include "orj/gl/sprites/animation_builder.h"
+
+using namespace orj;
 
 enum {
     FRAME_SIDE = 64,
@@ -59,7 +61,8 @@ int main(int argc, char **argv)
     }
     for (int i = 2; i < 4; i++)
         if (strcmp(argv[i], "-") == 0) {
-            fprintf(stderr, "make_sample_animation: the animation and its strip go to files, not to standard output (-)\n");
+            fprintf(stderr,
+                    "make_sample_animation: the animation and its strip go to files, not to standard output (-)\n");
             return 2;
         }
     if (start_allegro(SYSTEM_NONE) != 0) {

@@ -8,22 +8,47 @@
 #include <string>
 #include <vector>
 
-#include "core/base/version.h"
-#include "core/scene/scene_reader.h"
-#include "core/scene/scene_writer.h"
+#include "orj/core/base/version.h"
+#include "orj/core/scene/scene_reader.h"
+#include "orj/core/scene/scene_writer.h"
 #include "samples/sample_geometry.h"
 #include "samples/sample_texture.h"
 
+using namespace orj;
+
 // Frame 0 plays once; frames 1 .. CYCLE then loop, CYCLE frames per dance.
-enum { CYCLE = 120, FRAME_COUNT = CYCLE + 1 };
+enum {
+    CYCLE = 120,
+    FRAME_COUNT = CYCLE + 1
+};
 
 static const float pi = 3.14159265358979f;
 
 enum Part {
-    LAMP_WARM, LAMP_COOL, FLOOR, HIPS, TORSO, HEAD, ANTENNA,
-    ARM_L, FOREARM_L, HAND_L, ARM_R, FOREARM_R, HAND_R,
-    THIGH_L, SHIN_L, FOOT_L, THIGH_R, SHIN_R, FOOT_R,
-    CAMERA_FRONT, CAMERA_RIGHT, CAMERA_LEFT, CAMERA_BACK, CAMERA_ORBIT,
+    LAMP_WARM,
+    LAMP_COOL,
+    FLOOR,
+    HIPS,
+    TORSO,
+    HEAD,
+    ANTENNA,
+    ARM_L,
+    FOREARM_L,
+    HAND_L,
+    ARM_R,
+    FOREARM_R,
+    HAND_R,
+    THIGH_L,
+    SHIN_L,
+    FOOT_L,
+    THIGH_R,
+    SHIN_R,
+    FOOT_R,
+    CAMERA_FRONT,
+    CAMERA_RIGHT,
+    CAMERA_LEFT,
+    CAMERA_BACK,
+    CAMERA_ORBIT,
     PART_COUNT
 };
 
@@ -35,14 +60,14 @@ struct PartInfo {
 
 // Lamps come first: a lamp lights only what is drawn after it.
 static const PartInfo parts[PART_COUNT] = {
-    {"lampara", Lamp, -1},          {"lampara2", Lamp, -1},         {"suelo", Mesh, -1},
-    {"cadera", Mesh, -1},           {"torso", Mesh, HIPS},          {"cabeza", Mesh, TORSO},
-    {"antena", Mesh, HEAD},         {"brazo_izq", Mesh, TORSO},     {"antebrazo_izq", Mesh, ARM_L},
-    {"mano_izq", Mesh, FOREARM_L},  {"brazo_der", Mesh, TORSO},     {"antebrazo_der", Mesh, ARM_R},
-    {"mano_der", Mesh, FOREARM_R},  {"muslo_izq", Mesh, HIPS},      {"pierna_izq", Mesh, THIGH_L},
-    {"pie_izq", Mesh, SHIN_L},      {"muslo_der", Mesh, HIPS},      {"pierna_der", Mesh, THIGH_R},
-    {"pie_der", Mesh, SHIN_R},      {"camara", Camera, -1},         {"Camera", Camera, -1},
-    {"camara2", Camera, -1},        {"camara3", Camera, -1},        {"camara5", Camera, -1},
+    {"lampara", Lamp, -1},         {"lampara2", Lamp, -1},     {"suelo", Mesh, -1},
+    {"cadera", Mesh, -1},          {"torso", Mesh, HIPS},      {"cabeza", Mesh, TORSO},
+    {"antena", Mesh, HEAD},        {"brazo_izq", Mesh, TORSO}, {"antebrazo_izq", Mesh, ARM_L},
+    {"mano_izq", Mesh, FOREARM_L}, {"brazo_der", Mesh, TORSO}, {"antebrazo_der", Mesh, ARM_R},
+    {"mano_der", Mesh, FOREARM_R}, {"muslo_izq", Mesh, HIPS},  {"pierna_izq", Mesh, THIGH_L},
+    {"pie_izq", Mesh, SHIN_L},     {"muslo_der", Mesh, HIPS},  {"pierna_der", Mesh, THIGH_R},
+    {"pie_der", Mesh, SHIN_R},     {"camara", Camera, -1},     {"Camera", Camera, -1},
+    {"camara2", Camera, -1},       {"camara3", Camera, -1},    {"camara5", Camera, -1},
 };
 
 struct Transform {
@@ -63,8 +88,10 @@ static MeshParts make_floor()
                               mesh_add_vertex(&mesh, {x0 + 1, 0, z0 + 1}, {0, 1, 0}),
                               mesh_add_vertex(&mesh, {x0 + 1, 0, z0}, {0, 1, 0}),
                               mesh_add_vertex(&mesh, {x0, 0, z0}, {0, 1, 0})};
-            TexCoord tex[4] = {{rect.x0 / ATLAS_SIZE, rect.y1 / ATLAS_SIZE}, {rect.x1 / ATLAS_SIZE, rect.y1 / ATLAS_SIZE},
-                               {rect.x1 / ATLAS_SIZE, rect.y0 / ATLAS_SIZE}, {rect.x0 / ATLAS_SIZE, rect.y0 / ATLAS_SIZE}};
+            TexCoord tex[4] = {{rect.x0 / ATLAS_SIZE, rect.y1 / ATLAS_SIZE},
+                               {rect.x1 / ATLAS_SIZE, rect.y1 / ATLAS_SIZE},
+                               {rect.x1 / ATLAS_SIZE, rect.y0 / ATLAS_SIZE},
+                               {rect.x0 / ATLAS_SIZE, rect.y0 / ATLAS_SIZE}};
             mesh_add_quad(&mesh, corners, tex);
         }
     return mesh;
@@ -219,8 +246,7 @@ static void pose_at(float phase, Transform pose[PART_COUNT])
         int arm = side == 0 ? ARM_L : ARM_R;
         // Arms swing against the legs while marching, then go up and wave.
         float swing = s * 32.0f * march;
-        pose[arm] = {{s * 1.62f, 1.95f, 0},
-                     {pump * (-12.0f + swing), 0, s * (8.0f * pump + 150.0f * raised)}};
+        pose[arm] = {{s * 1.62f, 1.95f, 0}, {pump * (-12.0f + swing), 0, s * (8.0f * pump + 150.0f * raised)}};
         pose[arm + 1] = {{0, -1.3f, 0},
                          {pump * (-70.0f + 12.0f * s * march), 0, raised * s * 28.0f * wave(phase, 8, s)}};
         pose[arm + 2] = {{0, -1.1f, 0}, {-10.0f * pump + 12.0f * raised * beat, 0, 0}};
@@ -253,18 +279,36 @@ struct SampleScene {
 static MeshParts make_part_mesh(int part)
 {
     switch (part) {
-    case FLOOR: return make_floor();
-    case HIPS: return make_hips();
-    case TORSO: return make_torso();
-    case HEAD: return make_head();
-    case ANTENNA: return make_antenna();
-    case ARM_L: case ARM_R: return make_upper_arm();
-    case FOREARM_L: case FOREARM_R: return make_forearm();
-    case HAND_L: case HAND_R: return make_hand();
-    case THIGH_L: case THIGH_R: return make_thigh();
-    case SHIN_L: case SHIN_R: return make_shin();
-    case FOOT_L: case FOOT_R: return make_foot();
-    default: return MeshParts();
+    case FLOOR:
+        return make_floor();
+    case HIPS:
+        return make_hips();
+    case TORSO:
+        return make_torso();
+    case HEAD:
+        return make_head();
+    case ANTENNA:
+        return make_antenna();
+    case ARM_L:
+    case ARM_R:
+        return make_upper_arm();
+    case FOREARM_L:
+    case FOREARM_R:
+        return make_forearm();
+    case HAND_L:
+    case HAND_R:
+        return make_hand();
+    case THIGH_L:
+    case THIGH_R:
+        return make_thigh();
+    case SHIN_L:
+    case SHIN_R:
+        return make_shin();
+    case FOOT_L:
+    case FOOT_R:
+        return make_foot();
+    default:
+        return MeshParts();
     }
 }
 

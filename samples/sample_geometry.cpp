@@ -105,14 +105,13 @@ static std::vector<float> box_stations(float half, float radius, int segments, b
     return stations;
 }
 
-void mesh_add_rounded_box(MeshParts *mesh, Vector3 centre, Vector3 half, float radius, int segments,
-                          bool fine_edges, const AtlasRect face_rect[6])
+void mesh_add_rounded_box(MeshParts *mesh, Vector3 centre, Vector3 half, float radius, int segments, bool fine_edges,
+                          const AtlasRect face_rect[6])
 {
     // Outward normal, right and up of each face as seen from outside.
     static const Vector3 faces[6][3] = {
-        {{1, 0, 0}, {0, 0, -1}, {0, 1, 0}},  {{-1, 0, 0}, {0, 0, 1}, {0, 1, 0}},
-        {{0, 1, 0}, {1, 0, 0}, {0, 0, -1}},  {{0, -1, 0}, {1, 0, 0}, {0, 0, 1}},
-        {{0, 0, 1}, {1, 0, 0}, {0, 1, 0}},   {{0, 0, -1}, {-1, 0, 0}, {0, 1, 0}},
+        {{1, 0, 0}, {0, 0, -1}, {0, 1, 0}}, {{-1, 0, 0}, {0, 0, 1}, {0, 1, 0}}, {{0, 1, 0}, {1, 0, 0}, {0, 0, -1}},
+        {{0, -1, 0}, {1, 0, 0}, {0, 0, 1}}, {{0, 0, 1}, {1, 0, 0}, {0, 1, 0}},  {{0, 0, -1}, {-1, 0, 0}, {0, 1, 0}},
     };
     float h[3] = {half.x, half.y, half.z};
     for (int f = 0; f < 6; f++) {
@@ -170,8 +169,8 @@ static void add_cap(MeshParts *mesh, float x, float z, float y, float r, float f
     }
 }
 
-void mesh_add_tube(MeshParts *mesh, float x, float z, float y0, float r0, float y1, float r1, int sides,
-                   int rings, bool caps, AtlasRect side_rect, AtlasRect cap_rect)
+void mesh_add_tube(MeshParts *mesh, float x, float z, float y0, float r0, float y1, float r1, int sides, int rings,
+                   bool caps, AtlasRect side_rect, AtlasRect cap_rect)
 {
     float slope = (r0 - r1) / (y1 - y0);
     float low = std::min(y0, y1), high = std::max(y0, y1);

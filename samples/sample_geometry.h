@@ -5,7 +5,9 @@
 
 #include <vector>
 
-#include "core/scene/scene.h"
+#include "orj/core/scene/scene.h"
+
+using namespace orj;
 
 // A rectangle of the texture, in pixels of the atlas, top row first.
 struct AtlasRect {
@@ -29,14 +31,14 @@ int mesh_add_vertex(MeshParts *mesh, Vector3 position, Vector3 normal);
 // segments extra rows of quads across each flat stretch, and fine_edges two
 // rows instead of one along each bend. Every face maps the
 // whole of face_rect[i] (order +x, -x, +y, -y, +z, -z), upright as seen from outside.
-void mesh_add_rounded_box(MeshParts *mesh, Vector3 centre, Vector3 half, float radius, int segments,
-                          bool fine_edges, const AtlasRect face_rect[6]);
+void mesh_add_rounded_box(MeshParts *mesh, Vector3 centre, Vector3 half, float radius, int segments, bool fine_edges,
+                          const AtlasRect face_rect[6]);
 
 // A tube along y from y0 (radius r0) to y1 (radius r1), around the axis
 // through (x, z); the texture wraps once around it, its middle column at +z.
 // Caps of triangles close the ends when cap is set.
-void mesh_add_tube(MeshParts *mesh, float x, float z, float y0, float r0, float y1, float r1, int sides,
-                   int rings, bool caps, AtlasRect side_rect, AtlasRect cap_rect);
+void mesh_add_tube(MeshParts *mesh, float x, float z, float y0, float r0, float y1, float r1, int sides, int rings,
+                   bool caps, AtlasRect side_rect, AtlasRect cap_rect);
 
 // A ball of triangles, stretched by radii; the texture maps longitude across
 // (its middle column at +z) and latitude down from the north pole.

@@ -126,8 +126,8 @@ static void paint_chest(Canvas *canvas)
     float previous = 42;
     for (int x = 29; x < 99; x++) {
         float t = (x - 29) / 70.0f;
-        float y = 42 - 18 * std::exp(-std::pow((t - 0.45f) * 14.0f, 2.0f)) + 8 * std::exp(-std::pow((t - 0.55f) * 16.0f, 2.0f)) +
-                  2 * std::sin(t * 30.0f);
+        float y = 42 - 18 * std::exp(-std::pow((t - 0.45f) * 14.0f, 2.0f)) +
+                  8 * std::exp(-std::pow((t - 0.55f) * 16.0f, 2.0f)) + 2 * std::sin(t * 30.0f);
         for (float s = std::min(previous, y) - 1; s <= std::max(previous, y) + 1; s += 0.5f)
             fill_ellipse(canvas, (float)x, s, 1.3f, 1.3f, {120, 255, 150});
         previous = y;
@@ -192,7 +192,8 @@ static void paint_hand(Canvas *canvas)
 {
     AtlasRect r = atlas_hand;
     paint_metal(canvas, r, {96, 124, 170}, 0.3f, 0.12f, 5);
-    for (int y = (int)r.y0 + 6; y < (int)r.y1 - 4; y += 8) fill_rect(canvas, r.x0 + 6, (float)y, r.x1 - 6, y + 2.0f, black, 0.7f);
+    for (int y = (int)r.y0 + 6; y < (int)r.y1 - 4; y += 8)
+        fill_rect(canvas, r.x0 + 6, (float)y, r.x1 - 6, y + 2.0f, black, 0.7f);
     bevel(canvas, {r.x0 + 1, r.y0 + 1, r.x1 - 1, r.y1 - 1}, 3, 0.4f);
 }
 

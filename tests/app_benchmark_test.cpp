@@ -9,11 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "core/viewer/benchmark.h"
-#include "core/viewer/options.h"
-#include "core/viewer/playback.h"
-#include "core/viewer/report_json.h"
+#include "orj/core/viewer/benchmark.h"
+#include "orj/core/viewer/options.h"
+#include "orj/core/viewer/playback.h"
+#include "orj/core/viewer/report_json.h"
 #include "tests/support/test_support.h"
+
+using namespace orj;
 
 // A machine on which a pass fits its slot exactly when it draws at most
 // capacity copies, and takes a share of the slot in proportion to its copies

@@ -5,9 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "core/viewer/options.h"
-#include "core/viewer/record_name.h"
-#include "core/viewer/playback.h"
+#include "orj/core/viewer/options.h"
+#include "orj/core/viewer/record_name.h"
+#include "orj/core/viewer/playback.h"
+
+using namespace orj;
 
 static OptionsResult parse(std::vector<std::string> args, ViewerOptions *options, std::string *error)
 {
@@ -67,12 +69,33 @@ TEST(ViewerOptions, ReadsEveryOptionInBothSpellings)
 TEST(ViewerOptions, RejectsMalformedValues)
 {
     const std::vector<std::vector<std::string>> bad = {
-        {"--passes"}, {"--passes", "-1"}, {"--passes", "3x"}, {"--passes", "+3"}, {"--passes", "99999999999"},
-        {"--seconds", "-2"}, {"--seconds", "nan"}, {"--seconds", "inf"}, {"--seconds", ""},
-        {"--camera", "7"}, {"--camera", "-1"}, {"--record", "f.png"}, {"--record", "%s%d.png"}, {"--record", "%d%d"},
-        {"--record", "%099d"}, {"--camera"}, {"--scene"}, {"--texture="},
-        {"--frobnicate"}, {"--ramp", "fast"}, {"--ramp"}, {"--trace"}, {"extra"}, {"--passesx", "1"},
-        {"--copies", "0"}, {"--copies", "16777217"}, {"--copies=5", "--ramp", "linear"},
+        {"--passes"},
+        {"--passes", "-1"},
+        {"--passes", "3x"},
+        {"--passes", "+3"},
+        {"--passes", "99999999999"},
+        {"--seconds", "-2"},
+        {"--seconds", "nan"},
+        {"--seconds", "inf"},
+        {"--seconds", ""},
+        {"--camera", "7"},
+        {"--camera", "-1"},
+        {"--record", "f.png"},
+        {"--record", "%s%d.png"},
+        {"--record", "%d%d"},
+        {"--record", "%099d"},
+        {"--camera"},
+        {"--scene"},
+        {"--texture="},
+        {"--frobnicate"},
+        {"--ramp", "fast"},
+        {"--ramp"},
+        {"--trace"},
+        {"extra"},
+        {"--passesx", "1"},
+        {"--copies", "0"},
+        {"--copies", "16777217"},
+        {"--copies=5", "--ramp", "linear"},
     };
     for (const std::vector<std::string> &args : bad) {
         ViewerOptions options;
@@ -148,10 +171,10 @@ TEST(Playback, FrameZeroPlaysOnceThenTheRestCycles)
 
 TEST(Playback, CopyCountFollowsTheSlot)
 {
-    EXPECT_EQ(adapt_copy_count(5, 104, 100), 6);  // fitted exactly
-    EXPECT_EQ(adapt_copy_count(5, 105, 100), 4);  // late
-    EXPECT_EQ(adapt_copy_count(1, 50, 0), 0);     // the first pass after a slow load
-    EXPECT_EQ(adapt_copy_count(0, 50, 0), -1);    // no lower bound
+    EXPECT_EQ(adapt_copy_count(5, 104, 100), 6);                      // fitted exactly
+    EXPECT_EQ(adapt_copy_count(5, 105, 100), 4);                      // late
+    EXPECT_EQ(adapt_copy_count(1, 50, 0), 0);                         // the first pass after a slow load
+    EXPECT_EQ(adapt_copy_count(0, 50, 0), -1);                        // no lower bound
     EXPECT_EQ(adapt_copy_count(3, INT32_MIN + 1, INT32_MAX - 1), 4);  // across the wrap
 }
 
@@ -203,7 +226,6 @@ TEST(Report, MatrixDumpFormat)
     const float m[16] = {0, 2, 0, 0, -2, 0, 0, 0, 0, 0, 2, 0, -200, 20, 2000, 1};
     char text[REPORT_SIZE];
     format_matrix_dump(text, sizeof text, m);
-    EXPECT_STREQ(text,
-                 "0.000000,2.000000,0.000000,0.000000,\n-2.000000,0.000000,0.000000,0.000000,\n"
-                 "0.000000,0.000000,2.000000,0.000000,\n-200.000000,20.000000,2000.000000,1.000000");
+    EXPECT_STREQ(text, "0.000000,2.000000,0.000000,0.000000,\n-2.000000,0.000000,0.000000,0.000000,\n"
+                       "0.000000,0.000000,2.000000,0.000000,\n-200.000000,20.000000,2000.000000,1.000000");
 }

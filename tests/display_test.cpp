@@ -10,9 +10,14 @@
 #include <csignal>
 #include <thread>
 
-#include "gl/viewer/ticks.h"
-#include "gl/display/frame.h"
-#include "gl/display/render_state.h"
+#include "orj/gl/viewer/ticks.h"
+#include "orj/gl/display/frame.h"
+#include "orj/gl/display/render_state.h"
+
+using namespace orj;
+
+// The drawing state of the one window these run in.
+static RenderState render;
 
 static void expect_matrix(GLenum which, const float expected[16], const char *what)
 {
@@ -80,9 +85,9 @@ TEST(Display, StartUpDefaults)
     expect_matrix(GL_PROJECTION_MATRIX, identity, "projection");
     expect_matrix(GL_MODELVIEW_MATRIX, identity, "modelview");
 
-    EXPECT_EQ(spin_angle, 0.0f);
-    EXPECT_EQ(lights_on, 1);
-    EXPECT_EQ(next_light, 0);
+    EXPECT_EQ(render.spin_angle, 0.0f);
+    EXPECT_EQ(render.lights_on, 1);
+    EXPECT_EQ(render.next_light, 0);
 }
 
 static void expect_plain_frame_state()
@@ -141,12 +146,12 @@ TEST(FrameStart, ClearsAfterTheFlip)
 
 TEST(RenderState, EveryFixedValue)
 {
-    next_light = 7;
-    float spin_before = spin_angle;
-    set_render_state();
+    render.next_light = 7;
+    float spin_before = render.spin_angle;
+    set_render_state(&render);
 
-    EXPECT_EQ(next_light, 1);
-    EXPECT_EQ(spin_angle, spin_before + 1.0f);
+    EXPECT_EQ(render.next_light, 1);
+    EXPECT_EQ(render.spin_angle, spin_before + 1.0f);
 
     float v[4] = {};
     glGetFloatv(GL_COLOR_CLEAR_VALUE, v);
@@ -222,30 +227,30 @@ TEST(RenderState, EveryFixedValue)
 
 TEST(RenderState, SpinAngleCountsCalls)
 {
-    float before = spin_angle;
-    for (int i = 0; i < 10; i++) set_render_state();
-    EXPECT_EQ(spin_angle, before + 10.0f);
+    float before = render.spin_angle;
+    for (int i = 0; i < 10; i++) set_render_state(&render);
+    EXPECT_EQ(render.spin_angle, before + 10.0f);
 }
 
 TEST(RenderState, LampSwitchKeysPWinsOverL)
 {
     key[KEY_L] = 0;
     key[KEY_P] = 1;
-    set_render_state();
-    EXPECT_EQ(lights_on, 0);
+    set_render_state(&render);
+    EXPECT_EQ(render.lights_on, 0);
     key[KEY_P] = 0;
-    set_render_state();
-    EXPECT_EQ(lights_on, 0);  // persists until a key is held again
+    set_render_state(&render);
+    EXPECT_EQ(render.lights_on, 0);  // persists until a key is held again
     key[KEY_L] = 1;
-    set_render_state();
-    EXPECT_EQ(lights_on, 1);
+    set_render_state(&render);
+    EXPECT_EQ(render.lights_on, 1);
     key[KEY_P] = 1;
-    set_render_state();
-    EXPECT_EQ(lights_on, 0);
+    set_render_state(&render);
+    EXPECT_EQ(render.lights_on, 0);
     key[KEY_L] = 0;
     key[KEY_P] = 0;
-    set_render_state();
-    EXPECT_EQ(lights_on, 0);
+    set_render_state(&render);
+    EXPECT_EQ(render.lights_on, 0);
 }
 
 TEST(Ticks, AboutAHundredASecond)

@@ -15,10 +15,12 @@
 #include <string>
 #include <vector>
 
-#include "core/scene/scene_reader.h"
+#include "orj/core/scene/scene_reader.h"
 #include "importer/orj_export.h"
 #include "importer/orj_import.h"
 #include "tests/support/test_support.h"
+
+using namespace orj;
 
 static int run_orj(int (*command)(int, char **), std::vector<std::string> args)
 {
@@ -61,7 +63,9 @@ TEST(Export, SampleSceneComesBackFromGltfWithItsObjectsPolygonsAndPlacement)
     std::string dir = make_temp_dir("export");
     std::string sample = source_path("data/fiche.orj"), model = dir + "/robot.gltf", back = dir + "/back.orj";
     for (const std::string &written : {model, dir + "/robot.glb"}) {
-        ASSERT_EQ(run_orj(orj_export_main, {"export", sample, "-o", written, "--texture", source_path("data/texturarobot2.tga")}), 0);
+        ASSERT_EQ(run_orj(orj_export_main,
+                          {"export", sample, "-o", written, "--texture", source_path("data/texturarobot2.tga")}),
+                  0);
         // The asset importer takes the file, cameras and lights included, without a warning or error.
         WarningCounter *warnings = new WarningCounter();
         Assimp::DefaultLogger::create("", Assimp::Logger::NORMAL);
@@ -102,7 +106,8 @@ TEST(Export, SampleSceneComesBackFromGltfWithItsObjectsPolygonsAndPlacement)
             aiMatrix4x4 want = world_matrix(original, i, frame), got = world_matrix(returned, j, frame);
             for (int r = 0; r < 3; r++)
                 for (int c = 0; c < 4; c++)
-                    EXPECT_NEAR(got[r][c], want[r][c], 1e-4 * (c == 3 ? 10.0 : 1.0)) << "frame " << frame << " [" << r << "][" << c << "]";
+                    EXPECT_NEAR(got[r][c], want[r][c], 1e-4 * (c == 3 ? 10.0 : 1.0))
+                        << "frame " << frame << " [" << r << "][" << c << "]";
         }
         meshes++;
     }
@@ -134,11 +139,13 @@ TEST(Export, SampleSceneComesBackFromGltfWithItsObjectsPolygonsAndPlacement)
             }
             for (int r = 0; r < 3; r++)
                 for (int col = 0; col < 4; col++)
-                    EXPECT_NEAR(views[1][r][col], views[0][r][col], col == 3 ? 2e-3 : 2e-4) << "camera " << c << " frame " << frame;
+                    EXPECT_NEAR(views[1][r][col], views[0][r][col], col == 3 ? 2e-3 : 2e-4)
+                        << "camera " << c << " frame " << frame;
         }
     ASSERT_EQ(lamps[1].size(), lamps[0].size());
     for (size_t l = 0; l < lamps[0].size(); l++) {
-        const Vector3 &want = original.objects[lamps[0][l]].rotations[0], &got = returned.objects[lamps[1][l]].rotations[0];
+        const Vector3 &want = original.objects[lamps[0][l]].rotations[0],
+                      &got = returned.objects[lamps[1][l]].rotations[0];
         float brightest = std::max({want.x, want.y, want.z, 1.0f});
         EXPECT_NEAR(got.x, want.x / brightest, 1e-5);
         EXPECT_NEAR(got.y, want.y / brightest, 1e-5);

@@ -2,12 +2,14 @@
 #include <gtest/gtest.h>
 #include <allegro.h>
 
-#include "gl/display/display.h"
+#include "orj/gl/display/display.h"
+
+using namespace orj;
 
 int main(int argc, char **argv)
 {
     testing::InitGoogleTest(&argc, argv);
-    init_display(0, 640, 480);
+    if (!init_display(0, 640, 480)) return 1;
     int result = RUN_ALL_TESTS();
     allegro_exit();
     return result;

@@ -11,10 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "gl/display/png_file.h"
-#include "gl/render/image_bitmap.h"
+#include "orj/gl/display/png_file.h"
+#include "orj/gl/render/image_bitmap.h"
 #include "tests/support/image_files.h"
 #include "tests/support/test_support.h"
+
+using namespace orj;
 
 namespace {
 
@@ -98,7 +100,8 @@ TEST(ImageGl, ValidFilesGiveTheBitmapsOfAllegrosLoaders)
     // JPEG: written by the engine's JPEG writer, read by both decoders.
     BITMAP *source = create_bitmap_ex(32, W * 4, H * 4);
     for (int y = 0; y < source->h; y++)
-        for (int x = 0; x < source->w; x++) putpixel(source, x, y, makecol32(x * 255 / source->w, y * 30 % 256, x * y * 7 % 256));
+        for (int x = 0; x < source->w; x++)
+            putpixel(source, x, y, makecol32(x * 255 / source->w, y * 30 % 256, x * y * 7 % 256));
     std::string jpeg = dir + "/strip.jpg";
     ASSERT_EQ(save_jpg_ex(jpeg.c_str(), source, nullptr, 90, 0, nullptr), 0);
     BITMAP *theirs = load_jpg(jpeg.c_str(), nullptr);
@@ -120,7 +123,8 @@ TEST(ImageGl, ValidFilesGiveTheBitmapsOfAllegrosLoaders)
     ours = load_image_bitmap(png.c_str(), &error);
     ASSERT_TRUE(ours) << error.message;
     for (int i = 0; i < W * H; i++)
-        ASSERT_EQ((uint32_t)getpixel(ours, i % W, i / W), (uint32_t)makeacol32(bytes[3 * i], bytes[3 * i + 1], bytes[3 * i + 2], 0));
+        ASSERT_EQ((uint32_t)getpixel(ours, i % W, i / W),
+                  (uint32_t)makeacol32(bytes[3 * i], bytes[3 * i + 1], bytes[3 * i + 2], 0));
     destroy_bitmap(ours);
     std::filesystem::remove_all(dir);
 }

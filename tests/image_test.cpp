@@ -15,8 +15,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "core/image/image.h"
+#include "orj/core/image/image.h"
 #include "tests/support/image_files.h"
+
+using namespace orj;
 
 using namespace image_files;
 
@@ -111,7 +113,8 @@ std::string png_file(int width, int height, const std::vector<uint32_t> &rgba)
     png_image png = {};
     png.version = PNG_IMAGE_VERSION, png.width = width, png.height = height, png.format = PNG_FORMAT_RGBA;
     std::vector<uint8_t> pixels;
-    for (uint32_t v : rgba) pixels.insert(pixels.end(), {(uint8_t)(v >> 16), (uint8_t)(v >> 8), (uint8_t)v, (uint8_t)(v >> 24)});
+    for (uint32_t v : rgba)
+        pixels.insert(pixels.end(), {(uint8_t)(v >> 16), (uint8_t)(v >> 8), (uint8_t)v, (uint8_t)(v >> 24)});
     png_alloc_size_t size = 0;
     png_image_write_to_memory(&png, nullptr, &size, 0, pixels.data(), 0, nullptr);
     std::string bytes(size, '\0');
@@ -163,7 +166,7 @@ TEST(Image, TruncatedFilesAreRefused)
         {tga(2, 24, w, h, rgb, false), 0},
         {tga(10, 32, w, h, rgb, true), 0},
         {tga(9, 8, w, h, index, false, palette), 0},
-        {bmp(24, 0, w, h, rgb), 3},  // the last row's padding
+        {bmp(24, 0, w, h, rgb), 3},            // the last row's padding
         {bmp(8, 1, w, h, index, palette), 2},  // the end-of-image mark
         {bmp(4, 2, w, h, pattern(w, h, 16), std::vector<uint32_t>(16, 0x102030)), 2},
         {pcx(1, w, h, index, palette), 0},
@@ -194,7 +197,13 @@ TEST(Image, RunsAndMapsPastTheImageStayInside)
     ASSERT_EQ(decode(run, &image, &error), ERROR_NONE) << error.message;
     EXPECT_EQ(image.rgba, std::vector<uint8_t>({3, 2, 1, 255, 3, 2, 1, 255, 3, 2, 1, 255, 3, 2, 1, 255}));
     std::string crossing = tga(10, 24, 2, 2, {1, 1, 1, 1}, true).substr(0, 18);
-    crossing.append("\x02" "\x01\x00\x00" "\x02\x00\x00" "\x03\x00\x00" "\x00" "\x04\x00\x00", 14);
+    crossing.append("\x02"
+                    "\x01\x00\x00"
+                    "\x02\x00\x00"
+                    "\x03\x00\x00"
+                    "\x00"
+                    "\x04\x00\x00",
+                    14);
     ASSERT_EQ(decode(crossing, &image, &error), ERROR_NONE) << error.message;
     EXPECT_EQ(image.rgba[8], 0);  // row 1, column 0: the third pixel of the first packet
     EXPECT_EQ(image.rgba[10], 3);
@@ -209,7 +218,14 @@ TEST(Image, RunsAndMapsPastTheImageStayInside)
     for (int bits : {8, 4}) {
         std::string b = bmp(bits, bits == 8 ? 1 : 2, 3, 2, {1, 1, 1, 1, 1, 1}, std::vector<uint32_t>(16, 0xFFFFFF));
         b.resize(54 + 16 * 4);
-        b.append("\xFF\x11" "\x00\x03\x11\x10" "\x00\x02\x05\x09" "\xFF\x11" "\x00\x00" "\xFF\x11" "\x00\x01", 18);
+        b.append("\xFF\x11"
+                 "\x00\x03\x11\x10"
+                 "\x00\x02\x05\x09"
+                 "\xFF\x11"
+                 "\x00\x00"
+                 "\xFF\x11"
+                 "\x00\x01",
+                 18);
         ASSERT_EQ(decode(b, &image, &error), ERROR_NONE) << bits << ": " << error.message;
         EXPECT_EQ(image.width, 3);
         EXPECT_EQ(image.height, 2);
@@ -253,9 +269,10 @@ TEST(Image, OnlyRegularFilesOfBoundedSizeAreRead)
         ErrorKind kind;
         const char *message;
     };
-    for (const Case &c : {Case{dir, ERROR_CANNOT_OPEN, "is a directory"}, Case{fifo, ERROR_CANNOT_OPEN, "not a regular file"},
-                          Case{"/dev/zero", ERROR_CANNOT_OPEN, "not a regular file"},
-                          Case{dir + "/missing.tga", ERROR_CANNOT_OPEN, "No such file"}}) {
+    for (const Case &c :
+         {Case{dir, ERROR_CANNOT_OPEN, "is a directory"}, Case{fifo, ERROR_CANNOT_OPEN, "not a regular file"},
+          Case{"/dev/zero", ERROR_CANNOT_OPEN, "not a regular file"},
+          Case{dir + "/missing.tga", ERROR_CANNOT_OPEN, "No such file"}}) {
         Image image;
         Error error;
         auto start = std::chrono::steady_clock::now();

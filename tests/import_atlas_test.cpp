@@ -13,6 +13,8 @@
 #include "importer/orj_import_files.h"
 #include "tests/support/test_support.h"
 
+using namespace orj;
+
 // A model of two materials: 0 holds embedded texture *0 (2x2 texels, each its
 // own colour), 1 the named texture file and a blue diffuse colour.
 static aiScene *two_material_scene(const char *missing_file)
@@ -99,7 +101,10 @@ TEST(ImportAtlas, RepeatedTextureIsCopiedIntoItsTileAndAMissingOneBecomesItsColo
     EXPECT_NE(atlas.warnings[0].find("no_such_texture.png"), std::string::npos);
     for (int k = 0; k < 4; k++) {
         const TexCoord &c = objects[1].quads[0].tex_coords[k];
-        const uint8_t *got = &atlas.image.rgba[((size_t)(c.t * atlas.image.height) * atlas.image.width + (size_t)(c.s * atlas.image.width)) * 4];
+        const uint8_t *got =
+            &atlas.image
+                 .rgba[((size_t)(c.t * atlas.image.height) * atlas.image.width + (size_t)(c.s * atlas.image.width)) *
+                       4];
         EXPECT_EQ(got[0], 0);
         EXPECT_EQ(got[2], 255);
     }

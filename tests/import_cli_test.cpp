@@ -5,9 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "core/scene/scene_reader.h"
+#include "orj/core/scene/scene_reader.h"
 #include "tests/support/test_support.h"
 #include "importer/orj_import.h"
+
+using namespace orj;
 
 static const char *const ANIMATED = "/usr/share/assimp/models/Collada/anims_with_full_rotations_between_keys.DAE";
 
@@ -44,7 +46,8 @@ TEST(ImportCommand, OptionsAreReadWithTheirDefaults)
     EXPECT_EQ(command.settings.scale, 0.0);  // framed
     EXPECT_TRUE(command.settings.lamps);
 
-    ASSERT_EQ(parse({"--output=s.orj", "--texture-out", "t.tga", "--frames=12", "--fps", "12.5", "--scale=0.01", "--no-lamps", "m.dae"},
+    ASSERT_EQ(parse({"--output=s.orj", "--texture-out", "t.tga", "--frames=12", "--fps", "12.5", "--scale=0.01",
+                     "--no-lamps", "m.dae"},
                     &command, &error),
               OPTIONS_RUN)
         << error;
@@ -110,7 +113,7 @@ TEST(ImportCommand, WritesASceneTheReaderTakesAndItsTexture)
     Error error;
     ASSERT_EQ(read_scene_file(&scene, scene_path.c_str(), &error), ERROR_NONE) << error.message;
     EXPECT_EQ(scene.frame_count, 5);
-    EXPECT_EQ(scene.object_count, 129 + 2);  // and the two lamps a model without lights gets
+    EXPECT_EQ(scene.object_count, 129 + 2);      // and the two lamps a model without lights gets
     EXPECT_EQ(scene.polygon_count, 64 * 6 * 2);  // 64 boxes of six quads
     free_scene_records(&scene);
 

@@ -13,10 +13,12 @@
 #include <string>
 #include <vector>
 
-#include "core/scene/scene_reader.h"
+#include "orj/core/scene/scene_reader.h"
 #include "tests/support/test_support.h"
 #include "importer/orj_import_files.h"
 #include "importer/orj_import_guard.h"
+
+using namespace orj;
 
 namespace {
 
@@ -46,8 +48,9 @@ std::set<std::string> files_in(const std::string &dir)
 std::string collada(const std::string &scene, const std::string &library = "")
 {
     return "<?xml version=\"1.0\"?>\n<COLLADA xmlns=\"http://www.collada.org/2005/11/COLLADASchema\" version=\"1.4.1\">\n"
-           "<asset><up_axis>Y_UP</up_axis></asset>\n" + library +
-           "<library_visual_scenes><visual_scene id=\"s\">" + scene + "</visual_scene></library_visual_scenes>\n"
+           "<asset><up_axis>Y_UP</up_axis></asset>\n" +
+           library + "<library_visual_scenes><visual_scene id=\"s\">" + scene +
+           "</visual_scene></library_visual_scenes>\n"
            "<scene><instance_visual_scene url=\"#s\"/></scene>\n</COLLADA>\n";
 }
 
@@ -59,7 +62,8 @@ std::string gltf(const std::string &nodes, const std::string &buffer_uri)
            "\"accessors\":[{\"bufferView\":0,\"componentType\":5126,\"count\":3,\"type\":\"VEC3\","
            "\"min\":[0,0,0],\"max\":[1,1,0]}],"
            "\"bufferViews\":[{\"buffer\":0,\"byteLength\":36}],"
-           "\"buffers\":[{\"uri\":\"" + buffer_uri + "\",\"byteLength\":36}]}";
+           "\"buffers\":[{\"uri\":\"" +
+           buffer_uri + "\",\"byteLength\":36}]}";
 }
 
 std::string triangle_bytes()
@@ -90,7 +94,8 @@ TEST(ImportHostile, ModelsThatWouldCrashTheReaderAreRefusedByName)
     write_file(dir + "/cycle.dae", collada("<node id=\"r\"><instance_node url=\"#a\"/></node>",
                                            "<library_nodes><node id=\"a\"><instance_node url=\"#b\"/></node>"
                                            "<node id=\"b\"><instance_node url=\"#a\"/></node></library_nodes>\n"));
-    write_file(dir + "/ancestor.xml", collada("<node id=\"r\"><node id=\"c\"><instance_node url=\"#r\"/></node></node>"));
+    write_file(dir + "/ancestor.xml",
+               collada("<node id=\"r\"><node id=\"c\"><instance_node url=\"#r\"/></node></node>"));
     ASSERT_EQ(mkfifo((dir + "/pipe.obj").c_str(), 0600), 0);  // would block the reader for ever
     for (const char *name : {"deep.dae", "cycle.dae", "ancestor.xml", "pipe.obj"}) {
         SCOPED_TRACE(name);
@@ -111,7 +116,8 @@ TEST(ImportHostile, BrokenIndicesAreDroppedAndDeepTreesImport)
                "0 0 0\n1 0 0\n0 1 0\n3 0 1 99999\n3 0 1 2\n");
     ProgramResult result = run_import({dir + "/bad.ply", "-o", dir + "/bad.orj"});
     EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_NE(result.err.find("1 faces naming vertices their mesh does not have dropped"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("1 faces naming vertices their mesh does not have dropped"), std::string::npos)
+        << result.err;
     EXPECT_EQ(polygons_of(dir + "/bad.orj"), 1);
 
     // 5000 nodes, each the only child of the one before, the last holding the triangle.
@@ -127,16 +133,16 @@ TEST(ImportHostile, BrokenIndicesAreDroppedAndDeepTreesImport)
     // Bone weights and morph targets naming vertices the mesh lacks go too.
     aiScene scene;
     scene.mNumMeshes = 1;
-    scene.mMeshes = new aiMesh *[1]{new aiMesh};
+    scene.mMeshes = new aiMesh *[1] { new aiMesh };
     aiMesh &mesh = *scene.mMeshes[0];
     mesh.mNumVertices = 3;
     mesh.mVertices = new aiVector3D[3];
     mesh.mNumBones = 1;
-    mesh.mBones = new aiBone *[1]{new aiBone};
+    mesh.mBones = new aiBone *[1] { new aiBone };
     mesh.mBones[0]->mNumWeights = 2;
     mesh.mBones[0]->mWeights = new aiVertexWeight[2]{{2, 1.0f}, {7, 1.0f}};
     mesh.mNumAnimMeshes = 1;
-    mesh.mAnimMeshes = new aiAnimMesh *[1]{new aiAnimMesh};
+    mesh.mAnimMeshes = new aiAnimMesh *[1] { new aiAnimMesh };
     mesh.mAnimMeshes[0]->mNumVertices = 2;
     mesh.mAnimMeshes[0]->mVertices = new aiVector3D[2];
     MeshRepairs repairs;

@@ -11,6 +11,8 @@
 #include "importer/orj_import_names.h"
 #include "importer/orj_import_texture.h"
 
+using namespace orj;
+
 static double largest_difference(const Matrix4 &a, const Matrix4 &b)
 {
     double worst = 0.0;
@@ -215,8 +217,8 @@ TEST(ImportNames, NamesFitTheNameLine)
 
 TEST(ImportNames, DuplicatesAndNoneAreRenamedCamerasFirst)
 {
-    std::vector<std::string> names = make_unique_names({"Box", "Box", "none", "camara4", "Box.2", "camara4"},
-                                                       {1, 1, 1, 1, 1, 0});
+    std::vector<std::string> names =
+        make_unique_names({"Box", "Box", "none", "camara4", "Box.2", "camara4"}, {1, 1, 1, 1, 1, 0});
     EXPECT_EQ(names[0], "Box");
     EXPECT_EQ(names[1], "Box.2");
     EXPECT_EQ(names[2], "none.2");
@@ -255,5 +257,6 @@ TEST(ImportTexture, TgaHoldsTopRowFirstInBlueGreenRedAlpha)
     EXPECT_EQ(tga[14], 1);
     EXPECT_EQ(tga[16], 32);
     EXPECT_EQ(tga[17], 0x28);
-    EXPECT_EQ(std::vector<uint8_t>(tga.begin() + 18, tga.end()), std::vector<uint8_t>({30, 20, 10, 40, 70, 60, 50, 255}));
+    EXPECT_EQ(std::vector<uint8_t>(tga.begin() + 18, tga.end()),
+              std::vector<uint8_t>({30, 20, 10, 40, 70, 60, 50, 255}));
 }

@@ -13,22 +13,21 @@
 #include <set>
 #include <string>
 
-#include "core/scene/scene_reader.h"
-#include "core/scene/scene_writer.h"
+#include "orj/core/scene/scene_reader.h"
+#include "orj/core/scene/scene_writer.h"
 #include "tests/support/test_support.h"
 #include "importer/orj_import_convert.h"
 #include "importer/orj_import_files.h"
 #include "importer/orj_import_math.h"
 #include "importer/orj_import_texture.h"
 
-static std::string model_path(const std::string &relative)
-{
-    return "/usr/share/assimp/models/" + relative;
-}
+using namespace orj;
 
-#define NEED_MODEL(path)                                                                              \
-    do {                                                                                              \
-        if (!file_exists_at(path)) GTEST_SKIP() << "the asset importer's test models are missing: " << path; \
+static std::string model_path(const std::string &relative) { return "/usr/share/assimp/models/" + relative; }
+
+#define NEED_MODEL(path)                                                                                               \
+    do {                                                                                                               \
+        if (!file_exists_at(path)) GTEST_SKIP() << "the asset importer's test models are missing: " << path;           \
     } while (0)
 
 // A converted model written to a scene file and read back by the engine's reader.
@@ -57,7 +56,8 @@ static void import_and_reread(const std::string &path, const ImportSettings &set
     ModelReading reading;
     Error error;
     ASSERT_EQ(open_model_folder(&run->folder, path.c_str(), false, &error), ERROR_NONE) << error.message;
-    ASSERT_EQ(read_model(run->importer.get(), &run->folder, &run->source, &reading, &error), ERROR_NONE) << error.message;
+    ASSERT_EQ(read_model(run->importer.get(), &run->folder, &run->source, &reading, &error), ERROR_NONE)
+        << error.message;
     ASSERT_EQ(convert_scene(run->source, settings, nullptr, &run->imported, &error), ERROR_NONE) << error.message;
     std::string file = make_temp_dir("import_models") + "/model.orj";
     Error scene_error;
@@ -93,13 +93,15 @@ static aiMatrix4x4 engine_world(const Scene &scene, int index, int frame)
 // ---- the importer's animation, evaluated here on its own
 
 template <typename Key, typename Value>
-static Value key_value(const Key *keys, unsigned count, double ticks, Value rest, Value (*mix)(const Value &, const Value &, float))
+static Value key_value(const Key *keys, unsigned count, double ticks, Value rest,
+                       Value (*mix)(const Value &, const Value &, float))
 {
     if (count == 0) return rest;
     if (ticks <= keys[0].mTime) return keys[0].mValue;
     for (unsigned k = 0; k + 1 < count; k++)
         if (ticks < keys[k + 1].mTime)
-            return mix(keys[k].mValue, keys[k + 1].mValue, (float)((ticks - keys[k].mTime) / (keys[k + 1].mTime - keys[k].mTime)));
+            return mix(keys[k].mValue, keys[k + 1].mValue,
+                       (float)((ticks - keys[k].mTime) / (keys[k + 1].mTime - keys[k].mTime)));
     return keys[count - 1].mValue;
 }
 
@@ -121,8 +123,10 @@ static aiMatrix4x4 source_local(const aiScene *scene, const aiNode *node, double
         aiVector3D rest_scale, rest_position;
         aiQuaternion rest_rotation;
         node->mTransformation.Decompose(rest_scale, rest_rotation, rest_position);
-        aiVector3D position = key_value(channel->mPositionKeys, channel->mNumPositionKeys, ticks, rest_position, mix_vectors);
-        aiQuaternion rotation = key_value(channel->mRotationKeys, channel->mNumRotationKeys, ticks, rest_rotation, mix_rotations);
+        aiVector3D position =
+            key_value(channel->mPositionKeys, channel->mNumPositionKeys, ticks, rest_position, mix_vectors);
+        aiQuaternion rotation =
+            key_value(channel->mRotationKeys, channel->mNumRotationKeys, ticks, rest_rotation, mix_rotations);
         aiVector3D scaling = key_value(channel->mScalingKeys, channel->mNumScalingKeys, ticks, rest_scale, mix_vectors);
         return aiMatrix4x4(scaling, rotation.Normalize(), position);
     }
@@ -152,7 +156,8 @@ static void expect_matrices_near(const aiMatrix4x4 &engine, const aiMatrix4x4 &s
     for (int i = 0; i < 3; i++) size = std::max(size, (double)std::fabs(source[i][3]));
     for (int i = 0; i < 3; i++)
         for (int j = 0; j < 4; j++) {
-            double tolerance = j == 3 ? 2e-4 * size : 2e-4 * std::max(1.0, (double)std::fabs(source[0][0]) + std::fabs(source[1][1]));
+            double tolerance =
+                j == 3 ? 2e-4 * size : 2e-4 * std::max(1.0, (double)std::fabs(source[0][0]) + std::fabs(source[1][1]));
             EXPECT_NEAR(engine[i][j], source[i][j], tolerance) << what << " at [" << i << "][" << j << "]";
         }
 }
@@ -203,7 +208,8 @@ static ExpectedCounts expected_counts(const aiScene *scene)
         for (unsigned c = 0; c < node->mNumChildren; c++) stack.push_back(node->mChildren[c]);
         bool camera = cameras.count(node->mName.C_Str()) > 0, light = lights.count(node->mName.C_Str()) > 0;
         bool bare = node->mNumMeshes == 0 && node->mNumChildren == 0;
-        e.objects += bare && (camera || light) ? 1 : 1 + (node->mNumMeshes > 1 ? node->mNumMeshes - 1 : 0) + camera + light;
+        e.objects +=
+            bare && (camera || light) ? 1 : 1 + (node->mNumMeshes > 1 ? node->mNumMeshes - 1 : 0) + camera + light;
         for (unsigned m = 0; m < node->mNumMeshes; m++) {
             const aiMesh *mesh = scene->mMeshes[node->mMeshes[m]];
             e.skinned = e.skinned || mesh->mNumBones > 0;
@@ -220,10 +226,18 @@ static ExpectedCounts expected_counts(const aiScene *scene)
 
 TEST(ImportModels, CountsMatchTheImportersForEveryFormat)
 {
-    const char *models[] = {"OBJ/spider.obj",       "OBJ/box.obj",        "glTF2/BoxTextured-glTF/BoxTextured.gltf",
-                            "glTF2/cameras/Cameras.gltf", "Collada/duck.dae", "Collada/lights.dae",
-                            "PLY/cube.ply",         "STL/Spider_binary.stl", "3DS/fels.3ds",
-                            "FBX/spider.fbx",       "FBX/box.fbx",        "Collada/anims_with_full_rotations_between_keys.DAE"};
+    const char *models[] = {"OBJ/spider.obj",
+                            "OBJ/box.obj",
+                            "glTF2/BoxTextured-glTF/BoxTextured.gltf",
+                            "glTF2/cameras/Cameras.gltf",
+                            "Collada/duck.dae",
+                            "Collada/lights.dae",
+                            "PLY/cube.ply",
+                            "STL/Spider_binary.stl",
+                            "3DS/fels.3ds",
+                            "FBX/spider.fbx",
+                            "FBX/box.fbx",
+                            "Collada/anims_with_full_rotations_between_keys.DAE"};
     int tried = 0;
     for (const char *relative : models) {
         std::string path = model_path(relative);
@@ -241,10 +255,8 @@ TEST(ImportModels, CountsMatchTheImportersForEveryFormat)
         EXPECT_EQ(stats.quads + stats.triangles, expected.faces);
         EXPECT_EQ(stats.quads, expected.quads);
         EXPECT_EQ(stats.points_dropped + stats.lines_dropped, expected.points_and_lines);
-        if (expected.skinned)
-            EXPECT_GE(run.scene.object_count, expected.objects);
-        else
-            EXPECT_EQ(run.scene.object_count, expected.objects);
+        if (expected.skinned) EXPECT_GE(run.scene.object_count, expected.objects);
+        else EXPECT_EQ(run.scene.object_count, expected.objects);
 
         int cameras = 0, lamps = 0;
         int64_t quads = 0, polygons = 0;
@@ -384,7 +396,8 @@ TEST(ImportModels, RigidlySkinnedBoxRidesOnItsAnimatedBone)
     // Moving frames: the skinned corners, bone world times offset, against the engine's.
     std::vector<int> frames = {0, 5, 20, run.scene.frame_count - 1};
     for (int frame : frames) {
-        aiMatrix4x4 skin = source_world(run.source, bone_node, frame_ticks(run.source, frame, 25.0), 1.0) * bone->mOffsetMatrix;
+        aiMatrix4x4 skin =
+            source_world(run.source, bone_node, frame_ticks(run.source, frame, 25.0), 1.0) * bone->mOffsetMatrix;
         aiMatrix4x4 engine = engine_world(run.scene, box, frame);
         for (int t = 0; t < object.triangle_count; t++)
             for (int k = 0; k < 3; k++) {
@@ -437,7 +450,9 @@ TEST(ImportModels, CamerasBecomeRootsSeeingWhatTheSourceCamerasSee)
     struct Case {
         const char *model;
         double scale;
-    } cases[] = {{"glTF2/cameras/Cameras.gltf", 1.0}, {"Collada/cameras.dae", 3.0}, {"3DS/CameraRollAnim.3ds", 0.1},
+    } cases[] = {{"glTF2/cameras/Cameras.gltf", 1.0},
+                 {"Collada/cameras.dae", 3.0},
+                 {"3DS/CameraRollAnim.3ds", 0.1},
                  {"Collada/duck.dae", 1.0}};
     const char *slots[] = {"camara4", "camara", "Camera"};
     int tried = 0;
@@ -495,7 +510,8 @@ TEST(ImportModels, LightsBecomeLampsWithTheirColourAsRotation)
             if (object.kind == Lamp && (named || under)) lamp = &object;
         }
         ASSERT_NE(lamp, nullptr) << light->mName.C_Str();
-        float brightest = std::max(1.0f, std::max(light->mColorDiffuse.r, std::max(light->mColorDiffuse.g, light->mColorDiffuse.b)));
+        float brightest =
+            std::max(1.0f, std::max(light->mColorDiffuse.r, std::max(light->mColorDiffuse.g, light->mColorDiffuse.b)));
         EXPECT_NEAR(lamp->rotations[0].x, std::max(0.0f, light->mColorDiffuse.r) / brightest, 1e-4);
         EXPECT_NEAR(lamp->rotations[0].y, std::max(0.0f, light->mColorDiffuse.g) / brightest, 1e-4);
         EXPECT_NEAR(lamp->rotations[0].z, std::max(0.0f, light->mColorDiffuse.b) / brightest, 1e-4);
@@ -528,7 +544,8 @@ static TextureImage texture_of(const std::string &path)
     EXPECT_EQ(read_model(&importer, &folder, &scene, &reading, &error), ERROR_NONE) << error.message;
     if (!scene) return image;
     EXPECT_TRUE(find_diffuse_texture(scene, &reference));
-    EXPECT_EQ(load_texture_image(scene, reference, &folder, &image, &texture_error), ERROR_NONE) << texture_error.message;
+    EXPECT_EQ(load_texture_image(scene, reference, &folder, &image, &texture_error), ERROR_NONE)
+        << texture_error.message;
     return image;
 }
 
@@ -545,10 +562,10 @@ TEST(ImportModels, TexturesAreDecodedFromFilesAndEmbeddedData)
     struct Case {
         const char *model;
         int width, height;
-    } cases[] = {{"Collada/duck.dae", 512, 512},                           // a TGA file beside the model
-                 {"OBJ/spider.obj", 250, 250},                             // a JPEG file named with a backslash
-                 {"glTF2/BoxTextured-glTF-Binary/BoxTextured.glb", 211, 211}, // a PNG inside the model
-                 {"glTF2/BoxTextured-glTF/BoxTextured.gltf", 211, 211}};   // a PNG file
+    } cases[] = {{"Collada/duck.dae", 512, 512},                               // a TGA file beside the model
+                 {"OBJ/spider.obj", 250, 250},                                 // a JPEG file named with a backslash
+                 {"glTF2/BoxTextured-glTF-Binary/BoxTextured.glb", 211, 211},  // a PNG inside the model
+                 {"glTF2/BoxTextured-glTF/BoxTextured.gltf", 211, 211}};       // a PNG file
     int tried = 0;
     for (const Case &c : cases) {
         std::string path = model_path(c.model);
@@ -600,7 +617,8 @@ TEST(ImportModels, BigMeshesAndWideParentsAreCutToTheReadersLimits)
     int base = (side + 1) * (side + 1);
     for (int k = 0; k < 1500; k++) {
         obj += "o piece" + std::to_string(k) + "\n";
-        obj += "v " + std::to_string(k) + " -5 0\nv " + std::to_string(k + 1) + " -5 0\nv " + std::to_string(k) + " -4 0\n";
+        obj += "v " + std::to_string(k) + " -5 0\nv " + std::to_string(k + 1) + " -5 0\nv " + std::to_string(k) +
+               " -4 0\n";
         int v = base + 3 * k + 1;
         obj += "f " + std::to_string(v) + " " + std::to_string(v + 1) + " " + std::to_string(v + 2) + "\n";
     }

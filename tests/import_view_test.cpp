@@ -12,25 +12,31 @@
 #include <string>
 #include <vector>
 
-#include "gl/display/png_file.h"
-#include "gl/display/render_state.h"
-#include "gl/render/camera.h"
-#include "gl/render/draw.h"
-#include "gl/render/texture.h"
-#include "core/scene/scene.h"
-#include "core/scene/scene_writer.h"
+#include "orj/gl/display/png_file.h"
+#include "orj/gl/display/render_state.h"
+#include "orj/gl/render/camera.h"
+#include "orj/gl/render/draw.h"
+#include "orj/gl/render/texture.h"
+#include "orj/core/scene/scene.h"
+#include "orj/core/scene/scene_writer.h"
+#include "orj/gl/scene/scene_load.h"
 #include "tests/support/test_support.h"
 #include "importer/orj_import_atlas.h"
 #include "importer/orj_import_convert.h"
 #include "importer/orj_import_files.h"
 
+using namespace orj;
+
+// The drawing state of the one window these run in.
+static RenderState render;
+
 struct Picture {
-    int covered = 0;       // pixels that are not the clear colour
-    int warm = 0;          // pixels clearly more red than blue (the duck's yellow)
+    int covered = 0;  // pixels that are not the clear colour
+    int warm = 0;     // pixels clearly more red than blue (the duck's yellow)
     int min_x = 640, max_x = -1, min_y = 480, max_y = -1;
-    std::vector<int> brightness;     // of every covered pixel, red + green + blue
-    int red = 0, green = 0;          // pixels clearly of the one colour
-    double red_x = 0, green_x = 0;   // the middles of those pixels, across
+    std::vector<int> brightness;    // of every covered pixel, red + green + blue
+    int red = 0, green = 0;         // pixels clearly of the one colour
+    double red_x = 0, green_x = 0;  // the middles of those pixels, across
 };
 
 // Converts the model, writes the scene and texture files, loads them as the
@@ -56,7 +62,8 @@ static Picture draw_imported(const std::string &model, ImportSettings settings, 
     std::string dir = make_temp_dir("import_view");
     std::string scene_path = dir + "/model.orj", texture_path = dir + "/model.tga";
     Error scene_error;
-    EXPECT_EQ(save_scene(&imported.scene, LOCATIONS_RELATIVE, scene_path.c_str(), &scene_error), ERROR_NONE) << scene_error.message;
+    EXPECT_EQ(save_scene(&imported.scene, LOCATIONS_RELATIVE, scene_path.c_str(), &scene_error), ERROR_NONE)
+        << scene_error.message;
     Error texture_error;
     EXPECT_EQ(write_tga_file(texture_path, atlas.image, &texture_error), ERROR_NONE) << texture_error.message;
 
@@ -71,9 +78,9 @@ static Picture draw_imported(const std::string &model, ImportSettings settings, 
     // Twice: a lamp takes its place when it is drawn, so the first pass puts
     // the lamps where the second one's meshes see them, as in the viewer.
     for (int pass = 0; pass < 2; pass++) {
-        set_render_state();
+        set_render_state(&render);
         EXPECT_EQ(apply_camera(&scene, "camara4", frame), 1);
-        draw_scene(&scene, texture, frame);
+        draw_scene(&scene, texture, frame, &render);
     }
     glFinish();
     std::vector<uint8_t> rgb(640 * 480 * 3);
@@ -194,7 +201,8 @@ TEST(ImportView, HugeAndTinyModelsAreFramedWithoutAScale)
     struct Case {
         const char *model;  // 25,770 and 0.035 units across
         const char *png;
-    } cases[] = {{"/usr/share/assimp/models/FBX/spider.fbx", "huge.png"}, {"/usr/share/assimp/models/Collada/sphere.dae", "tiny.png"}};
+    } cases[] = {{"/usr/share/assimp/models/FBX/spider.fbx", "huge.png"},
+                 {"/usr/share/assimp/models/Collada/sphere.dae", "tiny.png"}};
     for (const Case &c : cases) {
         if (!file_exists_at(c.model)) GTEST_SKIP() << "the asset importer's test models are missing";
         SCOPED_TRACE(c.model);

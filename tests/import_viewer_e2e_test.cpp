@@ -10,6 +10,8 @@
 #include "tests/support/test_support.h"
 #include "importer/orj_import.h"
 
+using namespace orj;
+
 static int run_import(std::vector<std::string> args)
 {
     args.insert(args.begin(), "import");
@@ -21,8 +23,8 @@ static int run_import(std::vector<std::string> args)
 
 // Imports model, plays it for passes frames through camera key 4 and returns
 // the viewer's JSON report; its last frame goes to *screenshot when given.
-static nlohmann::json play_imported(const std::string &model, const std::vector<std::string> &import_options, int passes,
-                                    std::string *screenshot = nullptr)
+static nlohmann::json play_imported(const std::string &model, const std::vector<std::string> &import_options,
+                                    int passes, std::string *screenshot = nullptr)
 {
     std::string dir = make_temp_dir("import_viewer");
     std::string scene = dir + "/model.orj", texture = dir + "/model.tga", json = dir + "/report.json";
@@ -30,8 +32,9 @@ static nlohmann::json play_imported(const std::string &model, const std::vector<
     std::vector<std::string> args = {model, "-o", scene, "--texture-out", texture};
     args.insert(args.end(), import_options.begin(), import_options.end());
     EXPECT_EQ(run_import(args), 0);
-    std::vector<std::string> viewer = {binary_path("app/viewer"), "--scene", scene, "--texture", texture, "--camera", "4",
-                                       "--passes", std::to_string(passes), "--report-json", json};
+    std::vector<std::string> viewer = {
+        binary_path("app/viewer"), "--scene",       scene, "--texture", texture, "--camera", "4", "--passes",
+        std::to_string(passes),    "--report-json", json};
     if (screenshot) viewer.insert(viewer.end(), {"--screenshot", *screenshot});
     ProgramResult result = run_program(viewer, 120);
     EXPECT_EQ(result.status, 0) << result.err;

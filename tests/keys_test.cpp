@@ -6,8 +6,12 @@
 #include <string>
 #include <thread>
 
-#include "gl/viewer/keys.h"
+#include "orj/gl/viewer/keys.h"
 #include "tests/support/test_support.h"
+
+using namespace orj;
+
+static KeyTables tables;
 
 // Polls fn until it returns want or about two seconds pass.
 template <typename Fn>
@@ -21,26 +25,23 @@ static bool wait_until(Fn fn, int want)
     return false;
 }
 
-static void xdotool(const std::string &args)
-{
-    ASSERT_EQ(run_shell("xdotool " + args), 0) << args;
-}
+static void xdotool(const std::string &args) { ASSERT_EQ(run_shell("xdotool " + args), 0) << args; }
 
 class Keys : public testing::Test {
 protected:
-    static void SetUpTestSuite() { install_keys(); }
+    static void SetUpTestSuite() { install_keys(&tables); }
     void SetUp() override { clear_keybuf(); }
 };
 
 TEST_F(Keys, ControlSlotFollowsItsKeyAndCanBeReassigned)
 {
-    auto slot4 = [] { return control_key_down(4) != 0 ? 1 : 0; };
+    auto slot4 = [] { return control_key_down(&tables, 4) != 0 ? 1 : 0; };
     xdotool("keydown a");
     EXPECT_TRUE(wait_until(slot4, 1)) << "slot 4 should follow A";
     xdotool("keyup a");
     EXPECT_TRUE(wait_until(slot4, 0));
 
-    set_control_key(KEY_Q, 4);
+    set_control_key(&tables, KEY_Q, 4);
     xdotool("keydown a");
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_EQ(slot4(), 0) << "A no longer drives slot 4";
@@ -49,13 +50,13 @@ TEST_F(Keys, ControlSlotFollowsItsKeyAndCanBeReassigned)
     EXPECT_TRUE(wait_until(slot4, 1)) << "slot 4 should follow Q";
     xdotool("keyup q");
     EXPECT_TRUE(wait_until(slot4, 0));
-    set_control_key(KEY_A, 4);
+    set_control_key(&tables, KEY_A, 4);
 }
 
 TEST_F(Keys, ChoiceSlotsForDigits)
 {
-    auto slot21 = [] { return choice_key_down(21) != 0 ? 1 : 0; };
-    auto slot12 = [] { return choice_key_down(12) != 0 ? 1 : 0; };
+    auto slot21 = [] { return choice_key_down(&tables, 21) != 0 ? 1 : 0; };
+    auto slot12 = [] { return choice_key_down(&tables, 12) != 0 ? 1 : 0; };
     xdotool("keydown 0");
     EXPECT_TRUE(wait_until(slot21, 1));
     EXPECT_EQ(slot12(), 0);

@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "core/base/version.h"
-#include "core/scene/scene_reader.h"
+#include "orj/core/base/version.h"
+#include "orj/core/scene/scene_reader.h"
 #include "tests/support/test_support.h"
+
+using namespace orj;
 
 TEST(Programs, AnswerHelpAndVersionOnStandardOutput)
 {
@@ -28,7 +30,7 @@ TEST(Programs, AnswerHelpAndVersionOnStandardOutput)
         if (!file_exists_at(path)) continue;  // built only with the asset importer
         ProgramResult version = run_program({path, "--version"}, 60);
         EXPECT_EQ(version.status, 0) << program;
-        EXPECT_EQ(version.out, name + " " + ENGINE_VERSION + "\n") << program;
+        EXPECT_EQ(version.out, name + " " + ORJ_VERSION + "\n") << program;
         for (const char *help : {"-h", "--help"}) {
             // No window is opened and nothing is written: an empty, unset display makes sure.
             ProgramResult usage = run_program({path, help}, 60, {"", {"DISPLAY"}});
@@ -53,5 +55,6 @@ TEST(Programs, OrjImportWritesTheSceneToStandardOutput)
     free_scene_records(&scene);
     EXPECT_NE(result.err.find("-> standard output"), std::string::npos) << result.err;
     EXPECT_FALSE(file_exists_at("-"));
-    EXPECT_EQ(run_program({binary_path("app/orj"), "import", model, "-o", "x.orj", "--texture-out", "-"}, 60).status, 2);
+    EXPECT_EQ(run_program({binary_path("app/orj"), "import", model, "-o", "x.orj", "--texture-out", "-"}, 60).status,
+              2);
 }

@@ -12,20 +12,26 @@
 #include <string>
 #include <vector>
 
-#include "gl/display/render_state.h"
-#include "gl/render/camera.h"
-#include "gl/render/draw.h"
-#include "gl/render/texture.h"
-#include "core/scene/scene.h"
-#include "core/scene/scene_reader.h"
+#include "orj/gl/display/render_state.h"
+#include "orj/gl/render/camera.h"
+#include "orj/gl/render/draw.h"
+#include "orj/gl/render/texture.h"
+#include "orj/core/scene/scene.h"
+#include "orj/core/scene/scene_reader.h"
+#include "orj/gl/scene/scene_load.h"
 #include "tests/support/test_support.h"
+
+using namespace orj;
+
+// The drawing state of the one window these run in.
+static RenderState render;
 
 // ---- Scene files written for the tests.
 
 struct FrameLine {
-    float x, y, z;        // location, common space
-    float rx, ry, rz;     // rotation in degrees (written as radians)
-    float sx, sy, sz;     // scale
+    float x, y, z;     // location, common space
+    float rx, ry, rz;  // rotation in degrees (written as radians)
+    float sx, sy, sz;  // scale
 };
 
 struct TestObject {
@@ -33,7 +39,7 @@ struct TestObject {
     std::string type;    // "Mesh", "Camera", "Lamp"
     std::string parent;  // empty: a root
     std::vector<FrameLine> frames;
-    bool quad;           // a Mesh with one 1x1 quad in the xy plane, centred on its origin, facing +z
+    bool quad;  // a Mesh with one 1x1 quad in the xy plane, centred on its origin, facing +z
 };
 
 static FrameLine at(float x, float y, float z, float rx = 0, float ry = 0, float rz = 0, float sx = 1, float sy = 1,
@@ -79,7 +85,8 @@ static void read_records(Scene *scene, const std::vector<TestObject> &objects)
 {
     std::string text = scene_text(objects);
     Error error;
-    ASSERT_EQ(read_scene_text(scene, text.data(), text.size(), "test.orj", &error), ERROR_NONE) << error.message << "\n" << text;
+    ASSERT_EQ(read_scene_text(scene, text.data(), text.size(), "test.orj", &error), ERROR_NONE) << error.message << "\n"
+                                                                                                << text;
 }
 
 // Through a file and load_scene, with the meshes compiled into display lists.
@@ -284,14 +291,14 @@ TEST(Draw, ZeroScaleHidesTheObjectAndItsChildren)
         plain_state();
         // A mirrored object turns its faces around: look at both sides here.
         glDisable(GL_CULL_FACE);
-        draw_scene(&scene, 0, c.frame);
+        draw_scene(&scene, 0, c.frame, &render);
         EXPECT_EQ(is_white(read_pixel(column_of(-1), row_of(0))), c.parent_shown) << "frame " << c.frame;
         EXPECT_EQ(is_white(read_pixel(column_of(1), row_of(0))), c.child_shown) << "frame " << c.frame;
         expect_matrix(identity, "draw_scene leaves the matrix as it found it");
     }
     // A frame outside the scene draws nothing.
     plain_state();
-    draw_scene(&scene, 0, 5);
+    draw_scene(&scene, 0, 5, &render);
     EXPECT_TRUE(is_black(read_pixel(column_of(-1), row_of(0))));
     destroy_scene(&scene);
 }
@@ -315,18 +322,18 @@ TEST(Draw, AZeroOnAnyAxisHidesEvenWhatDrawsNoPixels)
     Scene scene;
     read_records(&scene, {parent, lamp});
     const bool lit[frames] = {false, false, false, false, true, false, true};
-    int saved = lights_on;
-    lights_on = 0;
+    int saved = render.lights_on;
+    render.lights_on = 0;
     for (int f = 0; f < frames; f++) {
-        next_light = 1;
+        render.next_light = 1;
         glMatrixMode(GL_MODELVIEW);
         glLoadIdentity();
-        draw_scene(&scene, 0, f);
-        EXPECT_EQ(next_light, lit[f] ? 2 : 1) << "frame " << f;
+        draw_scene(&scene, 0, f, &render);
+        EXPECT_EQ(render.next_light, lit[f] ? 2 : 1) << "frame " << f;
         expect_matrix(identity, "the matrix stack is left as it was");
     }
-    lights_on = saved;
-    next_light = 1;
+    render.lights_on = saved;
+    render.next_light = 1;
     free_scene_records(&scene);
 }
 
@@ -337,16 +344,19 @@ TEST(Draw, ChildrenFollowTheParentsTransform)
     Scene scene;
     load_compiled(&scene, {
                               {"base", "Mesh", "", {at(0, 0, -8), at(0, 0, -8, 0, 0, 90, 2, 2, 2)}, false},
-                              {"brazo", "Mesh", "base", {at(1, 0, -8, 0, 0, 0, 0.25f, 0.25f, 0.25f),
-                                                         at(1, 0, -8, 0, 0, 0, 0.25f, 0.25f, 0.25f)}, true},
+                              {"brazo",
+                               "Mesh",
+                               "base",
+                               {at(1, 0, -8, 0, 0, 0, 0.25f, 0.25f, 0.25f), at(1, 0, -8, 0, 0, 0, 0.25f, 0.25f, 0.25f)},
+                               true},
                           });
     // At 8 units one unit is 80 pixels across and 60 up.
     plain_state();
-    draw_scene(&scene, 0, 0);
+    draw_scene(&scene, 0, 0, &render);
     EXPECT_TRUE(is_white(read_pixel(320 + 80, 240)));
     EXPECT_TRUE(is_black(read_pixel(320, 240 + 120)));
     plain_state();
-    draw_scene(&scene, 0, 1);
+    draw_scene(&scene, 0, 1, &render);
     EXPECT_TRUE(is_black(read_pixel(320 + 80, 240)));
     EXPECT_TRUE(is_white(read_pixel(320, 240 + 120)));
     destroy_scene(&scene);
@@ -384,7 +394,7 @@ TEST(Draw, AQuadSeenThroughACameraLandsOnTheExpectedPixels)
     plain_state();
     glEnable(GL_TEXTURE_2D);
     ASSERT_EQ(apply_camera(&scene, "frente", 0), 1);
-    draw_scene(&scene, texture, 0);
+    draw_scene(&scene, texture, 0, &render);
     // The quad covers x 256..383 and y 192..287; the image stands upright on it.
     EXPECT_TRUE(near_colour(read_pixel(288, 264), 255, 0, 0, 2)) << "top left";
     EXPECT_TRUE(near_colour(read_pixel(352, 264), 0, 255, 0, 2)) << "top right";
@@ -398,14 +408,14 @@ TEST(Draw, AQuadSeenThroughACameraLandsOnTheExpectedPixels)
     plain_state();
     glEnable(GL_TEXTURE_2D);
     ASSERT_EQ(apply_camera(&scene, "lado", 0), 1);
-    draw_scene(&scene, texture, 0);
+    draw_scene(&scene, texture, 0, &render);
     EXPECT_TRUE(near_colour(read_pixel(160, 264), 255, 0, 0, 2));
     EXPECT_TRUE(is_black(read_pixel(320, 240)));
 
     // From behind, the quad shows its back and is culled.
     plain_state();
     ASSERT_EQ(apply_camera(&scene, "detras", 0), 1);
-    draw_scene(&scene, texture, 0);
+    draw_scene(&scene, texture, 0, &render);
     EXPECT_TRUE(is_black(read_pixel(320, 240)));
     destroy_scene(&scene);
 }
@@ -422,9 +432,9 @@ TEST(Draw, TheViewersRenderStateShowsTheQuadLitAndFogged)
     destroy_bitmap(bitmap);
     for (int light = 0; light < 8; light++) glDisable(GL_LIGHT0 + light);
 
-    set_render_state();
+    set_render_state(&render);
     ASSERT_EQ(apply_camera(&scene, "frente", 0), 1);
-    draw_scene(&scene, texture, 0);
+    draw_scene(&scene, texture, 0, &render);
     // Lit by the material's emission alone (no lamp): half the texel, faded a
     // little (by 1.5 percent at 5 units) towards the clear colour by the fog.
     EXPECT_TRUE(near_colour(read_pixel(100, 100), 25, 25, 127, 2));
@@ -449,23 +459,24 @@ protected:
     void SetUp() override
     {
         // Frame 1 hides the first lamp.
-        read_records(&scene, {
-                                 {"calida", "Lamp", "", {at(1, 2, 3, 0.8f, 0.6f, 0.3f), at(1, 2, 3, 0, 0, 0, 0, 0, 0)}, false},
-                                 {"fria", "Lamp", "", {at(-1, 0, 0, 0.2f, 0.4f, 0.9f), at(-1, 0, 0, 0.2f, 0.4f, 0.9f)}, false},
-                                 {"soporte", "Camera", "", {at(0, 0, -2), at(0, 0, -2)}, false},
-                                 {"colgada", "Lamp", "soporte", {at(2, 0, -2, 1, 1, 1), at(2, 0, -2, 1, 1, 1)}, false},
-                             });
+        read_records(&scene,
+                     {
+                         {"calida", "Lamp", "", {at(1, 2, 3, 0.8f, 0.6f, 0.3f), at(1, 2, 3, 0, 0, 0, 0, 0, 0)}, false},
+                         {"fria", "Lamp", "", {at(-1, 0, 0, 0.2f, 0.4f, 0.9f), at(-1, 0, 0, 0.2f, 0.4f, 0.9f)}, false},
+                         {"soporte", "Camera", "", {at(0, 0, -2), at(0, 0, -2)}, false},
+                         {"colgada", "Lamp", "soporte", {at(2, 0, -2, 1, 1, 1), at(2, 0, -2, 1, 1, 1)}, false},
+                     });
         glGetIntegerv(GL_MAX_LIGHTS, &max_lights);
         for (int light = 0; light < max_lights; light++) glDisable(GL_LIGHT0 + light);
-        saved_lights_on = lights_on;
+        saved_lights_on = render.lights_on;
         glMatrixMode(GL_MODELVIEW);
         glLoadIdentity();
         glTranslatef(0, 0, -5);
     }
     void TearDown() override
     {
-        lights_on = saved_lights_on;
-        next_light = 1;
+        render.lights_on = saved_lights_on;
+        render.next_light = 1;
         free_scene_records(&scene);
     }
     Scene scene;
@@ -475,10 +486,10 @@ protected:
 
 TEST_F(Lamps, EachLampTakesTheNextLightAtItsPlaceInEyeSpace)
 {
-    lights_on = 1;
-    next_light = 1;
-    draw_scene(&scene, 0, 0);
-    EXPECT_EQ(next_light, 4);
+    render.lights_on = 1;
+    render.next_light = 1;
+    draw_scene(&scene, 0, 0, &render);
+    EXPECT_EQ(render.next_light, 4);
     EXPECT_FALSE(glIsEnabled(GL_LIGHT0));
     for (GLenum light : {GL_LIGHT1, GL_LIGHT2, GL_LIGHT3}) EXPECT_TRUE(glIsEnabled(light)) << light - GL_LIGHT0;
     expect_light(GL_LIGHT1, GL_POSITION, {1, 2, -2, 1}, "first lamp");
@@ -502,13 +513,13 @@ TEST_F(Lamps, EachLampTakesTheNextLightAtItsPlaceInEyeSpace)
 
 TEST_F(Lamps, LightsStayOffWhileTheSwitchIsOff)
 {
-    lights_on = 1;
-    next_light = 1;
-    draw_scene(&scene, 0, 0);
-    lights_on = 0;
-    next_light = 1;
-    draw_scene(&scene, 0, 0);
-    EXPECT_EQ(next_light, 4);
+    render.lights_on = 1;
+    render.next_light = 1;
+    draw_scene(&scene, 0, 0, &render);
+    render.lights_on = 0;
+    render.next_light = 1;
+    draw_scene(&scene, 0, 0, &render);
+    EXPECT_EQ(render.next_light, 4);
     for (GLenum light : {GL_LIGHT1, GL_LIGHT2, GL_LIGHT3}) EXPECT_FALSE(glIsEnabled(light)) << light - GL_LIGHT0;
     // Set up all the same, ready for the switch.
     expect_light(GL_LIGHT2, GL_POSITION, {-1, 0, -5, 1}, "second lamp");
@@ -516,10 +527,10 @@ TEST_F(Lamps, LightsStayOffWhileTheSwitchIsOff)
 
 TEST_F(Lamps, AHiddenLampLeavesItsLightToTheNext)
 {
-    lights_on = 1;
-    next_light = 0;
-    draw_scene(&scene, 0, 1);
-    EXPECT_EQ(next_light, 2);
+    render.lights_on = 1;
+    render.next_light = 0;
+    draw_scene(&scene, 0, 1, &render);
+    EXPECT_EQ(render.next_light, 2);
     EXPECT_TRUE(glIsEnabled(GL_LIGHT0));
     expect_light(GL_LIGHT0, GL_POSITION, {-1, 0, -5, 1}, "second lamp in the first light");
     expect_light(GL_LIGHT0, GL_DIFFUSE, {0.2f, 0.4f, 0.9f, 0.3f}, "second lamp in the first light");
@@ -530,17 +541,17 @@ TEST_F(Lamps, LampsBeyondTheLastLightSetUpNothing)
 {
     const float marker[4] = {0.25f, 0.5f, 0.75f, 1};
     GLenum last = GL_LIGHT0 + max_lights - 1;
-    lights_on = 1;
-    next_light = max_lights - 1;
-    draw_scene(&scene, 0, 0);
-    EXPECT_EQ(next_light, max_lights);
+    render.lights_on = 1;
+    render.next_light = max_lights - 1;
+    draw_scene(&scene, 0, 0, &render);
+    EXPECT_EQ(render.next_light, max_lights);
     EXPECT_TRUE(glIsEnabled(last));
     expect_light(last, GL_DIFFUSE, {0.8f, 0.6f, 0.3f, 0.3f}, "the first lamp takes the last light");
 
     glLightfv(last, GL_DIFFUSE, marker);
     glDisable(last);
-    draw_scene(&scene, 0, 0);
-    EXPECT_EQ(next_light, max_lights);
+    draw_scene(&scene, 0, 0, &render);
+    EXPECT_EQ(render.next_light, max_lights);
     EXPECT_FALSE(glIsEnabled(last));
     expect_light(last, GL_DIFFUSE, {0.25f, 0.5f, 0.75f, 1}, "no light is touched");
 }

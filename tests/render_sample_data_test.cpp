@@ -13,8 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "core/scene/scene.h"
-#include "core/scene/scene_reader.h"
+#include "orj/core/scene/scene.h"
+#include "orj/core/scene/scene_reader.h"
+
+using namespace orj;
 
 static std::string sample_path(const char *name)
 {
@@ -62,15 +64,14 @@ static std::string scene_difference(const Scene &a, const Scene &b)
         return "counts";
     for (int i = 0; i < a.object_count; i++) {
         const SceneObject &x = a.objects[i], &y = b.objects[i];
-        bool same = strcmp(x.name, y.name) == 0 && x.kind == y.kind && strcmp(x.parent_name, y.parent_name) == 0 &&
-                    x.vertex_count == y.vertex_count && x.quad_count == y.quad_count &&
-                    x.triangle_count == y.triangle_count && same_vectors(x.vertices, y.vertices, x.vertex_count) &&
-                    same_vectors(x.normals, y.normals, x.vertex_count) &&
-                    same_faces<Quad, 4>(x.quads, y.quads, x.quad_count) &&
-                    same_faces<Triangle, 3>(x.triangles, y.triangles, x.triangle_count) &&
-                    same_vectors(x.locations, y.locations, a.frame_count) &&
-                    same_vectors(x.rotations, y.rotations, a.frame_count) &&
-                    same_vectors(x.scales, y.scales, a.frame_count);
+        bool same =
+            strcmp(x.name, y.name) == 0 && x.kind == y.kind && strcmp(x.parent_name, y.parent_name) == 0 &&
+            x.vertex_count == y.vertex_count && x.quad_count == y.quad_count && x.triangle_count == y.triangle_count &&
+            same_vectors(x.vertices, y.vertices, x.vertex_count) &&
+            same_vectors(x.normals, y.normals, x.vertex_count) && same_faces<Quad, 4>(x.quads, y.quads, x.quad_count) &&
+            same_faces<Triangle, 3>(x.triangles, y.triangles, x.triangle_count) &&
+            same_vectors(x.locations, y.locations, a.frame_count) &&
+            same_vectors(x.rotations, y.rotations, a.frame_count) && same_vectors(x.scales, y.scales, a.frame_count);
         if (!same) return std::string("object ") + x.name;
     }
     return "";
@@ -158,7 +159,8 @@ static Matrix scaling(double x, double y, double z)
 
 static void transform(const Matrix &a, const Vector3 &p, double out[3], double *w = nullptr)
 {
-    for (int row = 0; row < 3; row++) out[row] = a.m[row] * p.x + a.m[4 + row] * p.y + a.m[8 + row] * p.z + a.m[12 + row];
+    for (int row = 0; row < 3; row++)
+        out[row] = a.m[row] * p.x + a.m[4 + row] * p.y + a.m[8 + row] * p.z + a.m[12 + row];
     if (w) *w = a.m[3] * p.x + a.m[7] * p.y + a.m[11] * p.z + a.m[15];
 }
 
@@ -266,7 +268,8 @@ TEST_F(SampleScene, FacesTurnTheirFrontsOutwardAndMapInsideTheTexture)
             for (int k = 0; k < count; k++) {
                 const Vector3 &vn = o.normals[corners[k]];
                 along += n[0] * vn.x + n[1] * vn.y + n[2] * vn.z;
-                EXPECT_TRUE(tex[k].s >= 0 && tex[k].s <= 1 && tex[k].t >= 0 && tex[k].t <= 1) << o.name << " face " << face;
+                EXPECT_TRUE(tex[k].s >= 0 && tex[k].s <= 1 && tex[k].t >= 0 && tex[k].t <= 1)
+                    << o.name << " face " << face;
             }
             EXPECT_GT(along, 0) << o.name << " face " << face << " is turned inside out";
         };

@@ -15,4 +15,4 @@ add_dependencies(scene_orj_test orj)
 engine_gl_test(scene_gl_test ${CMAKE_CURRENT_LIST_DIR}/scene_gl_test.cpp)
 
 engine_pure_test(scene_load_test ${CMAKE_CURRENT_LIST_DIR}/scene_load_test.cpp)
-target_link_libraries(scene_load_test PRIVATE engine test_support)
+target_link_libraries(scene_load_test PRIVATE orj_gl test_support)

@@ -8,9 +8,11 @@
 #include <cstdio>
 #include <string>
 
-#include "core/scene/scene_reader.h"
-#include "core/scene/scene_writer.h"
+#include "orj/core/scene/scene_reader.h"
+#include "orj/core/scene/scene_writer.h"
 #include "tests/support/test_support.h"
+
+using namespace orj;
 
 namespace {
 
@@ -31,8 +33,9 @@ std::string strip_scene(int count)
         corners += "\n";
         textures += quad ? "  0.1 0.2 0.3 0.4 0.5 0.6 0.7 0.8\n" : "  0.25 0.5 0.75 1 0 0.0625\n";
     }
-    return " 2\n 1\n Tira\n Mesh\n " + std::to_string(count) + "\n " + std::to_string(faces) + "\n" + vertices + corners +
-           textures + "  1 2 3 0 0 0.5 1 1 1\n None\n Camara\n Camera\n  0 -5 1 1.5708 0 0 1 1 1\n parent: 'Tira'.\n";
+    return " 2\n 1\n Tira\n Mesh\n " + std::to_string(count) + "\n " + std::to_string(faces) + "\n" + vertices +
+           corners + textures +
+           "  1 2 3 0 0 0.5 1 1 1\n None\n Camara\n Camera\n  0 -5 1 1.5708 0 0 1 1 1\n parent: 'Tira'.\n";
 }
 
 struct Outcome {
@@ -76,13 +79,13 @@ TEST(SceneFile, ReadsAsTheWholeTextDoesWhereverItIsBroken)
     size_t middle_line = 40000;  // a vertex line past the first window
     std::vector<std::string> texts = {
         whole,
-        whole.substr(0, whole.size() - 1),          // no newline at the end
-        whole.substr(0, (1 << 20) + 17),            // cut inside a line past the first window
-        whole.substr(0, whole.size() / 2),          // cut far from the promised end
-        replace_line(whole, 5, " 30001"),           // one vertex more: the next lines are misread
-        replace_line(whole, 5, " 30010"),           // more vertices than the lines left hold
-        replace_line(whole, 1, " 40000"),           // objects the file cannot hold
-        replace_line(whole, 1, " 2000000000"),      // nor its bytes
+        whole.substr(0, whole.size() - 1),      // no newline at the end
+        whole.substr(0, (1 << 20) + 17),        // cut inside a line past the first window
+        whole.substr(0, whole.size() / 2),      // cut far from the promised end
+        replace_line(whole, 5, " 30001"),       // one vertex more: the next lines are misread
+        replace_line(whole, 5, " 30010"),       // more vertices than the lines left hold
+        replace_line(whole, 1, " 40000"),       // objects the file cannot hold
+        replace_line(whole, 1, " 2000000000"),  // nor its bytes
         replace_line(whole, middle_line, "  1 2 3" + std::string(5000, ' ')),  // longer than the margin
         replace_line(whole, middle_line, "  1 2 3" + std::string(992, ' ')),   // just too long
         replace_line(whole, middle_line, "  1 x 3"),

@@ -9,9 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "core/scene/scene.h"
+#include "orj/core/scene/scene.h"
+#include "orj/gl/scene/scene_load.h"
 #include "tests/scene_test_files.h"
 #include "tests/support/test_support.h"
+
+using namespace orj;
 
 namespace {
 
@@ -117,24 +120,22 @@ std::vector<FedPolygon> feed_back(GLuint list)
 }
 
 // Lit red of a corner is its normal's z; t is stored flipped.
-const char *one_quad =
-    " 1\n 0\n Pieza\n Mesh\n 4\n 1\n"
-    "  100 100 0\n  0 0 1\n"
-    "  300 100 0\n  0 0 0.5\n"
-    "  300 300 0\n  0 0 0.25\n"
-    "  100 300 0\n  1 0 0\n"
-    "4\n  1 2 3 4\n"
-    "  0 0 1 0 1 1 0 1\n"
-    " None\n";
+const char *one_quad = " 1\n 0\n Pieza\n Mesh\n 4\n 1\n"
+                       "  100 100 0\n  0 0 1\n"
+                       "  300 100 0\n  0 0 0.5\n"
+                       "  300 300 0\n  0 0 0.25\n"
+                       "  100 300 0\n  1 0 0\n"
+                       "4\n  1 2 3 4\n"
+                       "  0 0 1 0 1 1 0 1\n"
+                       " None\n";
 
-const char *one_triangle =
-    " 1\n 0\n Pieza\n Mesh\n 3\n 1\n"
-    "  100 100 0\n  0 0 1\n"
-    "  300 100 0\n  0 0 0.5\n"
-    "  100 300 0\n  0 0 0.25\n"
-    "5\n  3 2 1\n"
-    "  0.5 0.25 0.75 0.5 1 0.125 9 9\n"
-    " None\n";
+const char *one_triangle = " 1\n 0\n Pieza\n Mesh\n 3\n 1\n"
+                           "  100 100 0\n  0 0 1\n"
+                           "  300 100 0\n  0 0 0.5\n"
+                           "  100 300 0\n  0 0 0.25\n"
+                           "5\n  3 2 1\n"
+                           "  0.5 0.25 0.75 0.5 1 0.125 9 9\n"
+                           " None\n";
 
 void expect_polygons(std::vector<FedPolygon> polygons, std::vector<std::vector<FedCorner>> expected)
 {
@@ -159,8 +160,7 @@ TEST(SceneGl, QuadIsDrawnAsTheFanOfItsCorners)
     ASSERT_NE(load_scene(&scene, write_scene_file(one_quad).c_str()), nullptr);
     std::vector<FedPolygon> polygons = feed_back(scene.objects[0].display_list);
     destroy_scene(&scene);
-    FedCorner a = {100, 100, 1, 0, 1}, b = {300, 100, 0.5f, 1, 1}, c = {300, 300, 0.25f, 1, 0},
-              d = {100, 300, 0, 0, 0};
+    FedCorner a = {100, 100, 1, 0, 1}, b = {300, 100, 0.5f, 1, 1}, c = {300, 300, 0.25f, 1, 0}, d = {100, 300, 0, 0, 0};
     expect_polygons(polygons, {{a, b, c}, {a, c, d}});
 }
 
@@ -178,13 +178,12 @@ TEST(SceneGl, TriangleKeepsItsCornersNormalsAndTextureCoordinates)
 // overlaps the quad and must be drawn over it.
 TEST(SceneGl, QuadsAreDrawnBeforeTriangles)
 {
-    const char *mixed =
-        " 1\n 0\n Pieza\n Mesh\n 7\n 2\n"
-        "  100 100 0\n  0 0 0.5\n  300 100 0\n  0 0 0.5\n  100 300 0\n  0 0 0.5\n"
-        "  50 50 0\n  0 0 1\n  350 50 0\n  0 0 1\n  350 350 0\n  0 0 1\n  50 350 0\n  0 0 1\n"
-        "3\n  1 2 3\n4\n  4 5 6 7\n"
-        "  0 0 0 0 0 0\n  0 0 0 0 0 0 0 0\n"
-        " None\n";
+    const char *mixed = " 1\n 0\n Pieza\n Mesh\n 7\n 2\n"
+                        "  100 100 0\n  0 0 0.5\n  300 100 0\n  0 0 0.5\n  100 300 0\n  0 0 0.5\n"
+                        "  50 50 0\n  0 0 1\n  350 50 0\n  0 0 1\n  350 350 0\n  0 0 1\n  50 350 0\n  0 0 1\n"
+                        "3\n  1 2 3\n4\n  4 5 6 7\n"
+                        "  0 0 0 0 0 0\n  0 0 0 0 0 0 0 0\n"
+                        " None\n";
     Scene scene;
     ASSERT_NE(load_scene(&scene, write_scene_file(mixed).c_str()), nullptr);
     EXPECT_EQ(scene.objects[0].quad_count, 1);
@@ -326,7 +325,8 @@ TEST(SceneGl, EmptyMeshGetsAnEmptyList)
 
 TEST(SceneGl, RejectedFileShowsTheMessageAndKeepsNothing)
 {
-    std::string path = write_scene_file(" 1\n 0\n M\n Mesh\n 1\n 1\n  0 0 0\n  0 0 1\n3\n  1 1 2\n  0 0 0 0 0 0\n None\n");
+    std::string path =
+        write_scene_file(" 1\n 0\n M\n Mesh\n 1\n 1\n  0 0 0\n  0 0 1\n3\n  1 1 2\n  0 0 0 0 0 0\n None\n");
     Scene scene;
     testing::internal::CaptureStderr();
     EXPECT_EQ(load_scene(&scene, path.c_str()), nullptr);

@@ -10,6 +10,8 @@
 
 #include "core/scene/scene_numbers.h"
 
+using namespace orj;
+
 namespace {
 
 // What sscanf makes of text with "%f%n": false when it converts nothing.
@@ -47,13 +49,59 @@ void expect_float_like_scanf(const std::string &text)
 
 TEST(SceneNumbers, OddFormsReadAsScanfReadsThem)
 {
-    const char *forms[] = {"1",      "-1",     "+1.5",    "-.5",     ".5",      ".",       "1.",      "1.e2",
-                           "1e",     "1e+",    "1e-",     "1e5x",    "1ee2",    "1e 2",    "0x",      "0x1p3",
-                           "0X1.8",  "0x1p",   "-0x10",   "nan",     "-nan",    "NaN",     "nan(12)", "inf",
-                           "-INF",   "infinity", "infx",  "in",      "na",      "-",       "+-1",     "  \t7",
-                           "\v\f8",  "\r9",    "00012",   "1e-50",   "1e50",    "1e400",   "3.4028236e38",
-                           "1.4e-46", "7e-46", "-0",      "-0.0e5",  "5.",      "1,5",     "1.5.5",   "",
-                           "   ",    "x",      "1.17549435e-38", "2.5e-45", "16777217", "0.1000000000000000055511151231257827"};
+    const char *forms[] = {"1",
+                           "-1",
+                           "+1.5",
+                           "-.5",
+                           ".5",
+                           ".",
+                           "1.",
+                           "1.e2",
+                           "1e",
+                           "1e+",
+                           "1e-",
+                           "1e5x",
+                           "1ee2",
+                           "1e 2",
+                           "0x",
+                           "0x1p3",
+                           "0X1.8",
+                           "0x1p",
+                           "-0x10",
+                           "nan",
+                           "-nan",
+                           "NaN",
+                           "nan(12)",
+                           "inf",
+                           "-INF",
+                           "infinity",
+                           "infx",
+                           "in",
+                           "na",
+                           "-",
+                           "+-1",
+                           "  \t7",
+                           "\v\f8",
+                           "\r9",
+                           "00012",
+                           "1e-50",
+                           "1e50",
+                           "1e400",
+                           "3.4028236e38",
+                           "1.4e-46",
+                           "7e-46",
+                           "-0",
+                           "-0.0e5",
+                           "5.",
+                           "1,5",
+                           "1.5.5",
+                           "",
+                           "   ",
+                           "x",
+                           "1.17549435e-38",
+                           "2.5e-45",
+                           "16777217",
+                           "0.1000000000000000055511151231257827"};
     for (const char *form : forms) expect_float_like_scanf(form);
 }
 
@@ -116,8 +164,8 @@ TEST(SceneNumbers, HalfwayCasesRoundLikeScanf)
 
 TEST(SceneNumbers, IntegersReadAsScanfReadsThemAndRefuseOverflow)
 {
-    const char *forms[] = {"0", "12", "-7", "+7", "  42 rest", "0x10", "-", "x", "", "2147483647", "-2147483648",
-                           "007"};
+    const char *forms[] = {"0", "12", "-7", "+7",         "  42 rest",   "0x10",
+                           "-", "x",  "",   "2147483647", "-2147483648", "007"};
     for (const char *form : forms) {
         int expected = 0, used = 0;
         bool expected_ok = sscanf(form, "%d%n", &expected, &used) == 1;

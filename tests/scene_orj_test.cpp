@@ -7,9 +7,11 @@
 #include <random>
 #include <string>
 
-#include "core/scene/scene_reader.h"
+#include "orj/core/scene/scene_reader.h"
 #include "tests/scene_test_files.h"
 #include "tests/support/test_support.h"
+
+using namespace orj;
 
 namespace {
 
@@ -139,8 +141,10 @@ TEST(OrjTool, DumpHoldsTheRecordsExactly)
     EXPECT_EQ(mesh["normals"][0][1], "inf");
     EXPECT_EQ(mesh["normals"][0][2], "nan");
     for (int c = 0; c < 3; c++) {
-        EXPECT_TRUE(same_float(as_float(mesh["triangles"][0]["tex_coords"][c][0]), object.triangles[0].tex_coords[c].s));
-        EXPECT_TRUE(same_float(as_float(mesh["triangles"][0]["tex_coords"][c][1]), object.triangles[0].tex_coords[c].t));
+        EXPECT_TRUE(
+            same_float(as_float(mesh["triangles"][0]["tex_coords"][c][0]), object.triangles[0].tex_coords[c].s));
+        EXPECT_TRUE(
+            same_float(as_float(mesh["triangles"][0]["tex_coords"][c][1]), object.triangles[0].tex_coords[c].t));
     }
     const nlohmann::json &lamp = dump["objects"][1];
     EXPECT_EQ(lamp["kind"], "Lamp");
@@ -177,7 +181,8 @@ TEST(OrjTool, DumpedFloatsReadBackAsTheSameFloats)
     int mismatches = 0;
     for (int v = 0; v < count; v++)
         for (int k = 0; k < 3; k++)
-            if (!same_float(as_float(dump["objects"][0]["vertices"][v][k]), (&scene.objects[0].vertices[v].x)[k])) mismatches++;
+            if (!same_float(as_float(dump["objects"][0]["vertices"][v][k]), (&scene.objects[0].vertices[v].x)[k]))
+                mismatches++;
     EXPECT_EQ(mismatches, 0);
     free_scene_records(&scene);
 }

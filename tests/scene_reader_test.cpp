@@ -6,8 +6,10 @@
 #include <cstring>
 #include <string>
 
-#include "core/scene/scene_reader.h"
+#include "orj/core/scene/scene_reader.h"
 #include "tests/scene_test_files.h"
+
+using namespace orj;
 
 namespace {
 
@@ -15,7 +17,10 @@ struct ReadScene {
     Scene scene;
     Error error;
     bool ok;
-    explicit ReadScene(const std::string &text) { ok = read_scene_text(&scene, text.data(), text.size(), "t.orj", &error) == ERROR_NONE; }
+    explicit ReadScene(const std::string &text)
+    {
+        ok = read_scene_text(&scene, text.data(), text.size(), "t.orj", &error) == ERROR_NONE;
+    }
     ~ReadScene() { free_scene_records(&scene); }
     const SceneObject &operator[](int i) const { return scene.objects[i]; }
 };
@@ -211,10 +216,7 @@ TEST(SceneReader, NumbersReadAsScanfReadsThem)
     expect_vector(r[0].scales[0], 1, 2, 3);
 }
 
-static bool same_bits(float a, float b)
-{
-    return memcmp(&a, &b, sizeof a) == 0;
-}
+static bool same_bits(float a, float b) { return memcmp(&a, &b, sizeof a) == 0; }
 
 // Lines as writers make them are read in one go, others and the lines near
 // the end of the text through the general path: the same line must read the
@@ -222,14 +224,13 @@ static bool same_bits(float a, float b)
 // near the end and take the general path.
 TEST(SceneReader, LinesReadAlikeInOneGoAndThroughTheGeneralPath)
 {
-    const char *real_lines[] = {
-        "  0.003906 -0.030000 1.000000 7.55 -.5 5. 0 -0 00000001.5",
-        "  16777216 16777217 0.12345678 1.2345678 12345678 1234567.8 0.00000001 -9.9999999 0.1",
-        "  1e5 -1.5E-3 +2.5 0x10 inf -nan 1e 3.4028236e38 1e-40",
-        "  1  2\t3 4 5 6 7 8 9 trailing words",
-        "  1.5 2.5 3.5 4.5 5.5 6.5 7.5 8.5 9.5\r",
-        "xx0.25 0.5 0.75 1 1.25 1.5 1.75 2 2.25 ",
-        "  -0.000001 99999999 .0 -. 1 2 3 4 5"};
+    const char *real_lines[] = {"  0.003906 -0.030000 1.000000 7.55 -.5 5. 0 -0 00000001.5",
+                                "  16777216 16777217 0.12345678 1.2345678 12345678 1234567.8 0.00000001 -9.9999999 0.1",
+                                "  1e5 -1.5E-3 +2.5 0x10 inf -nan 1e 3.4028236e38 1e-40",
+                                "  1  2\t3 4 5 6 7 8 9 trailing words",
+                                "  1.5 2.5 3.5 4.5 5.5 6.5 7.5 8.5 9.5\r",
+                                "xx0.25 0.5 0.75 1 1.25 1.5 1.75 2 2.25 ",
+                                "  -0.000001 99999999 .0 -. 1 2 3 4 5"};
     for (const char *line : real_lines) {
         const int frames = 12;
         std::string text = " 1\n " + std::to_string(frames) + "\n A\n Lamp\n";
@@ -251,8 +252,8 @@ TEST(SceneReader, LinesReadAlikeInOneGoAndThroughTheGeneralPath)
         }
     }
 
-    const char *corner_lines[] = {"3\n  1 2 3",     "4\n  3 2 1 2",     "3\n  0000003 1 2", "3\n  00000003 1 2",
-                                  "3\n  1\t2 3",    "3\r\n  1 2 3\r",   "4\n  +1 2 3 1",    "+4\n  1 2 3 1",
+    const char *corner_lines[] = {"3\n  1 2 3",     "4\n  3 2 1 2",    "3\n  0000003 1 2", "3\n  00000003 1 2",
+                                  "3\n  1\t2 3",    "3\r\n  1 2 3\r",  "4\n  +1 2 3 1",    "+4\n  1 2 3 1",
                                   "4 \n  1  2 3 1", "04\n  2 3 1 2 9", "5\n  1 2 3 x"};
     for (const char *face : corner_lines) {
         const int faces = 12;

@@ -3,8 +3,10 @@
 
 #include <string>
 
-#include "core/scene/scene_reader.h"
+#include "orj/core/scene/scene_reader.h"
 #include "tests/scene_test_files.h"
+
+using namespace orj;
 
 namespace {
 
@@ -101,8 +103,8 @@ TEST(SceneReject, OverlongLinesNamesAndWords)
     // The longest names and lines the format allows still load.
     Scene scene;
     Error error;
-    std::string longest = replace_line(replace_line(text, 3, " " + std::string(98, 'n')), 7,
-                                       "  0 0 0" + std::string(991, ' '));
+    std::string longest =
+        replace_line(replace_line(text, 3, " " + std::string(98, 'n')), 7, "  0 0 0" + std::string(991, ' '));
     ASSERT_EQ(read_scene_text(&scene, longest.data(), longest.size(), "ok.orj", &error), ERROR_NONE) << error.message;
     EXPECT_EQ(std::string(scene.objects[0].name), std::string(98, 'n'));
     free_scene_records(&scene);

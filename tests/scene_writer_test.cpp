@@ -11,10 +11,12 @@
 #include <unistd.h>
 #include <vector>
 
-#include "core/scene/scene_reader.h"
-#include "core/scene/scene_writer.h"
+#include "orj/core/scene/scene_reader.h"
+#include "orj/core/scene/scene_writer.h"
 #include "tests/scene_test_files.h"
 #include "tests/support/test_support.h"
+
+using namespace orj;
 
 namespace {
 
@@ -70,8 +72,8 @@ float rounding_tolerance(const Scene &scene)
     float largest = 1;
     for (int32_t i = 0; i < scene.object_count; i++)
         for (int32_t f = 0; f < scene.frame_count; f++)
-            for (float v : {scene.objects[i].locations[f].x, scene.objects[i].locations[f].y,
-                            scene.objects[i].locations[f].z})
+            for (float v :
+                 {scene.objects[i].locations[f].x, scene.objects[i].locations[f].y, scene.objects[i].locations[f].z})
                 if (std::isfinite(v)) largest = std::fmax(largest, std::fabs(v));
     return largest * 10 * FLT_EPSILON;
 }
@@ -172,10 +174,8 @@ std::string random_scene_text(std::mt19937 &random, bool namesakes, bool extreme
         char buffer[40];
         float value = random_float(random, moderate);
         // Some C libraries print a negative NaN without its sign.
-        if (std::isnan(value))
-            snprintf(buffer, sizeof buffer, " %snan", std::signbit(value) ? "-" : "");
-        else
-            snprintf(buffer, sizeof buffer, " %.9g", value);
+        if (std::isnan(value)) snprintf(buffer, sizeof buffer, " %snan", std::signbit(value) ? "-" : "");
+        else snprintf(buffer, sizeof buffer, " %.9g", value);
         *text += buffer;
         return value;
     };
@@ -228,8 +228,7 @@ std::string random_scene_text(std::mt19937 &random, bool namesakes, bool extreme
 // their locations as the file held them, bit for bit; written parent-relative,
 // to within the fix-up's rounding (moderate locations only: far-off or
 // non-finite parents lose a child's location in the sum).
-int random_round_trip_failures(bool namesakes, bool extreme_locations, LocationSpace space,
-                               std::string *first_failure)
+int random_round_trip_failures(bool namesakes, bool extreme_locations, LocationSpace space, std::string *first_failure)
 {
     std::mt19937 random(12345);
     int round_trips = 0, failures = 0;
@@ -269,8 +268,7 @@ TEST(SceneWriter, RandomScenesRoundTrip)
         std::string first_failure;
         EXPECT_EQ(random_round_trip_failures(namesakes, true, LOCATIONS_AS_IN_FILE, &first_failure), 0)
             << first_failure;
-        EXPECT_EQ(random_round_trip_failures(namesakes, false, LOCATIONS_RELATIVE, &first_failure), 0)
-            << first_failure;
+        EXPECT_EQ(random_round_trip_failures(namesakes, false, LOCATIONS_RELATIVE, &first_failure), 0) << first_failure;
     }
 }
 

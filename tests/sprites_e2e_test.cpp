@@ -47,8 +47,9 @@ Colour pixel(const Image &image, int x, int y)
 
 std::vector<std::string> demo_args(std::vector<std::string> extra)
 {
-    std::vector<std::string> argv = {binary_path("app/sprite_demo"), "--animation", source_path("data/sample_sprite.anim"),
-                                     "--strip", source_path("data/sample_sprite.jpg")};
+    std::vector<std::string> argv = {binary_path("app/sprite_demo"), "--animation",
+                                     source_path("data/sample_sprite.anim"), "--strip",
+                                     source_path("data/sample_sprite.jpg")};
     argv.insert(argv.end(), extra.begin(), extra.end());
     return argv;
 }
@@ -144,7 +145,8 @@ TEST(SpriteDemo, EscapeEndsIt)
     // pressed again each second until the demo ends or 30 seconds pass.
     for (int press = 0; press < 30 && !program_ended(run); press++) {
         ASSERT_EQ(run_shell("xdotool keydown Escape; sleep 0.3; xdotool keyup Escape"), 0);
-        for (int wait = 0; wait < 70 && !program_ended(run); wait++) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        for (int wait = 0; wait < 70 && !program_ended(run); wait++)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     EXPECT_EQ(wait_program(run, 30), 0) << read_file(run.stderr_path);
     EXPECT_LT(now_seconds() - start, 30.0);
@@ -153,7 +155,8 @@ TEST(SpriteDemo, EscapeEndsIt)
 TEST(SpriteDemo, MissingAnimationIsAFailure)
 {
     std::string dir = make_temp_dir("sprite-demo-missing");
-    std::vector<std::string> argv = {binary_path("app/sprite_demo"), "--animation", dir + "/none.anim", "--passes", "1"};
+    std::vector<std::string> argv = {binary_path("app/sprite_demo"), "--animation", dir + "/none.anim", "--passes",
+                                     "1"};
     ProgramResult result = run_program(argv, 60);
     EXPECT_EQ(result.status, 1);
     EXPECT_NE(result.err.find("No se pudo abrir el archivo: " + dir + "/none.anim"), std::string::npos) << result.err;
@@ -164,8 +167,8 @@ TEST(SpriteDemo, OptionsAndUsage)
     ProgramResult help = run_program({binary_path("app/sprite_demo"), "--help"}, 30);
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("usage: sprite_demo"), std::string::npos);
-    for (std::vector<std::string> bad : {std::vector<std::string>{"--frobnicate"}, {"--passes", "x"}, {"--seconds"},
-                                         {"--screenshot"}}) {
+    for (std::vector<std::string> bad :
+         {std::vector<std::string>{"--frobnicate"}, {"--passes", "x"}, {"--seconds"}, {"--screenshot"}}) {
         std::vector<std::string> argv = {binary_path("app/sprite_demo")};
         argv.insert(argv.end(), bad.begin(), bad.end());
         ProgramResult result = run_program(argv, 30);
@@ -178,10 +181,11 @@ TEST(AnimTool, BuildRemakesTheSampleAnimation)
 {
     // The generator's frames packed by anim build give the committed sample animation.
     std::string dir = make_temp_dir("anim-build");
-    ProgramResult made = run_program({binary_path("samples/make_sample_animation"), dir, dir + "/made.anim", dir + "/made.jpg"}, 60);
+    ProgramResult made =
+        run_program({binary_path("samples/make_sample_animation"), dir, dir + "/made.anim", dir + "/made.jpg"}, 60);
     ASSERT_EQ(made.status, 0) << made.err;
-    ProgramResult built =
-        run_program({binary_path("app/anim"), "build", dir + "/sample_sprite0001", dir + "/a.anim", dir + "/a.jpg"}, 60);
+    ProgramResult built = run_program(
+        {binary_path("app/anim"), "build", dir + "/sample_sprite0001", dir + "/a.anim", dir + "/a.jpg"}, 60);
     ASSERT_EQ(built.status, 0) << built.err;
     EXPECT_EQ(read_file(dir + "/a.anim"), read_file(source_path("data/sample_sprite.anim")));
     EXPECT_EQ(read_file(dir + "/a.anim"), read_file(dir + "/made.anim"));
@@ -233,7 +237,8 @@ TEST(AnimTool, DumpShowsTheRecordsAndNamesTheBrokenFrame)
         EXPECT_NE(refused.err.find(dir + name + ": "), std::string::npos) << refused.err;
     }
     // Output that cannot be written is a failure.
-    EXPECT_NE(run_shell(binary_path("app/anim") + " dump " + source_path("data/sample_sprite.anim") + " > /dev/full"), 0);
+    EXPECT_NE(run_shell(binary_path("app/anim") + " dump " + source_path("data/sample_sprite.anim") + " > /dev/full"),
+              0);
     EXPECT_EQ(run_program({binary_path("app/anim"), "dump"}, 30).status, 2);
 }
 

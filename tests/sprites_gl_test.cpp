@@ -17,12 +17,14 @@
 #include <string>
 #include <vector>
 
-#include "gl/sprites/animation_bitmap.h"
-#include "gl/sprites/animation_builder.h"
-#include "core/sprites/animation_file.h"
-#include "gl/sprites/animation_loader.h"
-#include "core/sprites/frame_runs.h"
+#include "orj/gl/sprites/animation_bitmap.h"
+#include "orj/gl/sprites/animation_builder.h"
+#include "orj/core/sprites/animation_file.h"
+#include "orj/gl/sprites/animation_loader.h"
+#include "orj/core/sprites/frame_runs.h"
 #include "tests/support/test_support.h"
+
+using namespace orj;
 
 namespace {
 
@@ -40,7 +42,8 @@ BITMAP *make_image(int depth, int width, int height, Paint paint)
     for (int y = 0; y < height; y++)
         for (int x = 0; x < width; x++) {
             Rgba c = paint(x, y);
-            putpixel(bitmap, x, y, depth == 32 ? makeacol_depth(32, c.r, c.g, c.b, c.a) : makecol_depth(depth, c.r, c.g, c.b));
+            putpixel(bitmap, x, y,
+                     depth == 32 ? makeacol_depth(32, c.r, c.g, c.b, c.a) : makecol_depth(depth, c.r, c.g, c.b));
         }
     return bitmap;
 }
@@ -53,10 +56,7 @@ void save_image(const std::string &path, int depth, int width, int height, Paint
     destroy_bitmap(bitmap);
 }
 
-const uint8_t *pixel_bytes(BITMAP *bitmap, int x, int y)
-{
-    return bitmap->line[y] + 4 * x;
-}
+const uint8_t *pixel_bytes(BITMAP *bitmap, int x, int y) { return bitmap->line[y] + 4 * x; }
 
 // Level 0 of a texture as bytes red, green, blue, alpha, top row first.
 std::vector<uint8_t> texture_pixels(uint32_t texture, int *width, int *height)
@@ -107,9 +107,8 @@ Rgba frame_colour(int n)
 
 void save_builder_frame(const std::string &dir, int number, int width = 16, int height = 8)
 {
-    save_image(frame_path(dir, number), 24, width, height, [&](int x, int y) {
-        return (x < width / 4 || y == height - 1) ? MAGENTA : frame_colour(number - 1);
-    });
+    save_image(frame_path(dir, number), 24, width, height,
+               [&](int x, int y) { return (x < width / 4 || y == height - 1) ? MAGENTA : frame_colour(number - 1); });
 }
 
 }  // namespace
@@ -118,7 +117,9 @@ TEST(FrameBitmap, MagentaOf24BitTgaIsTheMaskColour)
 {
     std::string dir = make_temp_dir("sprites-mask");
     std::string path = dir + "/mask0001";
-    save_image(path, 24, 4, 2, [](int x, int y) { return (y == 0 && (x == 0 || x == 3)) ? MAGENTA : Rgba{10, 20, 30, 0}; });
+    save_image(path, 24, 4, 2, [](int x, int y) {
+        return (y == 0 && (x == 0 || x == 3)) ? MAGENTA : Rgba{10, 20, 30, 0};
+    });
     BITMAP *loaded = load_tga(path.c_str(), nullptr);
     ASSERT_NE(loaded, nullptr);
     EXPECT_EQ(bitmap_color_depth(loaded), 32);
@@ -195,8 +196,9 @@ TEST(Builder, PacksTheNumberedFramesAndTheyLoadBack)
     save_builder_frame(dir, 5);  // after the gap: not used
     std::string animation_path = dir + "/out.anim", strip_path = dir + "/out.jpg";
     Error error;
-    ASSERT_EQ(build_animation_from_frames(frame_path(dir, 1).c_str(), animation_path.c_str(), strip_path.c_str(), &error),
-              ERROR_NONE)
+    ASSERT_EQ(
+        build_animation_from_frames(frame_path(dir, 1).c_str(), animation_path.c_str(), strip_path.c_str(), &error),
+        ERROR_NONE)
         << error.message;
     EXPECT_EQ(temporary_files(dir), 0);
 
@@ -231,7 +233,8 @@ TEST(Builder, PacksTheNumberedFramesAndTheyLoadBack)
     // The JPEG loader: the strip's frames with their alpha rebuilt from the runs.
     Animation animation = {};
     Error load_error;
-    ASSERT_EQ(try_load_animation(animation_path.c_str(), strip_path.c_str(), STRIP_JPEG, &animation, &load_error), ERROR_NONE) << load_error.message;
+    ASSERT_EQ(load_animation(animation_path.c_str(), strip_path.c_str(), &animation, &load_error), ERROR_NONE)
+        << load_error.message;
     ASSERT_EQ(animation.frame_count, 3);
     EXPECT_EQ(animation.pixel_bytes, 3 * 16 * 8 * 4);
     for (int i = 0; i < 3; i++) {
@@ -251,7 +254,8 @@ TEST(Builder, PacksTheNumberedFramesAndTheyLoadBack)
                     // Away from the magenta edge the JPEG keeps the colour closely.
                     if (x >= 6 && y <= 5) {
                         EXPECT_TRUE(close_to(p[0], colour.r) && close_to(p[1], colour.g) && close_to(p[2], colour.b))
-                            << i << ": " << x << "," << y << " is " << (int)p[0] << " " << (int)p[1] << " " << (int)p[2];
+                            << i << ": " << x << "," << y << " is " << (int)p[0] << " " << (int)p[1] << " "
+                            << (int)p[2];
                     }
                 }
             }
@@ -268,9 +272,11 @@ TEST(Builder, NoFramesLeavesAnExistingAnimationAlone)
     write_file(animation_path, "old animation");
     write_file(strip_path, "old strip");
     Error error;
-    EXPECT_EQ(build_animation_from_frames(frame_path(dir, 1).c_str(), animation_path.c_str(), strip_path.c_str(), &error),
-              ERROR_CANNOT_OPEN);
-    EXPECT_NE(error.message.find(frame_path(dir, 1) + ": no frame file of that name"), std::string::npos) << error.message;
+    EXPECT_EQ(
+        build_animation_from_frames(frame_path(dir, 1).c_str(), animation_path.c_str(), strip_path.c_str(), &error),
+        ERROR_CANNOT_OPEN);
+    EXPECT_NE(error.message.find(frame_path(dir, 1) + ": no frame file of that name"), std::string::npos)
+        << error.message;
     EXPECT_EQ(read_file(animation_path), "old animation");
     EXPECT_EQ(read_file(strip_path), "old strip");
     EXPECT_EQ(temporary_files(dir), 0);
@@ -295,8 +301,9 @@ TEST(Builder, FramesOfAnotherSizeOrUnreadableFailWithoutWriting)
     std::string animation_path = dir + "/keep.anim", strip_path = dir + "/keep.jpg";
     write_file(animation_path, "old animation");
     Error error;
-    EXPECT_EQ(build_animation_from_frames(frame_path(dir, 1).c_str(), animation_path.c_str(), strip_path.c_str(), &error),
-              ERROR_MALFORMED);
+    EXPECT_EQ(
+        build_animation_from_frames(frame_path(dir, 1).c_str(), animation_path.c_str(), strip_path.c_str(), &error),
+        ERROR_MALFORMED);
     EXPECT_NE(error.message.find(frame_path(dir, 2) + ": the frame is 16 x 9"), std::string::npos) << error.message;
     EXPECT_EQ(read_file(animation_path), "old animation");
     EXPECT_FALSE(file_exists_at(strip_path));
@@ -304,8 +311,9 @@ TEST(Builder, FramesOfAnotherSizeOrUnreadableFailWithoutWriting)
 
     // A counted frame that is not an image.
     write_file(frame_path(dir, 2), "not an image");
-    EXPECT_EQ(build_animation_from_frames(frame_path(dir, 1).c_str(), animation_path.c_str(), strip_path.c_str(), &error),
-              ERROR_MALFORMED);
+    EXPECT_EQ(
+        build_animation_from_frames(frame_path(dir, 1).c_str(), animation_path.c_str(), strip_path.c_str(), &error),
+        ERROR_MALFORMED);
     EXPECT_EQ(error.message.rfind(frame_path(dir, 2) + ": ", 0), 0u) << error.message;
     EXPECT_EQ(read_file(animation_path), "old animation");
 }
@@ -316,8 +324,9 @@ TEST(Builder, StripTallerThanAJpegIsRefused)
     for (int n = 1; n <= 5; n++) save_builder_frame(dir, n, 4, 16000);
     std::string animation_path = dir + "/tall.anim", strip_path = dir + "/tall.jpg";
     Error error;
-    EXPECT_EQ(build_animation_from_frames(frame_path(dir, 1).c_str(), animation_path.c_str(), strip_path.c_str(), &error),
-              ERROR_TOO_LARGE);
+    EXPECT_EQ(
+        build_animation_from_frames(frame_path(dir, 1).c_str(), animation_path.c_str(), strip_path.c_str(), &error),
+        ERROR_TOO_LARGE);
     EXPECT_NE(error.message.find("65535"), std::string::npos) << error.message;
     EXPECT_FALSE(file_exists_at(animation_path));
     EXPECT_FALSE(file_exists_at(strip_path));
@@ -365,7 +374,8 @@ TEST(Loader, TgaStripKeepsItsAlpha)
     });
     Animation animation = {};
     Error error;
-    ASSERT_EQ(try_load_animation(animation_path.c_str(), strip_path.c_str(), STRIP_TGA, &animation, &error), ERROR_NONE) << error.message;
+    ASSERT_EQ(load_animation_tga(animation_path.c_str(), strip_path.c_str(), &animation, &error), ERROR_NONE)
+        << error.message;
     ASSERT_EQ(animation.frame_count, 2);
     for (int i = 0; i < 2; i++) {
         int width = 0, height = 0;
@@ -397,7 +407,8 @@ TEST(Loader, TgaStripWithoutAlphaIsOpaque)
     save_image(strip_path, 24, 4, 4, [](int x, int y) { return x == 0 ? MAGENTA : Rgba{50, 60 + y, 70, 0}; });
     Animation animation = {};
     Error error;
-    ASSERT_EQ(try_load_animation(animation_path.c_str(), strip_path.c_str(), STRIP_TGA, &animation, &error), ERROR_NONE) << error.message;
+    ASSERT_EQ(load_animation_tga(animation_path.c_str(), strip_path.c_str(), &animation, &error), ERROR_NONE)
+        << error.message;
     int width = 0, height = 0;
     std::vector<uint8_t> pixels = texture_pixels(animation.textures[0], &width, &height);
     for (size_t i = 0; i < pixels.size(); i += 4) EXPECT_EQ(pixels[i + 3], 255) << i / 4;
@@ -407,7 +418,8 @@ TEST(Loader, TgaStripWithoutAlphaIsOpaque)
 
     // No frames: still a loadable strip, and nothing to show.
     write_opaque_animation(animation_path, 0, 4, 4);
-    ASSERT_EQ(try_load_animation(animation_path.c_str(), strip_path.c_str(), STRIP_TGA, &animation, &error), ERROR_NONE) << error.message;
+    ASSERT_EQ(load_animation_tga(animation_path.c_str(), strip_path.c_str(), &animation, &error), ERROR_NONE)
+        << error.message;
     EXPECT_EQ(animation.frame_count, 0);
     EXPECT_EQ(animation.pixel_bytes, 0);
     delete_animation_textures(&animation);
@@ -422,28 +434,29 @@ TEST(Loader, FailuresNameTheFileAndKeepNothing)
     Animation animation = {};
     Error error;
 
-    EXPECT_NE(try_load_animation((dir + "/none.anim").c_str(), strip_path.c_str(), STRIP_TGA, &animation, &error), ERROR_NONE);
+    EXPECT_NE(load_animation_tga((dir + "/none.anim").c_str(), strip_path.c_str(), &animation, &error), ERROR_NONE);
     EXPECT_EQ(error.message, "No se pudo abrir el archivo: " + dir + "/none.anim");
 
     write_opaque_animation(animation_path, 2, 8, 4);
-    EXPECT_NE(try_load_animation(animation_path.c_str(), (dir + "/none.jpg").c_str(), STRIP_JPEG, &animation, &error), ERROR_NONE);
+    EXPECT_NE(load_animation(animation_path.c_str(), (dir + "/none.jpg").c_str(), &animation, &error), ERROR_NONE);
     EXPECT_EQ(error.message, "No se pudo abrir el archivo: " + dir + "/none.jpg");
 
     // Three frames of 4 rows do not fit an 8-row strip: the third is named.
     write_opaque_animation(animation_path, 3, 8, 4);
-    EXPECT_NE(try_load_animation(animation_path.c_str(), strip_path.c_str(), STRIP_TGA, &animation, &error), ERROR_NONE);
-    EXPECT_NE(error.message.find(animation_path + ": frame 2 (8 x 4) does not fit the strip image"), std::string::npos) << error.message;
+    EXPECT_NE(load_animation_tga(animation_path.c_str(), strip_path.c_str(), &animation, &error), ERROR_NONE);
+    EXPECT_NE(error.message.find(animation_path + ": frame 2 (8 x 4) does not fit the strip image"), std::string::npos)
+        << error.message;
 
     // Frames wider than the strip.
     write_opaque_animation(animation_path, 1, 9, 4);
-    EXPECT_NE(try_load_animation(animation_path.c_str(), strip_path.c_str(), STRIP_TGA, &animation, &error), ERROR_NONE);
+    EXPECT_NE(load_animation_tga(animation_path.c_str(), strip_path.c_str(), &animation, &error), ERROR_NONE);
     EXPECT_NE(error.message.find("frame 0 (9 x 4)"), std::string::npos) << error.message;
 
     // A file cut inside its second record.
     write_opaque_animation(animation_path, 2, 8, 4);
     std::string bytes = read_file(animation_path);
     write_file(animation_path, bytes.substr(0, bytes.size() - 3));
-    EXPECT_NE(try_load_animation(animation_path.c_str(), strip_path.c_str(), STRIP_TGA, &animation, &error), ERROR_NONE);
+    EXPECT_NE(load_animation_tga(animation_path.c_str(), strip_path.c_str(), &animation, &error), ERROR_NONE);
     EXPECT_NE(error.message.find(animation_path + ": frame 1: the file ends"), std::string::npos) << error.message;
     EXPECT_EQ(animation.frames, nullptr);
     EXPECT_EQ(animation.textures, nullptr);
@@ -495,14 +508,16 @@ void build_and_check(const BuildOptions &options, const std::string &dir, int fr
         << error.message;
     EXPECT_EQ(summary.frame_count, frame_count);
     EXPECT_EQ(temporary_files(dir), 0);
-    for (StripKind kind : {STRIP_JPEG, STRIP_TGA}) {
-        if (kind == STRIP_TGA && !options.strip_tga_path) continue;
+    for (bool tga : {false, true}) {
+        if (tga && !options.strip_tga_path) continue;
         Animation animation = {};
         Error load_error;
-        const char *strip = kind == STRIP_JPEG ? strip_path.c_str() : options.strip_tga_path;
-        ASSERT_EQ(try_load_animation(animation_path.c_str(), strip, kind, &animation, &load_error), ERROR_NONE) << load_error.message;
+        ErrorKind loaded =
+            tga ? load_animation_tga(animation_path.c_str(), options.strip_tga_path, &animation, &load_error)
+                : load_animation(animation_path.c_str(), strip_path.c_str(), &animation, &load_error);
+        ASSERT_EQ(loaded, ERROR_NONE) << load_error.message;
         ASSERT_EQ(animation.frame_count, frame_count);
-        int tolerance = kind == STRIP_JPEG ? 24 : 0;
+        int tolerance = tga ? 0 : 24;
         for (int i = 0; i < frame_count; i++) {
             int w = 0, h = 0;
             std::vector<uint8_t> pixels = texture_pixels(animation.textures[i], &w, &h);
@@ -512,7 +527,8 @@ void build_and_check(const BuildOptions &options, const std::string &dir, int fr
                 for (int x = 0; x < width; x++) {
                     const uint8_t *p = &pixels[(size_t)(y * width + x) * 4];
                     Expected e = expect(i, x, y);
-                    ASSERT_EQ(p[3], e.transparent ? 0 : 255) << kind << " frame " << i << ": " << x << "," << y;
+                    ASSERT_EQ(p[3], e.transparent ? 0 : 255)
+                        << (tga ? "tga" : "jpeg") << " frame " << i << ": " << x << "," << y;
                     bool inner = true;
                     for (int dy = -2; dy <= 2; dy++)
                         for (int dx = -2; dx <= 2; dx++) {
@@ -523,8 +539,8 @@ void build_and_check(const BuildOptions &options, const std::string &dir, int fr
                     if (!e.transparent && inner) {
                         ASSERT_TRUE(close_to(p[0], e.colour.r, tolerance) && close_to(p[1], e.colour.g, tolerance) &&
                                     close_to(p[2], e.colour.b, tolerance))
-                            << kind << " frame " << i << ": " << x << "," << y << " is " << (int)p[0] << " " << (int)p[1]
-                            << " " << (int)p[2];
+                            << (tga ? "tga" : "jpeg") << " frame " << i << ": " << x << "," << y << " is " << (int)p[0]
+                            << " " << (int)p[1] << " " << (int)p[2];
                     }
                 }
         }
@@ -581,11 +597,14 @@ TEST(Builder, PngTgaAndSheetFramesKeepTheirTransparency)
     {
         std::string dir = make_temp_dir("sprites-palette");
         std::vector<uint8_t> palette = {0, 0, 0, 0};
-        for (int i = 0; i < N; i++) palette.insert(palette.end(), {(uint8_t)frame_colour(i).r, (uint8_t)frame_colour(i).g, (uint8_t)frame_colour(i).b, 255});
+        for (int i = 0; i < N; i++)
+            palette.insert(palette.end(),
+                           {(uint8_t)frame_colour(i).r, (uint8_t)frame_colour(i).g, (uint8_t)frame_colour(i).b, 255});
         for (int i = 0; i < N; i++) {
             std::vector<uint8_t> indices((size_t)W * H);
             for (int y = 0; y < H; y++)
-                for (int x = 0; x < W; x++) indices[(size_t)(y * W + x)] = square_frame(i, x, y).transparent ? 0 : 1 + i;
+                for (int x = 0; x < W; x++)
+                    indices[(size_t)(y * W + x)] = square_frame(i, x, y).transparent ? 0 : 1 + i;
             char name[32];
             snprintf(name, sizeof name, "/pal%02d.png", i);
             write_png_palette(dir + name, W, H, indices, palette);
@@ -702,7 +721,8 @@ TEST(Builder, UnsafeOutputsAreRefusedAndLeftAlone)
     write_file(out, "old");
     ASSERT_EQ(chmod(out.c_str(), 0444), 0);
     Error error;
-    ASSERT_EQ(build_animation_from_frames(first.c_str(), out.c_str(), strip.c_str(), &error), ERROR_NONE) << error.message;
+    ASSERT_EQ(build_animation_from_frames(first.c_str(), out.c_str(), strip.c_str(), &error), ERROR_NONE)
+        << error.message;
     struct stat status;
     ASSERT_EQ(stat(out.c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 0777, 0444u);
@@ -727,7 +747,8 @@ TEST(Builder, FramesTheLoadersWouldRefuseAreRefused)
     write_file(dir + "/cut0001", cut + std::string(10, '\x7f'));
     for (const char *name : {"stripes0001", "empty0001", "cut0001"}) {
         Error error;
-        EXPECT_NE(build_animation_from_frames((dir + "/" + name).c_str(), out.c_str(), strip.c_str(), &error), ERROR_NONE)
+        EXPECT_NE(build_animation_from_frames((dir + "/" + name).c_str(), out.c_str(), strip.c_str(), &error),
+                  ERROR_NONE)
             << name;
         EXPECT_EQ(error.message.rfind(dir + "/" + name + ": ", 0), 0u) << error.message;
         EXPECT_FALSE(file_exists_at(out)) << name;

@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "core/sprites/animation_file.h"
-#include "core/sprites/frame_name.h"
-#include "core/sprites/frame_runs.h"
+#include "orj/core/sprites/animation_file.h"
+#include "orj/core/sprites/frame_name.h"
+#include "orj/core/sprites/frame_runs.h"
+
+using namespace orj;
 
 namespace {
 
@@ -74,7 +76,7 @@ TEST(FrameRuns, TransparentOpaqueAndMixedRows)
     // Row 0 fully transparent, row 1 fully opaque, row 2 opaque then transparent,
     // row 3 alternating pixel by pixel.
     const uint32_t T = MASK, O = INK;
-    const uint32_t pixels[] = {T, T, T, T, T,  O, O, O, O, O,  O, O, O, T, T,  O, T, O, T, O};
+    const uint32_t pixels[] = {T, T, T, T, T, O, O, O, O, O, O, O, O, T, T, O, T, O, T, O};
     AnimationFrame frame = build_frame_from_pixels(pixels, 5, 4, MASK);
     EXPECT_EQ(row_runs(frame, 0), (std::vector<int32_t>{5}));
     EXPECT_EQ(row_runs(frame, 1), (std::vector<int32_t>{0, 5}));
@@ -157,8 +159,8 @@ TEST(AnimationFile, NoStreamReadsAndWritesNothing)
 struct BrokenFile {
     const char *what;
     std::vector<int32_t> values;
-    int frame;  // the frame the message names, -1 for the header
-    size_t cut; // bytes cut off the end
+    int frame;   // the frame the message names, -1 for the header
+    size_t cut;  // bytes cut off the end
 };
 
 TEST(AnimationFile, BrokenFilesAreRejectedNamingFileAndFrame)
@@ -197,7 +199,8 @@ TEST(AnimationFile, BrokenFilesAreRejectedNamingFileAndFrame)
         EXPECT_EQ(animation.frames, nullptr) << broken.what;
         EXPECT_EQ(error.message.rfind("broken.anim: ", 0), 0u) << broken.what << ": " << error.message;
         if (broken.frame >= 0) {
-            EXPECT_NE(error.message.find("frame " + std::to_string(broken.frame)), std::string::npos) << broken.what << ": " << error.message;
+            EXPECT_NE(error.message.find("frame " + std::to_string(broken.frame)), std::string::npos)
+                << broken.what << ": " << error.message;
         }
     }
 }
@@ -220,7 +223,9 @@ TEST(AnimationFile, FrameBeyondTheWorkingAreaIsRejected)
     stream = stream_of(le(too_big));
     EXPECT_NE(read_animation_frames(stream, "big.anim", &animation, &error), ERROR_NONE);
     fclose(stream);
-    EXPECT_NE(error.message.find("frame 0: the frame's runs do not fit in the 400000-byte working area"), std::string::npos) << error.message;
+    EXPECT_NE(error.message.find("frame 0: the frame's runs do not fit in the 400000-byte working area"),
+              std::string::npos)
+        << error.message;
 }
 
 TEST(FrameMask, RunsBecomeGreyTransparentPixels)
@@ -239,8 +244,8 @@ TEST(FrameMask, RunsBecomeGreyTransparentPixels)
     frame.runs = runs;
     apply_frame_mask_rows(rows, 6, 2, &frame);
     const uint32_t G = 0x00808080u;
-    const std::vector<uint32_t> expected = {G, G, G, 0xff000044u, 0xff000055u, G,
-                                            0xff000077u, 0xff000088u, 0xff000099u, 0xff0000aau, G, G};
+    const std::vector<uint32_t> expected = {G,           G,           G,           0xff000044u, 0xff000055u, G,
+                                            0xff000077u, 0xff000088u, 0xff000099u, 0xff0000aau, G,           G};
     EXPECT_EQ(image, expected);
 }
 
@@ -263,8 +268,12 @@ TEST(FrameMask, RunsBeyondTheImageAreIgnored)
 TEST(FrameName, CountsInTheLastFourCharacters)
 {
     const char *cases[][2] = {
-        {"frames/0001", "frames/0002"}, {"frames/0009", "frames/0010"}, {"frames/0099", "frames/0100"},
-        {"frames/0999", "frames/1000"}, {"frames/9999", "frames/:000"}, {"shot000a", "shot000b"},
+        {"frames/0001", "frames/0002"},
+        {"frames/0009", "frames/0010"},
+        {"frames/0099", "frames/0100"},
+        {"frames/0999", "frames/1000"},
+        {"frames/9999", "frames/:000"},
+        {"shot000a", "shot000b"},
         {"1239", "1240"},
     };
     for (auto &c : cases) {

@@ -4,7 +4,9 @@
 #include <cmath>
 #include <limits>
 
-#include "core/sprites/sprite_view.h"
+#include "orj/core/sprites/sprite_view.h"
+
+using namespace orj;
 
 namespace {
 
@@ -63,14 +65,11 @@ TEST(SpriteView, CullingIsStrictAcrossAndInclusiveUpAndDown)
         float x, y;
         bool visible;
     } cases[] = {
-        {-25, 0, false},  // right edge touches the left side
-        {20, 0, false},   // left edge touches the right side
-        {-24.9f, 0, true},
-        {19.9f, 0, true},
-        {0, -25, true},   // top edge touches the bottom side
-        {0, 20, true},    // bottom edge touches the top side
-        {0, -25.1f, false},
-        {0, 20.1f, false},
+        {-25, 0, false},                                        // right edge touches the left side
+        {20, 0, false},                                         // left edge touches the right side
+        {-24.9f, 0, true},  {19.9f, 0, true},  {0, -25, true},  // top edge touches the bottom side
+        {0, 20, true},                                          // bottom edge touches the top side
+        {0, -25.1f, false}, {0, 20.1f, false},
     };
     for (const Case &c : cases) {
         Sprite sprite = sprite_create(nullptr, c.x, c.y, 0, 5, 5);

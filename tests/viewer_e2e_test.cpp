@@ -12,10 +12,7 @@
 
 #include "tests/support/test_support.h"
 
-static std::string viewer()
-{
-    return binary_path("app/viewer");
-}
+static std::string viewer() { return binary_path("app/viewer"); }
 
 struct ReportLine {
     long long polygons = -1;
@@ -38,13 +35,12 @@ static bool parse_report(const std::string &out, ReportLine *report)
 }
 
 // One quad facing +z and a camera named "camara2" looking at it, over 3 frames.
-static const char *small_scene =
-    " 2\n 3\n Plano\n Mesh\n 4\n 1\n"
-    "  -1 -1 0\n  0 0 1\n  1 -1 0\n  0 0 1\n  1 1 0\n  0 0 1\n  -1 1 0\n  0 0 1\n"
-    "4\n  1 2 3 4\n  0 0 1 0 1 1 0 1\n"
-    "  0 0 0 0 0 0 1 1 1\n  0 0 0 0 0 0 1 1 1\n  0 0 0 0 0 0 1 1 1\n None\n"
-    " camara2\n Camera\n"
-    "  0 0 5 0 0 0 1 1 1\n  0 0 5 0 0 0 1 1 1\n  0 0 5 0 0 0 1 1 1\n None\n";
+static const char *small_scene = " 2\n 3\n Plano\n Mesh\n 4\n 1\n"
+                                 "  -1 -1 0\n  0 0 1\n  1 -1 0\n  0 0 1\n  1 1 0\n  0 0 1\n  -1 1 0\n  0 0 1\n"
+                                 "4\n  1 2 3 4\n  0 0 1 0 1 1 0 1\n"
+                                 "  0 0 0 0 0 0 1 1 1\n  0 0 0 0 0 0 1 1 1\n  0 0 0 0 0 0 1 1 1\n None\n"
+                                 " camara2\n Camera\n"
+                                 "  0 0 5 0 0 0 1 1 1\n  0 0 5 0 0 0 1 1 1\n  0 0 5 0 0 0 1 1 1\n None\n";
 
 class Viewer : public testing::Test {
 protected:
@@ -56,7 +52,8 @@ protected:
     }
     std::vector<std::string> small_run(std::vector<std::string> extra)
     {
-        std::vector<std::string> argv = {viewer(), "--scene", scene, "--texture", source_path("data/texturarobot2.tga")};
+        std::vector<std::string> argv = {viewer(), "--scene", scene, "--texture",
+                                         source_path("data/texturarobot2.tga")};
         argv.insert(argv.end(), extra.begin(), extra.end());
         return argv;
     }
@@ -171,7 +168,8 @@ TEST_F(Viewer, SceneWithoutFramesIsRefused)
 
 TEST_F(Viewer, MissingTextureIsReportedAndTheViewerGoesOn)
 {
-    ProgramResult result = run_program({viewer(), "--scene", scene, "--texture", dir + "/absent.tga", "--passes", "3"}, 30);
+    ProgramResult result =
+        run_program({viewer(), "--scene", scene, "--texture", dir + "/absent.tga", "--passes", "3"}, 30);
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_NE(result.err.find("No cargo la imagen tio"), std::string::npos) << result.err;
     ReportLine report;
@@ -241,8 +239,8 @@ static int count_lines(const std::string &text, const std::string &start)
 TEST_F(Viewer, TenSecondsOfTwoPolygonsSettleFarAboveTheOneByOneRamp)
 {
     std::string json = dir + "/report.json", trace = dir + "/trace.csv";
-    ProgramResult result =
-        run_program(small_run({"--camera", "4", "--seconds", "10", "--report-json", json, "--trace", trace, "--progress"}), 120);
+    ProgramResult result = run_program(
+        small_run({"--camera", "4", "--seconds", "10", "--report-json", json, "--trace", trace, "--progress"}), 120);
     ASSERT_EQ(result.status, 0) << result.err;
     ReportLine report;
     ASSERT_TRUE(parse_report(result.out, &report)) << result.out;
@@ -286,14 +284,14 @@ TEST_F(Viewer, TenSecondsOfTwoPolygonsSettleFarAboveTheOneByOneRamp)
     EXPECT_GE(progress, 8) << result.err;
     EXPECT_LE(progress, 11) << result.err;
     std::regex progress_lines(R"((viewer: \d+ s, copies \d+, \d+ polygons/s, (settled|settling)\n)*)");
-    EXPECT_TRUE(std::regex_match(result.err.substr(result.err.find('\n') + 1), progress_lines))
-        << result.err;
+    EXPECT_TRUE(std::regex_match(result.err.substr(result.err.find('\n') + 1), progress_lines)) << result.err;
 }
 
 TEST_F(Viewer, LinearRampClimbsOneCopyAPassAndIsQuietOffATerminal)
 {
     std::string json = dir + "/report.json";
-    ProgramResult result = run_program(small_run({"--camera", "4", "--passes", "100", "--ramp", "linear", "--report-json", json}), 60);
+    ProgramResult result =
+        run_program(small_run({"--camera", "4", "--passes", "100", "--ramp", "linear", "--report-json", json}), 60);
     ASSERT_EQ(result.status, 0) << result.err;
     // 1, then 0 after a slow start (2 after a quick one), then up by one a pass.
     nlohmann::json figures = nlohmann::json::parse(read_file(json));
@@ -314,10 +312,9 @@ static int count_occurrences(const std::string &text, const std::string &part)
 TEST_F(Viewer, FixedCopiesDrawThatManyEveryPass)
 {
     std::string json = dir + "/report.json", trace = dir + "/trace.csv";
-    ProgramResult result =
-        run_program(small_run({"--camera", "4", "--passes", "30", "--copies", "7", "--report-json", json, "--trace", trace,
-                               "--progress"}),
-                    60);
+    ProgramResult result = run_program(small_run({"--camera", "4", "--passes", "30", "--copies", "7", "--report-json",
+                                                  json, "--trace", trace, "--progress"}),
+                                       60);
     ASSERT_EQ(result.status, 0) << result.err;
     nlohmann::json figures = nlohmann::json::parse(read_file(json));
     EXPECT_EQ(figures["copies"], 7);

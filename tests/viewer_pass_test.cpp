@@ -7,22 +7,28 @@
 
 #include <vector>
 
-#include "core/scene/scene.h"
-#include "gl/display/render_state.h"
-#include "gl/render/texture.h"
-#include "gl/viewer/viewer_pass.h"
+#include "orj/core/scene/scene.h"
+#include "orj/gl/display/render_state.h"
+#include "orj/gl/render/texture.h"
+#include "orj/gl/viewer/viewer_pass.h"
+#include "orj/gl/scene/scene_load.h"
 #include "tests/support/test_support.h"
+
+using namespace orj;
+
+// The drawing state of the one window these run in.
+static RenderState render;
 
 static std::vector<uint8_t> draw_grid(ViewerPass *pass, const Scene *scene, uint32_t texture, bool replay, int frame,
                                       int copies)
 {
     pass->replay_copies = replay;
-    set_render_state();
+    set_render_state(&render);
     // Close enough, past the fog, to see the first columns of the grid.
     glLoadIdentity();
     glTranslatef(12.0f, 12.0f, -30.0f);
     glRotatef(20.0f, 0.0f, 1.0f, 0.0f);
-    PassResult result = draw_pass(pass, scene, texture, "no such camera", frame, copies);
+    PassResult result = draw_pass(pass, scene, texture, "no such camera", frame, copies, &render);
     EXPECT_EQ(result.copies, copies);
     EXPECT_EQ(result.found, 0);
     std::vector<uint8_t> pixels(640 * 480 * 4);

@@ -73,7 +73,8 @@ TEST_F(SampleViewer, StartsInTheGridAndRaisesTheCopyCount)
 {
     std::string json = dir + "/grid.json";
     std::string shot = dir + "/grid.png";
-    ProgramResult result = run_program(run_args({"--seconds", "4", "--report-json", json, "--screenshot", shot}), 120, setting);
+    ProgramResult result =
+        run_program(run_args({"--seconds", "4", "--report-json", json, "--screenshot", shot}), 120, setting);
     ASSERT_EQ(result.status, 0) << result.err;
     nlohmann::json figures = nlohmann::json::parse(read_file(json));
     int polygon_count = figures["polygon_count"];
@@ -91,8 +92,8 @@ TEST_F(SampleViewer, EveryCameraShowsTheRobot)
 {
     for (int camera : {0, 1, 2, 3, 5}) {
         std::string shot = dir + "/camera" + std::to_string(camera) + ".png";
-        ProgramResult result =
-            run_program(run_args({"--camera", std::to_string(camera), "--passes", "20", "--screenshot", shot}), 120, setting);
+        ProgramResult result = run_program(
+            run_args({"--camera", std::to_string(camera), "--passes", "20", "--screenshot", shot}), 120, setting);
         ASSERT_EQ(result.status, 0) << result.err;
         Image image = load_image(shot);
         Coverage all = cover(image, 0, 0, image.width, image.height);
@@ -148,7 +149,9 @@ static int differing_pixels(const Image &a, const Image &b)
 {
     int count = 0;
     for (size_t i = 0; i + 2 < a.rgb.size() && i + 2 < b.rgb.size(); i += 3)
-        if (std::abs(a.rgb[i] - b.rgb[i]) + std::abs(a.rgb[i + 1] - b.rgb[i + 1]) + std::abs(a.rgb[i + 2] - b.rgb[i + 2]) > 12)
+        if (std::abs(a.rgb[i] - b.rgb[i]) + std::abs(a.rgb[i + 1] - b.rgb[i + 1]) +
+                std::abs(a.rgb[i + 2] - b.rgb[i + 2]) >
+            12)
             count++;
     return count;
 }

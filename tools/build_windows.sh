@@ -272,7 +272,7 @@ done
 (cd dist/orj-windows && find . -mindepth 1 -type d | sed 's#^\.##' | sort -r) | while read -r dir; do
   echo "RMDir \"\$INSTDIR${dir//\//\\}\"" >>"$lists-uninstall.nsh"
 done
-version=$(sed -n 's/^#define ENGINE_VERSION "\(.*\)"/\1/p' core/base/version.h)
+version=$(sed -n 's/^#define ORJ_VERSION "\(.*\)"/\1/p' "$build/include/orj/core/base/version_number.h")
 makensis -V2 -DVERSION="$version" -DFILES="$lists" -DOUTFILE="$root/dist/orj-windows-setup.exe" \
   -DSIZE_KB="$(du -sk dist/orj-windows | cut -f1)" windows/installer.nsi
 echo "dist/orj-windows-setup.exe: $(du -h dist/orj-windows-setup.exe | cut -f1)"

@@ -44,13 +44,19 @@ build_tree() {  # build_tree DIR CMAKE-OPTIONS...
   cmake -S . -B "$dir" "$@" >/dev/null && cmake --build "$dir" -j"$jobs"
 }
 
+# The code keeps the style of .clang-format.
+check_format() {
+  git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
+}
+stage "code format (clang-format)" check_format
+
 if stage "build (RelWithDebInfo)" build_tree build -DCMAKE_BUILD_TYPE=RelWithDebInfo; then
   stage "tests" ctest --test-dir build -j"$jobs" --output-on-failure
 fi
 [ $quick -eq 1 ] && finish
 
 if stage "build (AddressSanitizer + UndefinedBehaviorSanitizer)" \
-    build_tree build-sanitize -DCMAKE_BUILD_TYPE=Debug -DENGINE_SANITIZE=ON; then
+    build_tree build-sanitize -DCMAKE_BUILD_TYPE=Debug -DORJ_SANITIZE=ON; then
   stage "tests under the sanitizers" ctest --test-dir build-sanitize -j"$jobs" --output-on-failure
 fi
 
@@ -74,7 +80,7 @@ fuzz_one() {
 }
 
 if stage "configure the fuzzers" env CC=clang CXX=clang++ \
-    cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DENGINE_FUZZ=ON; then
+    cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORJ_FUZZ=ON; then
   for name in $(sed -n 's/^ *engine_fuzzer(\([a-z_]*\) .*/\1/p' fuzz/CMakeLists.txt); do
     stage "fuzzer $name" fuzz_one "$name"
   done

@@ -13,7 +13,7 @@ packages=(
   libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri
   libgtest-dev googletest nlohmann-json3-dev libpng-dev libjpeg62-turbo-dev libgif-dev libstb-dev
   libtinyobjloader-dev libfast-float-dev libassimp-dev assimp-utils assimp-testmodels libexpat1-dev
-  clang libclang-rt-dev
+  clang libclang-rt-dev clang-format
   xvfb xauth xdotool x11-utils
   gnuplot-nox
 )

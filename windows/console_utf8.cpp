@@ -6,10 +6,7 @@
 
 static UINT console_page_before;
 
-static void restore_console_page()
-{
-    SetConsoleOutputCP(console_page_before);
-}
+static void restore_console_page() { SetConsoleOutputCP(console_page_before); }
 
 __attribute__((constructor)) static void show_console_output_as_utf8()
 {

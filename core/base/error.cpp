@@ -1,9 +1,12 @@
-#include "core/base/error.h"
+#include "orj/core/base/error.h"
 
 #include <cstdarg>
 #include <cstdio>
 
-ErrorKind set_error(Error *error, ErrorKind kind, const char *path, int line, const char *format, ...) {
+namespace orj {
+
+ErrorKind set_error(Error *error, ErrorKind kind, const char *path, int line, const char *format, ...)
+{
     if (!error) return kind;
     char what[1024];
     va_list args;
@@ -23,16 +26,27 @@ ErrorKind set_error(Error *error, ErrorKind kind, const char *path, int line, co
     return kind;
 }
 
-const char *error_kind_name(ErrorKind kind) {
+const char *error_kind_name(ErrorKind kind)
+{
     switch (kind) {
-    case ERROR_NONE: return "no error";
-    case ERROR_CANNOT_OPEN: return "cannot open";
-    case ERROR_CANNOT_WRITE: return "cannot write";
-    case ERROR_MALFORMED: return "malformed";
-    case ERROR_TOO_LARGE: return "too large";
-    case ERROR_UNSUPPORTED: return "unsupported";
-    case ERROR_REFUSED: return "refused";
-    case ERROR_OUT_OF_MEMORY: return "out of memory";
+    case ERROR_NONE:
+        return "no error";
+    case ERROR_CANNOT_OPEN:
+        return "cannot open";
+    case ERROR_CANNOT_WRITE:
+        return "cannot write";
+    case ERROR_MALFORMED:
+        return "malformed";
+    case ERROR_TOO_LARGE:
+        return "too large";
+    case ERROR_UNSUPPORTED:
+        return "unsupported";
+    case ERROR_REFUSED:
+        return "refused";
+    case ERROR_OUT_OF_MEMORY:
+        return "out of memory";
     }
     return "unknown error";
 }
+
+}  // namespace orj

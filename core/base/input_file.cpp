@@ -1,4 +1,4 @@
-#include "core/base/input_file.h"
+#include "orj/core/base/input_file.h"
 
 #include <cerrno>
 #include <cstring>
@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include "core/base/open_flags.h"
+
+namespace orj {
 
 ErrorKind open_input_file(const char *path, int64_t max_bytes, int *fd, int64_t *size, Error *error)
 {
@@ -27,10 +29,8 @@ ErrorKind open_input_file(const char *path, int64_t max_bytes, int *fd, int64_t 
     ErrorKind refused = ERROR_NONE;
     if (fstat(opened, &status) != 0)
         refused = set_error(error, ERROR_CANNOT_OPEN, path, 0, "cannot open: %s", strerror(errno));
-    else if (S_ISDIR(status.st_mode))
-        refused = set_error(error, ERROR_CANNOT_OPEN, path, 0, "is a directory");
-    else if (!S_ISREG(status.st_mode))
-        refused = set_error(error, ERROR_CANNOT_OPEN, path, 0, "not a regular file");
+    else if (S_ISDIR(status.st_mode)) refused = set_error(error, ERROR_CANNOT_OPEN, path, 0, "is a directory");
+    else if (!S_ISREG(status.st_mode)) refused = set_error(error, ERROR_CANNOT_OPEN, path, 0, "not a regular file");
     else if (status.st_size > max_bytes)
         refused = set_error(error, ERROR_TOO_LARGE, path, 0, "larger than %lld bytes", (long long)max_bytes);
     if (refused != ERROR_NONE) {
@@ -58,3 +58,5 @@ ErrorKind open_input_stream(const char *path, int64_t max_bytes, FILE **stream, 
     }
     return ERROR_NONE;
 }
+
+}  // namespace orj

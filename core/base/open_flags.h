@@ -16,7 +16,11 @@
 #define O_BINARY 0
 #endif
 
-enum { INPUT_OPEN_FLAGS = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_BINARY };
+namespace orj {
+
+enum {
+    INPUT_OPEN_FLAGS = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_BINARY
+};
 
 // Makes reads on fd wait for data again, once the file is known to be regular.
 inline void set_blocking(int fd)
@@ -38,3 +42,5 @@ inline void advise_sequential_read(int fd)
     (void)fd;
 #endif
 }
+
+}  // namespace orj

@@ -1,20 +1,21 @@
-#include "core/base/version.h"
+#include "orj/core/base/version.h"
 
 #include <cstdio>
 #include <cstring>
+
+namespace orj {
 
 bool print_version_if_asked(int argc, char **argv, const char *program)
 {
     for (int i = 1; i < argc; i++) {
         if (strcmp(argv[i], "--version") != 0) continue;
-        printf("%s %s\n", program, ENGINE_VERSION);
+        printf("%s %s\n", program, ORJ_VERSION);
         return true;
     }
     return false;
 }
 
-int read_short_option(int argc, char **argv, const char *program, const char *usage, bool *short_run,
-                      int *progress)
+int read_short_option(int argc, char **argv, const char *program, const char *usage, bool *short_run, int *progress)
 {
     if (print_version_or_usage(argc, argv, program, usage)) return 0;
     *short_run = false;
@@ -42,3 +43,5 @@ bool print_version_or_usage(int argc, char **argv, const char *program, const ch
     }
     return false;
 }
+
+}  // namespace orj

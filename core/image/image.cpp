@@ -1,4 +1,4 @@
-#include "core/image/image.h"
+#include "orj/core/image/image.h"
 
 #include <cerrno>
 #include <cstring>
@@ -8,8 +8,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "core/base/input_file.h"
+#include "orj/core/base/input_file.h"
 #include "core/image/image_formats.h"
+
+namespace orj {
 
 // The largest file worth reading: an uncompressed image at the pixel limit,
 // four bytes a pixel, plus room for headers and palettes.
@@ -93,20 +95,14 @@ ErrorKind image_truncated(const char *name, Error *error)
     return set_error(error, ERROR_MALFORMED, name, 0, "the image data ends early (truncated file)");
 }
 
-bool image_is_png(const uint8_t *data, size_t size)
-{
-    return size >= 8 && memcmp(data, "\x89PNG\r\n\x1a\n", 8) == 0;
-}
+bool image_is_png(const uint8_t *data, size_t size) { return size >= 8 && memcmp(data, "\x89PNG\r\n\x1a\n", 8) == 0; }
 
 bool image_is_jpeg(const uint8_t *data, size_t size)
 {
     return size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF;
 }
 
-bool image_is_bmp(const uint8_t *data, size_t size)
-{
-    return size >= 2 && data[0] == 'B' && data[1] == 'M';
-}
+bool image_is_bmp(const uint8_t *data, size_t size) { return size >= 2 && data[0] == 'B' && data[1] == 'M'; }
 
 // Manufacturer 10, a known version and run-length encoding. No valid TGA
 // starts so: its second byte (colour map type) is 0 or 1, and with 0 its
@@ -120,16 +116,11 @@ ErrorKind decode_image(const uint8_t *data, size_t size, const char *name, Image
 {
     Image decoded;
     ErrorKind kind;
-    if (image_is_png(data, size))
-        kind = decode_png(data, size, name, &decoded, error);
-    else if (image_is_jpeg(data, size))
-        kind = decode_jpeg(data, size, name, &decoded, error);
-    else if (image_is_bmp(data, size))
-        kind = decode_bmp(data, size, name, &decoded, error);
-    else if (image_is_pcx(data, size))
-        kind = decode_pcx(data, size, name, &decoded, error);
-    else
-        kind = decode_tga(data, size, name, &decoded, error);
+    if (image_is_png(data, size)) kind = decode_png(data, size, name, &decoded, error);
+    else if (image_is_jpeg(data, size)) kind = decode_jpeg(data, size, name, &decoded, error);
+    else if (image_is_bmp(data, size)) kind = decode_bmp(data, size, name, &decoded, error);
+    else if (image_is_pcx(data, size)) kind = decode_pcx(data, size, name, &decoded, error);
+    else kind = decode_tga(data, size, name, &decoded, error);
     if (kind != ERROR_NONE) return kind;
     *image = std::move(decoded);
     return ERROR_NONE;
@@ -166,3 +157,5 @@ ErrorKind load_image_file(const char *path, Image *image, Error *error)
     if (done < bytes.size()) return image_truncated(path, error);
     return decode_image(bytes.data(), bytes.size(), path, image, error);
 }
+
+}  // namespace orj

@@ -4,6 +4,8 @@
 
 #include "core/image/image_formats.h"
 
+namespace orj {
+
 enum {
     BMP_FILE_HEADER_BYTES = 14,
     BMP_OS2_HEADER_BYTES = 12,
@@ -31,7 +33,7 @@ struct BmpLayout {
     int64_t width, height;
     bool top_down;
     uint32_t bits, compression;
-    uint32_t masks[3];       // red, green, blue for 16 and 32 bits a pixel
+    uint32_t masks[3];        // red, green, blue for 16 and 32 bits a pixel
     uint8_t palette[256][4];  // RGBA, as the engine's bitmaps hold palette colours
     uint32_t palette_size;
 };
@@ -39,10 +41,8 @@ struct BmpLayout {
 static void bmp_set_index(const BmpLayout *layout, Image *image, size_t row, size_t column, uint32_t index)
 {
     uint8_t *out = &image->rgba[(row * (size_t)layout->width + column) * 4];
-    if (index < layout->palette_size)
-        memcpy(out, layout->palette[index], 3);
-    else
-        out[0] = out[1] = out[2] = 0;
+    if (index < layout->palette_size) memcpy(out, layout->palette[index], 3);
+    else out[0] = out[1] = out[2] = 0;
 }
 
 // The image row that the file's n-th row (from the start of the data) lands in.
@@ -60,9 +60,15 @@ static void bmp_plain(const BmpLayout *layout, const ImageBytes *bytes, Image *i
         for (size_t x = 0; x < (size_t)layout->width; x++) {
             uint8_t *out = &image->rgba[(row * (size_t)layout->width + x) * 4];
             switch (layout->bits) {
-            case 1: bmp_set_index(layout, image, row, x, (p[x / 8] >> (7 - x % 8)) & 1); break;
-            case 4: bmp_set_index(layout, image, row, x, (p[x / 2] >> (x % 2 ? 0 : 4)) & 15); break;
-            case 8: bmp_set_index(layout, image, row, x, p[x]); break;
+            case 1:
+                bmp_set_index(layout, image, row, x, (p[x / 8] >> (7 - x % 8)) & 1);
+                break;
+            case 4:
+                bmp_set_index(layout, image, row, x, (p[x / 2] >> (x % 2 ? 0 : 4)) & 15);
+                break;
+            case 8:
+                bmp_set_index(layout, image, row, x, p[x]);
+                break;
             case 16:
             case 32: {
                 uint32_t v = layout->bits == 16 ? (uint32_t)p[2 * x] | (uint32_t)p[2 * x + 1] << 8
@@ -170,17 +176,20 @@ ErrorKind decode_bmp(const uint8_t *data, size_t size, const char *name, Image *
             if (header_bytes == 40) bytes.at = masks.at;
         }
         const uint8_t *rest;
-        if (header_bytes > 40 && !image_bytes_take(&bytes, header_bytes - 40, &rest)) return image_truncated(name, error);
+        if (header_bytes > 40 && !image_bytes_take(&bytes, header_bytes - 40, &rest))
+            return image_truncated(name, error);
     } else {
         return set_error(error, ERROR_UNSUPPORTED, name, 0, "BMP with a %u-byte header", header_bytes);
     }
 
     uint32_t bits = layout.bits, compression = layout.compression;
-    bool known = (compression == BMP_RGB && (bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 ||
-                                             bits == 32)) ||
-                 (compression == BMP_RLE8 && bits == 8) || (compression == BMP_RLE4 && bits == 4) ||
-                 (compression == BMP_BITFIELDS && (bits == 16 || bits == 32));
-    if (!known) return set_error(error, ERROR_UNSUPPORTED, name, 0, "BMP of %u bits a pixel, compression %u", bits, compression);
+    bool known =
+        (compression == BMP_RGB && (bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32)) ||
+        (compression == BMP_RLE8 && bits == 8) || (compression == BMP_RLE4 && bits == 4) ||
+        (compression == BMP_BITFIELDS && (bits == 16 || bits == 32));
+    if (!known)
+        return set_error(error, ERROR_UNSUPPORTED, name, 0, "BMP of %u bits a pixel, compression %u", bits,
+                         compression);
     if (compression == BMP_RGB && bits == 16) {
         layout.masks[0] = 0x7C00, layout.masks[1] = 0x03E0, layout.masks[2] = 0x001F;
     } else if (compression == BMP_RGB && bits == 32) {
@@ -193,7 +202,8 @@ ErrorKind decode_bmp(const uint8_t *data, size_t size, const char *name, Image *
         uint32_t entries = colours_used ? colours_used : 1u << bits;
         const uint8_t *palette;
         if (entries > 256) entries = 256;
-        if (!image_bytes_take(&bytes, (size_t)entries * palette_entry_bytes, &palette)) return image_truncated(name, error);
+        if (!image_bytes_take(&bytes, (size_t)entries * palette_entry_bytes, &palette))
+            return image_truncated(name, error);
         for (uint32_t i = 0; i < entries; i++) {
             const uint8_t *entry = palette + (size_t)i * palette_entry_bytes;
             layout.palette[i][0] = image_palette_component(entry[2]);
@@ -219,3 +229,5 @@ ErrorKind decode_bmp(const uint8_t *data, size_t size, const char *name, Image *
     bmp_plain(&layout, &bytes, image);
     return ERROR_NONE;
 }
+
+}  // namespace orj

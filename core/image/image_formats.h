@@ -9,7 +9,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/image/image.h"
+#include "orj/core/image/image.h"
+
+namespace orj {
 
 struct ImageBytes {
     const uint8_t *data;
@@ -55,3 +57,5 @@ bool image_is_png(const uint8_t *data, size_t size);
 bool image_is_jpeg(const uint8_t *data, size_t size);
 bool image_is_bmp(const uint8_t *data, size_t size);
 bool image_is_pcx(const uint8_t *data, size_t size);
+
+}  // namespace orj

@@ -11,6 +11,8 @@
 
 #include "core/image/image_formats.h"
 
+namespace orj {
+
 // A progressive JPEG may hold very many small scans that each cost a pass
 // over the whole image; real files have about ten.
 static const int JPEG_MAX_SCANS = 256;
@@ -123,3 +125,5 @@ ErrorKind decode_jpeg(const uint8_t *data, size_t size, const char *name, Image 
     jpeg_destroy_decompress(&info);
     return ERROR_NONE;
 }
+
+}  // namespace orj

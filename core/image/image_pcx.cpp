@@ -5,11 +5,13 @@
 
 #include "core/image/image_formats.h"
 
+namespace orj {
+
 enum {
     PCX_HEADER_BYTES = 128,
     PCX_PALETTE_BYTES = 769,  // the marker 12, then 256 entries of red, green, blue
     PCX_PALETTE_MARKER = 12,
-    PCX_RUN = 0xC0,           // the top two bits mark a run; the other six count it
+    PCX_RUN = 0xC0,  // the top two bits mark a run; the other six count it
 };
 
 ErrorKind decode_pcx(const uint8_t *data, size_t size, const char *name, Image *image, Error *error)
@@ -71,3 +73,5 @@ ErrorKind decode_pcx(const uint8_t *data, size_t size, const char *name, Image *
     }
     return ERROR_NONE;
 }
+
+}  // namespace orj

@@ -7,6 +7,8 @@
 
 #include "core/image/image_formats.h"
 
+namespace orj {
+
 // deflate gives at most about 1032 bytes for one it reads; a little more is allowed.
 static const uint64_t PNG_MAX_INFLATE_RATIO = 1100;
 
@@ -54,3 +56,5 @@ ErrorKind decode_png(const uint8_t *data, size_t size, const char *name, Image *
     }
     return ERROR_NONE;
 }
+
+}  // namespace orj

@@ -4,15 +4,17 @@
 
 #include "core/image/image_formats.h"
 
+namespace orj {
+
 enum {
     TGA_HEADER_BYTES = 18,
     TGA_MAPPED = 1,
     TGA_TRUE_COLOUR = 2,
     TGA_GREY = 3,
-    TGA_RLE = 8,                // added to the image type when run-length encoded
-    TGA_TOP_DOWN = 0x20,        // descriptor bit: the first row is the top one
-    TGA_RIGHT_TO_LEFT = 0x10,   // descriptor bit: each row runs from the right
-    TGA_MAX_RUN = 128,          // pixels one packet covers at most
+    TGA_RLE = 8,               // added to the image type when run-length encoded
+    TGA_TOP_DOWN = 0x20,       // descriptor bit: the first row is the top one
+    TGA_RIGHT_TO_LEFT = 0x10,  // descriptor bit: each row runs from the right
+    TGA_MAX_RUN = 128,         // pixels one packet covers at most
 };
 
 // One pixel of the file (1 to 4 bytes) to RGBA.
@@ -119,3 +121,5 @@ ErrorKind decode_tga(const uint8_t *data, size_t size, const char *name, Image *
     }
     return ERROR_NONE;
 }
+
+}  // namespace orj

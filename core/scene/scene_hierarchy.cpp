@@ -1,4 +1,4 @@
-#include "core/scene/scene_hierarchy.h"
+#include "orj/core/scene/scene_hierarchy.h"
 
 #include <cassert>
 #include <cstring>
@@ -6,10 +6,9 @@
 #include <string_view>
 #include <unordered_map>
 
-static std::string_view name_of(const char *text)
-{
-    return std::string_view(text, strnlen(text, 100));
-}
+namespace orj {
+
+static std::string_view name_of(const char *text) { return std::string_view(text, strnlen(text, 100)); }
 
 HierarchyCheck link_scene_objects(const SceneObject *objects, int32_t object_count, SceneLinks *links)
 {
@@ -148,3 +147,5 @@ void make_relative(Scene *scene, int index)
     assert(check.problem == HIERARCHY_OK);
     (void)check;
 }
+
+}  // namespace orj

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <limits>
 
+namespace orj {
+
 // Infinities and NaN spelt without a payload ("inf", "-Infinity", "nan"), read
 // as the C library on the development platform reads them: other C libraries'
 // scanf reads them differently or not at all. Payloads ("nan(...)") are left
@@ -56,3 +58,5 @@ bool scan_scene_float_slowly(const char **cursor, const char *end, float *value)
     *cursor += used;
     return true;
 }
+
+}  // namespace orj

@@ -10,15 +10,14 @@
 #include <cstdint>
 #include <cstring>
 
+namespace orj {
+
 static inline bool is_scan_space(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-static inline bool is_scan_digit(char c)
-{
-    return (unsigned)(c - '0') < 10;
-}
+static inline bool is_scan_digit(char c) { return (unsigned)(c - '0') < 10; }
 
 // Radians in the file to degrees in the records: the format defines it with
 // pi taken as 3.1415, not as M_PI; it is part of what every file means.
@@ -66,7 +65,8 @@ inline uint32_t leading_digits_value(uint64_t word, int count)
     uint64_t v = (word - 0x3030303030303030ULL) << (8 * (8 - count));
     v = v * 10 + (v >> 8);
     v = (((v & 0x000000FF000000FFULL) * (100 + (1000000ULL << 32))) +
-         (((v >> 16) & 0x000000FF000000FFULL) * (1 + (10000ULL << 32)))) >> 32;
+         (((v >> 16) & 0x000000FF000000FFULL) * (1 + (10000ULL << 32)))) >>
+        32;
     return (uint32_t)v;
 }
 
@@ -228,3 +228,5 @@ inline bool scan_scene_float(const char **cursor, const char *end, float *value,
     *cursor = p;
     return scan_scene_float_slowly(cursor, end, value);
 }
+
+}  // namespace orj

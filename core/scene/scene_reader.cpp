@@ -1,4 +1,4 @@
-#include "core/scene/scene_reader.h"
+#include "orj/core/scene/scene_reader.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,10 +12,12 @@
 #include <cstring>
 #include <vector>
 
-#include "core/base/input_file.h"
+#include "orj/core/base/input_file.h"
 #include "core/base/open_flags.h"
-#include "core/scene/scene_hierarchy.h"
+#include "orj/core/scene/scene_hierarchy.h"
 #include "core/scene/scene_numbers.h"
+
+namespace orj {
 
 // A line holds at most 999 characters with its newline.
 static const size_t MAX_LINE_LENGTH = 998;
@@ -38,7 +40,7 @@ struct Line {
 // more lines after line `line`. Checked only when reading fails, since a file
 // that reads to its end kept them all; the broken promise is then the message.
 struct LineCheck {
-    int32_t line;  // the line of the first count; 0 when no promise is pending
+    int32_t line;   // the line of the first count; 0 when no promise is pending
     int32_t after;  // the line of the last count: the lines are promised after it
     int64_t needed;
     int64_t counts[2];  // objects and frames, or vertices and faces
@@ -186,7 +188,8 @@ static void report_broken_promise(SceneText *in)
              (int)scene.counts[0], (int)scene.counts[1], (long long)scene.needed, (long long)(total - scene.after));
     else if (mesh.line != 0 && mesh.needed > total - mesh.after)
         fail(in, mesh.line, "%lld vertices and %lld faces need %lld more lines, the file has %lld",
-             (long long)mesh.counts[0], (long long)mesh.counts[1], (long long)mesh.needed, (long long)(total - mesh.after));
+             (long long)mesh.counts[0], (long long)mesh.counts[1], (long long)mesh.needed,
+             (long long)(total - mesh.after));
 }
 
 // Bytes that can still follow the reading position; lines need one each.
@@ -200,8 +203,7 @@ static int64_t bytes_left(const SceneText *in)
 
 // Makes a promise of needed more lines after the current one. Fails at once
 // when the bytes left cannot hold them, before anything is allocated for them.
-static bool promise_lines(SceneText *in, LineCheck *check, int32_t line, int64_t needed, int64_t first,
-                          int64_t second)
+static bool promise_lines(SceneText *in, LineCheck *check, int32_t line, int64_t needed, int64_t first, int64_t second)
 {
     *check = {line, in->line_number, needed, {first, second}};
     // The broken promise then becomes the message, in read_scene_from.
@@ -214,17 +216,15 @@ static const char *value_start(const Line *line, size_t skipped)
     return line->start + (line->length < skipped ? line->length : skipped);
 }
 
-static const char *line_end(const Line *line)
-{
-    return line->start + line->length;
-}
+static const char *line_end(const Line *line) { return line->start + line->length; }
 
 static bool read_count(SceneText *in, const char *what, int32_t *count)
 {
     Line line;
     if (!next_line(in, &line, what)) return false;
     const char *cursor = value_start(&line, 1);
-    if (!scan_scene_int(&cursor, line_end(&line), count)) return fail(in, in->line_number, "%s is not an integer", what);
+    if (!scan_scene_int(&cursor, line_end(&line), count))
+        return fail(in, in->line_number, "%s is not an integer", what);
     if (*count < 0) return fail(in, in->line_number, "%s is negative (%d)", what, (int)*count);
     return true;
 }
@@ -321,7 +321,8 @@ static bool allocate(SceneText *in, T **array, int64_t count)
 {
     *array = nullptr;
     if (count <= 0) return true;
-    if ((uint64_t)count > SIZE_MAX / sizeof(T)) return fail_as(in, ERROR_OUT_OF_MEMORY, in->line_number, "out of memory");
+    if ((uint64_t)count > SIZE_MAX / sizeof(T))
+        return fail_as(in, ERROR_OUT_OF_MEMORY, in->line_number, "out of memory");
     *array = (T *)malloc((size_t)count * sizeof(T));
     if (!*array) return fail_as(in, ERROR_OUT_OF_MEMORY, in->line_number, "out of memory");
     return true;
@@ -426,9 +427,11 @@ static bool read_faces(SceneText *in, SceneObject *object, std::vector<uint64_t>
         for (int c = 0; c < corners; c++) {
             int32_t number;
             if (!scan_scene_int(&cursor, line_end(&line), &number))
-                return fail(in, in->line_number, "the face needs %d vertex numbers, number %d does not parse", corners, c + 1);
+                return fail(in, in->line_number, "the face needs %d vertex numbers, number %d does not parse", corners,
+                            c + 1);
             if (number < 1 || number > object->vertex_count)
-                return fail(in, in->line_number, "vertex number %d outside 1..%d", (int)number, (int)object->vertex_count);
+                return fail(in, in->line_number, "vertex number %d outside 1..%d", (int)number,
+                            (int)object->vertex_count);
             target[c] = number - 1;
         }
     }
@@ -538,8 +541,8 @@ static bool link_hierarchy(SceneText *in, Scene *scene, const std::vector<int32_
         case HIERARCHY_CYCLE:
             return fail(in, parent_line, "object \"%s\" is its own ancestor", name);
         case HIERARCHY_TOO_DEEP:
-            return fail_as(in, ERROR_TOO_LARGE, parent_line, "object \"%s\" lies deeper than %d levels in the hierarchy",
-                           name, SCENE_MAX_DEPTH);
+            return fail_as(in, ERROR_TOO_LARGE, parent_line,
+                           "object \"%s\" lies deeper than %d levels in the hierarchy", name, SCENE_MAX_DEPTH);
         case HIERARCHY_WALK_TOO_LONG:
             return fail_as(in, ERROR_TOO_LARGE, parent_line,
                            "namesakes make the hierarchy too large to walk (at object \"%s\")", name);
@@ -565,8 +568,7 @@ static bool read_scene(SceneText *in, Scene *scene)
     int32_t count_line = in->line_number;
     if (!read_count(in, "the frame count", &scene->frame_count)) return false;
     int64_t needed = (int64_t)scene->object_count * (3 + (int64_t)scene->frame_count);
-    if (!promise_lines(in, &in->scene_check, count_line, needed, scene->object_count, scene->frame_count))
-        return false;
+    if (!promise_lines(in, &in->scene_check, count_line, needed, scene->object_count, scene->frame_count)) return false;
 
     int32_t object_count = scene->object_count;
     // Until every object is read, only the ones begun are released on failure.
@@ -582,7 +584,8 @@ static bool read_scene(SceneText *in, Scene *scene)
     for (int32_t i = 0; i < object_count; i++) {
         scene->object_count = i + 1;
         name_lines[(size_t)i] = in->line_number + 1;
-        if (!read_object(in, &scene->objects[i], scene->frame_count, &is_quad, &polygon_total, &parent_lines[(size_t)i]))
+        if (!read_object(in, &scene->objects[i], scene->frame_count, &is_quad, &polygon_total,
+                         &parent_lines[(size_t)i]))
             return false;
         if (polygon_total > INT32_MAX)
             return fail_as(in, ERROR_TOO_LARGE, in->line_number, "more than %d polygons", (int)INT32_MAX);
@@ -661,3 +664,5 @@ void free_scene_records(Scene *scene)
     free(scene->objects);
     memset(scene, 0, sizeof *scene);
 }
+
+}  // namespace orj

@@ -1,4 +1,4 @@
-#include "core/scene/scene_writer.h"
+#include "orj/core/scene/scene_writer.h"
 
 #include <cerrno>
 #include <charconv>
@@ -7,8 +7,10 @@
 #include <cstring>
 #include <vector>
 
-#include "core/scene/scene_hierarchy.h"
+#include "orj/core/scene/scene_hierarchy.h"
 #include "core/scene/scene_numbers.h"
+
+namespace orj {
 
 static uint32_t bits_of(float value)
 {
@@ -96,10 +98,14 @@ static void put_floats_line(std::string *out, const float *values, int count)
 static const char *kind_word(ObjectKind kind)
 {
     switch (kind) {
-    case Mesh: return "Mesh";
-    case Camera: return "Camera";
-    case Lamp: return "Lamp";
-    default: return "Empty";
+    case Mesh:
+        return "Mesh";
+    case Camera:
+        return "Camera";
+    case Lamp:
+        return "Lamp";
+    default:
+        return "Empty";
     }
 }
 
@@ -177,12 +183,18 @@ static void file_locations(const Scene *scene, LocationSpace space, const std::v
 static const char *problem_text(HierarchyProblem problem)
 {
     switch (problem) {
-    case HIERARCHY_NAMED_NONE: return "is named \"none\"";
-    case HIERARCHY_TOO_MANY_LINKS: return "has namesakes that make too many parent links";
-    case HIERARCHY_CYCLE: return "is its own ancestor";
-    case HIERARCHY_TOO_DEEP: return "lies too deep in the hierarchy";
-    case HIERARCHY_WALK_TOO_LONG: return "has namesakes that make the hierarchy too large to walk";
-    case HIERARCHY_OK: break;
+    case HIERARCHY_NAMED_NONE:
+        return "is named \"none\"";
+    case HIERARCHY_TOO_MANY_LINKS:
+        return "has namesakes that make too many parent links";
+    case HIERARCHY_CYCLE:
+        return "is its own ancestor";
+    case HIERARCHY_TOO_DEEP:
+        return "lies too deep in the hierarchy";
+    case HIERARCHY_WALK_TOO_LONG:
+        return "has namesakes that make the hierarchy too large to walk";
+    case HIERARCHY_OK:
+        break;
     }
     return "is fine";
 }
@@ -239,8 +251,7 @@ static void write_text(const Scene *scene, const std::vector<std::vector<Vector3
     }
 }
 
-static ErrorKind write_scene(const Scene *scene, LocationSpace space, const char *path, std::string *text,
-                             Error *error)
+static ErrorKind write_scene(const Scene *scene, LocationSpace space, const char *path, std::string *text, Error *error)
 {
     std::vector<FixUpStep> steps;
     ErrorKind checked = check_hierarchy(scene, path, &steps, error);
@@ -272,3 +283,5 @@ ErrorKind save_scene(const Scene *scene, LocationSpace space, const char *path, 
                          strerror(written != text.size() ? write_errno : errno));
     return ERROR_NONE;
 }
+
+}  // namespace orj

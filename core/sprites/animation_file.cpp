@@ -1,9 +1,11 @@
-#include "core/sprites/animation_file.h"
+#include "orj/core/sprites/animation_file.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
+
+namespace orj {
 
 static bool write_int(int32_t value, FILE *stream)
 {
@@ -24,7 +26,8 @@ static bool read_int(FILE *stream, int32_t *value)
 
 ErrorKind write_animation_count(int32_t frame_count, FILE *stream, Error *error)
 {
-    if (!stream || !write_int(frame_count, stream)) return set_error(error, ERROR_CANNOT_WRITE, nullptr, 0, "write failed");
+    if (!stream || !write_int(frame_count, stream))
+        return set_error(error, ERROR_CANNOT_WRITE, nullptr, 0, "write failed");
     return ERROR_NONE;
 }
 
@@ -77,10 +80,11 @@ ErrorKind read_frame(AnimationFrame *frame, FILE *stream, Error *error)
         int32_t k = 0;
         if (!read_int(stream, &k)) return malformed(error, ends_early);
         // A row of width pixels has at most width + 1 runs (the first may be empty).
-        if (k < 0 || k > width) return malformed(error, "a row's run count is negative or larger than the frame's width");
+        if (k < 0 || k > width)
+            return malformed(error, "a row's run count is negative or larger than the frame's width");
         work_bytes += 4 * ((int64_t)k + 1);
         if (work_bytes > FRAME_WORK_AREA_BYTES)
-        return set_error(error, ERROR_TOO_LARGE, nullptr, 0, too_big, (int)FRAME_WORK_AREA_BYTES);
+            return set_error(error, ERROR_TOO_LARGE, nullptr, 0, too_big, (int)FRAME_WORK_AREA_BYTES);
         counts[(size_t)y] = k;
         int64_t sum = 0;
         for (int32_t r = 0; r <= k; r++) {
@@ -99,7 +103,8 @@ ErrorKind read_frame(AnimationFrame *frame, FILE *stream, Error *error)
     size_t lengths_size = sizeof(int32_t) * lengths.size();
     size_t block_size = references_size + counts_size + lengths_size;
     char *block = (char *)malloc(block_size);
-    if (!block) exit(1);
+    if (!block)
+        return set_error(error, ERROR_OUT_OF_MEMORY, nullptr, 0, "out of memory for a frame of %d rows", height);
     int32_t **references = (int32_t **)block;
     int32_t *block_counts = (int32_t *)(block + references_size);
     int32_t *block_lengths = (int32_t *)(block + references_size + counts_size);
@@ -121,10 +126,7 @@ ErrorKind read_frame(AnimationFrame *frame, FILE *stream, Error *error)
     return ERROR_NONE;
 }
 
-void free_frame_block(AnimationFrame frame)
-{
-    free(frame.block);
-}
+void free_frame_block(AnimationFrame frame) { free(frame.block); }
 
 void destroy_animation(Animation *animation)
 {
@@ -144,7 +146,7 @@ ErrorKind read_animation_frames(FILE *stream, const char *path, Animation *anima
     if (frame_count < 0 || frame_count > MAX_ANIMATION_SIDE)
         return set_error(error, ERROR_MALFORMED, path, 0, "implausible frame count %d", frame_count);
     AnimationFrame *frames = (AnimationFrame *)calloc((size_t)frame_count + 1, sizeof(AnimationFrame));
-    if (!frames) exit(1);
+    if (!frames) return set_error(error, ERROR_OUT_OF_MEMORY, path, 0, "out of memory for %d frames", frame_count);
     int64_t pixel_bytes = 0;
     for (int32_t i = 0; i < frame_count; i++) {
         Error frame_error;
@@ -162,3 +164,5 @@ ErrorKind read_animation_frames(FILE *stream, const char *path, Animation *anima
     animation->bitmaps = nullptr;
     return ERROR_NONE;
 }
+
+}  // namespace orj

@@ -1,4 +1,4 @@
-#include "core/sprites/frame_name.h"
+#include "orj/core/sprites/frame_name.h"
 
 #include <sys/stat.h>
 
@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "core/base/path_separators.h"
+
+namespace orj {
 
 bool next_frame_name(char *name)
 {
@@ -53,7 +55,8 @@ ErrorKind parse_frame_sequence(const char *name, FrameSequence *sequence, bool *
         int digits = 0;
         if (at < path.size() && path[at] == '0') {
             at++;
-            while (at < path.size() && isdigit((unsigned char)path[at]) && digits < 100) digits = 10 * digits + (path[at++] - '0');
+            while (at < path.size() && isdigit((unsigned char)path[at]) && digits < 100)
+                digits = 10 * digits + (path[at++] - '0');
         }
         if (at >= path.size() || path[at] != 'd' || digits > 9 || path.find('%', at) != std::string::npos)
             return set_error(error, ERROR_REFUSED, path.c_str(), 0,
@@ -91,7 +94,8 @@ ErrorKind find_frame_files(const char *first_frame, int32_t max_count, FrameSequ
 {
     *count = 0;
     bool is_pattern = false;
-    if (parse_frame_sequence(first_frame, sequence, &is_pattern, error) != ERROR_NONE) return error ? error->kind : ERROR_REFUSED;
+    if (parse_frame_sequence(first_frame, sequence, &is_pattern, error) != ERROR_NONE)
+        return error ? error->kind : ERROR_REFUSED;
     if (is_pattern) {
         if (!is_regular_file(frame_sequence_name(sequence, 0))) sequence->first = 1;
     } else if (!is_regular_file(first_frame) && sequence->suffix.empty()) {
@@ -113,3 +117,5 @@ ErrorKind find_frame_files(const char *first_frame, int32_t max_count, FrameSequ
     }
     return ERROR_NONE;
 }
+
+}  // namespace orj

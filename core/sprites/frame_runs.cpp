@@ -1,15 +1,23 @@
-#include "core/sprites/frame_runs.h"
+#include "orj/core/sprites/frame_runs.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
-// A failed allocation ends the process, as everywhere in the animation code.
-static void *allocate_or_exit(size_t size)
+namespace orj {
+
+static void *allocate(size_t size) { return malloc(size > 0 ? size : 1); }
+
+// What a frame whose lists could not be allocated comes back as.
+static AnimationFrame unbuilt_frame(AnimationFrame *partial, int32_t rows_done)
 {
-    void *memory = malloc(size > 0 ? size : 1);
-    if (!memory) exit(1);
-    return memory;
+    if (partial->runs)
+        for (int32_t y = 0; y < rows_done; y++) free(partial->runs[y]);
+    free(partial->runs);
+    free(partial->run_counts);
+    AnimationFrame frame = {};
+    frame.height = partial->height;
+    return frame;
 }
 
 AnimationFrame build_frame_from_pixels(const uint32_t *pixels, int32_t width, int32_t height, uint32_t mask_color)
@@ -28,8 +36,9 @@ AnimationFrame build_frame_from_transparency(const uint8_t *transparent, int32_t
     if (height < 0) height = 0;
     frame.width = width;
     frame.height = height;
-    frame.run_counts = (int32_t *)allocate_or_exit(sizeof(int32_t) * (size_t)height);
-    frame.runs = (int32_t **)allocate_or_exit(sizeof(int32_t *) * ((size_t)height + 1));
+    frame.run_counts = (int32_t *)allocate(sizeof(int32_t) * (size_t)height);
+    frame.runs = (int32_t **)allocate(sizeof(int32_t *) * ((size_t)height + 1));
+    if (!frame.run_counts || !frame.runs) return unbuilt_frame(&frame, 0);
 
     // The row's runs are gathered in a list that grows with the row, so any width fits.
     std::vector<int32_t> row_runs;
@@ -62,13 +71,16 @@ AnimationFrame build_frame_from_transparency(const uint8_t *transparent, int32_t
         // The last run reaches the right edge: an opaque one is not counted.
         row_runs.push_back(run);
         frame.run_counts[y] = (int32_t)row_runs.size() - 1;
-        frame.runs[y] = (int32_t *)allocate_or_exit(sizeof(int32_t) * row_runs.size());
+        frame.runs[y] = (int32_t *)allocate(sizeof(int32_t) * row_runs.size());
+        if (!frame.runs[y]) return unbuilt_frame(&frame, y);
         memcpy(frame.runs[y], row_runs.data(), sizeof(int32_t) * row_runs.size());
     }
     frame.runs[height] = nullptr;
     frame.opaque_pixels = opaque_pixels > INT32_MAX ? INT32_MAX : (int32_t)opaque_pixels;
     return frame;
 }
+
+bool frame_runs_built(const AnimationFrame *frame) { return frame->runs != nullptr; }
 
 void free_frame_runs(AnimationFrame frame)
 {
@@ -78,7 +90,8 @@ void free_frame_runs(AnimationFrame frame)
     free(frame.run_counts);
 }
 
-void apply_frame_mask_rows(uint32_t *const *rows, int32_t bitmap_width, int32_t bitmap_height, const AnimationFrame *frame)
+void apply_frame_mask_rows(uint32_t *const *rows, int32_t bitmap_width, int32_t bitmap_height,
+                           const AnimationFrame *frame)
 {
     // Alpha is the pixel's fourth byte in memory, the top byte of the value.
     for (int32_t y = 0; y < bitmap_height; y++)
@@ -100,3 +113,5 @@ void apply_frame_mask_rows(uint32_t *const *rows, int32_t bitmap_width, int32_t 
         }
     }
 }
+
+}  // namespace orj

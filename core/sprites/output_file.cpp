@@ -1,4 +1,4 @@
-#include "core/sprites/output_file.h"
+#include "orj/core/sprites/output_file.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,14 +9,13 @@
 #include <cstring>
 #include <filesystem>
 
+namespace orj {
+
 namespace fs = std::filesystem;
 
 // Paths are UTF-8 on every system (on Windows through the programs'
 // manifest); std::filesystem reads a plain string there in another encoding.
-static fs::path fs_path(const std::string &path)
-{
-    return fs::u8path(path);
-}
+static fs::path fs_path(const std::string &path) { return fs::u8path(path); }
 
 // A file's identity: the file itself when it exists (compared with
 // fs::equivalent: device and inode, or their Windows counterparts), else its
@@ -74,13 +73,19 @@ ErrorKind check_output_paths(const std::vector<std::string> &inputs, const std::
 static const char *file_kind(fs::file_type type)
 {
     switch (type) {
-    case fs::file_type::directory: return "a directory";
-    case fs::file_type::symlink: return "a symbolic link";
-    case fs::file_type::fifo: return "a FIFO";
+    case fs::file_type::directory:
+        return "a directory";
+    case fs::file_type::symlink:
+        return "a symbolic link";
+    case fs::file_type::fifo:
+        return "a FIFO";
     case fs::file_type::character:
-    case fs::file_type::block: return "a device";
-    case fs::file_type::socket: return "a socket";
-    default: return "not a regular file";
+    case fs::file_type::block:
+        return "a device";
+    case fs::file_type::socket:
+        return "a socket";
+    default:
+        return "not a regular file";
     }
 }
 
@@ -139,3 +144,5 @@ void output_file_discard(OutputFile *output)
     if (!output->temp_path.empty()) remove(output->temp_path.c_str());
     output->temp_path.clear();
 }
+
+}  // namespace orj

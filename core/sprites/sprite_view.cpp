@@ -1,9 +1,11 @@
-#include "core/sprites/sprite_view.h"
+#include "orj/core/sprites/sprite_view.h"
 
 #include <cmath>
 #include <cstdlib>
 
-void view_create(SpriteView *view, int32_t capacity)
+namespace orj {
+
+bool view_create(SpriteView *view, int32_t capacity)
 {
     view->extent = 20.0f;
     view->count = 0;
@@ -13,9 +15,9 @@ void view_create(SpriteView *view, int32_t capacity)
     view->max_y = 10.0f;
     if (capacity < 0) capacity = 0;
     view->sprites = (Sprite **)malloc(sizeof(Sprite *) * ((size_t)capacity > 0 ? (size_t)capacity : 1));
-    if (!view->sprites) exit(1);
-    view->capacity = capacity;
+    view->capacity = view->sprites ? capacity : 0;
     view_set_extent(view, 20.0f);
+    return view->sprites != nullptr;
 }
 
 void view_destroy(SpriteView *view)
@@ -53,8 +55,7 @@ void view_set_extent(SpriteView *view, float e)
 
 int32_t view_add_sprite(SpriteView *view, Sprite *sprite)
 {
-    if (!view->sprites) exit(1);
-    if (view->count >= view->capacity) return 0;
+    if (!view->sprites || view->count >= view->capacity) return 0;
     view->sprites[view->count] = sprite;
     view->count++;
     return view->count;
@@ -177,6 +178,10 @@ static bool truncate_to_int(float value, int32_t *result)
 
 bool sprite_corners(const Sprite *sprite, float cx, float cy, SpriteCorners *corners)
 {
-    return truncate_to_int(sprite->x + cx, &corners->x0) && truncate_to_int(sprite->x + sprite->width + cx, &corners->x1) &&
-           truncate_to_int(sprite->y + cy, &corners->y0) && truncate_to_int(sprite->y + sprite->height + cy, &corners->y1);
+    return truncate_to_int(sprite->x + cx, &corners->x0) &&
+           truncate_to_int(sprite->x + sprite->width + cx, &corners->x1) &&
+           truncate_to_int(sprite->y + cy, &corners->y0) &&
+           truncate_to_int(sprite->y + sprite->height + cy, &corners->y1);
 }
+
+}  // namespace orj

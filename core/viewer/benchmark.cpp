@@ -1,4 +1,4 @@
-#include "core/viewer/benchmark.h"
+#include "orj/core/viewer/benchmark.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <ctime>
 #include <vector>
+
+namespace orj {
 
 Ramp ramp_create(RampKind kind)
 {
@@ -127,13 +129,9 @@ int32_t ramp_next(Ramp *ramp, int32_t copy_count, bool fitted, double slot_used)
     return next;
 }
 
-bool ramp_settled(const Ramp *ramp)
-{
-    return ramp->phase == RAMP_FOLLOWING;
-}
+bool ramp_settled(const Ramp *ramp) { return ramp->phase == RAMP_FOLLOWING; }
 
-BenchmarkSummary summarize_passes(const PassRecord *records, int32_t count, int32_t polygon_count,
-                                  double run_seconds)
+BenchmarkSummary summarize_passes(const PassRecord *records, int32_t count, int32_t polygon_count, double run_seconds)
 {
     BenchmarkSummary summary = {false, -1.0, 0, 0.0, 0.0, 0.0, 0.0};
     double all_polygons = 0.0;
@@ -227,3 +225,5 @@ void format_utc_timestamp(char *buffer, size_t size, int64_t epoch_seconds)
         if (size) buffer[0] = '\0';
     }
 }
+
+}  // namespace orj

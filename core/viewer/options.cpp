@@ -1,12 +1,14 @@
-#include "core/viewer/options.h"
+#include "orj/core/viewer/options.h"
 
-#include "core/viewer/orbit.h"
-#include "core/viewer/record_name.h"
+#include "orj/core/viewer/orbit.h"
+#include "orj/core/viewer/record_name.h"
 
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+
+namespace orj {
 
 bool parse_count(const char *text, int32_t *value)
 {
@@ -204,3 +206,5 @@ bool run_limit_reached(const RunLimits *limits, int32_t passes_done, int32_t ela
     if (limits->seconds >= 0.0 && (double)elapsed_ticks >= 100.0 * limits->seconds) return true;
     return false;
 }
+
+}  // namespace orj

@@ -1,8 +1,10 @@
-#include "core/viewer/orbit.h"
+#include "orj/core/viewer/orbit.h"
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
+
+namespace orj {
 
 namespace {
 
@@ -14,10 +16,7 @@ struct Affine {
     double m[3][4];
 };
 
-Affine identity()
-{
-    return {{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}}};
-}
+Affine identity() { return {{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}}}; }
 
 Affine multiply(const Affine &a, const Affine &b)
 {
@@ -74,13 +73,15 @@ void grow_bounds(const Scene *scene, int frame, int index, const Affine &parent,
             const Vector3 &p = object.vertices[v];
             const double local[3] = {p.x, p.y, p.z};
             for (int i = 0; i < 3; i++) {
-                double w = world.m[i][0] * local[0] + world.m[i][1] * local[1] + world.m[i][2] * local[2] + world.m[i][3];
+                double w =
+                    world.m[i][0] * local[0] + world.m[i][1] * local[1] + world.m[i][2] * local[2] + world.m[i][3];
                 if (!std::isfinite(w)) continue;
                 bounds->low[i] = std::min(bounds->low[i], w);
                 bounds->high[i] = std::max(bounds->high[i], w);
             }
         }
-    for (int c = 0; c < object.child_count; c++) grow_bounds(scene, frame, object.children[c], world, bounds, depth + 1);
+    for (int c = 0; c < object.child_count; c++)
+        grow_bounds(scene, frame, object.children[c], world, bounds, depth + 1);
 }
 
 }  // namespace
@@ -144,3 +145,5 @@ void orbit_view_matrix(const OrbitCamera *camera, float matrix[16])
     }
     matrix[15] = 1.0f;
 }
+
+}  // namespace orj

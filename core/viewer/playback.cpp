@@ -1,7 +1,9 @@
-#include "core/viewer/playback.h"
+#include "orj/core/viewer/playback.h"
 
 #include <cinttypes>
 #include <cstdio>
+
+namespace orj {
 
 const char camera_names[CAMERA_SLOTS][CAMERA_NAME_SIZE] = {
     "camara", "Camera", "camara2", "camara3", "camara4", "camara5",
@@ -60,7 +62,8 @@ void format_report(char *buffer, size_t size, const Report *report)
 
 void format_matrix_dump(char *buffer, size_t size, const float m[16])
 {
-    snprintf(buffer, size, "%f,%f,%f,%f,\n%f,%f,%f,%f,\n%f,%f,%f,%f,\n%f,%f,%f,%f",
-             m[0], m[1], m[2], m[3], m[4], m[5], m[6], m[7],
-             m[8], m[9], m[10], m[11], m[12], m[13], m[14], m[15]);
+    snprintf(buffer, size, "%f,%f,%f,%f,\n%f,%f,%f,%f,\n%f,%f,%f,%f,\n%f,%f,%f,%f", m[0], m[1], m[2], m[3], m[4], m[5],
+             m[6], m[7], m[8], m[9], m[10], m[11], m[12], m[13], m[14], m[15]);
 }
+
+}  // namespace orj

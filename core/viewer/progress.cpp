@@ -1,4 +1,4 @@
-#include "core/viewer/progress.h"
+#include "orj/core/viewer/progress.h"
 
 #include <unistd.h>
 
@@ -6,10 +6,9 @@
 #include <cstdarg>
 #include <cstdio>
 
-bool progress_wanted(int option)
-{
-    return option < 0 ? isatty(STDERR_FILENO) != 0 : option != 0;
-}
+namespace orj {
+
+bool progress_wanted(int option) { return option < 0 ? isatty(STDERR_FILENO) != 0 : option != 0; }
 
 static void print_every_second(BenchProgress *progress)
 {
@@ -57,3 +56,5 @@ void bench_progress_stop(BenchProgress *progress)
     progress->printer.join();
     delete progress;
 }
+
+}  // namespace orj

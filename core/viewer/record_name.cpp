@@ -1,8 +1,10 @@
-#include "core/viewer/record_name.h"
+#include "orj/core/viewer/record_name.h"
 
 #include <cstdio>
 #include <cstring>
 #include <string>
+
+namespace orj {
 
 static const int MAX_FIELD_WIDTH = 20;
 
@@ -51,3 +53,5 @@ bool record_file_name(const char *pattern, int32_t number, char *buffer, size_t 
     memcpy(buffer, name.c_str(), name.size() + 1);
     return true;
 }
+
+}  // namespace orj

@@ -1,14 +1,13 @@
-#include "core/viewer/report_json.h"
+#include "orj/core/viewer/report_json.h"
 
 #include <cstdio>
 #include <cstring>
 #include <nlohmann/json.hpp>
 #include <string>
 
-static const char *text_or_empty(const char *text)
-{
-    return text ? text : "";
-}
+namespace orj {
+
+static const char *text_or_empty(const char *text) { return text ? text : ""; }
 
 static nlohmann::json options_json(const ViewerOptions *options)
 {
@@ -56,9 +55,12 @@ bool write_report_json(const char *path, const Report *report, const ReportRun *
     };
     if (summary.settled) json["settled_at_seconds"] = summary.settled_at_seconds;
     std::string text = json.dump(2) + "\n";
-    if (strcmp(path, "-") == 0) return fwrite(text.data(), 1, text.size(), stdout) == text.size() && fflush(stdout) == 0;
+    if (strcmp(path, "-") == 0)
+        return fwrite(text.data(), 1, text.size(), stdout) == text.size() && fflush(stdout) == 0;
     FILE *file = fopen(path, "wb");
     if (!file) return false;
     bool written = fwrite(text.data(), 1, text.size(), file) == text.size();
     return fclose(file) == 0 && written;
 }
+
+}  // namespace orj

@@ -1,12 +1,14 @@
 // start_allegro where Allegro installs handlers for the fatal signals (X11
 // and the other POSIX ports). The Windows build uses allegro_start_windows.cpp.
-#include "gl/display/display.h"
+#include "orj/gl/display/display.h"
 
 #include <allegro.h>
 
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+
+namespace orj {
 
 // Allegro's handlers for these shut the library down from inside the handler:
 // after a heap overrun that frees memory under the malloc lock, and the
@@ -23,3 +25,5 @@ int start_allegro(int system_id)
     for (int i = 0; i < FATAL_SIGNAL_COUNT; i++) sigaction(FATAL_SIGNALS[i], &before[i], nullptr);
     return result;
 }
+
+}  // namespace orj

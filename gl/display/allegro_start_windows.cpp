@@ -1,13 +1,14 @@
 // start_allegro for Windows, where Allegro installs no signal handlers: there
 // is nothing to keep.
-#include "gl/display/display.h"
+#include "orj/gl/display/display.h"
 
 #include <allegro.h>
 
 #include <cerrno>
 #include <cstdlib>
 
-int start_allegro(int system_id)
-{
-    return install_allegro(system_id, &errno, atexit);
-}
+namespace orj {
+
+int start_allegro(int system_id) { return install_allegro(system_id, &errno, atexit); }
+
+}  // namespace orj

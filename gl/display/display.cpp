@@ -1,4 +1,4 @@
-#include "gl/display/display.h"
+#include "orj/gl/display/display.h"
 
 #include <allegro.h>
 #include <alleggl.h>
@@ -9,13 +9,15 @@
 #include <cstdlib>
 #include <thread>
 
-#include "gl/display/message.h"
+#include "orj/gl/display/message.h"
+
+namespace orj {
 
 // Tries at starting the window library on a display, and the pause between them.
 static const int START_ATTEMPTS = 5;
 static const int START_RETRY_MS = 200;
 
-void init_display(int fullscreen, int width, int height)
+bool init_display(int fullscreen, int width, int height)
 {
     // Without a display no system driver starts, and the keyboard would crash.
     // With one, the X system driver has been seen to fail now and then on a
@@ -29,7 +31,7 @@ void init_display(int fullscreen, int width, int height)
     if (started != 0) {
         show_message("Error setting OpenGL graphics mode:\n%s\nAllegro GL error : %s\n",
                      "Allegro could not start: no display?", "");
-        exit(1);
+        return false;
     }
     install_allegro_gl();
     install_keyboard();
@@ -45,10 +47,11 @@ void init_display(int fullscreen, int width, int height)
 
     set_color_depth(32);
     if (set_gfx_mode(GFX_OPENGL, width, height, 0, 0) != 0) {
-        show_message("Error setting OpenGL graphics mode:\n%s\nAllegro GL error : %s\n", allegro_error, allegro_gl_error);
-        // Nothing can be drawn without the context: stop here rather than crash later.
+        show_message("Error setting OpenGL graphics mode:\n%s\nAllegro GL error : %s\n", allegro_error,
+                     allegro_gl_error);
+        // Nothing can be drawn without the context: the caller stops rather than crash later.
         allegro_exit();
-        exit(1);
+        return false;
     }
 
     // The X keyboard driver sets the whole locale from the environment (for its
@@ -64,4 +67,7 @@ void init_display(int fullscreen, int width, int height)
     glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_FASTEST);
     glHint(GL_POLYGON_SMOOTH_HINT, GL_FASTEST);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    return true;
 }
+
+}  // namespace orj

@@ -1,7 +1,9 @@
-#include "gl/display/frame.h"
+#include "orj/gl/display/frame.h"
 
 #include <allegro.h>
 #include <alleggl.h>
+
+namespace orj {
 
 void begin_frame_plain()
 {
@@ -23,3 +25,5 @@ void begin_frame(float half_extent)
     (void)half_extent;
     begin_frame_plain();
 }
+
+}  // namespace orj

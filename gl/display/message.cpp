@@ -1,4 +1,4 @@
-#include "gl/display/message.h"
+#include "orj/gl/display/message.h"
 
 #include <allegro.h>
 
@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+namespace orj {
 
 bool messages_to_stderr()
 {
@@ -30,3 +32,5 @@ void show_message(const char *format, ...)
     }
     allegro_message("%s", text);
 }
+
+}  // namespace orj

@@ -1,8 +1,10 @@
-#include "gl/display/png_file.h"
+#include "orj/gl/display/png_file.h"
 
 #include <png.h>
 
 #include <cstdio>
+
+namespace orj {
 
 bool write_png_rgb(const char *path, int width, int height, const uint8_t *rgb)
 {
@@ -17,12 +19,13 @@ bool write_png_rgb(const char *path, int width, int height, const uint8_t *rgb)
         return false;
     }
     png_init_io(png, file);
-    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
-    for (int y = 0; y < height; y++)
-        png_write_row(png, const_cast<png_bytep>(rgb + (size_t)y * width * 3));
+    for (int y = 0; y < height; y++) png_write_row(png, const_cast<png_bytep>(rgb + (size_t)y * width * 3));
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     return fclose(file) == 0;
 }
+
+}  // namespace orj

@@ -1,13 +1,11 @@
-#include "gl/display/render_state.h"
+#include "orj/gl/display/render_state.h"
 
 #include <allegro.h>
 #include <alleggl.h>
 
-#include "gl/display/frame.h"
+#include "orj/gl/display/frame.h"
 
-float spin_angle = 0.0f;
-int lights_on = 1;
-int next_light = 0;
+namespace orj {
 
 static const GLfloat light_position[4] = {0.0f, 0.0f, 1000.0f, 0.0f};
 
@@ -20,7 +18,7 @@ static void set_drawing_switches()
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
 }
 
-void set_render_state()
+void set_render_state(RenderState *state)
 {
     static const GLfloat fog_colour[4] = {0.1f, 0.1f, 0.5f, 1.0f};
     static const GLfloat material_specular[4] = {1.0f, 1.0f, 1.0f, 1.0f};
@@ -30,7 +28,7 @@ void set_render_state()
     static const GLfloat light_ambient[4] = {0.0f, 0.0f, 0.0f, 1.0f};
     static const GLfloat light_diffuse[4] = {0.2f, 0.2f, 0.2f, 0.3f};
 
-    next_light = 1;
+    state->next_light = 1;
     glClearColor(0.1f, 0.1f, 0.5f, 1.0f);
 
     glFogi(GL_FOG_MODE, GL_EXP2);
@@ -68,8 +66,8 @@ void set_render_state()
     glLightfv(GL_LIGHT0, GL_POSITION, light_position);
     glLightfv(GL_LIGHT0, GL_AMBIENT, light_ambient);
 
-    if (key[KEY_L]) lights_on = 1;
-    if (key[KEY_P]) lights_on = 0;
+    if (key[KEY_L]) state->lights_on = 1;
+    if (key[KEY_P]) state->lights_on = 0;
 
     glEnable(GL_LIGHTING);
     glLightf(GL_LIGHT0, GL_CONSTANT_ATTENUATION, 100.0f);
@@ -80,6 +78,8 @@ void set_render_state()
     glDepthFunc(GL_LEQUAL);
     glEnable(GL_DEPTH_TEST);
 
-    spin_angle = spin_angle + 1.0f;
+    state->spin_angle = state->spin_angle + 1.0f;
     glPopMatrix();
 }
+
+}  // namespace orj

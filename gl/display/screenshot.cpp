@@ -1,4 +1,4 @@
-#include "gl/display/screenshot.h"
+#include "orj/gl/display/screenshot.h"
 
 #include <allegro.h>
 #include <alleggl.h>
@@ -7,8 +7,10 @@
 #include <cstring>
 #include <vector>
 
-#include "gl/display/message.h"
-#include "gl/display/png_file.h"
+#include "orj/gl/display/message.h"
+#include "orj/gl/display/png_file.h"
+
+namespace orj {
 
 void screenshot_create(Screenshot *shot)
 {
@@ -56,3 +58,5 @@ void screenshot_destroy(Screenshot *shot)
     shot->pixels = nullptr;
     shot->captured = 0;
 }
+
+}  // namespace orj

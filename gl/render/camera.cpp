@@ -1,9 +1,11 @@
-#include "gl/render/camera.h"
+#include "orj/gl/render/camera.h"
 
 #include <allegro.h>
 #include <alleggl.h>
 
 #include <cstring>
+
+namespace orj {
 
 int apply_camera(const Scene *scene, const char *name, int frame)
 {
@@ -23,3 +25,5 @@ int apply_camera(const Scene *scene, const char *name, int frame)
     }
     return 0;
 }
+
+}  // namespace orj

@@ -1,13 +1,13 @@
-#include "gl/render/draw.h"
+#include "orj/gl/render/draw.h"
 
 #include <allegro.h>
 #include <alleggl.h>
 
 #include <cassert>
 
-#include "gl/display/render_state.h"
+namespace orj {
 
-static void set_up_lamp_light(const SceneObject *lamp, int frame)
+static void set_up_lamp_light(const SceneObject *lamp, int frame, RenderState *state)
 {
     static const GLfloat position[4] = {0.0f, 0.0f, 0.0f, 1.0f};
     static const GLfloat specular[4] = {1.0f, 1.0f, 1.0f, 1.0f};
@@ -17,9 +17,9 @@ static void set_up_lamp_light(const SceneObject *lamp, int frame)
     // program may draw in more than one.
     GLint max_lights = 0;
     glGetIntegerv(GL_MAX_LIGHTS, &max_lights);
-    if (next_light < 0 || next_light >= max_lights) return;
-    GLenum light = GL_LIGHT0 + next_light;
-    next_light++;
+    if (state->next_light < 0 || state->next_light >= max_lights) return;
+    GLenum light = GL_LIGHT0 + state->next_light;
+    state->next_light++;
 
     // A lamp's colour is its rotation as stored, in degrees.
     const Vector3 &colour = lamp->rotations[frame];
@@ -32,10 +32,10 @@ static void set_up_lamp_light(const SceneObject *lamp, int frame)
     glLightfv(light, GL_DIFFUSE, diffuse);
     glLightfv(light, GL_SPECULAR, specular);
     glLightfv(light, GL_AMBIENT, ambient);
-    if (lights_on != 0) glEnable(light);
+    if (state->lights_on != 0) glEnable(light);
 }
 
-void draw_object(const Scene *scene, int frame, int index)
+void draw_object(const Scene *scene, int frame, int index, RenderState *state)
 {
     assert(index >= 0 && index < scene->object_count && frame >= 0 && frame < scene->frame_count);
     const SceneObject *object = &scene->objects[index];
@@ -55,17 +55,19 @@ void draw_object(const Scene *scene, int frame, int index)
     glScalef(scale.x, scale.y, scale.z);
 
     if (object->kind == Mesh) glCallList(object->display_list);
-    else if (object->kind == Lamp) set_up_lamp_light(object, frame);
+    else if (object->kind == Lamp) set_up_lamp_light(object, frame, state);
 
-    for (int i = 0; i < object->child_count; i++) draw_object(scene, frame, object->children[i]);
+    for (int i = 0; i < object->child_count; i++) draw_object(scene, frame, object->children[i], state);
     glPopMatrix();
 }
 
-void draw_scene(const Scene *scene, uint32_t texture, int frame)
+void draw_scene(const Scene *scene, uint32_t texture, int frame, RenderState *state)
 {
     glBindTexture(GL_TEXTURE_2D, texture);
     glPolygonMode(GL_FRONT, GL_FILL);
     if (frame < 0 || frame >= scene->frame_count) return;
     for (int i = 0; i < scene->object_count; i++)
-        if (scene->objects[i].is_root) draw_object(scene, frame, i);
+        if (scene->objects[i].is_root) draw_object(scene, frame, i, state);
 }
+
+}  // namespace orj

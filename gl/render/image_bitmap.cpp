@@ -1,6 +1,8 @@
-#include "gl/render/image_bitmap.h"
+#include "orj/gl/render/image_bitmap.h"
 
 #include <allegro.h>
+
+namespace orj {
 
 BITMAP *create_image_bitmap(const Image *image)
 {
@@ -20,6 +22,9 @@ BITMAP *load_image_bitmap(const char *path, Error *error)
     Image image;
     if (load_image_file(path, &image, error) != ERROR_NONE) return nullptr;
     BITMAP *bitmap = create_image_bitmap(&image);
-    if (!bitmap) set_error(error, ERROR_OUT_OF_MEMORY, path, 0, "no memory for a %d x %d bitmap", image.width, image.height);
+    if (!bitmap)
+        set_error(error, ERROR_OUT_OF_MEMORY, path, 0, "no memory for a %d x %d bitmap", image.width, image.height);
     return bitmap;
 }
+
+}  // namespace orj

@@ -1,11 +1,13 @@
-#include "gl/render/texture.h"
+#include "orj/gl/render/texture.h"
 
 #include <allegro.h>
 #include <alleggl.h>
 #include <GL/glu.h>
 
-#include "gl/display/message.h"
-#include "gl/render/image_bitmap.h"
+#include "orj/gl/display/message.h"
+#include "orj/gl/render/image_bitmap.h"
+
+namespace orj {
 
 // OpenGL reads width * height * 4 bytes from the first row on: true when the
 // bitmap holds exactly that (32 bits, rows one after another).
@@ -66,3 +68,5 @@ uint32_t load_texture(const char *filename)
     destroy_bitmap(bitmap);
     return name;
 }
+
+}  // namespace orj

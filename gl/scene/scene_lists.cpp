@@ -1,7 +1,9 @@
-#include "gl/scene/scene_lists.h"
+#include "orj/gl/scene/scene_lists.h"
 
 #include <allegro.h>
 #include <alleggl.h>
+
+namespace orj {
 
 // Every corner is sent with immediate-mode calls inside one glBegin for the
 // whole mesh. Mesa's list compiler does the same work for every corner however
@@ -48,3 +50,5 @@ void compile_scene_lists(Scene *scene)
         if (object->kind == Mesh) object->display_list = compile_mesh_list(object);
     }
 }
+
+}  // namespace orj

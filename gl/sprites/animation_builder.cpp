@@ -1,4 +1,4 @@
-#include "gl/sprites/animation_builder.h"
+#include "orj/gl/sprites/animation_builder.h"
 
 #include <allegro.h>
 #include <jpgalleg.h>
@@ -8,12 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "core/image/image.h"
-#include "core/sprites/animation_file.h"
-#include "core/sprites/frame_name.h"
-#include "core/sprites/frame_runs.h"
-#include "core/sprites/output_file.h"
-#include "gl/display/message.h"
+#include "orj/core/image/image.h"
+#include "orj/core/sprites/animation_file.h"
+#include "orj/core/sprites/frame_name.h"
+#include "orj/core/sprites/frame_runs.h"
+#include "orj/core/sprites/output_file.h"
+#include "orj/gl/display/message.h"
+
+namespace orj {
 
 int32_t count_frame_files(const char *name)
 {
@@ -115,7 +117,8 @@ static ErrorKind open_sheet(const BuildOptions *options, FrameSource *source, Er
 static ErrorKind open_frame_source(const BuildOptions *options, FrameSource *source, Error *error)
 {
     if (options->sheet_path) return open_sheet(options, source, error);
-    if (find_frame_files(options->first_frame, MAX_ANIMATION_SIDE, &source->sequence, &source->count, error) != ERROR_NONE)
+    if (find_frame_files(options->first_frame, MAX_ANIMATION_SIDE, &source->sequence, &source->count, error) !=
+        ERROR_NONE)
         return error->kind;
     for (int32_t i = 0; i < source->count; i++)
         source->inputs.push_back(frame_sequence_name(&source->sequence, source->sequence.first + i));
@@ -200,13 +203,14 @@ ErrorKind build_animation_with(const BuildOptions *options, const char *animatio
     }
     // JPEG images hold at most 65535 rows and columns.
     if (width > MAX_ANIMATION_SIDE || (int64_t)height * frame_count > MAX_ANIMATION_SIDE) {
-        set_error(error, ERROR_TOO_LARGE, strip_path, 0, "%d frames of %d x %d do not fit in a JPEG image (at most 65535 rows)",
-                  frame_count, width, height);
+        set_error(error, ERROR_TOO_LARGE, strip_path, 0,
+                  "%d frames of %d x %d do not fit in a JPEG image (at most 65535 rows)", frame_count, width, height);
         return fail_build(&outputs, ERROR_TOO_LARGE);
     }
     outputs.strip_bitmap = create_bitmap_ex(32, width, height * frame_count);
     if (!outputs.strip_bitmap) {
-        set_error(error, ERROR_OUT_OF_MEMORY, strip_path, 0, "no memory for a strip of %d x %d", width, height * frame_count);
+        set_error(error, ERROR_OUT_OF_MEMORY, strip_path, 0, "no memory for a strip of %d x %d", width,
+                  height * frame_count);
         return fail_build(&outputs, ERROR_OUT_OF_MEMORY);
     }
 
@@ -240,14 +244,20 @@ ErrorKind build_animation_with(const BuildOptions *options, const char *animatio
             }
         }
         AnimationFrame frame = build_frame_from_transparency(transparent.data(), width, height);
+        if (!frame_runs_built(&frame)) {
+            set_error(error, ERROR_OUT_OF_MEMORY, frame_name.c_str(), 0, "out of memory for the frame's runs");
+            return fail_build(&outputs, ERROR_OUT_OF_MEMORY);
+        }
         int64_t work_bytes = frame_work_bytes(&frame);
-        ErrorKind written = work_bytes > FRAME_WORK_AREA_BYTES ? ERROR_TOO_LARGE : write_frame(&frame, outputs.stream, &write_error);
+        ErrorKind written =
+            work_bytes > FRAME_WORK_AREA_BYTES ? ERROR_TOO_LARGE : write_frame(&frame, outputs.stream, &write_error);
         free_frame_runs(frame);
         if (written == ERROR_TOO_LARGE) {
-            set_error(error, ERROR_TOO_LARGE, frame_name.c_str(), 0,
-                      "the frame's runs take %lld bytes, more than the %d-byte working area the loaders read a frame into "
-                      "(fewer changes between transparent and opaque pixels, or a smaller frame, fit)",
-                      (long long)work_bytes, (int)FRAME_WORK_AREA_BYTES);
+            set_error(
+                error, ERROR_TOO_LARGE, frame_name.c_str(), 0,
+                "the frame's runs take %lld bytes, more than the %d-byte working area the loaders read a frame into "
+                "(fewer changes between transparent and opaque pixels, or a smaller frame, fit)",
+                (long long)work_bytes, (int)FRAME_WORK_AREA_BYTES);
             return fail_build(&outputs, ERROR_TOO_LARGE);
         }
         if (written != ERROR_NONE) {
@@ -262,7 +272,8 @@ ErrorKind build_animation_with(const BuildOptions *options, const char *animatio
         return fail_build(&outputs, ERROR_CANNOT_WRITE);
     }
 
-    if (save_jpg_ex(outputs.strip.temp_path.c_str(), outputs.strip_bitmap, nullptr, options->strip_quality, 0, nullptr) != 0) {
+    if (save_jpg_ex(outputs.strip.temp_path.c_str(), outputs.strip_bitmap, nullptr, options->strip_quality, 0,
+                    nullptr) != 0) {
         set_error(error, ERROR_CANNOT_WRITE, strip_path, 0, "the JPEG image cannot be saved");
         return fail_build(&outputs, ERROR_CANNOT_WRITE);
     }
@@ -312,3 +323,5 @@ bool build_animation(const char *animation_path, const char *strip_path)
         if (!ask_animation_path(path, (int)sizeof path)) return false;
     }
 }
+
+}  // namespace orj

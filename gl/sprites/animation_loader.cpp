@@ -1,4 +1,4 @@
-#include "gl/sprites/animation_loader.h"
+#include "orj/gl/sprites/animation_loader.h"
 
 #include <allegro.h>
 #include <alleggl.h>
@@ -8,12 +8,19 @@
 
 #include <unistd.h>
 
-#include "gl/display/message.h"
-#include "gl/render/image_bitmap.h"
-#include "gl/render/texture.h"
-#include "gl/sprites/animation_bitmap.h"
-#include "core/base/input_file.h"
-#include "core/sprites/animation_file.h"
+#include "orj/gl/display/message.h"
+#include "orj/gl/render/image_bitmap.h"
+#include "orj/gl/render/texture.h"
+#include "orj/gl/sprites/animation_bitmap.h"
+#include "orj/core/base/input_file.h"
+#include "orj/core/sprites/animation_file.h"
+
+namespace orj {
+
+enum StripKind {
+    STRIP_JPEG,  // colours only: the alpha channel is rebuilt from the frames' runs
+    STRIP_TGA,   // colours and alpha as stored
+};
 
 // The message names the file; why it could not be read follows on a line of
 // its own, unless the file is simply missing.
@@ -38,8 +45,8 @@ void delete_animation_textures(Animation *animation)
     animation->textures = nullptr;
 }
 
-ErrorKind try_load_animation(const char *animation_path, const char *strip_path, StripKind kind, Animation *animation,
-                             Error *error)
+static ErrorKind load_strip_animation(const char *animation_path, const char *strip_path, StripKind kind,
+                                      Animation *animation, Error *error)
 {
     FILE *stream;
     Error open_error;
@@ -62,8 +69,9 @@ ErrorKind try_load_animation(const char *animation_path, const char *strip_path,
     for (int32_t i = 0; i < loaded.frame_count; i++) {
         const AnimationFrame &frame = loaded.frames[i];
         if (frame.width > strip->w || (int64_t)frame.height * (i + 1) > strip->h) {
-            set_error(error, ERROR_MALFORMED, animation_path, 0, "frame %d (%d x %d) does not fit the strip image %s (%d x %d)",
-                      (int)i, (int)frame.width, (int)frame.height, strip_path, strip->w, strip->h);
+            set_error(error, ERROR_MALFORMED, animation_path, 0,
+                      "frame %d (%d x %d) does not fit the strip image %s (%d x %d)", (int)i, (int)frame.width,
+                      (int)frame.height, strip_path, strip->w, strip->h);
             destroy_bitmap(strip);
             destroy_animation(&loaded);
             return ERROR_MALFORMED;
@@ -72,11 +80,25 @@ ErrorKind try_load_animation(const char *animation_path, const char *strip_path,
 
     loaded.textures = (uint32_t *)calloc((size_t)loaded.frame_count + 1, sizeof(uint32_t));
     loaded.bitmaps = (BITMAP **)calloc((size_t)loaded.frame_count + 1, sizeof(BITMAP *));
-    if (!loaded.textures || !loaded.bitmaps) exit(1);
+    if (!loaded.textures || !loaded.bitmaps) {
+        free(loaded.textures);
+        free(loaded.bitmaps);
+        loaded.textures = nullptr;
+        loaded.bitmaps = nullptr;
+        destroy_bitmap(strip);
+        destroy_animation(&loaded);
+        return set_error(error, ERROR_OUT_OF_MEMORY, animation_path, 0, "out of memory for %d textures",
+                         (int)loaded.frame_count);
+    }
     for (int32_t i = 0; i < loaded.frame_count; i++) {
         const AnimationFrame &frame = loaded.frames[i];
         BITMAP *bitmap = create_bitmap_ex(32, frame.width, frame.height);
-        if (!bitmap) exit(1);
+        if (!bitmap) {
+            destroy_bitmap(strip);
+            delete_animation_textures(&loaded);
+            destroy_animation(&loaded);
+            return set_error(error, ERROR_OUT_OF_MEMORY, animation_path, 0, "out of memory for frame %d", (int)i);
+        }
         loaded.bitmaps[i] = bitmap;
         blit(strip, bitmap, 0, frame.height * i, 0, 0, frame.width, frame.height);
         if (kind == STRIP_JPEG) apply_frame_mask(bitmap, frame);
@@ -89,24 +111,14 @@ ErrorKind try_load_animation(const char *animation_path, const char *strip_path,
     return ERROR_NONE;
 }
 
-static Animation load_or_exit(const char *animation_path, const char *strip_path, StripKind kind)
+ErrorKind load_animation(const char *animation_path, const char *strip_path, Animation *animation, Error *error)
 {
-    Animation animation = {};
-    Error error;
-    if (try_load_animation(animation_path, strip_path, kind, &animation, &error) != ERROR_NONE) {
-        show_message("%s", error.message.c_str());
-        // A failed load is a failure: the process does not report success.
-        exit(1);
-    }
-    return animation;
+    return load_strip_animation(animation_path, strip_path, STRIP_JPEG, animation, error);
 }
 
-Animation load_animation(const char *animation_path, const char *strip_path)
+ErrorKind load_animation_tga(const char *animation_path, const char *strip_path, Animation *animation, Error *error)
 {
-    return load_or_exit(animation_path, strip_path, STRIP_JPEG);
+    return load_strip_animation(animation_path, strip_path, STRIP_TGA, animation, error);
 }
 
-Animation load_animation_tga(const char *animation_path, const char *strip_path)
-{
-    return load_or_exit(animation_path, strip_path, STRIP_TGA);
-}
+}  // namespace orj

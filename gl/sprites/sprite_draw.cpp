@@ -1,7 +1,9 @@
 #include <allegro.h>
 #include <alleggl.h>
 
-#include "core/sprites/sprite_view.h"
+#include "orj/core/sprites/sprite_view.h"
+
+namespace orj {
 
 void sprite_draw(const Sprite *sprite, float cx, float cy)
 {
@@ -46,3 +48,5 @@ void view_draw(const SpriteView *view)
         if (view_sprite_visible(view, sprite, cx, cy)) sprite_draw(sprite, cx, cy);
     }
 }
+
+}  // namespace orj

@@ -1,38 +1,34 @@
-#include "gl/viewer/keys.h"
+#include "orj/gl/viewer/keys.h"
 
 #include <allegro.h>
 
-volatile char *control_keys[CONTROL_KEY_SLOTS];
-volatile char *choice_keys[CHOICE_KEY_SLOTS];
+namespace orj {
 
-void install_keys()
+void install_keys(KeyTables *keys)
 {
     static const int control_codes[CONTROL_KEY_SLOTS] = {
         KEY_UP, KEY_DOWN, KEY_LEFT, KEY_RIGHT, KEY_A, KEY_S, KEY_D, KEY_F, KEY_Z, KEY_X, KEY_C, KEY_V,
     };
     install_keyboard();
-    for (int slot = 0; slot < CONTROL_KEY_SLOTS; slot++) control_keys[slot] = &key[control_codes[slot]];
-    for (int slot = 0; slot < 12; slot++) choice_keys[slot] = &key[KEY_F1 + slot];
-    for (int slot = 12; slot < 21; slot++) choice_keys[slot] = &key[KEY_1 + (slot - 12)];
-    choice_keys[21] = &key[KEY_0];
+    for (int slot = 0; slot < CONTROL_KEY_SLOTS; slot++) keys->control_keys[slot] = &key[control_codes[slot]];
+    for (int slot = 0; slot < 12; slot++) keys->choice_keys[slot] = &key[KEY_F1 + slot];
+    for (int slot = 12; slot < 21; slot++) keys->choice_keys[slot] = &key[KEY_1 + (slot - 12)];
+    keys->choice_keys[21] = &key[KEY_0];
 }
 
-int control_key_down(int slot)
+int control_key_down(const KeyTables *keys, int slot)
 {
     poll_keyboard();
-    return (signed char)*control_keys[slot];
+    return (signed char)*keys->control_keys[slot];
 }
 
-int choice_key_down(int slot)
+int choice_key_down(const KeyTables *keys, int slot)
 {
     poll_keyboard();
-    return (signed char)*choice_keys[slot];
+    return (signed char)*keys->choice_keys[slot];
 }
 
-void set_control_key(int code, int slot)
-{
-    control_keys[slot] = &key[code];
-}
+void set_control_key(KeyTables *keys, int code, int slot) { keys->control_keys[slot] = &key[code]; }
 
 int key_typed(char c)
 {
@@ -48,7 +44,6 @@ int read_key()
     return keypressed() ? readkey() : 0;
 }
 
-void remove_keys()
-{
-    remove_keyboard();
-}
+void remove_keys() { remove_keyboard(); }
+
+}  // namespace orj

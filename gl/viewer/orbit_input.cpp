@@ -1,9 +1,9 @@
-#include "gl/viewer/orbit_input.h"
+#include "orj/gl/viewer/orbit_input.h"
 
 #include <allegro.h>
 #include <alleggl.h>
 
-static bool mouse_present = false;
+namespace orj {
 
 static void read_mouse(int *x, int *y, int *buttons, int *wheel)
 {
@@ -17,8 +17,8 @@ static void read_mouse(int *x, int *y, int *buttons, int *wheel)
 void orbit_input_start(OrbitInput *input)
 {
     *input = OrbitInput();
-    mouse_present = install_mouse() >= 0;
-    if (!mouse_present) return;
+    input->mouse_present = install_mouse() >= 0;
+    if (!input->mouse_present) return;
     int buttons = 0;
     read_mouse(&input->last_x, &input->last_y, &buttons, &input->last_wheel);
 }
@@ -34,7 +34,7 @@ void orbit_read_input(OrbitCamera *camera, OrbitInput *input)
     if (key[KEY_PLUS_PAD] || key[KEY_EQUALS]) orbit_zoom(camera, ORBIT_ZOOM_STEP);
     if (key[KEY_MINUS_PAD] || key[KEY_MINUS]) orbit_zoom(camera, 1.0f / ORBIT_ZOOM_STEP);
 
-    if (mouse_present) {
+    if (input->mouse_present) {
         int x, y, buttons, wheel;
         read_mouse(&x, &y, &buttons, &wheel);
         // Dragging right turns the scene right: the eye goes left round it.
@@ -61,3 +61,5 @@ void apply_orbit_camera(const OrbitCamera *camera)
     glMatrixMode(GL_MODELVIEW);
     glLoadMatrixf(matrix);
 }
+
+}  // namespace orj

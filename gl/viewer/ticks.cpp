@@ -1,13 +1,14 @@
-#include "gl/viewer/ticks.h"
+#include "orj/gl/viewer/ticks.h"
 
 #include <allegro.h>
 
-std::atomic<int32_t> ticks{0};
+#include <atomic>
 
-void tick_handler()
-{
-    ticks.fetch_add(1, std::memory_order_relaxed);
-}
+namespace orj {
+
+static std::atomic<int32_t> ticks{0};
+
+void tick_handler() { ticks.fetch_add(1, std::memory_order_relaxed); }
 END_OF_FUNCTION(tick_handler)
 
 void install_ticks()
@@ -19,7 +20,6 @@ void install_ticks()
     install_int(tick_handler, 10);
 }
 
-int32_t get_ticks()
-{
-    return ticks.load(std::memory_order_relaxed);
-}
+int32_t get_ticks() { return ticks.load(std::memory_order_relaxed); }
+
+}  // namespace orj

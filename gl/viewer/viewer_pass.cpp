@@ -1,13 +1,15 @@
-#include "gl/viewer/viewer_pass.h"
+#include "orj/gl/viewer/viewer_pass.h"
 
 #include <allegro.h>
 #include <alleggl.h>
 
-#include "core/viewer/playback.h"
-#include "gl/display/render_state.h"
-#include "gl/render/camera.h"
-#include "gl/render/draw.h"
-#include "gl/viewer/ticks.h"
+#include "orj/core/viewer/playback.h"
+#include "orj/gl/display/render_state.h"
+#include "orj/gl/render/camera.h"
+#include "orj/gl/render/draw.h"
+#include "orj/gl/viewer/ticks.h"
+
+namespace orj {
 
 void viewer_pass_create(ViewerPass *pass, const Scene *scene)
 {
@@ -30,13 +32,13 @@ void viewer_pass_destroy(ViewerPass *pass)
 // A copy's lamps light the copies after it until every light is taken; from
 // then on a copy changes no state but the matrix stack's, and a recording of
 // it stands for any of them.
-static bool copies_alike(const ViewerPass *pass)
+static bool copies_alike(const ViewerPass *pass, const RenderState *state)
 {
-    return !pass->has_lamps || next_light < 0 || next_light >= pass->max_lights;
+    return !pass->has_lamps || state->next_light < 0 || state->next_light >= pass->max_lights;
 }
 
 PassResult draw_pass(ViewerPass *pass, const Scene *scene, uint32_t texture, const char *camera_name, int frame,
-                     int copy_count)
+                     int copy_count, RenderState *state)
 {
     PassResult result;
     glBindTexture(GL_TEXTURE_2D, texture);
@@ -44,11 +46,11 @@ PassResult draw_pass(ViewerPass *pass, const Scene *scene, uint32_t texture, con
     result.copies = 1;
     glPushMatrix();
     if (result.found) {
-        draw_scene(scene, texture, frame);
+        draw_scene(scene, texture, frame, state);
         glPopMatrix();
         return result;
     }
-    draw_scene(scene, texture, frame);
+    draw_scene(scene, texture, frame, state);
     bool recorded = false;
     for (int k = 1; k < copy_count; k++) {
         float x, y;
@@ -57,13 +59,13 @@ PassResult draw_pass(ViewerPass *pass, const Scene *scene, uint32_t texture, con
         glTranslatef(x, y, 0.0f);
         if (recorded) {
             glCallList(pass->copy_list);
-        } else if (pass->replay_copies && k + 1 < copy_count && copies_alike(pass)) {
+        } else if (pass->replay_copies && k + 1 < copy_count && copies_alike(pass, state)) {
             glNewList(pass->copy_list, GL_COMPILE_AND_EXECUTE);
-            draw_scene(scene, texture, frame);
+            draw_scene(scene, texture, frame, state);
             glEndList();
             recorded = true;
         } else {
-            draw_scene(scene, texture, frame);
+            draw_scene(scene, texture, frame, state);
         }
         glPopMatrix();
         result.copies++;
@@ -79,3 +81,5 @@ int32_t wait_for_slot(int32_t last_tick)
     }
     return get_ticks();
 }
+
+}  // namespace orj

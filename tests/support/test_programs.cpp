@@ -87,10 +87,7 @@ ProgramResult run_program(const std::vector<std::string> &argv, double timeout_s
     return result;
 }
 
-bool have_posix_shell()
-{
-    return true;
-}
+bool have_posix_shell() { return true; }
 
 int run_shell(const std::string &command)
 {
@@ -105,4 +102,3 @@ bool wait_for_window(double timeout_seconds)
                           " xdotool search --sync --onlyvisible --name '.*' >/dev/null 2>&1";
     return run_shell(command) == 0;
 }
-

@@ -4,12 +4,6 @@
 
 #include <cstdlib>
 
-bool have_posix_shell()
-{
-    return false;
-}
+bool have_posix_shell() { return false; }
 
-int run_shell(const std::string &command)
-{
-    return std::system(command.c_str());
-}
+int run_shell(const std::string &command) { return std::system(command.c_str()); }

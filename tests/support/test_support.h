@@ -27,8 +27,8 @@ struct ProgramRun {
 };
 
 struct ProgramSetting {
-    std::string cwd;                      // empty: the test's own
-    std::vector<std::string> unset_env;   // variables the program must not see
+    std::string cwd;                     // empty: the test's own
+    std::vector<std::string> unset_env;  // variables the program must not see
 };
 
 // Running programs (test_programs.cpp) is POSIX only: under Windows the

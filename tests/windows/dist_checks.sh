@@ -29,6 +29,7 @@ check_dll_imports() {
 # that makes file names UTF-8, and version information naming VERSION.
 check_resources() {
   local dist=$1 version=$2 program listing
+  [ -n "$version" ] || { check 1 "the engine's version is known (version_number.h)"; return; }
   for program in "$dist"/*.exe; do
     listing=$(wrestool -l "$program" 2>/dev/null)
     grep -q -- '--type=14 ' <<<"$listing" &&  # icon group

@@ -51,7 +51,7 @@ check() {  # check CONDITION-STATUS WHAT
 
 echo "== the programs in dist/orj-windows =="
 check_dll_imports "$dist"
-check_resources "$dist" "$(sed -n 's/^#define ENGINE_VERSION "\(.*\)"/\1/p' core/base/version.h)"
+check_resources "$dist" "$(sed -n 's/^#define ORJ_VERSION "\(.*\)"/\1/p' "$windows_build/include/orj/core/base/version_number.h")"
 
 echo "== Windows tests under Wine (display $DISPLAY) =="
 ctest --test-dir "$windows_build" --output-on-failure --timeout 300

@@ -1,0 +1,33 @@
+// Images decoded from untrusted files into plain RGBA pixels, with bounds
+// checked and sizes capped before anything is allocated. The GL side turns
+// them into the bitmaps and textures it draws with.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "orj/core/base/error.h"
+
+namespace orj {
+
+// The largest image the engine takes: a side and a pixel count (1 GiB of RGBA).
+constexpr int IMAGE_MAX_SIDE = 16384;
+constexpr int64_t IMAGE_MAX_PIXELS = (int64_t)1 << 28;
+
+struct Image {
+    int width = 0;
+    int height = 0;
+    bool has_alpha = false;     // the file carries an alpha channel (else every alpha is 255)
+    std::vector<uint8_t> rgba;  // width * height pixels, rows top to bottom, bytes R G B A
+};
+
+// Reads and decodes the image file at path (TGA, BMP, PCX, PNG or JPEG).
+// Refuses what is not a regular file, what is truncated or malformed, and
+// images over the limits above; error names the file.
+ErrorKind load_image_file(const char *path, Image *image, Error *error);
+
+// The same for a file held in memory; name is only used in messages.
+ErrorKind decode_image(const uint8_t *data, size_t size, const char *name, Image *image, Error *error);
+
+}  // namespace orj

@@ -1,0 +1,112 @@
+// The benchmark's arithmetic: how the grid's copy count settles on what the
+// machine draws in a slot, the record of every pass, the figures drawn from
+// those records, and the lines that show them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace orj {
+
+enum RampKind {
+    RAMP_GEOMETRIC,  // grow fast, bisect, then one up or one down (the default)
+    RAMP_LINEAR,     // one up or one down from the start, as the viewer first did
+};
+
+enum RampPhase {
+    RAMP_GROWING,    // every pass has fitted: the count grows by steps that grow
+    RAMP_SHRINKING,  // passes keep missing their slot: the count falls by steps that grow
+    RAMP_NARROWING,  // bisecting between a count that fitted and one that missed
+    RAMP_FOLLOWING,  // settled: one copy more after a pass that fitted, one less otherwise
+};
+
+enum {
+    // The first search multiplies the count by 16 while passes fit: 16 rather
+    // than 2 so that growing and bisecting together take about log2(C) + 6
+    // passes instead of 2 log2(C) for a machine that settles at C copies.
+    RAMP_FIRST_GROWTH = 16,
+    // Passes in a row with one outcome, while following, after which the
+    // machine's capacity has moved: search again from there, by doubling
+    // steps. Near its capacity a pass fits or not about as a coin falls, so
+    // such runs also come by chance, and the two ways do not cost alike: a
+    // count above the capacity still keeps the machine drawing all the time,
+    // while one below it waits out every slot. Four fits in a row search
+    // upwards at once; a search downwards, whose chance runs of four dipped
+    // the count by a third once or twice in every ten seconds here, waits for
+    // eight misses (by chance about once in 250 passes).
+    RAMP_SEARCH_UP_RUN = 4,
+    RAMP_SEARCH_DOWN_RUN = 8,
+    RAMP_MAX_COPIES = 1 << 24,
+};
+
+struct Ramp {
+    RampKind kind;
+    RampPhase phase;
+    int32_t passes;     // passes seen
+    int32_t low;        // largest count that fitted in this search (0: none)
+    int32_t high;       // smallest count that missed in this search (0: none)
+    int32_t step;       // the next step while searching again
+    bool first_search;  // growing by a factor, not yet by steps
+    int32_t run;        // passes in a row with the outcome run_fitted, while following
+    bool run_fitted;
+};
+
+Ramp ramp_create(RampKind kind);
+
+// The count for the next pass, after a pass that drew copy_count copies and
+// did (fitted) or did not fit its slot. slot_used is the share of the slot
+// the pass took (0 when not known): the first search grows by less than 16
+// when a pass already took more than a sixteenth, so that the pass that
+// overshoots stays short (a long pass would miss a key held meanwhile). The
+// linear ramp is adapt_copy_count's one up or one down; the geometric one
+// ignores the first pass (its slot began before the run, with loading), takes
+// a count to miss in its first search only when it misses twice in a row, and
+// never goes below one copy.
+int32_t ramp_next(Ramp *ramp, int32_t copy_count, bool fitted, double slot_used);
+
+// The count has found the machine's capacity and is following it.
+bool ramp_settled(const Ramp *ramp);
+
+struct PassRecord {
+    double end_seconds;  // when the pass's frame had been shown, from the run's start
+    float pass_ms;       // from the start of the pass's slot to the end of its drawing
+    int32_t tick;        // ticks from the run's start when the pass was judged
+    int32_t copies;      // copies drawn
+    bool fitted;         // the drawing ended within the pass's slot
+    bool settled;        // the count was following the machine's capacity
+};
+
+struct BenchmarkSummary {
+    bool settled;                       // the count settled during the run
+    double settled_at_seconds;          // start of the settled part; negative when never settled
+    int32_t windows;                    // one-second windows the figures come from
+    double polygons_per_second_median;  // over those windows
+    double polygons_per_second_min;
+    double polygons_per_second_max;
+    double measured_polygons_per_second;  // polygons drawn over the whole run / its seconds
+};
+
+// The figures of a run from its passes: over the settled part (from the
+// first settled pass on) or, when the run never settled, over all passes but
+// the first, the polygons drawn per second of wall time in consecutive
+// one-second windows (the part as one window when it is shorter).
+BenchmarkSummary summarize_passes(const PassRecord *records, int32_t count, int32_t polygon_count, double run_seconds);
+
+// "settled at 2.31 s; polygons/s over 8 one-second windows: median M, min A, max B"
+// ("not settled; ..." when it did not).
+void format_summary(char *buffer, size_t size, const BenchmarkSummary *summary);
+
+// "viewer: 12 s, copies 1523, 3046000 polygons/s, settled" (or "settling").
+void format_progress(char *buffer, size_t size, double seconds, int32_t copies, double polygons_per_second,
+                     bool settled);
+
+// One CSV row per pass under a header: the pass, its time, copies, polygons,
+// the pass's time in its slot, fitted and settled, and the polygons drawn in
+// the one second of wall time up to the pass's end (from the first full
+// second on). False when the file cannot be written.
+bool write_trace_csv(const char *path, const PassRecord *records, int32_t count, int32_t polygon_count);
+
+// "2026-12-07T12:00:47Z" for a time in seconds since the epoch.
+void format_utc_timestamp(char *buffer, size_t size, int64_t epoch_seconds);
+
+}  // namespace orj

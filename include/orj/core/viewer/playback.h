@@ -1,0 +1,55 @@
+// The viewer's playback arithmetic: camera choice, frame sequence, the
+// benchmark's copy count and grid, and the report at exit.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace orj {
+
+enum {
+    CAMERA_SLOTS = 6,
+    CAMERA_NAME_SIZE = 100,
+    REPORT_SIZE = 400,
+    GRID_COLUMN = 30,  // copies per column of the benchmark grid
+    SLOT_TICKS = 4,    // ticks of 10 ms a pass may take (25 passes a second)
+};
+
+// "camara", "Camera", "camara2", "camara3", "camara4", "camara5".
+extern const char camera_names[CAMERA_SLOTS][CAMERA_NAME_SIZE];
+
+// digit_held[d] is whether the digit key d (0 to 5) is held. Keys are tested
+// in the order 1, 0, 2, 3, 4, 5, each held one overwriting the choice.
+int choose_camera(int camera, const bool digit_held[CAMERA_SLOTS]);
+
+// The frame after frame: 1 after the last one (frame 0 plays once); a scene
+// of fewer than two frames stays on frame 0.
+int advance_frame(int frame, int frame_count);
+
+// The pass judged at tick now fitted into its slot of 4 ticks after last_tick.
+bool pass_fitted(int32_t now, int32_t last_tick);
+
+// One more copy when the pass fitted into its 4-tick slot, one less otherwise.
+int adapt_copy_count(int copy_count, int32_t now, int32_t last_tick);
+
+// Where copy k of the grid stands relative to copy 0.
+void grid_offset(int k, float *x, float *y);
+
+struct Report {
+    int64_t polygons;
+    int32_t frames;
+    float seconds;
+    float polygons_per_second;
+};
+
+// The report's figures. copies: copy_count as the last pass left it (found a
+// camera: one copy). Never fewer than one copy once a pass ran; 0 polygons before.
+Report make_report(int32_t polygon_count, int copies, int32_t frames, int32_t start_tick, int32_t end_tick);
+
+// "numero de poligonos: %d. frames: %d. segundos: %f, poligonos/s %f"
+void format_report(char *buffer, size_t size, const Report *report);
+
+// The 16 values of a matrix in the order OpenGL gives them, four to a line.
+void format_matrix_dump(char *buffer, size_t size, const float matrix[16]);
+
+}  // namespace orj

@@ -1,0 +1,27 @@
+// The benchmark report's figures as a JSON file.
+#pragma once
+
+#include <cstdint>
+
+#include "orj/core/viewer/benchmark.h"
+#include "orj/core/viewer/options.h"
+#include "orj/core/viewer/playback.h"
+
+namespace orj {
+
+struct ReportRun {
+    int32_t copies;                // the copy count the report's polygons stand for
+    int32_t polygon_count;         // the scene's, per copy
+    BenchmarkSummary summary;      // what the passes measured
+    const ViewerOptions *options;  // the run's options
+    const char *renderer;          // OpenGL's renderer, version and vendor strings
+    const char *gl_version;
+    const char *gl_vendor;
+    const char *engine_version;
+    const char *timestamp_utc;  // when the run ended, "YYYY-MM-DDTHH:MM:SSZ"
+};
+
+// Writes to path, or to standard output when path is "-"; false when it cannot.
+bool write_report_json(const char *path, const Report *report, const ReportRun *run);
+
+}  // namespace orj
