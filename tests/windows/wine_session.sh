@@ -106,9 +106,24 @@ wine_session_start() {
   timeout 60 "$WINE" wineboot </dev/null >/dev/null 2>&1 {wine_lock_fd}>&- || wine_fail "wineboot did not finish within 60 s"
 }
 
+# wine_recover STATUS: after a run that crashed or was killed (a status none
+# of the programs ends with: they give 0, 1 or 2), restarts the Wine server,
+# since later runs in the same prefix may otherwise hang.
+wine_recover() {
+  case $1 in 0 | 1 | 2) return 0 ;; esac
+  echo "wine runner: a run ended with status $1: restarting the Wine server" >&2
+  timeout 10 "$WINESERVER" -k >/dev/null 2>&1
+  timeout 30 "$WINESERVER" -w >/dev/null 2>&1
+  "$WINESERVER" -p </dev/null >/dev/null 2>&1
+  timeout 60 "$WINE" wineboot </dev/null >/dev/null 2>&1 || echo "wine runner: wineboot did not finish within 60 s" >&2
+}
+
 # wine_run SECONDS PROGRAM.exe ARGS...: runs a Windows program, killed after SECONDS.
 wine_run() {
-  local seconds=$1
+  local seconds=$1 status
   shift
   timeout -k 5 "$seconds" "$WINE" "$@"
+  status=$?
+  wine_recover $status
+  return $status
 }
