@@ -45,8 +45,8 @@ bool model_folder_allows(ModelFolder *folder, const std::string &path)
     std::string real = resolve_real_path(path);
     const std::string &root = folder->real_directory;
     // A root such as "/" or "C:/" ends in its separator.
-    bool inside = !real.empty() && real.size() > root.size() && real.compare(0, root.size(), root) == 0 &&
-                  (root.back() == '/' || real[root.size()] == '/');
+    bool inside = !real.empty() && !root.empty() && real.size() > root.size() &&
+                  real.compare(0, root.size(), root) == 0 && (root.back() == '/' || real[root.size()] == '/');
     if (!inside && std::find(folder->refused.begin(), folder->refused.end(), path) == folder->refused.end())
         folder->refused.push_back(path);
     return inside;

@@ -162,6 +162,23 @@ check_unicode_paths() {
   same=$(same_within "$u/pato é.orj" "$scratch/import/linux/duck.orj") && cmp -s "$u/pato 日本.tga" "$scratch/import/linux/duck.tga"
   check $(( status != 0 || $? != 0 )) "orj.exe import \"modelo 日本\\duck.dae\": status $status, texture equals Linux's, scene $same"
 
+  # A model inside the folder may bring in a texture beside it, never one
+  # outside it (here through "..\"): the same atlas as Linux's.
+  cp data/texturarobot2.tga "$u/fuera.tga"
+  cp data/texturarobot2.tga "$u/modelo 日本/tex_é.tga"
+  printf '%s\n' 'mtllib caja.mtl' 'v 0 0 0' 'v 1 0 0' 'v 1 1 0' 'v 0 1 0' 'vt 0 0' 'vt 1 0' 'vt 1 1' 'vt 0 1' \
+    'usemtl dentro' 'f 1/1 2/2 3/3' 'usemtl fuera' 'f 1/1 3/3 4/4' >"$u/modelo 日本/caja.obj"
+  printf '%s\n' 'newmtl dentro' 'Kd 1 0 0' 'map_Kd tex_é.tga' 'newmtl fuera' 'Kd 0 1 0' 'map_Kd ..\fuera.tga' \
+    >"$u/modelo 日本/caja.mtl"
+  timeout 60 "$linux_build/app/orj" import "$u/modelo 日本/caja.obj" -o "$scratch/linux/caja.orj" \
+    --texture-out "$scratch/linux/caja.tga" >/dev/null 2>&1 || check 1 "Linux orj import caja.obj"
+  wine_run 120 "$dist/orj.exe" import "$w\\modelo 日本\\caja.obj" -o "$w\\caja é.orj" --texture-out "$w\\caja 日本.tga" \
+    >/dev/null 2>"$scratch/u-confined.err"
+  status=$?
+  same=$(same_within "$u/caja é.orj" "$scratch/linux/caja.orj") && cmp -s "$u/caja 日本.tga" "$scratch/linux/caja.tga" &&
+    grep -q "'..\\\\fuera.tga' lies outside the model's folder" "$scratch/u-confined.err"
+  check $(( status != 0 || $? != 0 )) "orj.exe import reads \"modelo 日本\\tex_é.tga\", refuses \"..\\fuera.tga\": status $status, texture equals Linux's, scene $same"
+
   # The model names its PNG: the Linux reference gets the same name.
   timeout 120 "$linux_build/app/orj" export data/fiche.orj -o "$scratch/linux/robot 日本.glb" \
     --texture data/texturarobot2.tga >/dev/null 2>&1 || check 1 "Linux orj export"
