@@ -213,9 +213,10 @@ starts_in() {
   od -An -tx1 -v "$1" | tr -s ' \n' ' ' | grep -q "${folder}00 00 "
 }
 
-# drive_c's files and folders, without the temporary ones.
+# drive_c's files and folders, without the temporary ones (where the
+# uninstaller leaves the copy of itself it ran from, for Windows to remove).
 list_drive_c() {
-  (cd "$WINEPREFIX/drive_c" && find . | grep -v -e '/Temp/' -e '/Temp$' | sort)
+  (cd "$WINEPREFIX/drive_c" && find . | grep -v -i -e '/temp/' -e '/temp$' | sort)
 }
 
 # same_drive_c LISTING: true when drive_c holds what LISTING (list_drive_c) held;
@@ -244,6 +245,8 @@ uninstall() {
 check_installer() {
   local setup=$1 before folder status
   remove_installations
+  # Every Windows has the common Start menu's folder; a new Wine prefix not yet.
+  mkdir -p "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs"
   before=$(list_drive_c)
   wine_run 120 "$setup" /S >/dev/null 2>&1
   status=$?

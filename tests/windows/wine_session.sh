@@ -33,7 +33,12 @@ wine_foreign_dlls() {
   echo "${names[*]}"
 }
 # Mono's and Gecko's installers and the desktop-menu builder stay off too.
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;$(wine_foreign_dlls)="
+# Wine's own set-up (wineboot) runs without the rest: with them off, making a
+# prefix leaves COM classes unregistered (no shortcut could be made).
+wine_setup_overrides="mscoree,mshtml=;winemenubuilder.exe=d"
+export WINEDLLOVERRIDES="$wine_setup_overrides;$(wine_foreign_dlls)="
+# Raised when the way the prefix is made changes: an older prefix is made anew.
+wine_prefix_recipe=2
 export ORJ_MESSAGES=stderr
 wine_xvfb_pid=
 wine_display_file=
@@ -88,22 +93,24 @@ wine_session_start() {
   [ -s "$wine_display_file" ] || wine_fail "Xvfb did not report a display"
   export DISPLAY=":$(head -n 1 "$wine_display_file")"
 
-  if [ ! -f "$WINEPREFIX/.complete" ]; then
+  if [ "$(cat "$WINEPREFIX/.complete" 2>/dev/null)" != "$wine_prefix_recipe" ]; then
     echo "-- making the Wine prefix $WINEPREFIX (once)"
     rm -rf "$WINEPREFIX"
-    timeout 300 "$WINE" wineboot -i >/dev/null 2>&1 || wine_fail "wineboot did not finish within 300 s"
+    WINEDLLOVERRIDES=$wine_setup_overrides timeout 300 "$WINE" wineboot -i >/dev/null 2>&1 ||
+      wine_fail "wineboot did not finish within 300 s"
     # A crash must end the program, not open the debugger's dialog.
     timeout 60 "$WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
       >/dev/null 2>&1 || wine_fail "cannot switch off the crash dialog"
     timeout 10 "$WINESERVER" -k >/dev/null 2>&1
     timeout 60 "$WINESERVER" -w || wine_fail "wineserver did not stop after making the prefix"
-    touch "$WINEPREFIX/.complete"
+    echo "$wine_prefix_recipe" >"$WINEPREFIX/.complete"
   fi
   "$WINESERVER" -p </dev/null >/dev/null 2>&1 {wine_lock_fd}>&- || wine_fail "wineserver did not start"
   # Wine's own services and desktop process start with the first program and
   # outlive it, keeping its standard output open: start them here, on
   # /dev/null, so that a caller reading a program's output sees its end.
-  timeout 60 "$WINE" wineboot </dev/null >/dev/null 2>&1 {wine_lock_fd}>&- || wine_fail "wineboot did not finish within 60 s"
+  WINEDLLOVERRIDES=$wine_setup_overrides timeout 60 "$WINE" wineboot </dev/null >/dev/null 2>&1 {wine_lock_fd}>&- ||
+    wine_fail "wineboot did not finish within 60 s"
 }
 
 # wine_recover STATUS: after a run that crashed or was killed (a status none
@@ -115,7 +122,8 @@ wine_recover() {
   timeout 10 "$WINESERVER" -k >/dev/null 2>&1
   timeout 30 "$WINESERVER" -w >/dev/null 2>&1
   "$WINESERVER" -p </dev/null >/dev/null 2>&1
-  timeout 60 "$WINE" wineboot </dev/null >/dev/null 2>&1 || echo "wine runner: wineboot did not finish within 60 s" >&2
+  WINEDLLOVERRIDES=$wine_setup_overrides timeout 60 "$WINE" wineboot </dev/null >/dev/null 2>&1 ||
+    echo "wine runner: wineboot did not finish within 60 s" >&2
 }
 
 # wine_run SECONDS PROGRAM.exe ARGS...: runs a Windows program, killed after SECONDS.
