@@ -2,12 +2,20 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <cstring>
 
 namespace orj {
 
 const char camera_names[CAMERA_SLOTS][CAMERA_NAME_SIZE] = {
     "camara", "Camera", "camara2", "camara3", "camara4", "camara5",
 };
+
+int camera_key_of(const char *name)
+{
+    for (int key = 0; key < CAMERA_SLOTS; key++)
+        if (strcmp(name, camera_names[key]) == 0) return key;
+    return -1;
+}
 
 int choose_camera(int camera, const bool digit_held[CAMERA_SLOTS])
 {
@@ -32,15 +40,11 @@ bool pass_fitted(int32_t now, int32_t last_tick)
     return late <= 0;
 }
 
-int adapt_copy_count(int copy_count, int32_t now, int32_t last_tick)
-{
-    return pass_fitted(now, last_tick) ? copy_count + 1 : copy_count - 1;
-}
-
 void grid_offset(int k, float *x, float *y)
 {
-    *x = -10.0f * (float)(k / GRID_COLUMN);
-    *y = -10.0f * (float)(k % GRID_COLUMN);
+    int column = k / GRID_COLUMN, row = k % GRID_COLUMN;
+    *x = -10.0f * (float)column;
+    *y = -10.0f * (float)row;
 }
 
 Report make_report(int32_t polygon_count, int copies, int32_t frames, int32_t start_tick, int32_t end_tick)

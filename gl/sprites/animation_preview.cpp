@@ -1,4 +1,4 @@
-#include "app/anim_preview.h"
+#include "orj/gl/sprites/animation_preview.h"
 
 #include <gif_lib.h>
 
@@ -15,7 +15,7 @@
 #include "orj/core/sprites/output_file.h"
 #include "orj/gl/display/png_file.h"
 
-using namespace orj;
+namespace orj {
 
 enum {
     GIF_FRAME_CENTISECONDS = 4,  // the engine's 40 ms pass
@@ -215,3 +215,5 @@ ErrorKind write_animation_preview(const char *animation_path, const char *strip_
     *frame_count = (int)frames.size();
     return output_file_commit(&output, error);
 }
+
+}  // namespace orj
