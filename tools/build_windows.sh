@@ -26,7 +26,7 @@ toolchain=$root/windows/mingw64-toolchain.cmake
 
 # --- packages -------------------------------------------------------------
 packages=(g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64 cmake pkg-config
-          libgtest-dev nlohmann-json3-dev libstb-dev libfast-float-dev libutfcpp-dev
+          libgtest-dev nlohmann-json3-dev libstb-dev libfast-float-dev libcli11-dev libutfcpp-dev
           nsis icoutils xvfb xauth xdotool x11-utils)
 missing=()
 for p in "${packages[@]}"; do
@@ -221,7 +221,8 @@ write_pkgconfig_files
 # Header-only libraries come from Debian's packages, refreshed on every run
 # (CLI11, the command-line reader, is found by its header CLI/CLI.hpp).
 mkdir -p "$prefix/include" "$prefix/share/cmake"
-rm -rf "$prefix/include/nlohmann" "$prefix/include/stb" "$prefix/include/fast_float" "$prefix/share/cmake/nlohmann_json"
+rm -rf "$prefix/include/nlohmann" "$prefix/include/stb" "$prefix/include/fast_float" "$prefix/include/CLI" \
+  "$prefix/share/cmake/nlohmann_json"
 cp -r /usr/include/nlohmann /usr/include/stb /usr/include/fast_float /usr/include/CLI "$prefix/include/"
 cp -r /usr/share/cmake/nlohmann_json "$prefix/share/cmake/"
 
