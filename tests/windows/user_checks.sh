@@ -230,13 +230,17 @@ same_drive_c() {
 }
 
 # uninstall FOLDER: runs FOLDER's uninstaller silently and waits (60 s at
-# most) for it to finish: it copies itself elsewhere and runs from there.
+# most) for it to finish: it copies itself to a temporary folder (~nsu*.tmp),
+# runs from there and ends after removing the registry key.
 uninstall() {
   local folder=$1 status
   wine_run 60 "$folder/uninstall.exe" /S >/dev/null 2>&1
   status=$?
   for _ in $(seq 1 300); do
-    [ -e "$folder" ] || [ -e "$WINEPREFIX/drive_c/$menu_folder" ] || break
+    if [ ! -e "$folder" ] && [ ! -e "$WINEPREFIX/drive_c/$menu_folder" ] &&
+      ! pgrep -f '~nsu[^ ]*\.tmp.Un\.exe' >/dev/null; then
+      break
+    fi
     sleep 0.2
   done
   return $status
