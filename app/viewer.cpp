@@ -13,6 +13,7 @@
 
 #include "orj/core/base/command_line.h"
 #include "orj/core/base/data_path.h"
+#include "orj/core/base/signals.h"
 #include "orj/core/base/version.h"
 #include "orj/core/scene/scene.h"
 #include "orj/core/viewer/benchmark.h"
@@ -22,6 +23,7 @@
 #include "orj/core/viewer/record_name.h"
 #include "orj/core/viewer/report_json.h"
 #include "orj/gl/display/display.h"
+#include "orj/gl/display/ending.h"
 #include "orj/gl/display/message.h"
 #include "orj/gl/display/render_state.h"
 #include "orj/gl/display/screenshot.h"
@@ -290,13 +292,15 @@ int main(int argc, char **argv)
     viewer.options.scene_path = scene_path.c_str();
     viewer.options.texture_path = texture_path.c_str();
 
+    // Before the window opens: a signal from then on ends the run as A does.
+    install_signal_ending(SIGNALS_NOTE_FIRST);
     if (!start_viewer(&viewer)) {
         allegro_exit();
         return 1;
     }
     int status = 0;
     for (;;) {
-        if (key[KEY_A]) break;
+        if (ending_requested() != END_NONE) break;
         if (run_limit_reached(&viewer.options.limits, viewer.frames_shown, get_ticks() - viewer.start_tick)) break;
         if (!run_pass(&viewer)) {
             status = 1;
@@ -311,6 +315,7 @@ int main(int argc, char **argv)
     set_render_state(&viewer.render);
     compose_matrix_dump();
     allegro_exit();
+    if (signal_ending_received() != 0) end_with_signal(signal_ending_received());
     return status;
 }
 END_OF_MAIN()

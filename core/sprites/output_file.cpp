@@ -9,6 +9,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "orj/core/base/signals.h"
+
 namespace orj {
 
 namespace fs = std::filesystem;
@@ -109,8 +111,13 @@ ErrorKind output_file_begin(const char *path, OutputFile *output, Error *error)
         return set_error(error, ERROR_CANNOT_WRITE, path, 0, "cannot be written: %s", status_error.message().c_str());
     }
     std::string pattern = output->path + ".XXXXXX";
+    // A signal between the file's creation and its registration would leave it behind.
+    hold_ending_signals();
     int fd = mkstemp(&pattern[0]);
-    if (fd < 0) return set_error(error, ERROR_CANNOT_WRITE, path, 0, "cannot be written: %s", strerror(errno));
+    int cause = errno;
+    if (fd >= 0) output->signal_slot = register_temporary_file(pattern.c_str());
+    resume_ending_signals();
+    if (fd < 0) return set_error(error, ERROR_CANNOT_WRITE, path, 0, "cannot be written: %s", strerror(cause));
     close(fd);
     output->temp_path = pattern;
     return ERROR_NONE;
@@ -135,6 +142,9 @@ ErrorKind output_file_commit(OutputFile *output, Error *error)
         output_file_discard(output);
         return set_error(error, ERROR_CANNOT_WRITE, path, 0, "cannot be replaced: %s", cause.message().c_str());
     }
+    // Between the rename and this, a signal finds no file of the temporary's name.
+    forget_temporary_file(output->signal_slot);
+    output->signal_slot = -1;
     output->temp_path.clear();
     return ERROR_NONE;
 }
@@ -142,6 +152,8 @@ ErrorKind output_file_commit(OutputFile *output, Error *error)
 void output_file_discard(OutputFile *output)
 {
     if (!output->temp_path.empty()) remove(output->temp_path.c_str());
+    forget_temporary_file(output->signal_slot);
+    output->signal_slot = -1;
     output->temp_path.clear();
 }
 

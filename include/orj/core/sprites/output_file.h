@@ -16,6 +16,7 @@ struct OutputFile {
     std::string path;       // the file asked for
     std::string temp_path;  // the temporary file beside it while writing; empty once committed or discarded
     unsigned mode = 0;      // permission bits the finished file gets: the old file's, or 0666 less the umask
+    int signal_slot = -1;   // where SIGINT and SIGTERM find the temporary file to remove (signals.h)
 };
 
 // Refuses an output that is also one of the inputs or another output: two
@@ -24,8 +25,9 @@ struct OutputFile {
 ErrorKind check_output_paths(const std::vector<std::string> &inputs, const std::vector<std::string> &outputs,
                              Error *error);
 
-// Makes the temporary file for path (closed, empty, mode 0600). Refuses a
-// path that exists and is not a regular file.
+// Makes the temporary file for path (closed, empty, mode 0600) and registers
+// it for removal should a signal end the program. Refuses a path that exists
+// and is not a regular file.
 ErrorKind output_file_begin(const char *path, OutputFile *output, Error *error);
 // Gives the temporary file the kept mode and renames it over path.
 ErrorKind output_file_commit(OutputFile *output, Error *error);
