@@ -55,6 +55,9 @@ CommandLine *command_line_create()
     line->app.set_help_flag();
     // Unknown options and arguments are collected and refused with the engine's messages.
     line->app.allow_extras();
+    // A path such as /tmp/x (the current drive's root on Windows) is an
+    // argument, never a Windows-style option, which CLI11 reads there by default.
+    line->app.allow_windows_style_options(false);
     line->help = line->app.add_flag("-h,--help");
     line->version = line->app.add_flag("--version");
     line->arguments = nullptr;

@@ -5,6 +5,8 @@
 #include <cctype>
 #include <cstring>
 
+#include "core/base/path_separators.h"
+
 namespace orj {
 
 bool next_frame_name(char *name)
@@ -31,10 +33,10 @@ std::string frame_sequence_name(const FrameSequence *sequence, int32_t number)
     return sequence->prefix + digits + sequence->suffix;
 }
 
-// Where the file name (after the last '/') starts.
+// Where the file name (after the last separator) starts.
 static size_t base_start(const std::string &path)
 {
-    size_t slash = path.rfind('/');
+    size_t slash = path.find_last_of(PATH_SEPARATORS);
     return slash == std::string::npos ? 0 : slash + 1;
 }
 
