@@ -13,9 +13,13 @@
 namespace orj {
 
 struct ChildLimits {
-    int64_t memory_bytes = 0;  // address space the child may map; 0: no limit
-    int64_t cpu_seconds = 0;   // processor time; 0: no limit
-    int64_t stack_bytes = 0;   // the child's main stack; 0: as the caller's
+    // Memory the child may take (POSIX: address space it may map; Windows:
+    // memory it may commit); 0: no limit.
+    int64_t memory_bytes = 0;
+    int64_t cpu_seconds = 0;  // processor time; 0: no limit
+    // The stack of the child's work (see run_with_child_stack); 0: as usual.
+    int64_t stack_bytes = 0;
+    double wall_seconds = 0;  // time from its start, after which it is ended; 0: no limit
 };
 
 struct ChildCommand {
@@ -23,19 +27,28 @@ struct ChildCommand {
     std::vector<std::string> arguments;  // argv, argv[0] included
     ChildLimits limits;
     // When not empty: the child finds in this environment variable the number
-    // of a descriptor it may write lines to; they end up in ChildResult::report.
+    // of a descriptor (on Windows: a handle) it may write lines to
+    // (child_report_line); they end up in ChildResult::report.
     std::string report_variable;
+    // NAME=VALUE: the child's environment has these in place of the caller's
+    // variables of the same names.
+    std::vector<std::string> environment;
+    bool quiet = false;  // standard input and output on the null device; standard error stays
 };
 
 enum ChildEnd {
-    CHILD_EXITED,     // exit_status is set
-    CHILD_SIGNALLED,  // signal is set
-    CHILD_CPU_LIMIT,  // ended for going past limits.cpu_seconds
+    CHILD_EXITED,        // exit_status is set
+    CHILD_SIGNALLED,     // signal is set
+    CHILD_CPU_LIMIT,     // ended for going past limits.cpu_seconds
+    CHILD_MEMORY_LIMIT,  // ended for going past limits.memory_bytes (where a refused allocation did not stop it)
+    CHILD_TIME_LIMIT,    // ended for going past limits.wall_seconds
 };
 
 struct ChildResult {
     ChildEnd end = CHILD_EXITED;
     int exit_status = 0;
+    // The signal that ended it; on Windows the exception code (an NTSTATUS
+    // such as 0xC0000005) of a crash, or SIGINT for an end by Ctrl+C.
     int signal = 0;
     double cpu_seconds = 0;         // processor time it used
     int64_t peak_memory_bytes = 0;  // its largest resident size
@@ -45,13 +58,35 @@ struct ChildResult {
 // Runs command and waits for it. The child never writes a core file. While
 // it runs, an interrupt, hang-up, quit or termination signal sent to the
 // caller is passed on to the child instead of ending the caller, so that the
-// caller can clean up after it. ERROR_CANNOT_OPEN when the program cannot be
-// started (the message names it and the reason); ERROR_UNSUPPORTED where
-// processes with limits are not built yet.
+// caller can clean up after it (on Windows, Ctrl+C reaches every program of
+// the console: the caller ignores it while the child runs). POSIX sets the
+// limits on the child process itself; Windows puts the child in a job object
+// that holds its memory and processor time, ends it when the caller ends, and
+// which the caller backs up by watching the child's memory and time.
+// ERROR_CANNOT_OPEN when the program cannot be started (the message names it
+// and the reason).
 ErrorKind run_child_process(const ChildCommand &command, ChildResult *result, Error *error);
 
-// "SIGSEGV" and the like, "signal N" for the others.
+// "SIGSEGV" and the like, "signal N" for the others; on Windows "access
+// violation (exception 0xC0000005)" and the like.
 std::string signal_name(int signal);
+
+// In a program started with a report_variable: whether the starter listens,
+// and one line to it (nothing when it does not listen).
+bool child_report_open(const char *variable);
+void child_report_line(const char *variable, const std::string &line);
+
+// In a program started by run_child_process: runs work(context) with the
+// stack its limits asked for and returns what work returns. POSIX gives the
+// main stack that size before the program starts; Windows fixes a program's
+// main stack in its file, so work runs on a thread with a stack that size.
+int run_with_child_stack(int (*work)(void *context), void *context);
+
+// A path that runs the running program again; empty when it cannot be told.
+std::string find_own_program();
+// The program named name ("viewer": viewer.exe on Windows) in the running
+// program's folder; name itself when that folder cannot be told.
+std::string find_program_beside(const char *name);
 
 // The machine's physical memory in bytes, 0 when unknown.
 int64_t physical_memory_bytes();
