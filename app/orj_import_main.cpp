@@ -56,5 +56,5 @@ int main(int argc, char **argv)
     if (!model_library_contained()) return run_model_library(find_own_program(), command, argc, argv);
     ContainedRun run = {command, argc, argv};
     // Deeply nested files need the large stack the starter asked for.
-    return run_with_child_stack(run_contained, &run);
+    return run_within_child_limits(run_contained, &run);
 }

@@ -256,7 +256,7 @@ void child_report_line(const char *variable, const std::string &line)
     }
 }
 
-int run_with_child_stack(int (*work)(void *context), void *context) { return work(context); }
+int run_within_child_limits(int (*work)(void *context), void *context) { return work(context); }
 
 std::string find_own_program() { return "/proc/self/exe"; }
 

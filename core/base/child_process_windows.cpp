@@ -16,12 +16,14 @@ namespace orj {
 
 namespace {
 
-// The child's stack, for run_with_child_stack: Windows takes the main
-// thread's stack from the program's file.
+// What run_within_child_limits reads: the stack its work gets (Windows takes
+// the main thread's from the program's file) and the processor time it
+// watches.
 const char *STACK_VARIABLE = "ORJ_CHILD_STACK_BYTES";
-// How often the caller looks at the child's memory, time and report.
+const char *CPU_VARIABLE = "ORJ_CHILD_CPU_SECONDS";
+// How often memory, time and the report are looked at.
 const DWORD WATCH_MS = 50;
-// The exit code a child ended by the caller for a limit gets.
+// The exit code of a child ended for a limit (by its caller or by itself).
 const UINT LIMIT_EXIT_CODE = 0xC0000044;  // STATUS_QUOTA_EXCEEDED
 
 std::wstring wide_from_utf8(const std::string &text)
@@ -145,13 +147,16 @@ double cpu_seconds_of(HANDLE process)
     return seconds_of(kernel) + seconds_of(user);
 }
 
-// Memory the process has committed, and the most it has had in memory.
-void memory_of(HANDLE process, int64_t *committed, int64_t *peak_resident)
+// Memory the process takes (what it committed, or what it has in memory if
+// that is more: Wine tells only that of another process), and the most it
+// has had in memory.
+void memory_of(HANDLE process, int64_t *taken, int64_t *peak_resident)
 {
     PROCESS_MEMORY_COUNTERS_EX counters = {};
     counters.cb = sizeof counters;
     if (!GetProcessMemoryInfo(process, (PROCESS_MEMORY_COUNTERS *)&counters, sizeof counters)) return;
-    *committed = (int64_t)counters.PrivateUsage;
+    *taken = (int64_t)(counters.PrivateUsage > counters.WorkingSetSize ? counters.PrivateUsage
+                                                                       : counters.WorkingSetSize);
     if ((int64_t)counters.PeakWorkingSetSize > *peak_resident) *peak_resident = (int64_t)counters.PeakWorkingSetSize;
 }
 
@@ -216,7 +221,9 @@ enum WatchVerdict {
 };
 
 // Waits for the child, reading its report. The job holds its limits; the
-// caller watches them too, for systems whose jobs do not enforce them.
+// caller watches them too, for systems whose jobs do not enforce them (Wine
+// enforces neither, and tells no other process's processor time: there the
+// child watches its own, run_within_child_limits).
 WatchVerdict watch_child(HANDLE process, HANDLE report, const ChildLimits &limits, ChildResult *result)
 {
     ULONGLONG start = GetTickCount64();
@@ -224,10 +231,10 @@ WatchVerdict watch_child(HANDLE process, HANDLE report, const ChildLimits &limit
     for (;;) {
         DWORD waited = WaitForSingleObject(process, WATCH_MS);
         drain_report(report, &result->report);
-        int64_t committed = 0;
-        memory_of(process, &committed, &result->peak_memory_bytes);
+        int64_t taken = 0;
+        memory_of(process, &taken, &result->peak_memory_bytes);
         if (waited != WAIT_TIMEOUT) break;
-        if (limits.memory_bytes > 0 && committed > limits.memory_bytes) verdict = WATCH_MEMORY;
+        if (limits.memory_bytes > 0 && taken > limits.memory_bytes) verdict = WATCH_MEMORY;
         else if (limits.cpu_seconds > 0 && cpu_seconds_of(process) >= (double)limits.cpu_seconds) verdict = WATCH_CPU;
         else if (limits.wall_seconds > 0 && (double)(GetTickCount64() - start) / 1000.0 >= limits.wall_seconds)
             verdict = WATCH_TIME;
@@ -246,8 +253,9 @@ void classify_end(DWORD code, WatchVerdict verdict, const ChildLimits &limits, C
 {
     if (verdict == WATCH_MEMORY) result->end = CHILD_MEMORY_LIMIT;
     else if (verdict == WATCH_TIME) result->end = CHILD_TIME_LIMIT;
-    else if (verdict == WATCH_CPU || (limits.cpu_seconds > 0 && code != 0 &&
-                                      result->cpu_seconds >= (double)limits.cpu_seconds))
+    else if (verdict == WATCH_CPU ||
+             (limits.cpu_seconds > 0 && code != 0 &&
+              (code == LIMIT_EXIT_CODE || result->cpu_seconds >= (double)limits.cpu_seconds)))
         result->end = CHILD_CPU_LIMIT;
     else if (code == (DWORD)STATUS_CONTROL_C_EXIT) {
         result->end = CHILD_SIGNALLED;
@@ -281,6 +289,8 @@ ErrorKind run_child_process(const ChildCommand &command, ChildResult *result, Er
         assignments.push_back(command.report_variable + "=" + std::to_string((uintptr_t)handles.report_write));
     if (command.limits.stack_bytes > 0)
         assignments.push_back(std::string(STACK_VARIABLE) + "=" + std::to_string(command.limits.stack_bytes));
+    if (command.limits.cpu_seconds > 0)
+        assignments.push_back(std::string(CPU_VARIABLE) + "=" + std::to_string(command.limits.cpu_seconds));
     std::vector<wchar_t> environment = child_environment(assignments);
     std::wstring line;
     for (const std::string &argument : command.arguments) append_quoted(&line, wide_from_utf8(argument));
@@ -394,17 +404,21 @@ unsigned __stdcall run_stack_work(void *argument)
 
 }  // namespace
 
-int run_with_child_stack(int (*work)(void *context), void *context)
+int run_within_child_limits(int (*work)(void *context), void *context)
 {
-    const char *value = getenv(STACK_VARIABLE);
-    unsigned long long bytes = value ? strtoull(value, nullptr, 10) : 0;
-    if (bytes == 0 || bytes > UINT_MAX) return work(context);
+    const char *stack_value = getenv(STACK_VARIABLE), *cpu_value = getenv(CPU_VARIABLE);
+    unsigned long long stack = stack_value ? strtoull(stack_value, nullptr, 10) : 0;
+    double cpu_limit = cpu_value ? strtod(cpu_value, nullptr) : 0;
+    if (stack > UINT_MAX) stack = 0;
+    if (stack == 0 && cpu_limit <= 0) return work(context);
     StackWork stack_work = {work, context, 1};
     // Reserved, not committed: the stack costs only what the work uses.
-    uintptr_t thread = _beginthreadex(nullptr, (unsigned)bytes, run_stack_work, &stack_work,
-                                      STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    uintptr_t thread = _beginthreadex(nullptr, (unsigned)stack, run_stack_work, &stack_work,
+                                      stack > 0 ? STACK_SIZE_PARAM_IS_A_RESERVATION : 0, nullptr);
     if (thread == 0) return work(context);
-    WaitForSingleObject((HANDLE)thread, INFINITE);
+    while (WaitForSingleObject((HANDLE)thread, WATCH_MS) == WAIT_TIMEOUT)
+        if (cpu_limit > 0 && cpu_seconds_of(GetCurrentProcess()) >= cpu_limit)
+            TerminateProcess(GetCurrentProcess(), LIMIT_EXIT_CODE);
     CloseHandle((HANDLE)thread);
     return stack_work.result;
 }

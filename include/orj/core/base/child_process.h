@@ -17,7 +17,7 @@ struct ChildLimits {
     // memory it may commit); 0: no limit.
     int64_t memory_bytes = 0;
     int64_t cpu_seconds = 0;  // processor time; 0: no limit
-    // The stack of the child's work (see run_with_child_stack); 0: as usual.
+    // The stack of the child's work (see run_within_child_limits); 0: as usual.
     int64_t stack_bytes = 0;
     double wall_seconds = 0;  // time from its start, after which it is ended; 0: no limit
 };
@@ -76,11 +76,13 @@ std::string signal_name(int signal);
 bool child_report_open(const char *variable);
 void child_report_line(const char *variable, const std::string &line);
 
-// In a program started by run_child_process: runs work(context) with the
-// stack its limits asked for and returns what work returns. POSIX gives the
-// main stack that size before the program starts; Windows fixes a program's
-// main stack in its file, so work runs on a thread with a stack that size.
-int run_with_child_stack(int (*work)(void *context), void *context);
+// In a program started by run_child_process: runs work(context) within the
+// limits the starter asked for and returns what work returns. POSIX sets
+// them all on the process before it starts, so work runs as it is. Windows
+// fixes a program's main stack in its file, so work runs on a thread with a
+// stack that size; and since not every system enforces a job's limit on
+// processor time (Wine does not), the process watches its own time as well.
+int run_within_child_limits(int (*work)(void *context), void *context);
 
 // A path that runs the running program again; empty when it cannot be told.
 std::string find_own_program();
