@@ -12,7 +12,7 @@
 #include "orj/core/base/input_file.h"
 #include "orj/core/sprites/animation_file.h"
 #include "orj/core/sprites/frame_runs.h"
-#include "orj/core/sprites/output_file.h"
+#include "orj/core/base/output_file.h"
 #include "orj/gl/display/png_file.h"
 
 using namespace orj;

@@ -12,7 +12,7 @@
 #include "orj/core/sprites/animation_file.h"
 #include "orj/core/sprites/frame_name.h"
 #include "orj/core/sprites/frame_runs.h"
-#include "orj/core/sprites/output_file.h"
+#include "orj/core/base/output_file.h"
 #include "orj/gl/display/message.h"
 
 namespace orj {

@@ -1,4 +1,4 @@
-#include "orj/core/sprites/output_file.h"
+#include "orj/core/base/output_file.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
