@@ -6,21 +6,19 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
-#include <iterator>
+#include <deque>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#define STB_IMAGE_WRITE_STATIC
-#include <stb/stb_image_write.h>
-
 #include <nlohmann/json.hpp>
 
+#include "orj/core/base/output_file.h"
 #include "orj/core/image/image.h"
+#include "orj/core/image/image_write.h"
 #include "orj/core/scene/scene_reader.h"
 #include "orj/core/viewer/options.h"
+#include "importer/orj_export_files.h"
 
 namespace orj {
 
@@ -219,14 +217,12 @@ void put_u32(std::string *bytes, uint32_t value)
     for (int k = 0; k < 4; k++) bytes->push_back((char)(value >> (8 * k) & 0xFF));
 }
 
-// Rewrites the glTF file at path (JSON, or binary with its JSON chunk first)
-// with the model's cameras and lights. False when the file is not what the
+// Rewrites the glTF file's bytes (JSON, or binary with its JSON chunk first)
+// with the model's cameras and lights. False when they are not what the
 // writer makes.
-bool patch_gltf(const std::string &path, bool binary, const aiScene *model)
+bool patch_gltf(std::string *file, bool binary, const aiScene *model)
 {
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    in.close();
+    const std::string &bytes = *file;
     std::string json_text, rest;
     if (binary) {
         if (bytes.size() < 20 || bytes.compare(0, 4, "glTF") != 0 || bytes.compare(16, 4, "JSON") != 0) return false;
@@ -254,10 +250,8 @@ bool patch_gltf(const std::string &path, bool binary, const aiScene *model)
     } else {
         out = document.dump(2);
     }
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(out.data(), (std::streamsize)out.size());
-    file.close();
-    return !file.fail();
+    *file = std::move(out);
+    return true;
 }
 
 }  // namespace
@@ -442,36 +436,54 @@ int orj_export_main(int argc, char **argv)
     std::string side_file = strcmp(format->id, "gltf2") == 0 ? replace_extension(model_path, ".bin")
                             : strcmp(format->id, "obj") == 0 ? replace_extension(model_path, ".mtl")
                                                              : "";
-    // Nothing that is read may be written over.
+    // Nothing that is read may be written over, and every output is tried before the scene is read.
+    std::vector<std::string> inputs = {scene_path};
+    if (texture_path) inputs.push_back(texture_path);
+    Error output_error;
+    std::vector<std::string> outputs;
     for (const std::string &written : {std::string(model_path), texture_out, side_file})
-        if (!written.empty() && (written == scene_path || (texture_path && written == texture_path)))
-            return export_fail("%s: would overwrite an input", written);
+        if (!written.empty()) outputs.push_back(written);
+    if (check_output_paths(inputs, outputs, &output_error) != ERROR_NONE)
+        return export_fail("%s", output_error.message);
+    for (const std::string &written : outputs)
+        if (check_output_path(written.c_str(), &output_error) != ERROR_NONE)
+            return export_fail("%s", output_error.message);
 
     Scene scene;
     Error scene_error;
     if (read_scene_file(&scene, scene_path, &scene_error) != ERROR_NONE) return export_fail("%s", scene_error.message);
+    std::deque<ExportedFile> files;
     if (texture_path) {
         Image image;
         Error error;
+        files.push_back({texture_out, std::string()});
         if (load_image_file(texture_path, &image, &error) != ERROR_NONE) {
             free_scene_records(&scene);
             return export_fail("%s", error.message);
         }
-        if (!stbi_write_png(texture_out.c_str(), image.width, image.height, 4, image.rgba.data(), image.width * 4)) {
+        std::vector<uint8_t> png;
+        image.has_alpha = true;
+        if (encode_png(image, texture_out.c_str(), &png, &error) != ERROR_NONE) {
             free_scene_records(&scene);
-            return export_fail("%s: cannot write the texture", texture_out);
+            return export_fail("%s", error.message);
         }
+        files.back().bytes.assign(png.begin(), png.end());
     }
     aiScene *model = scene_to_assimp(&scene, texture_path ? file_name_of(texture_out) : "", format->animation);
     Assimp::Exporter exporter;
+    exporter.SetIOHandler(create_export_capture(&files));
     aiReturn result = exporter.Export(model, format->id, model_path);
+    ExportedFile *main_file = find_exported_file(&files, model_path);
     int status = 0;
     bool gltf = strcmp(format->id, "gltf2") == 0 || strcmp(format->id, "glb2") == 0;
-    if (result != aiReturn_SUCCESS)
+    Error write_error;
+    if (result != aiReturn_SUCCESS || !main_file)
         status = export_fail("%s: cannot write the model: %s", model_path, exporter.GetErrorString());
     else if (gltf && (model->mNumCameras || model->mNumLights) &&
-             !patch_gltf(model_path, strcmp(format->id, "glb2") == 0, model))
+             !patch_gltf(&main_file->bytes, strcmp(format->id, "glb2") == 0, model))
         status = export_fail("%s: cannot add the cameras and lamps to the written model", model_path);
+    else if (write_exported_files(&files, inputs, model_path, &write_error) != ERROR_NONE)
+        status = export_fail("%s", write_error.message);
     else
         fprintf(stderr, "orj export: %s -> %s (%s): %u meshes, %u lamps, %u cameras, %d frames%s\n", scene_path,
                 model_path, format->description, model->mNumMeshes, model->mNumLights, model->mNumCameras,

@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "orj/core/base/output_file.h"
+#include "orj/core/image/image_write.h"
 #include "orj/core/scene/scene_writer.h"
 #include "importer/orj_import_atlas.h"
 #include "importer/orj_import_files.h"
@@ -320,22 +322,51 @@ static int64_t count_source_faces(const aiScene *scene)
     return faces;
 }
 
-// Writes the scene to path, or to standard output for "-"; false (with the
-// message shown) when it cannot.
-static bool write_scene_out(const Scene *scene, const char *path)
+// Writes the scene to path, or to standard output for "-", and the texture
+// (when asked for): both files are written out before either replaces
+// anything, then put in place as a set. False (with the message shown) when
+// any of it fails; then no file has changed.
+static bool write_import_outputs(const Scene *scene, const char *scene_path, const char *texture_path,
+                                 const Image *texture)
 {
     Error error;
-    if (strcmp(path, "-") != 0) {
-        if (save_scene(scene, LOCATIONS_RELATIVE, path, &error) == ERROR_NONE) return true;
-    } else {
-        std::string text;
-        if (write_scene_text(scene, LOCATIONS_RELATIVE, &text, &error) == ERROR_NONE) {
-            if (fwrite(text.data(), 1, text.size(), stdout) == text.size() && fflush(stdout) == 0) return true;
-            set_error(&error, ERROR_CANNOT_WRITE, "standard output", 0, "cannot write: %s", strerror(errno));
-        }
+    std::string text;
+    std::vector<uint8_t> tga;
+    OutputFile scene_out, texture_out;
+    bool to_stdout = strcmp(scene_path, "-") == 0;
+    bool done = write_scene_text(scene, LOCATIONS_RELATIVE, &text, &error) == ERROR_NONE &&
+                (!texture_path || encode_tga(*texture, texture_path, &tga, &error) == ERROR_NONE);
+    if (done && texture_path)
+        done = output_file_begin(texture_path, &texture_out, &error) == ERROR_NONE &&
+               output_file_write(&texture_out, tga.data(), tga.size(), &error) == ERROR_NONE;
+    if (done && !to_stdout)
+        done = output_file_begin(scene_path, &scene_out, &error) == ERROR_NONE &&
+               output_file_write(&scene_out, text.data(), text.size(), &error) == ERROR_NONE;
+    if (done && to_stdout && (fwrite(text.data(), 1, text.size(), stdout) != text.size() || fflush(stdout) != 0)) {
+        set_error(&error, ERROR_CANNOT_WRITE, "standard output", 0, "cannot be written: %s", strerror(errno));
+        done = false;
     }
-    fprintf(stderr, "orj import: %s\n", error.message.c_str());
-    return false;
+    if (done) {
+        OutputFile *set[2] = {&texture_out, &scene_out};
+        int first = texture_path ? 0 : 1, count = (texture_path ? 1 : 0) + (to_stdout ? 0 : 1);
+        done = output_files_commit(set + first, count, &error) == ERROR_NONE;
+    }
+    output_file_discard(&texture_out);
+    output_file_discard(&scene_out);
+    if (!done) fprintf(stderr, "orj import: %s\n", error.message.c_str());
+    return done;
+}
+
+// Tries the outputs before the model is read: a run never ends in an output it cannot write.
+static bool check_import_outputs(const ImportCommand &command)
+{
+    Error error;
+    for (const char *path : {command.scene_path, command.texture_path})
+        if (path && strcmp(path, "-") != 0 && check_output_path(path, &error) != ERROR_NONE) {
+            fprintf(stderr, "orj import: %s\n", error.message.c_str());
+            return false;
+        }
+    return true;
 }
 
 int orj_import_main(int argc, char **argv)
@@ -359,6 +390,7 @@ int orj_import_main(int argc, char **argv)
         fprintf(stderr, "orj import: %s\n", failure.message.c_str());
         return 2;
     }
+    if (!check_import_outputs(command)) return 1;
     struct stat model_stat;
     if (stat(command.model_path, &model_stat) == 0 && model_stat.st_size > LARGE_MODEL_BYTES)
         fprintf(stderr, "orj import: reading %s (%lld MB)\n", command.model_path,
@@ -401,12 +433,7 @@ int orj_import_main(int argc, char **argv)
     Atlas atlas;
     if (command.texture_path) build_atlas(scene, &folder, &imported.objects, &atlas);
 
-    if (!write_scene_out(&imported.scene, command.scene_path)) return 1;
-    Error texture_error;
-    if (command.texture_path && write_tga_file(command.texture_path, atlas.image, &texture_error) != ERROR_NONE) {
-        fprintf(stderr, "orj import: %s\n", texture_error.message.c_str());
-        return 1;
-    }
+    if (!write_import_outputs(&imported.scene, command.scene_path, command.texture_path, &atlas.image)) return 1;
 
     const ImportStats &stats = imported.stats;
     report_warnings(stats, reading.repairs);

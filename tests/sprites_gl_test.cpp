@@ -327,7 +327,7 @@ TEST(Builder, StripTallerThanAJpegIsRefused)
     EXPECT_EQ(
         build_animation_from_frames(frame_path(dir, 1).c_str(), animation_path.c_str(), strip_path.c_str(), &error),
         ERROR_TOO_LARGE);
-    EXPECT_NE(error.message.find("65535"), std::string::npos) << error.message;
+    EXPECT_NE(error.message.find("65500"), std::string::npos) << error.message;
     EXPECT_FALSE(file_exists_at(animation_path));
     EXPECT_FALSE(file_exists_at(strip_path));
 }

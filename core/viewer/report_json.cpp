@@ -1,9 +1,12 @@
 #include "orj/core/viewer/report_json.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <nlohmann/json.hpp>
 #include <string>
+
+#include "orj/core/base/output_file.h"
 
 namespace orj {
 
@@ -29,7 +32,7 @@ static nlohmann::json options_json(const ViewerOptions *options)
     return json;
 }
 
-bool write_report_json(const char *path, const Report *report, const ReportRun *run)
+ErrorKind write_report_json(const char *path, const Report *report, const ReportRun *run, Error *error)
 {
     const BenchmarkSummary &summary = run->summary;
     nlohmann::json json = {
@@ -55,12 +58,9 @@ bool write_report_json(const char *path, const Report *report, const ReportRun *
     };
     if (summary.settled) json["settled_at_seconds"] = summary.settled_at_seconds;
     std::string text = json.dump(2) + "\n";
-    if (strcmp(path, "-") == 0)
-        return fwrite(text.data(), 1, text.size(), stdout) == text.size() && fflush(stdout) == 0;
-    FILE *file = fopen(path, "wb");
-    if (!file) return false;
-    bool written = fwrite(text.data(), 1, text.size(), file) == text.size();
-    return fclose(file) == 0 && written;
+    if (strcmp(path, "-") != 0) return write_output_file(path, text.data(), text.size(), error);
+    if (fwrite(text.data(), 1, text.size(), stdout) == text.size() && fflush(stdout) == 0) return ERROR_NONE;
+    return set_error(error, ERROR_CANNOT_WRITE, "standard output", 0, "cannot be written: %s", strerror(errno));
 }
 
 }  // namespace orj

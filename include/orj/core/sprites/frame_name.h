@@ -40,4 +40,15 @@ ErrorKind parse_frame_sequence(const char *name, FrameSequence *sequence, bool *
 ErrorKind find_frame_files(const char *first_frame, int32_t max_count, FrameSequence *sequence, int32_t *count,
                            Error *error);
 
+// What follows a run of count frames from sequence->first, for a warning:
+// when the folder holds a later frame of the sequence (a gap in the
+// numbering) or the next frame under a name whose extension differs only in
+// case, missing is the first frame that was not found and found the first
+// such file; both are empty otherwise.
+struct FrameGap {
+    std::string missing;
+    std::string found;
+};
+void find_frame_gap(const FrameSequence *sequence, int32_t count, FrameGap *gap);
+
 }  // namespace orj

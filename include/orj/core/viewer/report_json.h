@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "orj/core/base/error.h"
 #include "orj/core/viewer/benchmark.h"
 #include "orj/core/viewer/options.h"
 #include "orj/core/viewer/playback.h"
@@ -21,7 +22,8 @@ struct ReportRun {
     const char *timestamp_utc;  // when the run ended, "YYYY-MM-DDTHH:MM:SSZ"
 };
 
-// Writes to path, or to standard output when path is "-"; false when it cannot.
-bool write_report_json(const char *path, const Report *report, const ReportRun *run);
+// Writes to path through the safe output writer, or to standard output when
+// path is "-"; the error names the file and the system's reason.
+ErrorKind write_report_json(const char *path, const Report *report, const ReportRun *run, Error *error);
 
 }  // namespace orj
