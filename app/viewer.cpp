@@ -156,12 +156,16 @@ static PassResult draw_view(Viewer *viewer)
                      viewer->copy_count, &viewer->render);
 }
 
-// Saves the pass's picture under --record's pattern; false, after a message, when it cannot.
+// Saves the pass's picture under --record's pattern; false, after a message,
+// when it cannot. The first pass draws before any render state has been set
+// (the window's start-up state, black through a camera), so the recording
+// starts with the second pass's picture, numbered 0.
 static bool record_pass(Viewer *viewer)
 {
+    if (viewer->frames_shown == 0) return true;
     char name[4096];
     Error error;
-    if (!record_file_name(viewer->options.record_pattern, viewer->frames_shown, name, sizeof name))
+    if (!record_file_name(viewer->options.record_pattern, viewer->frames_shown - 1, name, sizeof name))
         set_error(&error, ERROR_REFUSED, viewer->options.record_pattern, 0, "is no name for recorded pictures");
     else if (screenshot_save(&viewer->shot, name, &error) == ERROR_NONE) return true;
     show_message("%s", error.message.c_str());
