@@ -26,12 +26,10 @@ static void write_and_read_back(const Image &image)
     Error error;
     if (encode_tga(image, "fuzz.tga", &bytes, &error) != ERROR_NONE) abort();
     Image back;
-    if (decode_image(bytes.data(), bytes.size(), "fuzz.tga", &back, &error) != ERROR_NONE ||
-        !same_pixels(image, back))
+    if (decode_image(bytes.data(), bytes.size(), "fuzz.tga", &back, &error) != ERROR_NONE || !same_pixels(image, back))
         abort();
     if (encode_png(image, "fuzz.png", &bytes, &error) != ERROR_NONE) abort();
-    if (decode_image(bytes.data(), bytes.size(), "fuzz.png", &back, &error) != ERROR_NONE ||
-        !same_pixels(image, back))
+    if (decode_image(bytes.data(), bytes.size(), "fuzz.png", &back, &error) != ERROR_NONE || !same_pixels(image, back))
         abort();
 }
 
