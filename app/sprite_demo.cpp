@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "orj/core/base/data_path.h"
 #include "orj/core/base/version.h"
 #include "orj/core/viewer/options.h"
 #include "orj/gl/viewer/ticks.h"
@@ -161,7 +162,10 @@ int main(int argc, char **argv)
     install_ticks();
     Animation animation = {};
     Error load_error;
-    if (load_animation(options.animation_path, options.strip_path, &animation, &load_error) != ERROR_NONE) {
+    // Outside the source tree the installed sample data stands in for data/.
+    std::string animation_path = find_data_file(options.animation_path);
+    std::string strip_path = find_data_file(options.strip_path);
+    if (load_animation(animation_path.c_str(), strip_path.c_str(), &animation, &load_error) != ERROR_NONE) {
         show_message("%s", load_error.message.c_str());
         allegro_exit();
         return 1;

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "orj/core/base/data_path.h"
 #include "orj/core/base/version.h"
 #include "orj/core/scene/scene.h"
 #include "orj/core/viewer/benchmark.h"
@@ -35,7 +36,7 @@
 using namespace orj;
 
 // An hour of passes at 25 a second: records are kept without allocating in the loop.
-static const size_t RECORDS_RESERVED = 25 * 3600;
+static const size_t RECORDS_RESERVED = (size_t)25 * 3600;
 
 struct Viewer {
     ViewerOptions options;
@@ -334,6 +335,11 @@ int main(int argc, char **argv)
     case OPTIONS_RUN:
         break;
     }
+    // Outside the source tree the installed sample data stands in for data/.
+    std::string scene_path = find_data_file(viewer.options.scene_path);
+    std::string texture_path = find_data_file(viewer.options.texture_path);
+    viewer.options.scene_path = scene_path.c_str();
+    viewer.options.texture_path = texture_path.c_str();
 
     // Every output is tried before the window opens: a run never ends in one it cannot write.
     Error output_error;

@@ -260,7 +260,7 @@ ErrorKind check_import_paths(const ImportCommand &command, Error *error)
 
 static void show_progress(const char *stage, double fraction)
 {
-    fprintf(stderr, "orj import: %s %3d%%\n", stage, (int)(fraction * 100.0 + 0.5));
+    fprintf(stderr, "orj import: %s %3d%%\n", stage, (int)std::lround(fraction * 100.0));
 }
 
 static void warn(const std::string &text) { fprintf(stderr, "orj import: warning: %s\n", text.c_str()); }
@@ -444,7 +444,7 @@ int orj_import_main(int argc, char **argv)
     fprintf(stderr, "  objects: %d (%d meshes, %d empty groups, %d cameras, %d lamps)\n", imported.scene.object_count,
             stats.mesh_objects, stats.group_objects, stats.camera_objects, stats.lamp_objects);
     fprintf(stderr, "  faces: %lld (%lld quads, %lld triangles), %d polygons drawn per frame\n",
-            (long long)(stats.quads + stats.triangles), (long long)stats.quads, (long long)stats.triangles,
+            (long long)stats.quads + stats.triangles, (long long)stats.quads, (long long)stats.triangles,
             imported.scene.polygon_count);
     fprintf(stderr, "  frames: %d at %g per second%s\n", imported.frame_count, command.settings.fps,
             scene->mNumAnimations > 0 ? "" : " (no animation)");

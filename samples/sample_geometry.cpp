@@ -174,7 +174,7 @@ void mesh_add_tube(MeshParts *mesh, float x, float z, float y0, float r0, float 
 {
     float slope = (r0 - r1) / (y1 - y0);
     float low = std::min(y0, y1), high = std::max(y0, y1);
-    std::vector<int> index((sides + 1) * (rings + 1));
+    std::vector<int> index((size_t)(sides + 1) * (rings + 1));
     for (int j = 0; j <= rings; j++) {
         float t = (float)j / rings;
         float y = y0 + t * (y1 - y0), r = r0 + t * (r1 - r0);
@@ -205,7 +205,7 @@ void mesh_add_tube(MeshParts *mesh, float x, float z, float y0, float r0, float 
 
 void mesh_add_ball(MeshParts *mesh, Vector3 centre, Vector3 radii, int sides, int rings, AtlasRect rect)
 {
-    std::vector<int> index((sides + 1) * (rings + 1));
+    std::vector<int> index((size_t)(sides + 1) * (rings + 1));
     for (int j = 0; j <= rings; j++) {
         float latitude = -pi / 2 + pi * j / rings;
         // Exactly 0 at the poles, so that every vertex there is the pole itself.

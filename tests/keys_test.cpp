@@ -68,6 +68,27 @@ TEST_F(Keys, ChoiceSlotsForDigits)
     EXPECT_TRUE(wait_until(slot12, 0));
 }
 
+TEST_F(Keys, HeldKeysByName)
+{
+    // Each name follows its own key and no other.
+    const struct {
+        Key key;
+        const char *xdotool_name;
+    } keys[] = {{Key::ESCAPE, "Escape"}, {Key::ENTER, "Return"}, {Key::SPACE, "space"}, {Key::LEFT, "Left"},
+                {Key::RIGHT, "Right"},   {Key::UP, "Up"},        {Key::DOWN, "Down"}};
+    for (const auto &held : keys) {
+        xdotool(std::string("keydown ") + held.xdotool_name);
+        EXPECT_TRUE(wait_until([&] { return key_held(held.key) ? 1 : 0; }, 1)) << held.xdotool_name;
+        for (const auto &other : keys) {
+            if (other.key != held.key) {
+                EXPECT_FALSE(key_held(other.key)) << other.xdotool_name;
+            }
+        }
+        xdotool(std::string("keyup ") + held.xdotool_name);
+        EXPECT_TRUE(wait_until([&] { return key_held(held.key) ? 1 : 0; }, 0)) << held.xdotool_name;
+    }
+}
+
 TEST_F(Keys, ReadKeyDoesNotWait)
 {
     double start = now_seconds();

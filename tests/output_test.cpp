@@ -39,9 +39,10 @@ TEST(OutputFile, ReplacesTheOldFileOnlyWhenWhole)
     Error error;
     ASSERT_EQ(write_output_file(path.c_str(), "new", 3, &error), ERROR_NONE) << error.message;
     EXPECT_EQ(read_file(path), "new");
-    if (have_posix_shell())  // Windows keeps only a read-only bit
+    if (have_posix_shell()) {  // Windows keeps only a read-only bit
         EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
                   fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    }
 
     // Written but discarded: the old file stays, the temporary goes.
     OutputFile output;

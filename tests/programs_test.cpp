@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -107,8 +108,8 @@ TEST(Programs, OutputsFailCleanlyOnAFullDiskAndNeverWaitOnAFifo)
             std::string reason = folder == dir ? fifo + ": is a FIFO" : ": cannot be written: No space left on device";
             EXPECT_NE(result.err.find(reason), std::string::npos) << result.err;
             if (folder == dir) continue;
-            int files = 0;
-            for (const auto &entry : std::filesystem::directory_iterator(folder)) files++;
+            auto listing = std::filesystem::directory_iterator(folder);
+            int files = (int)std::distance(begin(listing), end(listing));
             EXPECT_EQ(files, (int)c.outputs.size() + 1) << "a temporary file was left";
             for (const std::string &out : c.outputs) EXPECT_EQ(read_file(folder + "/" + out), "old " + out);
         }

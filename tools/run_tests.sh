@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# Sets everything up and runs the whole test suite: the normal build, the same
-# suite under AddressSanitizer and UndefinedBehaviorSanitizer, the benchmarks
-# in their short mode (as tests), the fuzzers for a bounded time, and the
-# Windows build under Wine (tools/build_windows.sh, tests/windows/). Every
+# Sets everything up and runs the whole test suite: the code style and the API
+# documentation's completeness, the normal build, the engine as others get it
+# (installed programs, the examples and a consumer program against the
+# installed package, the Debian package), clang-tidy, the same suite under
+# AddressSanitizer and UndefinedBehaviorSanitizer, the benchmarks in their
+# short mode (as tests), the fuzzers for a bounded time, and the Windows build
+# under Wine (tools/build_windows.sh, tests/windows/). Every
 # stage runs even when an earlier one failed; the failures are listed at the
 # end and the script then exits 1.
 # Usage: tools/run_tests.sh [--quick]   (--quick: normal build only)
@@ -49,9 +52,17 @@ check_format() {
   git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
 }
 stage "code format (clang-format)" check_format
+stage "API documentation (Doxygen)" bash tools/check_docs.sh
 
-if stage "build (RelWithDebInfo)" build_tree build -DCMAKE_BUILD_TYPE=RelWithDebInfo; then
+if stage "build (RelWithDebInfo)" build_tree build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_EXPORT_COMPILE_COMMANDS=ON; then
   stage "tests" ctest --test-dir build -j"$jobs" --output-on-failure
+  [ $quick -eq 1 ] && finish
+  # The engine as others get it: installed into a scratch prefix.
+  stage "installed programs from another folder" bash tools/check_installed.sh build programs
+  stage "examples against the installed package" bash tools/check_installed.sh build examples
+  stage "a consumer of every installed header and target" bash tools/check_installed.sh build consumer
+  stage "Debian package (cpack)" bash tools/check_installed.sh build deb
+  stage "clang-tidy" bash tools/run_clang_tidy.sh build
 fi
 [ $quick -eq 1 ] && finish
 

@@ -14,6 +14,7 @@ packages=(
   clang libclang-rt-dev clang-format
   xvfb xauth xdotool x11-utils
   gnuplot-nox
+  clang-tidy doxygen dpkg-dev
 )
 if [ "${1:-}" = "--windows" ]; then
   packages+=(g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64)

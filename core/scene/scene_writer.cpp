@@ -143,14 +143,14 @@ static void put_mesh(std::string *out, const SceneObject *object)
     }
     float values[8];
     for (int32_t q = 0; q < quad_count; q++) {
-        for (int c = 0; c < 4; c++) {
+        for (size_t c = 0; c < 4; c++) {
             values[2 * c] = object->quads[q].tex_coords[c].s;
             values[2 * c + 1] = file_tex_t(object->quads[q].tex_coords[c].t);
         }
         put_floats_line(out, values, 8);
     }
     for (int32_t t = 0; t < triangle_count; t++) {
-        for (int c = 0; c < 3; c++) {
+        for (size_t c = 0; c < 3; c++) {
             values[2 * c] = object->triangles[t].tex_coords[c].s;
             values[2 * c + 1] = file_tex_t(object->triangles[t].tex_coords[c].t);
         }

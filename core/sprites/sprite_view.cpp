@@ -14,6 +14,8 @@ bool view_create(SpriteView *view, int32_t capacity)
     view->max_x = 10.0f;
     view->max_y = 10.0f;
     if (capacity < 0) capacity = 0;
+    // An array of pointers: sizeof(Sprite *) is meant.
+    // NOLINTNEXTLINE(bugprone-sizeof-expression)
     view->sprites = (Sprite **)malloc(sizeof(Sprite *) * ((size_t)capacity > 0 ? (size_t)capacity : 1));
     view->capacity = view->sprites ? capacity : 0;
     view_set_extent(view, 20.0f);

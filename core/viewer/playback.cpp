@@ -39,8 +39,9 @@ int adapt_copy_count(int copy_count, int32_t now, int32_t last_tick)
 
 void grid_offset(int k, float *x, float *y)
 {
-    *x = -10.0f * (float)(k / GRID_COLUMN);
-    *y = -10.0f * (float)(k % GRID_COLUMN);
+    int column = k / GRID_COLUMN, row = k % GRID_COLUMN;
+    *x = -10.0f * (float)column;
+    *y = -10.0f * (float)row;
 }
 
 Report make_report(int32_t polygon_count, int copies, int32_t frames, int32_t start_tick, int32_t end_tick)

@@ -20,6 +20,13 @@ void begin_frame_plain()
     glEnable(GL_BLEND);
 }
 
+void set_flat_drawing(float red, float green, float blue)
+{
+    glDisable(GL_DEPTH_TEST);
+    glClearColor(red, green, blue, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
 void begin_frame(float half_extent)
 {
     (void)half_extent;

@@ -69,4 +69,11 @@ uint32_t load_texture(const char *filename)
     return name;
 }
 
+void destroy_texture(uint32_t texture)
+{
+    if (texture == 0) return;
+    GLuint name = texture;
+    glDeleteTextures(1, &name);
+}
+
 }  // namespace orj

@@ -46,4 +46,11 @@ int read_key()
 
 void remove_keys() { remove_keyboard(); }
 
+bool key_held(Key which)
+{
+    static const int codes[] = {KEY_ESC, KEY_ENTER, KEY_SPACE, KEY_LEFT, KEY_RIGHT, KEY_UP, KEY_DOWN};
+    poll_keyboard();
+    return key[codes[(int)which]] != 0;
+}
+
 }  // namespace orj

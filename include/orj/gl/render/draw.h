@@ -1,4 +1,5 @@
-// Drawing a loaded scene at one animation frame.
+/// @file
+/// Drawing a loaded scene at one animation frame.
 #pragma once
 
 #include <cstdint>
@@ -8,13 +9,13 @@
 
 namespace orj {
 
-// Binds texture and draws every root with its descendants at the current
-// modelview matrix; leaves the matrix stack as it found it. A frame outside
-// the scene's frames draws nothing. Each lamp takes the light state->next_light
-// (and moves it on), enabled when state->lights_on.
+/// Binds texture and draws every root with its descendants at the current
+/// modelview matrix; leaves the matrix stack as it found it. A frame outside
+/// the scene's frames draws nothing. Each lamp takes the light state->next_light
+/// (and moves it on), enabled when state->lights_on.
 void draw_scene(const Scene *scene, uint32_t texture, int frame, RenderState *state);
 
-// Draws object index and its descendants at frame.
+/// Draws object index and its descendants at frame.
 void draw_object(const Scene *scene, int frame, int index, RenderState *state);
 
 }  // namespace orj
