@@ -83,7 +83,7 @@ int main(int argc, char **argv)
     std::string first_frame = std::string(argv[1]) + "/sample_sprite0001";
     Image image;
     image.width = image.height = FRAME_SIDE;
-    image.rgba.resize(FRAME_SIDE * FRAME_SIDE * 4);
+    image.rgba.resize((size_t)FRAME_SIDE * FRAME_SIDE * 4);
     Error error;
     for (int frame = 0; frame < FRAME_COUNT; frame++) {
         char name[32];

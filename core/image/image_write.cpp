@@ -87,7 +87,8 @@ ErrorKind encode_png(const Image &image, const char *name, std::vector<uint8_t> 
     png_write_info(png, info);
     for (int y = 0; y < image.height; y++) {
         const uint8_t *from = &image.rgba[(size_t)y * image.width * 4];
-        for (int x = 0; x < image.width; x++) memcpy(&row[(size_t)x * channels], from + 4 * x, (size_t)channels);
+        for (int x = 0; x < image.width; x++)
+            memcpy(&row[(size_t)x * channels], from + (size_t)x * 4, (size_t)channels);
         png_write_row(png, row.data());
     }
     png_write_end(png, nullptr);
