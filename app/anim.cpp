@@ -7,6 +7,7 @@
 
 #include <strings.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -17,12 +18,12 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/anim_preview.h"
 #include "orj/gl/display/display.h"
+#include "orj/core/base/command_line.h"
 #include "orj/core/base/input_file.h"
 #include "orj/core/sprites/animation_file.h"
-#include "orj/core/base/version.h"
 #include "orj/gl/sprites/animation_builder.h"
+#include "orj/gl/sprites/animation_preview.h"
 
 using namespace orj;
 
@@ -39,6 +40,8 @@ static const char *usage_text =
     "         cells at the end are left out unless --frames N says how many to take.\n"
     "  --alpha-threshold A  frames with alpha: alpha below A is transparent (default 128)\n"
     "  --mask-colour RRGGBB frames without alpha: this colour is transparent (default ff00ff)\n"
+    "  --mask-fuzz PERCENT  and colours this near it: a distance in RGB, in per cent of the\n"
+    "                       channel range, as ImageMagick's -fuzz (default 0: the colour alone)\n"
     "  --strip-quality Q    the JPEG strip's quality, 1 to 100 (default 100)\n"
     "  --strip-tga          also write the strip as a 32-bit TGA beside it (STRIP.tga),\n"
     "                       colours exact and alpha 0 where transparent\n"
@@ -52,21 +55,7 @@ static const char *usage_text =
 // named when no pixel is the mask colour itself.
 static const double NEAR_MASK_PERCENT = 10.0;
 
-static int usage_error(const char *what)
-{
-    fprintf(stderr, "anim: %s\n%s", what, usage_text);
-    return 2;
-}
-
-static bool parse_int(const char *text, int low, int high, int *value)
-{
-    char *end = nullptr;
-    errno = 0;
-    long parsed = strtol(text, &end, 10);
-    if (errno || end == text || *end || parsed < low || parsed > high) return false;
-    *value = (int)parsed;
-    return true;
-}
+static int usage_error(const std::string &what) { return command_line_answer("anim", OPTIONS_BAD, what, usage_text); }
 
 // The strip path with its extension (if any) replaced by .tga.
 static std::string tga_beside(const std::string &strip_path)
@@ -98,60 +87,77 @@ static void report_build_warnings(const BuildSummary &summary, const BuildOption
                 ceil(nearest / 255.0 * 100.0));
 }
 
+// The sheet's cell size, WxH; false when it is not one.
+static bool read_frame_size(const char *text, BuildOptions *options)
+{
+    int w = 0, h = 0;
+    char tail = 0;
+    if (sscanf(text, "%dx%d%c", &w, &h, &tail) != 2 || w < 1 || h < 1 || w > MAX_ANIMATION_SIDE ||
+        h > MAX_ANIMATION_SIDE)
+        return false;
+    options->cell_width = w;
+    options->cell_height = h;
+    return true;
+}
+
+// The mask colour, six hexadecimal digits RRGGBB; false when it is not one.
+static bool read_mask_colour(const char *text, BuildOptions *options)
+{
+    char *end = nullptr;
+    unsigned long rgb = strtoul(text, &end, 16);
+    if (strlen(text) != 6 || *end || !isxdigit((unsigned char)text[0])) return false;
+    options->mask_rgb = (uint32_t)rgb;
+    return true;
+}
+
+// Reads build's options and paths (argv[0] is "build"); -1 to build, else the status to end with.
+static int parse_build(int argc, char **argv, BuildOptions *options, std::vector<const char *> *paths, bool *strip_tga)
+{
+    const char *frame_size = nullptr, *mask = nullptr;
+    std::string sides = std::to_string((int)MAX_ANIMATION_SIDE);
+    CommandLine *line = command_line_create();
+    command_line_text(line, "--sheet", &options->sheet_path, "--sheet needs the sprite sheet's path");
+    command_line_text(line, "--frame-size", &frame_size, "--frame-size takes WxH, as in 64x64");
+    command_line_count(line, "--frames", &options->sheet_frames, 1, MAX_ANIMATION_SIDE,
+                       "--frames takes a count from 1 to " + sides);
+    command_line_count(line, "--alpha-threshold", &options->alpha_threshold, 0, 256,
+                       "--alpha-threshold takes a value from 0 to 256");
+    command_line_text(line, "--mask-colour", &mask, "--mask-colour takes six hexadecimal digits RRGGBB");
+    command_line_number(line, "--mask-fuzz", &options->mask_fuzz, 0.0, true, 100.0,
+                        "--mask-fuzz takes a percentage from 0 to 100");
+    command_line_count(line, "--strip-quality", &options->strip_quality, 1, 100,
+                       "--strip-quality takes a quality from 1 to 100");
+    command_line_flag(line, "--strip-tga", strip_tga);
+    command_line_arguments(line, paths);
+    std::string error;
+    OptionsResult result = command_line_parse(line, argc, argv, &error);
+    command_line_destroy(line);
+    if (result != OPTIONS_RUN) return command_line_answer("anim", result, error, usage_text);
+    if (frame_size && !read_frame_size(frame_size, options)) return usage_error("--frame-size takes WxH, as in 64x64");
+    if (mask && !read_mask_colour(mask, options))
+        return usage_error("--mask-colour takes six hexadecimal digits RRGGBB");
+    if (options->sheet_path) {
+        if (paths->size() != 2) return usage_error("build --sheet takes ANIMATION_FILE STRIP_JPG");
+        if (options->cell_width == 0) return usage_error("--sheet needs --frame-size WxH");
+    } else {
+        if (paths->size() != 3) return usage_error("build takes FIRST_FRAME ANIMATION_FILE STRIP_JPG");
+        if (options->cell_width || options->sheet_frames)
+            return usage_error("--frame-size and --frames go with --sheet");
+        options->first_frame = (*paths)[0];
+        paths->erase(paths->begin());
+    }
+    if (strcmp((*paths)[0], "-") == 0 || strcmp((*paths)[1], "-") == 0)
+        return usage_error("build writes its two files, not standard output (-)");
+    return -1;
+}
+
 static int run_build(int argc, char **argv)
 {
     BuildOptions options;
     std::vector<const char *> paths;
     bool strip_tga = false;
-    for (int i = 2; i < argc; i++) {
-        std::string arg = argv[i];
-        bool takes_value = arg == "--sheet" || arg == "--frame-size" || arg == "--frames" ||
-                           arg == "--alpha-threshold" || arg == "--mask-colour" || arg == "--strip-quality";
-        if (takes_value && i + 1 >= argc) return usage_error((arg + " needs a value").c_str());
-        const char *value = takes_value ? argv[++i] : nullptr;
-        if (arg == "--sheet") {
-            options.sheet_path = value;
-        } else if (arg == "--frame-size") {
-            int w = 0, h = 0;
-            char tail = 0;
-            if (sscanf(value, "%dx%d%c", &w, &h, &tail) != 2 || w < 1 || h < 1 || w > MAX_ANIMATION_SIDE ||
-                h > MAX_ANIMATION_SIDE)
-                return usage_error("--frame-size takes WxH, as in 64x64");
-            options.cell_width = w;
-            options.cell_height = h;
-        } else if (arg == "--frames") {
-            if (!parse_int(value, 1, MAX_ANIMATION_SIDE, &options.sheet_frames))
-                return usage_error("--frames takes a count from 1 to 65535");
-        } else if (arg == "--alpha-threshold") {
-            if (!parse_int(value, 0, 256, &options.alpha_threshold))
-                return usage_error("--alpha-threshold takes a value from 0 to 256");
-        } else if (arg == "--mask-colour") {
-            char *end = nullptr;
-            unsigned long rgb = strtoul(value, &end, 16);
-            if (strlen(value) != 6 || *end) return usage_error("--mask-colour takes six hexadecimal digits RRGGBB");
-            options.mask_rgb = (uint32_t)rgb;
-        } else if (arg == "--strip-quality") {
-            if (!parse_int(value, 1, 100, &options.strip_quality))
-                return usage_error("--strip-quality takes a quality from 1 to 100");
-        } else if (arg == "--strip-tga") {
-            strip_tga = true;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return usage_error(("unknown option " + arg).c_str());
-        } else {
-            paths.push_back(argv[i]);
-        }
-    }
-    if (options.sheet_path) {
-        if (paths.size() != 2) return usage_error("build --sheet takes ANIMATION_FILE STRIP_JPG");
-        if (options.cell_width == 0) return usage_error("--sheet needs --frame-size WxH");
-    } else {
-        if (paths.size() != 3) return usage_error("build takes FIRST_FRAME ANIMATION_FILE STRIP_JPG");
-        if (options.cell_width || options.sheet_frames) return usage_error("--frame-size and --frames go with --sheet");
-        options.first_frame = paths[0];
-        paths.erase(paths.begin());
-    }
-    if (strcmp(paths[0], "-") == 0 || strcmp(paths[1], "-") == 0)
-        return usage_error("build writes its two files, not standard output (-)");
+    int status = parse_build(argc, argv, &options, &paths, &strip_tga);
+    if (status >= 0) return status;
     std::string tga_path = tga_beside(paths[1]);
     if (strip_tga) options.strip_tga_path = tga_path.c_str();
 
@@ -185,12 +191,13 @@ static int run_preview(int argc, char **argv)
 {
     std::vector<const char *> paths;
     const char *output = nullptr;
-    for (int i = 2; i < argc; i++) {
-        if (strcmp(argv[i], "-o") == 0 && i + 1 < argc) output = argv[++i];
-        else if (argv[i][0] == '-' && argv[i][1])
-            return usage_error((std::string("unknown option ") + argv[i]).c_str());
-        else paths.push_back(argv[i]);
-    }
+    CommandLine *line = command_line_create();
+    command_line_text(line, "-o,--output", &output, "-o needs the preview's path");
+    command_line_arguments(line, &paths);
+    std::string parse_error;
+    OptionsResult result = command_line_parse(line, argc, argv, &parse_error);
+    command_line_destroy(line);
+    if (result != OPTIONS_RUN) return command_line_answer("anim", result, parse_error, usage_text);
     if (paths.size() != 2 || !output) return usage_error("preview takes ANIMATION_FILE STRIP -o PREVIEW.gif|png");
     if (strcmp(output, "-") == 0) return usage_error("preview writes an image file, not standard output (-)");
     Error error;
@@ -242,20 +249,26 @@ static int run_dump(const char *animation_path)
     return 0;
 }
 
+static int run_dump_command(int argc, char **argv)
+{
+    std::vector<const char *> paths;
+    int answer = command_line_answer_plain("anim", argc, argv, usage_text, &paths);
+    if (answer >= 0) return answer;
+    if (paths.size() != 1) return usage_error("dump takes ANIMATION_FILE");
+    return run_dump(paths[0]);
+}
+
 int main(int argc, char **argv)
 {
-    if (print_version_if_asked(argc, argv, "anim")) return 0;
-    if (argc >= 2 && (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0)) {
-        fputs(usage_text, stdout);
-        return 0;
-    }
-    if (argc < 2) return usage_error("no command given");
-    if (strcmp(argv[1], "build") == 0) return run_build(argc, argv);
-    if (strcmp(argv[1], "preview") == 0) return run_preview(argc, argv);
-    if (strcmp(argv[1], "dump") == 0) {
-        if (argc != 3) return usage_error("dump takes ANIMATION_FILE");
-        return run_dump(argv[2]);
-    }
-    return usage_error((std::string("unknown command: ") + argv[1]).c_str());
+    // The command, then its own options and arguments.
+    const char *command = argc >= 2 ? argv[1] : "";
+    if (strcmp(command, "build") == 0) return run_build(argc - 1, argv + 1);
+    if (strcmp(command, "preview") == 0) return run_preview(argc - 1, argv + 1);
+    if (strcmp(command, "dump") == 0) return run_dump_command(argc - 1, argv + 1);
+    std::vector<const char *> arguments;
+    int answer = command_line_answer_plain("anim", argc, argv, usage_text, &arguments);
+    if (answer >= 0) return answer;
+    return usage_error(arguments.empty() ? std::string("no command given")
+                                         : "unknown command: " + std::string(arguments[0]));
 }
 END_OF_MAIN()

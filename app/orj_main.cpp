@@ -5,10 +5,11 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "orj/core/scene/scene_reader.h"
 #include "app/orj_commands.h"
-#include "orj/core/base/version.h"
+#include "orj/core/base/command_line.h"
 
 using namespace orj;
 
@@ -53,29 +54,28 @@ static int run_importer(char **argv)
 
 int main(int argc, char **argv)
 {
-    if (print_version_if_asked(argc, argv, "orj")) return 0;
-    if (argc == 2 && (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0 || strcmp(argv[1], "help") == 0)) {
-        fputs(usage_text, stdout);
-        return 0;
-    }
 #ifdef ORJ_IMPORT
     if (argc >= 2 &&
         (strcmp(argv[1], "import") == 0 || strcmp(argv[1], "export") == 0 || strcmp(argv[1], "formats") == 0))
         return run_importer(argv);
 #endif
-    if (argc != 3) {
-        fputs(usage_text, stderr);
-        return 2;
+    std::vector<const char *> arguments;
+    int answer = command_line_answer_plain("orj", argc, argv, usage_text, &arguments);
+    if (answer >= 0) return answer;
+    if (arguments.size() == 1 && strcmp(arguments[0], "help") == 0) {
+        fputs(usage_text, stdout);
+        return 0;
     }
-    const char *command = argv[1];
-    const char *path = argv[2];
+    const char *command = arguments.empty() ? "" : arguments[0];
     bool check = strcmp(command, "check") == 0;
     bool info = strcmp(command, "info") == 0;
     bool dump = strcmp(command, "dump") == 0;
-    if (!check && !info && !dump) {
-        fprintf(stderr, "orj: unknown command \"%s\"\n%s", command, usage_text);
-        return 2;
-    }
+    std::string error;
+    if (arguments.empty()) error = "no command given";
+    else if (!check && !info && !dump) error = std::string("unknown command \"") + command + "\"";
+    else if (arguments.size() != 2) error = std::string(command) + " takes one FILE";
+    if (!error.empty()) return command_line_answer("orj", OPTIONS_BAD, error, usage_text);
+    const char *path = arguments[1];
 
     Scene scene;
     if (!orj_read_scene(path, &scene)) return 1;

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <string>
 
+#include "orj/core/base/command_line.h"
 #include "orj/core/base/data_path.h"
-#include "orj/core/base/version.h"
 #include "orj/core/viewer/options.h"
 #include "orj/gl/viewer/ticks.h"
 #include "orj/gl/display/display.h"
@@ -39,47 +39,23 @@ static const char *usage_text = "usage: sprite_demo [options]\n"
                                 "  --help             show this text\n"
                                 "  --version          print the engine's version\n";
 
-// 0 to run, 1 for help, 2 for a bad option (error says which).
-static int parse_demo_options(int argc, char **argv, DemoOptions *options, std::string *error)
+static OptionsResult parse_demo_options(int argc, char **argv, DemoOptions *options, std::string *error)
 {
-    options->limits.passes = -1;
-    options->limits.seconds = -1.0;
     options->animation_path = "data/sample_sprite.anim";
     options->strip_path = "data/sample_sprite.jpg";
     options->screenshot_path = nullptr;
-    for (int i = 1; i < argc; i++) {
-        int taken = take_run_limit(argc, argv, &i, &options->limits, error);
-        if (taken < 0) return 2;
-        if (taken > 0) continue;
-        const char *arg = argv[i];
-        if (strcmp(arg, "--help") == 0 || strcmp(arg, "-h") == 0) return 1;
-        const char **path = nullptr;
-        const char *value = nullptr;
-        const char *names[3] = {"--animation", "--strip", "--screenshot"};
-        const char **targets[3] = {&options->animation_path, &options->strip_path, &options->screenshot_path};
-        for (int n = 0; n < 3 && !path; n++) {
-            size_t length = strlen(names[n]);
-            if (strncmp(arg, names[n], length) != 0) continue;
-            if (arg[length] == '=') value = arg + length + 1;
-            else if (arg[length] == '\0') value = i + 1 < argc ? argv[++i] : nullptr;
-            else continue;
-            path = targets[n];
-        }
-        if (!path) {
-            *error = std::string("unknown option: ") + arg;
-            return 2;
-        }
-        if (!value || !*value) {
-            *error = std::string(arg) + " needs a path";
-            return 2;
-        }
-        if (path == &options->screenshot_path && strcmp(value, "-") == 0) {
-            *error = "--screenshot cannot write the image to standard output (-): give a file";
-            return 2;
-        }
-        *path = value;
+    CommandLine *line = command_line_create();
+    command_line_run_limits(line, &options->limits);
+    command_line_text(line, "--animation", &options->animation_path, "--animation needs a path");
+    command_line_text(line, "--strip", &options->strip_path, "--strip needs a path");
+    command_line_text(line, "--screenshot", &options->screenshot_path, "--screenshot needs a path");
+    OptionsResult result = command_line_parse(line, argc, argv, error);
+    command_line_destroy(line);
+    if (result == OPTIONS_RUN && options->screenshot_path && strcmp(options->screenshot_path, "-") == 0) {
+        *error = "--screenshot cannot write the image to standard output (-): give a file";
+        return OPTIONS_BAD;
     }
-    return 0;
+    return result;
 }
 
 enum {
@@ -134,19 +110,11 @@ static void move_sprites(Sprite sprites[SPRITE_COUNT], int32_t pass)
 
 int main(int argc, char **argv)
 {
-    if (print_version_if_asked(argc, argv, "sprite_demo")) return 0;
     DemoOptions options;
     std::string error;
-    switch (parse_demo_options(argc, argv, &options, &error)) {
-    case 1:
-        fputs(usage_text, stdout);
-        return 0;
-    case 2:
-        fprintf(stderr, "sprite_demo: %s\n%s", error.c_str(), usage_text);
-        return 2;
-    default:
-        break;
-    }
+    OptionsResult parsed = parse_demo_options(argc, argv, &options, &error);
+    int answer = command_line_answer("sprite_demo", parsed, error, usage_text);
+    if (answer >= 0) return answer;
 
     if (options.screenshot_path) {
         // The output is tried before the window opens: a failure names it and the reason, and nothing runs.

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "orj/core/base/command_line.h"
 #include "orj/core/base/data_path.h"
 #include "orj/core/base/version.h"
 #include "orj/core/scene/scene.h"
@@ -53,8 +54,7 @@ struct Viewer {
 
     int frame;
     int camera;
-    int32_t copy_count;
-    Ramp ramp;
+    CopyCount copies;  // the grid's count, which the library's ramp sets
     PassResult last_pass;
 
     int32_t last_tick;
@@ -84,7 +84,7 @@ static const char *gl_text(GLenum name)
 // the scene cannot be played.
 static bool start_viewer(Viewer *viewer)
 {
-    // The file is read while the window opens; its messages come after, as before.
+    // The file is read while the window opens; its messages come after the window's.
     SceneReading reading;
     scene_reading_start(&reading, viewer->options.scene_path);
     if (!init_display(0, 640, 480)) {
@@ -110,9 +110,8 @@ static bool start_viewer(Viewer *viewer)
 
     viewer->frame = 0;
     viewer->orbiting = viewer->options.camera == ORBIT_CAMERA_KEY;
-    viewer->camera = viewer->orbiting ? 4 : viewer->options.camera;
-    viewer->copy_count = viewer->options.fixed_copies > 0 ? viewer->options.fixed_copies : 1;
-    viewer->ramp = ramp_create(viewer->options.ramp);
+    viewer->camera = viewer->orbiting ? FIRST_CAMERA : viewer->options.camera;
+    viewer->copies = copy_count_create(viewer->options.ramp, viewer->options.fixed_copies);
     viewer->last_pass = {0, 0};
     viewer->last_tick = 0;
     viewer->frames_shown = 0;
@@ -154,7 +153,7 @@ static PassResult draw_view(Viewer *viewer)
         return {1, 1};
     }
     return draw_pass(&viewer->pass, &viewer->scene, viewer->texture, camera_names[viewer->camera], viewer->frame,
-                     viewer->copy_count, &viewer->render);
+                     viewer->copies.count, &viewer->render);
 }
 
 // Saves the pass's picture under --record's pattern; false, after a message,
@@ -173,40 +172,13 @@ static bool record_pass(Viewer *viewer)
     return false;
 }
 
-// Judges the pass against its slot and sets the next pass's copy count; the
-// linear ramp keeps the first adaptation's rule to the letter (a camera pass
-// counts as no copies), the geometric one leaves the grid's count alone while
-// a camera is shown. A fixed count (--copies) is never changed.
-static bool adapt(Viewer *viewer, int32_t now, float pass_ms)
-{
-    bool fitted = pass_fitted(now, viewer->last_tick);
-    double slot_used = pass_ms / (10.0 * SLOT_TICKS);
-    if (viewer->options.fixed_copies > 0) {
-        return fitted;
-    } else if (viewer->options.ramp == RAMP_LINEAR) {
-        if (viewer->last_pass.found) viewer->copy_count = 0;
-        viewer->copy_count = ramp_next(&viewer->ramp, viewer->copy_count, fitted, slot_used);
-    } else if (!viewer->last_pass.found) {
-        viewer->copy_count = ramp_next(&viewer->ramp, viewer->copy_count, fitted, slot_used);
-    }
-    return fitted;
-}
-
-// Whether the count follows the machine: a fixed count (--copies) from the
-// second pass on, since the first carries the start-up; else while the ramp
-// follows rather than searches. The run is measured from the first such pass.
-static bool count_settled(const Viewer *viewer)
-{
-    return viewer->options.fixed_copies > 0 ? !viewer->records.empty() : ramp_settled(&viewer->ramp);
-}
-
 static void show_progress(Viewer *viewer, double now)
 {
     viewer->progress_polygons += (double)viewer->scene.polygon_count * viewer->last_pass.copies;
     if (!viewer->progress || now - viewer->progress_at < 1.0) return;
     char line[160];
     format_progress(line, sizeof line, now - viewer->start_seconds, viewer->last_pass.copies,
-                    viewer->progress_polygons / (now - viewer->progress_at), count_settled(viewer));
+                    viewer->progress_polygons / (now - viewer->progress_at), copy_count_settled(&viewer->copies));
     fprintf(stderr, "%s\n", line);
     viewer->progress_at = now;
     viewer->progress_polygons = 0.0;
@@ -222,8 +194,9 @@ static bool run_pass(Viewer *viewer)
     record.copies = viewer->last_pass.copies;
     record.tick = now - viewer->start_tick;
     record.pass_ms = (float)(1000.0 * (now_seconds() - viewer->slot_start));
-    record.fitted = adapt(viewer, now, record.pass_ms);
-    record.settled = count_settled(viewer);
+    record.fitted =
+        copy_count_judge(&viewer->copies, viewer->last_pass.found != 0, now, viewer->last_tick, record.pass_ms);
+    record.settled = copy_count_settled(&viewer->copies);
 
     viewer->last_tick = wait_for_slot(viewer->last_tick);
     viewer->slot_start = now_seconds();
@@ -259,9 +232,7 @@ static int report_run(Viewer *viewer, int status)
 {
     int32_t end_tick = get_ticks();
     double run_seconds = now_seconds() - viewer->start_seconds;
-    int32_t copies = viewer->frames_shown == 0 ? 0
-                     : viewer->last_pass.found ? 1
-                                               : (viewer->copy_count < 1 ? 1 : viewer->copy_count);
+    int32_t copies = copy_count_reported(&viewer->copies, viewer->frames_shown, viewer->last_pass.found != 0);
     Report report =
         make_report(viewer->scene.polygon_count, copies, viewer->frames_shown, viewer->start_tick, end_tick);
     BenchmarkSummary summary = summarize_passes(viewer->records.data(), (int32_t)viewer->records.size(),
@@ -322,19 +293,11 @@ static void compose_matrix_dump()
 
 int main(int argc, char **argv)
 {
-    if (print_version_if_asked(argc, argv, "viewer")) return 0;
     static Viewer viewer;
     std::string error;
-    switch (parse_viewer_options(argc, argv, &viewer.options, &error)) {
-    case OPTIONS_HELP:
-        fputs(viewer_usage(), stdout);
-        return 0;
-    case OPTIONS_BAD:
-        fprintf(stderr, "viewer: %s\n%s", error.c_str(), viewer_usage());
-        return 2;
-    case OPTIONS_RUN:
-        break;
-    }
+    OptionsResult parsed = parse_viewer_options(argc, argv, &viewer.options, &error);
+    int answer = command_line_answer("viewer", parsed, error, viewer_usage());
+    if (answer >= 0) return answer;
     // Outside the source tree the installed sample data stands in for data/.
     std::string scene_path = find_data_file(viewer.options.scene_path);
     std::string texture_path = find_data_file(viewer.options.texture_path);

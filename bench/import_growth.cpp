@@ -1,4 +1,4 @@
-// Growth of the costs that hostile scenes used to make quadratic: importing
+// Growth of the costs that hostile scenes can make quadratic: importing
 // many nodes of one name (each needs its own numbered name) and summarising
 // a scene whose objects form one long cycle that no root reaches. Each is
 // timed against a reference of the same size that was always linear (nodes
@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "orj/core/base/version.h"
+#include "orj/core/base/command_line.h"
 #include "app/orj_commands.h"
 #include "importer/orj_import_convert.h"
 
@@ -93,7 +93,12 @@ int main(int argc, char **argv)
                         "  --short    a short run that measures nothing reliable (for the test suite)\n"
                         "  --version  print the engine's version\n";
     bool short_run = false;
-    int status = read_short_option(argc, argv, "bench_import_growth", usage, &short_run);
+    CommandLine *line = command_line_create();
+    command_line_flag(line, "--short", &short_run);
+    std::string error;
+    OptionsResult parsed = command_line_parse(line, argc, argv, &error);
+    command_line_destroy(line);
+    int status = command_line_answer("bench_import_growth", parsed, error, usage);
     if (status >= 0) return status;
     std::vector<int> sizes =
         short_run ? std::vector<int>{1000, 3000, 10000} : std::vector<int>{1000, 3000, 10000, 30000, 100000, 300000};

@@ -26,7 +26,7 @@
 #include <tuple>
 #include <vector>
 
-#include "orj/core/base/version.h"
+#include "orj/core/base/command_line.h"
 #include "orj/core/scene/scene.h"
 #include "orj/core/viewer/benchmark.h"
 #include "orj/core/viewer/playback.h"
@@ -142,7 +142,7 @@ static void run_throughput(ViewerPass *pass, const Scene *scene, uint32_t textur
     glFinish();
     double start = now_seconds();
     while (now_seconds() - start < seconds) {
-        draw_pass(pass, scene, texture, "camara4", frame, copies, &render);
+        draw_pass(pass, scene, texture, camera_names[FIRST_CAMERA], frame, copies, &render);
         frame = advance_frame(frame, scene->frame_count);
         glMatrixMode(GL_MODELVIEW);
         set_render_state(&render);
@@ -243,7 +243,7 @@ static double copy_cost(CopyPath path, ViewerPass *pass, const Scene *scene, uin
         glEnable(GL_CULL_FACE);
         glCullFace(GL_FRONT_AND_BACK);
         if (path == COPY_REFERENCE) reference_pass(pass, scene, texture, frame_lists, frame, copies);
-        else draw_pass(pass, scene, texture, "camara4", frame, copies, &render);
+        else draw_pass(pass, scene, texture, camera_names[FIRST_CAMERA], frame, copies, &render);
         drawn += copies;
         frame = advance_frame(frame, scene->frame_count);
         glMatrixMode(GL_MODELVIEW);
@@ -314,8 +314,7 @@ static LoopResult run_pass_loop(ViewerPass *pass, const Scene *scene, uint32_t t
 {
     LoopResult result = {0, 0.0, 0.0, 0};
     int frame = 0;
-    int32_t copy_count = 1;
-    Ramp ramp = ramp_create(RAMP_GEOMETRIC);
+    CopyCount copies = copy_count_create(RAMP_GEOMETRIC, 0);
     int32_t last_tick = get_ticks();
     int32_t start_tick = last_tick;
     double copies_sum = 0, wait_sum = 0;
@@ -323,9 +322,8 @@ static LoopResult run_pass_loop(ViewerPass *pass, const Scene *scene, uint32_t t
     set_render_state(&render);
     while (get_ticks() - start_tick < run_ticks) {
         double slot_start = now_seconds();
-        PassResult drawn = draw_pass(pass, scene, texture, "camara4", frame, copy_count, &render);
-        double slot_used = (now_seconds() - slot_start) / (0.01 * SLOT_TICKS);
-        copy_count = ramp_next(&ramp, copy_count, pass_fitted(get_ticks(), last_tick), slot_used);
+        PassResult drawn = draw_pass(pass, scene, texture, camera_names[FIRST_CAMERA], frame, copies.count, &render);
+        copy_count_judge(&copies, false, get_ticks(), last_tick, (float)(1000.0 * (now_seconds() - slot_start)));
         double wait_start = now_seconds();
         last_tick = wait_with(wait, last_tick);
         double waited = now_seconds() - wait_start;
@@ -340,7 +338,7 @@ static LoopResult run_pass_loop(ViewerPass *pass, const Scene *scene, uint32_t t
             copies_passes++;
         }
     }
-    result.final_copy_count = copy_count;
+    result.final_copy_count = copies.count;
     result.mean_copies_second_half = copies_passes ? copies_sum / copies_passes : 0.0;
     result.mean_wait_ms_second_half = copies_passes ? 1000.0 * wait_sum / copies_passes : 0.0;
     return result;
@@ -363,44 +361,44 @@ static const char *usage_text =
 
 int main(int argc, char **argv)
 {
-    if (print_version_or_usage(argc, argv, "bench_render", usage_text)) return 0;
     bool quick = false, copies_only = false;
     int progress_option = -1;
-    std::string scene_path = data_path("fiche.orj"), texture_path = data_path("texturarobot2.tga");
-    for (int i = 1; i < argc; i++) {
-        if (strcmp(argv[i], "--short") == 0) quick = true;
-        else if (strcmp(argv[i], "--per-copy") == 0) copies_only = true;
-        else if (strcmp(argv[i], "--progress") == 0) progress_option = 1;
-        else if (strcmp(argv[i], "--quiet") == 0) progress_option = 0;
-        else if (strcmp(argv[i], "--scene") == 0 && i + 1 < argc) scene_path = argv[++i];
-        else if (strcmp(argv[i], "--texture") == 0 && i + 1 < argc) texture_path = argv[++i];
-        else {
-            fprintf(stderr, "bench_render: unknown option %s\n%s", argv[i], usage_text);
-            return 2;
-        }
-    }
+    std::string default_scene = data_path("fiche.orj"), default_texture = data_path("texturarobot2.tga");
+    const char *scene_path = default_scene.c_str(), *texture_path = default_texture.c_str();
+    CommandLine *line = command_line_create();
+    command_line_flag(line, "--short", &quick);
+    command_line_flag(line, "--per-copy", &copies_only);
+    command_line_flag(line, "--progress", &progress_option, 1);
+    command_line_flag(line, "--quiet", &progress_option, 0);
+    command_line_text(line, "--scene", &scene_path, "--scene needs a path");
+    command_line_text(line, "--texture", &texture_path, "--texture needs a path");
+    std::string error;
+    OptionsResult parsed = command_line_parse(line, argc, argv, &error);
+    command_line_destroy(line);
+    int status = command_line_answer("bench_render", parsed, error, usage_text);
+    if (status >= 0) return status;
 
     if (!init_display(0, 640, 480)) return 1;
     install_ticks();
     Scene scene;
-    if (!load_scene(&scene, scene_path.c_str())) {
+    if (!load_scene(&scene, scene_path)) {
         allegro_exit();
         return 1;
     }
     if (scene.frame_count < 2 || scene.polygon_count <= 0) {
-        fprintf(stderr, "%s: the benchmark needs an animated scene with polygons\n", scene_path.c_str());
+        fprintf(stderr, "%s: the benchmark needs an animated scene with polygons\n", scene_path);
         destroy_scene(&scene);
         allegro_exit();
         return 1;
     }
-    uint32_t texture = load_texture(texture_path.c_str());
+    uint32_t texture = load_texture(texture_path);
     ViewerPass pass;
     viewer_pass_create(&pass, &scene);
 
     printf("renderer: %s, OpenGL %s, %s\n", (const char *)glGetString(GL_RENDERER),
            (const char *)glGetString(GL_VERSION), (const char *)glGetString(GL_VENDOR));
-    printf("scene: %s, %d objects, %d frames, %d polygons a copy\n", scene_path.c_str(), scene.object_count,
-           scene.frame_count, scene.polygon_count);
+    printf("scene: %s, %d objects, %d frames, %d polygons a copy\n", scene_path, scene.object_count, scene.frame_count,
+           scene.polygon_count);
     fflush(stdout);
     progress = bench_progress_start("bench_render", progress_wanted(progress_option));
 

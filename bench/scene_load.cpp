@@ -20,7 +20,7 @@
 #include <tiny_obj_loader.h>
 #include <vector>
 
-#include "orj/core/base/version.h"
+#include "orj/core/base/command_line.h"
 #include "orj/gl/display/display.h"
 #include "orj/gl/scene/scene_lists.h"
 #include "orj/core/scene/scene_reader.h"
@@ -181,17 +181,18 @@ int main(int argc, char **argv)
                         "  --progress, --quiet  a line a second on standard error saying what is measured,\n"
                         "                       or none (default: only when it is a terminal)\n"
                         "  --version            print the engine's version\n";
-    // --reader-only and --compile are taken out before the common options are read.
     bool short_run = false, reader_only = false, compile_only = false;
     int progress_option = -1;
-    std::vector<char *> arguments;
-    for (int i = 0; i < argc; i++) {
-        if (i > 0 && strcmp(argv[i], "--reader-only") == 0) reader_only = true;
-        else if (i > 0 && strcmp(argv[i], "--compile") == 0) compile_only = true;
-        else arguments.push_back(argv[i]);
-    }
-    int status = read_short_option((int)arguments.size(), arguments.data(), "bench_scene_load", usage, &short_run,
-                                   &progress_option);
+    CommandLine *line = command_line_create();
+    command_line_flag(line, "--short", &short_run);
+    command_line_flag(line, "--reader-only", &reader_only);
+    command_line_flag(line, "--compile", &compile_only);
+    command_line_flag(line, "--progress", &progress_option, 1);
+    command_line_flag(line, "--quiet", &progress_option, 0);
+    std::string option_error;
+    OptionsResult parsed = command_line_parse(line, argc, argv, &option_error);
+    command_line_destroy(line);
+    int status = command_line_answer("bench_scene_load", parsed, option_error, usage);
     if (status >= 0) return status;
     BenchProgress *progress = bench_progress_start("bench_scene_load", progress_wanted(progress_option));
     bench_progress_stage(progress, "making the scene and OBJ files");

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "orj/core/base/version.h"
+#include "orj/core/base/command_line.h"
 #include "bench/bench_scenes.h"
 
 using namespace orj;
@@ -80,7 +80,12 @@ int main(int argc, char **argv)
                         "  --short    a short run that measures nothing reliable (for the test suite)\n"
                         "  --version  print the engine's version\n";
     bool short_run = false;
-    int status = read_short_option(argc, argv, "bench_startup", usage, &short_run);
+    CommandLine *line = command_line_create();
+    command_line_flag(line, "--short", &short_run);
+    std::string error;
+    OptionsResult parsed = command_line_parse(line, argc, argv, &error);
+    command_line_destroy(line);
+    int status = command_line_answer("bench_startup", parsed, error, usage);
     if (status >= 0) return status;
     int orj_runs = short_run ? 3 : 41, viewer_runs = short_run ? 1 : 5;
     std::string orj = beside_self("app/orj"), viewer = beside_self("app/viewer");

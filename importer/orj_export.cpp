@@ -1,4 +1,4 @@
-#include "importer/orj_export.h"
+#include "orj/import/orj_export.h"
 
 #include <assimp/Exporter.hpp>
 #include <assimp/Importer.hpp>
@@ -17,7 +17,6 @@
 #include "orj/core/image/image.h"
 #include "orj/core/image/image_write.h"
 #include "orj/core/scene/scene_reader.h"
-#include "orj/core/viewer/options.h"
 #include "importer/orj_export_files.h"
 
 namespace orj {
@@ -27,28 +26,12 @@ namespace {
 const double VIEWER_FPS = 25.0;
 const double DEGREES = 3.14159265358979323846 / 180.0;
 
-struct Format {
-    const char *extension;
-    const char *id;  // the exporter's name for it
-    const char *description;
-    bool animation;
-};
-
-const Format FORMATS[] = {
+const ExportFormat FORMATS[] = {
     {".gltf", "gltf2", "glTF 2.0, JSON with a .bin beside it", true},
     {".glb", "glb2", "glTF 2.0, binary", true},
     {".dae", "collada", "Collada", true},
     {".obj", "obj", "Wavefront OBJ with its .mtl (no animation, lamps or cameras)", false},
 };
-
-const Format *format_of(const std::string &path)
-{
-    for (const Format &format : FORMATS) {
-        size_t n = strlen(format.extension);
-        if (path.size() > n && strcasecmp(path.c_str() + path.size() - n, format.extension) == 0) return &format;
-    }
-    return nullptr;
-}
 
 aiMatrix4x4 rotation_about(int axis, double degrees)
 {
@@ -256,7 +239,15 @@ bool patch_gltf(std::string *file, bool binary, const aiScene *model)
 
 }  // namespace
 
-aiScene *scene_to_assimp(const Scene *scene, const std::string &texture_name, bool animate)
+// The scene as an asset-importer scene: a node per object under one root,
+// with the engine's transforms (translate, rotate about x, y, z, scale) at
+// frame 0; meshes of triangles (quads cut as the engine draws them) with a
+// vertex per corner, normals and texture coordinates, all sharing one
+// material that names texture_name (none when empty); lamps as point lights
+// of their colour; cameras; and, when animate is set and there is more than
+// one frame, every object's transform as keys at 25 frames a second.
+// The caller deletes the result.
+static aiScene *scene_to_assimp(const Scene *scene, const std::string &texture_name, bool animate)
 {
     aiScene *out = new aiScene();
     out->mRootNode = new aiNode("orj_scene");
@@ -361,19 +352,6 @@ aiScene *scene_to_assimp(const Scene *scene, const std::string &texture_name, bo
     return out;
 }
 
-static const char *export_usage =
-    "usage: orj export SCENE -o MODEL [--texture IMAGE]\n"
-    "\n"
-    "Writes the scene as a model for other tools, by the extension of MODEL: .gltf or .glb\n"
-    "(glTF 2.0), .dae (Collada) or .obj (OBJ; orj formats lists them). Every object becomes a\n"
-    "node with its transform, meshes become triangles (a quad as the two the engine draws) with\n"
-    "normals and texture coordinates, lamps point lights of their colour, cameras cameras, and\n"
-    "the animation node keys at 25 frames a second (not in OBJ).\n"
-    "\n"
-    "  -o, --output MODEL   the model file to write (glTF also writes MODEL's name with .bin)\n"
-    "  --texture IMAGE      the scene's texture (TGA, BMP, PCX, PNG or JPEG): written as a PNG\n"
-    "                       file beside MODEL, named like it, and used by its one material\n";
-
 static std::string replace_extension(const std::string &path, const char *extension)
 {
     size_t slash = path.find_last_of('/'), dot = path.find_last_of('.');
@@ -388,125 +366,96 @@ static std::string file_name_of(const std::string &path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-static int export_fail(const char *format, const std::string &a, const std::string &b = "")
+const ExportFormat *export_formats(int *count)
 {
-    fprintf(stderr, "orj export: ");
-    fprintf(stderr, format, a.c_str(), b.c_str());
-    fputc('\n', stderr);
-    return 1;
+    *count = (int)(sizeof FORMATS / sizeof FORMATS[0]);
+    return FORMATS;
 }
 
-int orj_export_main(int argc, char **argv)
+const ExportFormat *export_format_of(const char *model_path)
 {
-    const char *scene_path = nullptr, *model_path = nullptr, *texture_path = nullptr;
-    for (int i = 1; i < argc; i++) {
-        const char *arg = argv[i], *inline_value = nullptr;
-        if (strcmp(arg, "--help") == 0 || strcmp(arg, "-h") == 0) {
-            fputs(export_usage, stdout);
-            return 0;
-        }
-        const char **target = nullptr;
-        if (strcmp(arg, "-o") == 0 || match_option(arg, "--output", &inline_value)) target = &model_path;
-        else if (match_option(arg, "--texture", &inline_value)) target = &texture_path;
-        if (target) {
-            *target = option_value(argc, argv, &i, inline_value);
-            if (!*target || !**target) {
-                fprintf(stderr, "orj export: %s needs a path\n%s", arg, export_usage);
-                return 2;
-            }
-            continue;
-        }
-        if (arg[0] == '-' || scene_path) {
-            fprintf(stderr, "orj export: unexpected argument: %s\n%s", arg, export_usage);
-            return 2;
-        }
-        scene_path = arg;
+    size_t length = strlen(model_path);
+    for (const ExportFormat &format : FORMATS) {
+        size_t n = strlen(format.extension);
+        if (length > n && strcasecmp(model_path + length - n, format.extension) == 0) return &format;
     }
-    if (!scene_path || !model_path) {
-        fprintf(stderr, "orj export: %s is missing\n%s", scene_path ? "-o MODEL" : "the scene file", export_usage);
-        return 2;
-    }
-    const Format *format = format_of(model_path);
-    if (!format) {
-        fprintf(stderr, "orj export: %s: the extension says no format that export writes (orj formats lists them)\n",
-                model_path);
-        return 2;
-    }
-    std::string texture_out = texture_path ? replace_extension(model_path, ".png") : "";
-    std::string side_file = strcmp(format->id, "gltf2") == 0 ? replace_extension(model_path, ".bin")
-                            : strcmp(format->id, "obj") == 0 ? replace_extension(model_path, ".mtl")
-                                                             : "";
-    // Nothing that is read may be written over, and every output is tried before the scene is read.
-    std::vector<std::string> inputs = {scene_path};
-    if (texture_path) inputs.push_back(texture_path);
-    Error output_error;
-    std::vector<std::string> outputs;
-    for (const std::string &written : {std::string(model_path), texture_out, side_file})
-        if (!written.empty()) outputs.push_back(written);
-    if (check_output_paths(inputs, outputs, &output_error) != ERROR_NONE)
-        return export_fail("%s", output_error.message);
-    for (const std::string &written : outputs)
-        if (check_output_path(written.c_str(), &output_error) != ERROR_NONE)
-            return export_fail("%s", output_error.message);
+    return nullptr;
+}
 
-    Scene scene;
-    Error scene_error;
-    if (read_scene_file(&scene, scene_path, &scene_error) != ERROR_NONE) return export_fail("%s", scene_error.message);
-    std::deque<ExportedFile> files;
+// The texture written beside the model, and the file the format writes beside it (.bin, .mtl).
+static std::string texture_beside(const char *model_path) { return replace_extension(model_path, ".png"); }
+static std::string side_file_of(const ExportFormat *format, const char *model_path)
+{
+    if (strcmp(format->id, "gltf2") == 0) return replace_extension(model_path, ".bin");
+    if (strcmp(format->id, "obj") == 0) return replace_extension(model_path, ".mtl");
+    return "";
+}
+
+ErrorKind check_export_outputs(const char *scene_path, const char *model_path, const char *texture_path, Error *error)
+{
+    const ExportFormat *format = export_format_of(model_path);
+    std::vector<std::string> inputs = {scene_path}, outputs = {model_path};
     if (texture_path) {
-        Image image;
-        Error error;
-        files.push_back({texture_out, std::string()});
-        if (load_image_file(texture_path, &image, &error) != ERROR_NONE) {
-            free_scene_records(&scene);
-            return export_fail("%s", error.message);
-        }
-        std::vector<uint8_t> png;
-        image.has_alpha = true;
-        if (encode_png(image, texture_out.c_str(), &png, &error) != ERROR_NONE) {
-            free_scene_records(&scene);
-            return export_fail("%s", error.message);
-        }
-        files.back().bytes.assign(png.begin(), png.end());
+        inputs.push_back(texture_path);
+        outputs.push_back(texture_beside(model_path));
     }
-    aiScene *model = scene_to_assimp(&scene, texture_path ? file_name_of(texture_out) : "", format->animation);
+    std::string side_file = format ? side_file_of(format, model_path) : "";
+    if (!side_file.empty()) outputs.push_back(side_file);
+    if (check_output_paths(inputs, outputs, error) != ERROR_NONE) return error->kind;
+    for (const std::string &written : outputs)
+        if (check_output_path(written.c_str(), error) != ERROR_NONE) return error->kind;
+    return ERROR_NONE;
+}
+
+// The texture as a PNG file's bytes, to be written beside the model.
+static ErrorKind encode_texture_beside(const char *texture_path, const std::string &texture_out, std::string *bytes,
+                                       Error *error)
+{
+    Image image;
+    if (load_image_file(texture_path, &image, error) != ERROR_NONE) return error->kind;
+    image.has_alpha = true;
+    std::vector<uint8_t> png;
+    if (encode_png(image, texture_out.c_str(), &png, error) != ERROR_NONE) return error->kind;
+    bytes->assign(png.begin(), png.end());
+    return ERROR_NONE;
+}
+
+ErrorKind export_scene(const Scene *scene, const char *model_path, const char *texture_path, ExportSummary *summary,
+                       Error *error)
+{
+    const ExportFormat *format = export_format_of(model_path);
+    if (!format)
+        return set_error(error, ERROR_REFUSED, model_path, 0,
+                         "the extension says no format that export writes (orj formats lists them)");
+    // What the exporter writes is caught in memory, then written as one set, the model last.
+    std::deque<ExportedFile> files;
+    std::string texture_out = texture_path ? texture_beside(model_path) : "";
+    if (texture_path) {
+        files.push_back({texture_out, std::string()});
+        if (encode_texture_beside(texture_path, texture_out, &files.back().bytes, error) != ERROR_NONE)
+            return error->kind;
+    }
+    aiScene *model = scene_to_assimp(scene, texture_path ? file_name_of(texture_out) : "", format->animation);
     Assimp::Exporter exporter;
     exporter.SetIOHandler(create_export_capture(&files));
     aiReturn result = exporter.Export(model, format->id, model_path);
     ExportedFile *main_file = find_exported_file(&files, model_path);
-    int status = 0;
     bool gltf = strcmp(format->id, "gltf2") == 0 || strcmp(format->id, "glb2") == 0;
-    Error write_error;
+    std::vector<std::string> inputs;
+    if (texture_path) inputs.push_back(texture_path);
+    ErrorKind status = ERROR_NONE;
     if (result != aiReturn_SUCCESS || !main_file)
-        status = export_fail("%s: cannot write the model: %s", model_path, exporter.GetErrorString());
+        status = set_error(error, ERROR_CANNOT_WRITE, model_path, 0, "cannot write the model: %s",
+                           exporter.GetErrorString());
     else if (gltf && (model->mNumCameras || model->mNumLights) &&
              !patch_gltf(&main_file->bytes, strcmp(format->id, "glb2") == 0, model))
-        status = export_fail("%s: cannot add the cameras and lamps to the written model", model_path);
-    else if (write_exported_files(&files, inputs, model_path, &write_error) != ERROR_NONE)
-        status = export_fail("%s", write_error.message);
+        status = set_error(error, ERROR_CANNOT_WRITE, model_path, 0,
+                           "cannot add the cameras and lamps to the written model");
     else
-        fprintf(stderr, "orj export: %s -> %s (%s): %u meshes, %u lamps, %u cameras, %d frames%s\n", scene_path,
-                model_path, format->description, model->mNumMeshes, model->mNumLights, model->mNumCameras,
-                scene.frame_count, model->mNumAnimations ? " as node keys at 25 per second" : "");
+        status = write_exported_files(&files, inputs, model_path, error);
+    *summary = {format, model->mNumMeshes, model->mNumLights, model->mNumCameras, model->mNumAnimations > 0};
     delete model;
-    free_scene_records(&scene);
     return status;
-}
-
-int orj_formats_main(int argc, char **argv)
-{
-    (void)argv;
-    if (argc > 1) {
-        fputs("usage: orj formats   lists the model formats import reads and export writes\n", stderr);
-        return 2;
-    }
-    Assimp::Importer importer;
-    aiString extensions;
-    importer.GetExtensionList(extensions);
-    printf("import reads (by extension): %s\n", extensions.C_Str());
-    printf("export writes:\n");
-    for (const Format &format : FORMATS) printf("  %-6s %s\n", format.extension, format.description);
-    return 0;
 }
 
 }  // namespace orj

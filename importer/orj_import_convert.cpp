@@ -539,7 +539,7 @@ void count_results(Converter *c)
         stats->warnings.push_back("the hierarchy is " + std::to_string(stats->deepest_level) +
                                   " levels deep: " + std::to_string(stats->flattened) + " objects below level " +
                                   std::to_string(SCENE_MAX_DEPTH) + " moved up with their placement kept");
-    int extra_cameras = stats->camera_objects - CAMERA_SLOT_COUNT;
+    int extra_cameras = stats->camera_objects - CAMERA_SLOTS;
     if (extra_cameras > 0)
         stats->warnings.push_back(std::to_string(extra_cameras) +
                                   " cameras beyond the viewer's six camera keys keep their own names");

@@ -8,6 +8,7 @@
 #include "orj/core/base/error.h"
 #include "orj/core/scene/scene.h"
 #include "importer/orj_import_guard.h"
+#include "orj/import/orj_import.h"
 
 struct aiScene;
 
@@ -19,20 +20,9 @@ namespace orj {
 
 struct ModelFolder;
 
-// The format's own limits (this engine's reader takes more, other readers of
-// the format may not): faces in one mesh, children of one parent.
-enum {
-    MAX_FACES_PER_OBJECT = 10000,
-    MAX_CHILDREN_PER_OBJECT = 1000,
-};
-
-struct ImportSettings {
-    int frames = 0;           // 0: from the animation (or 1 without one)
-    double fps = 25.0;        // sampling rate of the animation
-    double scale = 1.0;       // multiplies locations and vertex positions; 0: framed (see orj_import_framing.h)
-    bool add_camera = false;  // one more camera, holding the whole model in view, on the first key
-    bool lamps = false;       // light a model that has no lights of its own
-};
+// MAX_FACES_PER_OBJECT and MAX_CHILDREN_PER_OBJECT (orj/import/orj_import.h)
+// are the format's own limits: this engine's reader takes more, other readers
+// of the format may not.
 
 // One object as built, before it is laid out as a SceneObject.
 struct ImportObject {
@@ -91,9 +81,6 @@ struct ImportedScene {
     std::vector<std::vector<int32_t>> children;
     Scene scene = Scene();
 };
-
-// Called now and then while converting a large scene; fraction in 0..1.
-typedef void (*ImportProgress)(const char *stage, double fraction);
 
 // What reading a model took care of, for the summary.
 struct ModelReading {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "orj/core/scene/scene.h"
+#include "orj/import/orj_import.h"  // MAX_IMPORT_FRAMES
 
 namespace orj {
 
@@ -46,10 +47,6 @@ void solve_camera(const Vector3 &eye, const Vector3 &forward, const Vector3 &up,
 
 // angle, moved by whole turns to lie within 180 degrees of previous.
 float unwrap_degrees(float previous, float angle);
-
-enum {
-    MAX_IMPORT_FRAMES = 100000
-};
 
 // Number of frames to write: requested when above 0; otherwise one frame
 // without animation, else duration_seconds * fps + 1 (rounded down; a

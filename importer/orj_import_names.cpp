@@ -27,20 +27,17 @@ std::string clean_object_name(const char *raw, const char *fallback)
     return name;
 }
 
-const char *camera_slot_name(int camera_index)
+int import_camera_key(int camera_index)
 {
-    static const char *const slots[CAMERA_SLOT_COUNT] = {"camara4", "camara",  "Camera",
-                                                         "camara2", "camara3", "camara5"};
-    if (camera_index < 0 || camera_index >= CAMERA_SLOT_COUNT) return nullptr;
-    return slots[camera_index];
+    if (camera_index < 0 || camera_index >= CAMERA_SLOTS) return -1;
+    if (camera_index == 0) return FIRST_CAMERA;
+    return camera_index <= FIRST_CAMERA ? camera_index - 1 : camera_index;
 }
 
-int camera_key_of(const char *name)
+const char *camera_slot_name(int camera_index)
 {
-    static const char *const keys[CAMERA_SLOT_COUNT] = {"camara", "Camera", "camara2", "camara3", "camara4", "camara5"};
-    for (int k = 0; k < CAMERA_SLOT_COUNT; k++)
-        if (strcmp(name, keys[k]) == 0) return k;
-    return -1;
+    int key = import_camera_key(camera_index);
+    return key < 0 ? nullptr : camera_names[key];
 }
 
 // Names given out so far, and for each wanted name the next suffix worth

@@ -4,11 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "orj/core/viewer/playback.h"
+#include "orj/import/orj_import.h"
+
 namespace orj {
 
 enum {
     MAX_OBJECT_NAME = 98,  // bytes of a name line between its first character and the newline
-    CAMERA_SLOT_COUNT = 6,
 };
 
 // raw made fit for a name line: line breaks become '_', cut to at most
@@ -16,13 +18,9 @@ enum {
 // nothing is left.
 std::string clean_object_name(const char *raw, const char *fallback);
 
-// The name the viewer's camera keys look for, in the order cameras take
-// them: "camara4" (the viewer's first camera), then keys 0, 1, 2, 3, 5.
-// Returns null from CAMERA_SLOT_COUNT on.
+// The name import_camera_key's key looks for (core/viewer/playback.h's
+// camera_names); null from CAMERA_SLOTS on.
 const char *camera_slot_name(int camera_index);
-
-// The viewer's digit key that chooses a camera of that name, -1 for none.
-int camera_key_of(const char *name);
 
 // One unique name per entry of wanted (cleaned names), given out in order of
 // rank (lowest first; index order within a rank): a name taken already, or

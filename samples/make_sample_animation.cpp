@@ -14,7 +14,7 @@
 #include <cstring>
 #include <string>
 
-#include "orj/core/base/version.h"
+#include "orj/core/base/command_line.h"
 #include "orj/core/image/image_write.h"
 #include "orj/gl/display/display.h"
 #include "orj/gl/sprites/animation_builder.h"
@@ -63,24 +63,22 @@ int main(int argc, char **argv)
     const char *usage = "usage: make_sample_animation FRAME_DIR ANIMATION_FILE STRIP_JPG\n"
                         "Draws the sample sprite's frames into FRAME_DIR and packs them (anim build).\n"
                         "  --version  print the engine's version\n";
-    if (print_version_or_usage(argc, argv, "make_sample_animation", usage)) return 0;
-    if (argc != 4) {
-        fputs(usage, stderr);
-        return 2;
-    }
-    for (int i = 2; i < 4; i++)
-        if (strcmp(argv[i], "-") == 0) {
-            fprintf(stderr,
-                    "make_sample_animation: the animation and its strip go to files, not to standard output (-)\n");
-            return 2;
-        }
+    std::vector<const char *> paths;
+    int answer = command_line_answer_plain("make_sample_animation", argc, argv, usage, &paths);
+    if (answer >= 0) return answer;
+    if (paths.size() != 3)
+        return command_line_answer("make_sample_animation", OPTIONS_BAD,
+                                   "FRAME_DIR ANIMATION_FILE STRIP_JPG are needed", usage);
+    if (strcmp(paths[1], "-") == 0 || strcmp(paths[2], "-") == 0)
+        return command_line_answer("make_sample_animation", OPTIONS_BAD,
+                                   "the animation and its strip go to files, not to standard output (-)", usage);
     if (start_allegro(SYSTEM_NONE) != 0) {
         fprintf(stderr, "make_sample_animation: Allegro cannot start\n");
         return 1;
     }
     set_color_depth(32);
 
-    std::string first_frame = std::string(argv[1]) + "/sample_sprite0001";
+    std::string first_frame = std::string(paths[0]) + "/sample_sprite0001";
     Image image;
     image.width = image.height = FRAME_SIDE;
     image.rgba.resize((size_t)FRAME_SIDE * FRAME_SIDE * 4);
@@ -88,7 +86,7 @@ int main(int argc, char **argv)
     for (int frame = 0; frame < FRAME_COUNT; frame++) {
         char name[32];
         snprintf(name, sizeof name, "/sample_sprite%04d", frame + 1);
-        std::string path = std::string(argv[1]) + name;
+        std::string path = std::string(paths[0]) + name;
         draw_frame(&image, frame);
         if (write_tga_file(path.c_str(), image, &error) != ERROR_NONE) {
             fprintf(stderr, "make_sample_animation: %s\n", error.message.c_str());
@@ -96,7 +94,7 @@ int main(int argc, char **argv)
         }
     }
 
-    if (build_animation_from_frames(first_frame.c_str(), argv[2], argv[3], &error) != ERROR_NONE) {
+    if (build_animation_from_frames(first_frame.c_str(), paths[1], paths[2], &error) != ERROR_NONE) {
         fprintf(stderr, "make_sample_animation: %s\n", error.message.c_str());
         return 1;
     }

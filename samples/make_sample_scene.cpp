@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "orj/core/base/version.h"
+#include "orj/core/base/command_line.h"
 #include "orj/core/image/image_write.h"
 #include "orj/core/scene/scene_reader.h"
 #include "orj/core/scene/scene_writer.h"
@@ -386,12 +386,12 @@ int main(int argc, char **argv)
     const char *usage = "usage: make_sample_scene [OUTPUT_DIR]\n"
                         "Writes OUTPUT_DIR/fiche.orj and OUTPUT_DIR/texturarobot2.tga (default: data).\n"
                         "  --version  print the engine's version\n";
-    if (print_version_or_usage(argc, argv, "make_sample_scene", usage)) return 0;
-    if (argc > 2 || (argc == 2 && argv[1][0] == '-')) {
-        fputs(usage, stderr);
-        return 2;
-    }
-    std::string dir = argc == 2 ? argv[1] : "data";
+    std::vector<const char *> arguments;
+    int answer = command_line_answer_plain("make_sample_scene", argc, argv, usage, &arguments);
+    if (answer >= 0) return answer;
+    if (arguments.size() > 1)
+        return command_line_answer("make_sample_scene", OPTIONS_BAD, "one OUTPUT_DIR at most", usage);
+    std::string dir = arguments.empty() ? "data" : arguments[0];
     std::string scene_path = dir + "/fiche.orj";
     std::string texture_path = dir + "/texturarobot2.tga";
 

@@ -87,25 +87,27 @@ TEST(Ramp, FindsTheMachineAgainWhenItsLoadChanges)
     EXPECT_TRUE(ramp_settled(&slow));
 }
 
-TEST(Ramp, LinearIsTheFirstAdaptationToTheLetter)
+TEST(Ramp, LinearIsOneUpOrDownAfterEveryPass)
 {
-    // Pseudo-random slots, a camera pass now and then (its count reset to 0
-    // first): the linear ramp follows adapt_copy_count pass for pass.
-    Ramp ramp = ramp_create(RAMP_LINEAR);
-    int32_t copies = 1, expected = 1, last_tick = 0;
+    // Pseudo-random slots and a camera pass now and then, which counts as a
+    // pass of no copies: one copy up after a pass that fitted, one down
+    // after one that did not, with no lower bound.
+    CopyCount count = copy_count_create(RAMP_LINEAR, 0);
+    int32_t expected = 1, last_tick = 0;
     uint32_t seed = 12345;
     for (int pass = 0; pass < 500; pass++) {
         seed = seed * 1103515245u + 12345u;
         int32_t now = last_tick + 2 + (int32_t)((seed >> 16) % 5);
-        if ((seed >> 8) % 23 == 0) copies = expected = 0;
-        copies = ramp_next(&ramp, copies, pass_fitted(now, last_tick), 0.5);
-        expected = adapt_copy_count(expected, now, last_tick);
-        ASSERT_EQ(copies, expected) << pass;
+        bool camera = (seed >> 8) % 23 == 0;
+        bool fitted = copy_count_judge(&count, camera, now, last_tick, 20.0f);
+        ASSERT_EQ(fitted, now - last_tick <= SLOT_TICKS) << pass;
+        expected = (camera ? 0 : expected) + (fitted ? 1 : -1);
+        ASSERT_EQ(count.count, expected) << pass;
         last_tick = now;
     }
     // 100 passes on a fast machine after a slow load: 1, 0, 1, ... 99 copies.
-    ramp = ramp_create(RAMP_LINEAR);
-    copies = 1;
+    Ramp ramp = ramp_create(RAMP_LINEAR);
+    int32_t copies = 1;
     copies = ramp_next(&ramp, copies, false, 0.0);
     EXPECT_FALSE(ramp_settled(&ramp));  // the first slot began before the run
     for (int pass = 1; pass < 100; pass++) copies = ramp_next(&ramp, copies, true, 0.0);
@@ -113,6 +115,29 @@ TEST(Ramp, LinearIsTheFirstAdaptationToTheLetter)
     EXPECT_FALSE(ramp_settled(&ramp));
     ramp_next(&ramp, copies, false, 0.0);
     EXPECT_TRUE(ramp_settled(&ramp));
+}
+
+TEST(CopyCount, CameraPassesLeaveTheGeometricCountAndAFixedCountNeverMoves)
+{
+    CopyCount count = copy_count_create(RAMP_GEOMETRIC, 0);
+    copy_count_judge(&count, false, 50, 0, 500.0f);  // the first pass carries the load
+    copy_count_judge(&count, false, 54, 50, 1.0f);
+    int32_t grown = count.count;
+    EXPECT_GT(grown, 1);
+    for (int32_t tick = 54; tick < 100; tick += 9) copy_count_judge(&count, true, tick + 9, tick, 90.0f);
+    EXPECT_EQ(count.count, grown);
+    EXPECT_EQ(copy_count_reported(&count, 10, true), 1);
+    EXPECT_EQ(copy_count_reported(&count, 10, false), grown);
+    EXPECT_EQ(copy_count_reported(&count, 0, false), 0);
+
+    // A fixed count is measured from the second pass on, late or not.
+    CopyCount fixed = copy_count_create(RAMP_GEOMETRIC, 250);
+    EXPECT_FALSE(copy_count_judge(&fixed, false, 50, 0, 500.0f));
+    EXPECT_FALSE(copy_count_settled(&fixed));
+    EXPECT_TRUE(copy_count_judge(&fixed, false, 54, 50, 10.0f));
+    EXPECT_TRUE(copy_count_settled(&fixed));
+    copy_count_judge(&fixed, false, 70, 54, 160.0f);
+    EXPECT_EQ(fixed.count, 250);
 }
 
 // count passes, one every period seconds, the first ending at first_end;

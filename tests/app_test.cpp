@@ -117,6 +117,61 @@ TEST(ViewerOptions, RejectsMalformedValues)
     EXPECT_FALSE(record_file_name(options.record_pattern, 42, name, 8));
 }
 
+// The reader every program shares: both spellings, the last of a repeated
+// option, values that stay in argv, and what it refuses.
+TEST(CommandLine, ReadsBothSpellingsAndRefusesWhatItDoesNotKnow)
+{
+    auto parse_with = [](std::vector<std::string> args, const char **text, int32_t *count, int *flag,
+                         std::vector<const char *> *arguments, std::string *error) {
+        static std::vector<std::string> kept;
+        kept = std::move(args);
+        kept.insert(kept.begin(), "program");
+        std::vector<char *> argv;
+        for (std::string &arg : kept) argv.push_back(&arg[0]);
+        CommandLine *line = command_line_create();
+        command_line_text(line, "-o,--output", text, "-o needs a path");
+        command_line_count(line, "--count", count, 1, 9, "--count needs 1 to 9");
+        command_line_flag(line, "--on", flag, 1);
+        command_line_flag(line, "--off", flag, 0);
+        if (arguments) command_line_arguments(line, arguments);
+        OptionsResult result = command_line_parse(line, (int)argv.size(), argv.data(), error);
+        command_line_destroy(line);
+        return result;
+    };
+    const char *text = nullptr;
+    int32_t count = 0;
+    int flag = -1;
+    std::vector<const char *> arguments;
+    std::string error;
+    ASSERT_EQ(parse_with({"--output=a", "--count", "3", "x", "--on", "--off", "--count=4", "-", "-o", "b"}, &text,
+                         &count, &flag, &arguments, &error),
+              OPTIONS_RUN)
+        << error;
+    EXPECT_STREQ(text, "b");
+    EXPECT_EQ(count, 4);
+    EXPECT_EQ(flag, 0);
+    ASSERT_EQ(arguments.size(), 2u);
+    EXPECT_STREQ(arguments[0], "x");
+    EXPECT_STREQ(arguments[1], "-");
+
+    const std::vector<std::pair<std::vector<std::string>, std::string>> bad = {
+        {{"--count", "0"}, "--count needs 1 to 9"},
+        {{"--count"}, "--count needs 1 to 9"},
+        {{"--count", "--on"}, "--count needs 1 to 9"},
+        {{"-o"}, "-o needs a path"},
+        {{"--output="}, "-o needs a path"},
+        {{"--on=1"}, "--on takes no value"},
+        {{"--of"}, "unknown option: --of"},
+        {{"x"}, "unexpected argument: x"},
+    };
+    for (const auto &[args, message] : bad) {
+        EXPECT_EQ(parse_with(args, &text, &count, &flag, nullptr, &error), OPTIONS_BAD) << args[0];
+        EXPECT_EQ(error, message) << args[0];
+    }
+    EXPECT_EQ(parse_with({"--of", "--help"}, &text, &count, &flag, nullptr, &error), OPTIONS_HELP);
+    EXPECT_EQ(parse_with({"-h", "--version"}, &text, &count, &flag, nullptr, &error), OPTIONS_VERSION);
+}
+
 TEST(RunLimits, WhicheverComesFirst)
 {
     RunLimits none = {-1, -1.0};
@@ -169,13 +224,12 @@ TEST(Playback, FrameZeroPlaysOnceThenTheRestCycles)
     EXPECT_EQ(advance_frame(1, 2), 1);
 }
 
-TEST(Playback, CopyCountFollowsTheSlot)
+TEST(Playback, APassFitsItsSlotOfFourTicks)
 {
-    EXPECT_EQ(adapt_copy_count(5, 104, 100), 6);                      // fitted exactly
-    EXPECT_EQ(adapt_copy_count(5, 105, 100), 4);                      // late
-    EXPECT_EQ(adapt_copy_count(1, 50, 0), 0);                         // the first pass after a slow load
-    EXPECT_EQ(adapt_copy_count(0, 50, 0), -1);                        // no lower bound
-    EXPECT_EQ(adapt_copy_count(3, INT32_MIN + 1, INT32_MAX - 1), 4);  // across the wrap
+    EXPECT_TRUE(pass_fitted(104, 100));                      // fitted exactly
+    EXPECT_FALSE(pass_fitted(105, 100));                     // late
+    EXPECT_FALSE(pass_fitted(50, 0));                        // the first pass after a slow load
+    EXPECT_TRUE(pass_fitted(INT32_MIN + 1, INT32_MAX - 1));  // across the wrap
 }
 
 TEST(Playback, GridColumnsOfThirty)

@@ -16,8 +16,7 @@
 #include <vector>
 
 #include "orj/core/scene/scene_reader.h"
-#include "importer/orj_export.h"
-#include "importer/orj_import.h"
+#include "app/orj_import_command.h"
 #include "tests/support/test_support.h"
 
 using namespace orj;

@@ -7,7 +7,7 @@
 
 #include "orj/core/scene/scene_reader.h"
 #include "tests/support/test_support.h"
-#include "importer/orj_import.h"
+#include "app/orj_import_command.h"
 
 using namespace orj;
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "tests/support/test_support.h"
-#include "importer/orj_import.h"
+#include "app/orj_import_command.h"
 
 using namespace orj;
 

@@ -1,5 +1,6 @@
 // Every program's manners on the command line: -h, --help and --version print
-// to standard output and end with status 0 without doing anything else;
+// to standard output and end with status 0 without doing anything else, a bad
+// option is named on standard error with the usage and ends with status 2;
 // "-o -" writes the scene to standard output.
 #include <gtest/gtest.h>
 
@@ -41,6 +42,11 @@ TEST(Programs, AnswerHelpAndVersionOnStandardOutput)
             EXPECT_EQ(usage.out.rfind("usage: ", 0), 0u) << program << " " << help;
             EXPECT_EQ(usage.err, "") << program << " " << help;
         }
+        // A bad option: what was wrong, named by the program, then the usage; status 2.
+        ProgramResult bad = run_program({path, "--frobnicate"}, 60, {"", {"DISPLAY"}});
+        EXPECT_EQ(bad.status, 2) << program;
+        EXPECT_EQ(bad.err.rfind(name + ": unknown option: --frobnicate\nusage: ", 0), 0u) << program << bad.err;
+        EXPECT_EQ(bad.out, "") << program;
     }
 }
 

@@ -184,8 +184,10 @@ TEST(AnimTool, BuildRemakesTheSampleAnimation)
     ProgramResult made =
         run_program({binary_path("samples/make_sample_animation"), dir, dir + "/made.anim", dir + "/made.jpg"}, 60);
     ASSERT_EQ(made.status, 0) << made.err;
-    ProgramResult built = run_program(
-        {binary_path("app/anim"), "build", dir + "/sample_sprite0001", dir + "/a.anim", dir + "/a.jpg"}, 60);
+    // Options take "--name=value" as well as "--name value" (128 is the default).
+    ProgramResult built = run_program({binary_path("app/anim"), "build", "--alpha-threshold=128",
+                                       dir + "/sample_sprite0001", dir + "/a.anim", dir + "/a.jpg"},
+                                      60);
     ASSERT_EQ(built.status, 0) << built.err;
     EXPECT_EQ(read_file(dir + "/a.anim"), read_file(source_path("data/sample_sprite.anim")));
     EXPECT_EQ(read_file(dir + "/a.anim"), read_file(dir + "/made.anim"));

@@ -155,10 +155,11 @@ for template in windows/pkgconfig/*.pc.in; do
   sed "s#@PREFIX@#$prefix#" "$template" >"$prefix/lib/pkgconfig/$(basename "$template" .in)"
 done
 
-# Header-only libraries come from Debian's packages, refreshed on every run.
+# Header-only libraries come from Debian's packages, refreshed on every run
+# (CLI11, the command-line reader, is found by its header CLI/CLI.hpp).
 mkdir -p "$prefix/include" "$prefix/share/cmake"
 rm -rf "$prefix/include/nlohmann" "$prefix/include/stb" "$prefix/include/fast_float" "$prefix/share/cmake/nlohmann_json"
-cp -r /usr/include/nlohmann /usr/include/stb /usr/include/fast_float "$prefix/include/"
+cp -r /usr/include/nlohmann /usr/include/stb /usr/include/fast_float /usr/include/CLI "$prefix/include/"
 cp -r /usr/share/cmake/nlohmann_json "$prefix/share/cmake/"
 
 if [ $libraries_only -eq 1 ]; then echo "prefix: $prefix"; exit 0; fi

@@ -9,7 +9,7 @@ packages=(
   build-essential cmake pkg-config git
   liballegro4-dev liballeggl4-dev libjpgalleg4-dev libloadpng4-dev
   libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri
-  libgtest-dev googletest nlohmann-json3-dev libpng-dev libjpeg62-turbo-dev libgif-dev libstb-dev
+  libgtest-dev googletest nlohmann-json3-dev libpng-dev libjpeg62-turbo-dev libgif-dev libstb-dev libcli11-dev
   libtinyobjloader-dev libfast-float-dev libassimp-dev assimp-utils assimp-testmodels libexpat1-dev
   clang libclang-rt-dev clang-format
   xvfb xauth xdotool x11-utils

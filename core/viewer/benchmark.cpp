@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "orj/core/base/output_file.h"
+#include "orj/core/viewer/playback.h"
 
 namespace orj {
 
@@ -81,8 +82,8 @@ int32_t ramp_next(Ramp *ramp, int32_t copy_count, bool fitted, double slot_used)
     case RAMP_GROWING:
         // The first pass at a new largest count pays the renderer's warming
         // up (its first frames compile their state, its larger bins take
-        // fresh memory): measured here at two to three times its later time.
-        // So the first search's miss must come twice before it bisects.
+        // fresh memory) and may take several times its later time. So the
+        // first search's miss must come twice before it bisects.
         if (!fitted && ramp->first_search && ramp->run++ == 0) return copy_count;
         if (!fitted) return narrow(ramp, copy_count, fitted);
         ramp->run = 0;
@@ -133,6 +134,43 @@ int32_t ramp_next(Ramp *ramp, int32_t copy_count, bool fitted, double slot_used)
 }
 
 bool ramp_settled(const Ramp *ramp) { return ramp->phase == RAMP_FOLLOWING; }
+
+CopyCount copy_count_create(RampKind kind, int32_t fixed_copies)
+{
+    CopyCount count;
+    count.ramp = ramp_create(kind);
+    count.fixed = fixed_copies > 0 ? fixed_copies : 0;
+    count.count = fixed_copies > 0 ? fixed_copies : 1;
+    count.judged = 0;
+    return count;
+}
+
+bool copy_count_judge(CopyCount *count, bool through_camera, int32_t now, int32_t last_tick, float pass_ms)
+{
+    bool fitted = pass_fitted(now, last_tick);
+    double slot_used = pass_ms / (10.0 * SLOT_TICKS);
+    count->judged++;
+    if (count->fixed > 0) return fitted;
+    if (count->ramp.kind == RAMP_LINEAR) {
+        if (through_camera) count->count = 0;
+        count->count = ramp_next(&count->ramp, count->count, fitted, slot_used);
+    } else if (!through_camera) {
+        count->count = ramp_next(&count->ramp, count->count, fitted, slot_used);
+    }
+    return fitted;
+}
+
+bool copy_count_settled(const CopyCount *count)
+{
+    return count->fixed > 0 ? count->judged > 1 : ramp_settled(&count->ramp);
+}
+
+int32_t copy_count_reported(const CopyCount *count, int32_t passes_shown, bool last_through_camera)
+{
+    if (passes_shown == 0) return 0;
+    if (last_through_camera) return 1;
+    return count->count < 1 ? 1 : count->count;
+}
 
 BenchmarkSummary summarize_passes(const PassRecord *records, int32_t count, int32_t polygon_count, double run_seconds)
 {

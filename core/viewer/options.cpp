@@ -1,91 +1,30 @@
 #include "orj/core/viewer/options.h"
 
-#include "orj/core/viewer/orbit.h"
-#include "orj/core/viewer/record_name.h"
-
-#include <cerrno>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
+
+#include "orj/core/viewer/orbit.h"
+#include "orj/core/viewer/playback.h"
+#include "orj/core/viewer/record_name.h"
 
 namespace orj {
 
-bool parse_count(const char *text, int32_t *value)
+// --passes and --seconds, which the viewer and the sprite demo share.
+void command_line_run_limits(CommandLine *line, RunLimits *limits)
 {
-    if (!text || *text < '0' || *text > '9') return false;
-    errno = 0;
-    char *end = nullptr;
-    long long number = strtoll(text, &end, 10);
-    if (errno != 0 || *end != '\0' || number < 0 || number > INT32_MAX) return false;
-    *value = (int32_t)number;
-    return true;
+    limits->passes = -1;
+    limits->seconds = -1.0;
+    command_line_count(line, "--passes", &limits->passes, 0, INT32_MAX,
+                       "--passes needs a whole number of passes, 0 or more");
+    command_line_number(line, "--seconds", &limits->seconds, 0.0, true, HUGE_VAL,
+                        "--seconds needs a number of seconds, 0 or more");
 }
 
-bool parse_seconds(const char *text, double *value)
+static void set_viewer_defaults(ViewerOptions *options)
 {
-    if (!text || *text == '\0') return false;
-    errno = 0;
-    char *end = nullptr;
-    double number = strtod(text, &end);
-    if (errno != 0 || *end != '\0' || !std::isfinite(number) || number < 0) return false;
-    *value = number;
-    return true;
-}
-
-// Matches "--name" or "--name=value"; sets *value to what follows '=' or to null.
-bool match_option(const char *arg, const char *name, const char **value)
-{
-    size_t length = strlen(name);
-    if (strncmp(arg, name, length) != 0) return false;
-    if (arg[length] == '\0') {
-        *value = nullptr;
-        return true;
-    }
-    if (arg[length] == '=') {
-        *value = arg + length + 1;
-        return true;
-    }
-    return false;
-}
-
-const char *option_value(int argc, char **argv, int *index, const char *inline_value)
-{
-    if (inline_value) return inline_value;
-    if (*index + 1 >= argc) return nullptr;
-    *index += 1;
-    return argv[*index];
-}
-
-int take_run_limit(int argc, char **argv, int *index, RunLimits *limits, std::string *error)
-{
-    const char *arg = argv[*index];
-    const char *inline_value = nullptr;
-    if (match_option(arg, "--passes", &inline_value)) {
-        const char *text = option_value(argc, argv, index, inline_value);
-        if (!parse_count(text, &limits->passes)) {
-            *error = "--passes needs a whole number of passes, 0 or more";
-            return -1;
-        }
-        return 1;
-    }
-    if (match_option(arg, "--seconds", &inline_value)) {
-        const char *text = option_value(argc, argv, index, inline_value);
-        if (!parse_seconds(text, &limits->seconds)) {
-            *error = "--seconds needs a number of seconds, 0 or more";
-            return -1;
-        }
-        return 1;
-    }
-    return 0;
-}
-
-OptionsResult parse_viewer_options(int argc, char **argv, ViewerOptions *options, std::string *error)
-{
-    options->limits.passes = -1;
-    options->limits.seconds = -1.0;
     options->scene_path = "data/fiche.orj";
     options->texture_path = "data/texturarobot2.tga";
-    options->camera = 4;
+    options->camera = FIRST_CAMERA;
     options->screenshot_path = nullptr;
     options->record_pattern = nullptr;
     options->report_json_path = nullptr;
@@ -93,84 +32,45 @@ OptionsResult parse_viewer_options(int argc, char **argv, ViewerOptions *options
     options->ramp = RAMP_GEOMETRIC;
     options->fixed_copies = 0;
     options->progress = -1;
-    bool ramp_given = false;
+}
 
-    for (int i = 1; i < argc; i++) {
-        const char *arg = argv[i];
-        const char *inline_value = nullptr;
-        int taken = take_run_limit(argc, argv, &i, &options->limits, error);
-        if (taken < 0) return OPTIONS_BAD;
-        if (taken > 0) continue;
-
-        if (strcmp(arg, "--help") == 0 || strcmp(arg, "-h") == 0) return OPTIONS_HELP;
-
-        const char **path = nullptr;
-        if (match_option(arg, "--scene", &inline_value)) path = &options->scene_path;
-        else if (match_option(arg, "--texture", &inline_value)) path = &options->texture_path;
-        else if (match_option(arg, "--screenshot", &inline_value)) path = &options->screenshot_path;
-        else if (match_option(arg, "--report-json", &inline_value)) path = &options->report_json_path;
-        else if (match_option(arg, "--trace", &inline_value)) path = &options->trace_path;
-        else if (match_option(arg, "--record", &inline_value)) path = &options->record_pattern;
-        if (path) {
-            const char *text = option_value(argc, argv, &i, inline_value);
-            if (!text || *text == '\0') {
-                *error = std::string(arg) + " needs a path";
-                return OPTIONS_BAD;
-            }
-            if (path == &options->screenshot_path && strcmp(text, "-") == 0) {
-                *error = "--screenshot cannot write the image to standard output (-): give a file";
-                return OPTIONS_BAD;
-            }
-            *path = text;
-            if (path == &options->record_pattern && !check_record_pattern(text)) {
-                *error = "--record needs a file name pattern with one number field, such as shots/frame%04d.png";
-                return OPTIONS_BAD;
-            }
-            continue;
-        }
-        if (match_option(arg, "--camera", &inline_value)) {
-            const char *text = option_value(argc, argv, &i, inline_value);
-            int32_t camera = 0;
-            if (!parse_count(text, &camera) || camera > ORBIT_CAMERA_KEY) {
-                *error = "--camera needs a camera number from 0 to 5, or 6 for the orbit camera";
-                return OPTIONS_BAD;
-            }
-            options->camera = camera;
-            continue;
-        }
-        if (match_option(arg, "--ramp", &inline_value)) {
-            const char *text = option_value(argc, argv, &i, inline_value);
-            if (text && strcmp(text, "geometric") == 0) options->ramp = RAMP_GEOMETRIC;
-            else if (text && strcmp(text, "linear") == 0) options->ramp = RAMP_LINEAR;
-            else {
-                *error = "--ramp needs geometric or linear";
-                return OPTIONS_BAD;
-            }
-            ramp_given = true;
-            continue;
-        }
-        if (match_option(arg, "--copies", &inline_value)) {
-            const char *text = option_value(argc, argv, &i, inline_value);
-            int32_t copies = 0;
-            if (!parse_count(text, &copies) || copies < 1 || copies > RAMP_MAX_COPIES) {
-                *error = "--copies needs a number of copies from 1 to " + std::to_string((int)RAMP_MAX_COPIES);
-                return OPTIONS_BAD;
-            }
-            options->fixed_copies = copies;
-            continue;
-        }
-        if (strcmp(arg, "--progress") == 0 || strcmp(arg, "--quiet") == 0) {
-            options->progress = strcmp(arg, "--progress") == 0 ? 1 : 0;
-            continue;
-        }
-        *error = std::string("unknown option: ") + arg;
-        return OPTIONS_BAD;
-    }
-    if (ramp_given && options->fixed_copies > 0) {
-        *error = "--copies fixes the grid's count: it takes no --ramp";
-        return OPTIONS_BAD;
-    }
+// What the options' values say together, once each is read.
+static OptionsResult check_viewer_options(ViewerOptions *options, const char *ramp, std::string *error)
+{
+    if (options->screenshot_path && strcmp(options->screenshot_path, "-") == 0)
+        *error = "--screenshot cannot write the image to standard output (-): give a file";
+    else if (options->record_pattern && !check_record_pattern(options->record_pattern))
+        *error = "--record needs a file name pattern with one number field, such as shots/frame%04d.png";
+    else if (ramp && strcmp(ramp, "geometric") != 0 && strcmp(ramp, "linear") != 0)
+        *error = "--ramp needs geometric or linear";
+    else if (ramp && options->fixed_copies > 0) *error = "--copies fixes the grid's count: it takes no --ramp";
+    if (!error->empty()) return OPTIONS_BAD;
+    if (ramp) options->ramp = strcmp(ramp, "linear") == 0 ? RAMP_LINEAR : RAMP_GEOMETRIC;
     return OPTIONS_RUN;
+}
+
+OptionsResult parse_viewer_options(int argc, char **argv, ViewerOptions *options, std::string *error)
+{
+    set_viewer_defaults(options);
+    const char *ramp = nullptr;
+    CommandLine *line = command_line_create();
+    command_line_run_limits(line, &options->limits);
+    command_line_text(line, "--scene", &options->scene_path, "--scene needs a path");
+    command_line_text(line, "--texture", &options->texture_path, "--texture needs a path");
+    command_line_text(line, "--screenshot", &options->screenshot_path, "--screenshot needs a path");
+    command_line_text(line, "--report-json", &options->report_json_path, "--report-json needs a path");
+    command_line_text(line, "--trace", &options->trace_path, "--trace needs a path");
+    command_line_text(line, "--record", &options->record_pattern, "--record needs a path");
+    command_line_count(line, "--camera", &options->camera, 0, ORBIT_CAMERA_KEY,
+                       "--camera needs a camera number from 0 to 5, or 6 for the orbit camera");
+    command_line_text(line, "--ramp", &ramp, "--ramp needs geometric or linear");
+    command_line_count(line, "--copies", &options->fixed_copies, 1, RAMP_MAX_COPIES,
+                       "--copies needs a number of copies from 1 to " + std::to_string((int)RAMP_MAX_COPIES));
+    command_line_flag(line, "--progress", &options->progress, 1);
+    command_line_flag(line, "--quiet", &options->progress, 0);
+    OptionsResult result = command_line_parse(line, argc, argv, error);
+    command_line_destroy(line);
+    return result == OPTIONS_RUN ? check_viewer_options(options, ramp, error) : result;
 }
 
 const char *viewer_usage()

@@ -2,12 +2,20 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <cstring>
 
 namespace orj {
 
 const char camera_names[CAMERA_SLOTS][CAMERA_NAME_SIZE] = {
     "camara", "Camera", "camara2", "camara3", "camara4", "camara5",
 };
+
+int camera_key_of(const char *name)
+{
+    for (int key = 0; key < CAMERA_SLOTS; key++)
+        if (strcmp(name, camera_names[key]) == 0) return key;
+    return -1;
+}
 
 int choose_camera(int camera, const bool digit_held[CAMERA_SLOTS])
 {
@@ -30,11 +38,6 @@ bool pass_fitted(int32_t now, int32_t last_tick)
     // Wrapping differences keep the test right across the counter's wrap.
     int32_t late = (int32_t)((uint32_t)now - (uint32_t)last_tick - (uint32_t)SLOT_TICKS);
     return late <= 0;
-}
-
-int adapt_copy_count(int copy_count, int32_t now, int32_t last_tick)
-{
-    return pass_fitted(now, last_tick) ? copy_count + 1 : copy_count - 1;
 }
 
 void grid_offset(int k, float *x, float *y)

@@ -12,7 +12,7 @@ namespace orj {
 
 enum RampKind {
     RAMP_GEOMETRIC,  // grow fast, bisect, then one up or one down (the default)
-    RAMP_LINEAR,     // one up or one down from the start, as the viewer first did
+    RAMP_LINEAR,     // one up or one down after every pass from the start
 };
 
 enum RampPhase {
@@ -33,9 +33,9 @@ enum {
     // such runs also come by chance, and the two ways do not cost alike: a
     // count above the capacity still keeps the machine drawing all the time,
     // while one below it waits out every slot. Four fits in a row search
-    // upwards at once; a search downwards, whose chance runs of four dipped
-    // the count by a third once or twice in every ten seconds here, waits for
-    // eight misses (by chance about once in 250 passes).
+    // upwards at once; a search downwards waits for eight misses (by chance
+    // about once in 250 passes), since chance runs of four would dip the
+    // count well below the capacity now and then (the README has figures).
     RAMP_SEARCH_UP_RUN = 4,
     RAMP_SEARCH_DOWN_RUN = 8,
     RAMP_MAX_COPIES = 1 << 24,
@@ -60,14 +60,44 @@ Ramp ramp_create(RampKind kind);
 // the pass took (0 when not known): the first search grows by less than 16
 // when a pass already took more than a sixteenth, so that the pass that
 // overshoots stays short (a long pass would miss a key held meanwhile). The
-// linear ramp is adapt_copy_count's one up or one down; the geometric one
-// ignores the first pass (its slot began before the run, with loading), takes
-// a count to miss in its first search only when it misses twice in a row, and
-// never goes below one copy.
+// linear ramp is one copy up after a pass that fitted and one down after one
+// that did not, with no lower bound; the geometric one ignores the first pass
+// (its slot began before the run, with loading), takes a count to miss in its
+// first search only when it misses twice in a row, and never goes below one
+// copy.
 int32_t ramp_next(Ramp *ramp, int32_t copy_count, bool fitted, double slot_used);
 
 // The count has found the machine's capacity and is following it.
 bool ramp_settled(const Ramp *ramp);
+
+// The grid's copy count through a run, as the viewer drives it: the ramp, or
+// the fixed count of --copies.
+struct CopyCount {
+    Ramp ramp;
+    int32_t fixed;   // 0: the ramp sets the count; else this many copies every pass
+    int32_t count;   // copies the grid draws in the next pass (the linear ramp's may fall below 1)
+    int32_t judged;  // passes judged so far
+};
+
+// Starts at one copy, or at fixed_copies when that is above 0.
+CopyCount copy_count_create(RampKind kind, int32_t fixed_copies);
+
+// Judges the pass that was judged at tick now, whose slot began at last_tick
+// and whose drawing took pass_ms from the slot's start, and sets the next
+// pass's count; returns whether it fitted its slot. A pass through a camera
+// (through_camera) draws no grid: the geometric ramp leaves the count alone,
+// the linear one counts it as a pass of no copies. A fixed count never changes.
+bool copy_count_judge(CopyCount *count, bool through_camera, int32_t now, int32_t last_tick, float pass_ms);
+
+// Whether the count follows the machine, so that the pass just judged is
+// measured: a fixed count from the second pass on (the first carries the
+// start-up), else while the ramp follows rather than searches.
+bool copy_count_settled(const CopyCount *count);
+
+// The copies the report stands for: none when no pass was shown, one when the
+// last pass went through a camera, else the count as the last pass left it
+// (at least one: copy 0 is always drawn).
+int32_t copy_count_reported(const CopyCount *count, int32_t passes_shown, bool last_through_camera);
 
 struct PassRecord {
     double end_seconds;  // when the pass's frame had been shown, from the run's start

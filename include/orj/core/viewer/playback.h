@@ -1,5 +1,5 @@
-// The viewer's playback arithmetic: camera choice, frame sequence, the
-// benchmark's copy count and grid, and the report at exit.
+// The viewer's playback arithmetic: camera choice, frame sequence, whether a
+// pass fitted its slot, the benchmark grid, and the report at exit.
 #pragma once
 
 #include <cstddef>
@@ -9,14 +9,19 @@ namespace orj {
 
 enum {
     CAMERA_SLOTS = 6,
+    FIRST_CAMERA = 4,  // the camera key the viewer starts on
     CAMERA_NAME_SIZE = 100,
     REPORT_SIZE = 400,
     GRID_COLUMN = 30,  // copies per column of the benchmark grid
     SLOT_TICKS = 4,    // ticks of 10 ms a pass may take (25 passes a second)
 };
 
+// The one table of the names the viewer's camera keys 0 to 5 look for:
 // "camara", "Camera", "camara2", "camara3", "camara4", "camara5".
 extern const char camera_names[CAMERA_SLOTS][CAMERA_NAME_SIZE];
+
+// The camera key whose camera has that name, -1 for none.
+int camera_key_of(const char *name);
 
 // digit_held[d] is whether the digit key d (0 to 5) is held. Keys are tested
 // in the order 1, 0, 2, 3, 4, 5, each held one overwriting the choice.
@@ -28,9 +33,6 @@ int advance_frame(int frame, int frame_count);
 
 // The pass judged at tick now fitted into its slot of 4 ticks after last_tick.
 bool pass_fitted(int32_t now, int32_t last_tick);
-
-// One more copy when the pass fitted into its 4-tick slot, one less otherwise.
-int adapt_copy_count(int copy_count, int32_t now, int32_t last_tick);
 
 // Where copy k of the grid stands relative to copy 0.
 void grid_offset(int k, float *x, float *y);

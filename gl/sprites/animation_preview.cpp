@@ -1,4 +1,4 @@
-#include "app/anim_preview.h"
+#include "orj/gl/sprites/animation_preview.h"
 
 #include <gif_lib.h>
 
@@ -16,7 +16,7 @@
 #include "orj/core/base/output_file.h"
 #include "orj/core/image/image_write.h"
 
-using namespace orj;
+namespace orj {
 
 enum {
     GIF_FRAME_CENTISECONDS = 4,  // the engine's 40 ms pass
@@ -227,3 +227,5 @@ ErrorKind write_animation_preview(const char *animation_path, const char *strip_
     *frame_count = (int)frames.size();
     return write_output_file(output_path, bytes.data(), bytes.size(), error);
 }
+
+}  // namespace orj
