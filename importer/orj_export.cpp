@@ -451,8 +451,7 @@ ErrorKind export_scene(const Scene *scene, const char *model_path, const char *t
              !patch_gltf(&main_file->bytes, strcmp(format->id, "glb2") == 0, model))
         status = set_error(error, ERROR_CANNOT_WRITE, model_path, 0,
                            "cannot add the cameras and lamps to the written model");
-    else
-        status = write_exported_files(&files, inputs, model_path, error);
+    else status = write_exported_files(&files, inputs, model_path, error);
     *summary = {format, model->mNumMeshes, model->mNumLights, model->mNumCameras, model->mNumAnimations > 0};
     delete model;
     return status;
