@@ -89,6 +89,14 @@ TEST(Programs, OutputsFailCleanlyOnAFullDiskAndNeverWaitOnAFifo)
         {{orj, "import", model, "-o", "%/s.orj", "--texture-out", "%/s.tga"}, {"s.orj", "s.tga"}},
         {{orj, "export", source_path("data/fiche.orj"), "-o", "%/m.obj"}, {"m.obj"}},
     };
+    // An output that is the input under another name: refused, the input left whole.
+    if (file_exists_at(binary_path("app/orj-import"))) {
+        write_file(dir + "/s.gltf", read_file(source_path("data/fiche.orj")));
+        ProgramResult result = run_program({orj, "export", dir + "/s.gltf", "-o", dir + "/./s.gltf"}, 60);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_NE(result.err.find("the output is the input"), std::string::npos) << result.err;
+        EXPECT_EQ(read_file(dir + "/s.gltf"), read_file(source_path("data/fiche.orj")));
+    }
     std::string reason, full = make_small_disk("outputs-full", &reason);
     if (full.empty()) printf("%s\n", reason.c_str());
     for (const Case &c : cases) {
