@@ -18,6 +18,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "orj/core/base/signals.h"
 #include "orj/gl/display/display.h"
 #include "orj/core/base/command_line.h"
 #include "orj/core/base/input_file.h"
@@ -260,6 +261,8 @@ static int run_dump_command(int argc, char **argv)
 
 int main(int argc, char **argv)
 {
+    // Ends at once, removing the temporary files of outputs not yet in place.
+    install_signal_ending(SIGNALS_END_AT_ONCE);
     // The command, then its own options and arguments.
     const char *command = argc >= 2 ? argv[1] : "";
     if (strcmp(command, "build") == 0) return run_build(argc - 1, argv + 1);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "orj/core/base/signals.h"
 #include "orj/core/scene/scene_reader.h"
 #include "app/orj_commands.h"
 #include "orj/core/base/command_line.h"
@@ -54,6 +55,8 @@ static int run_importer(char **argv)
 
 int main(int argc, char **argv)
 {
+    // Ends at once, removing the temporary files of outputs not yet in place.
+    install_signal_ending(SIGNALS_END_AT_ONCE);
 #ifdef ORJ_IMPORT
     if (argc >= 2 &&
         (strcmp(argv[1], "import") == 0 || strcmp(argv[1], "export") == 0 || strcmp(argv[1], "formats") == 0))

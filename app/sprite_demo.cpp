@@ -1,5 +1,5 @@
 // The sprite demo: several animated sprites in a 2D view, each facing one of
-// the four directions; the arrow keys move the first one, Esc or A ends.
+// the four directions; the arrow keys move the first one, Esc, A or the window's close button ends.
 #include <allegro.h>
 #include <alleggl.h>
 
@@ -9,9 +9,11 @@
 
 #include "orj/core/base/command_line.h"
 #include "orj/core/base/data_path.h"
+#include "orj/core/base/signals.h"
 #include "orj/core/viewer/options.h"
 #include "orj/gl/viewer/ticks.h"
 #include "orj/gl/display/display.h"
+#include "orj/gl/display/ending.h"
 #include "orj/gl/display/frame.h"
 #include "orj/gl/display/message.h"
 #include "orj/core/base/output_file.h"
@@ -30,7 +32,7 @@ struct DemoOptions {
 
 static const char *usage_text = "usage: sprite_demo [options]\n"
                                 "Shows animated sprites in all four directions; the arrow keys move the one at the\n"
-                                "top left, Esc or A ends.\n"
+                                "top left; Esc, A or the window's close button ends.\n"
                                 "  --animation PATH   animation file (default data/sample_sprite.anim)\n"
                                 "  --strip PATH       its JPEG strip image (default data/sample_sprite.jpg)\n"
                                 "  --passes N         end after N passes (frames)\n"
@@ -126,6 +128,7 @@ int main(int argc, char **argv)
             return 1;
         }
     }
+    install_signal_ending(SIGNALS_NOTE_FIRST);
     if (!init_display(0, 640, 480)) return 1;
     install_ticks();
     Animation animation = {};
@@ -159,7 +162,7 @@ int main(int argc, char **argv)
     // Allocated before the loop: a pass allocates nothing.
     Screenshot shot = {0, 0, nullptr, 0};
     if (options.screenshot_path) screenshot_create(&shot);
-    while (!key[KEY_ESC] && !key[KEY_A] && !run_limit_reached(&options.limits, passes, get_ticks() - start_tick)) {
+    while (ending_requested() == END_NONE && !run_limit_reached(&options.limits, passes, get_ticks() - start_tick)) {
         if (passes > 0) move_sprites(sprites, passes);
         view_draw(&view);
         // One pass every 4 ticks, as the viewer.
@@ -184,6 +187,7 @@ int main(int argc, char **argv)
     delete_animation_textures(&animation);
     destroy_animation(&animation);
     allegro_exit();
+    if (signal_ending_received() != 0) end_with_signal(signal_ending_received());
     return status;
 }
 END_OF_MAIN()

@@ -13,6 +13,7 @@
 
 #include "orj/core/base/command_line.h"
 #include "orj/core/base/data_path.h"
+#include "orj/core/base/signals.h"
 #include "orj/core/base/version.h"
 #include "orj/core/scene/scene.h"
 #include "orj/core/viewer/benchmark.h"
@@ -23,6 +24,7 @@
 #include "orj/core/viewer/report_json.h"
 #include "orj/core/viewer/viewer_outputs.h"
 #include "orj/gl/display/display.h"
+#include "orj/gl/display/ending.h"
 #include "orj/gl/display/message.h"
 #include "orj/gl/display/render_state.h"
 #include "orj/gl/display/screenshot.h"
@@ -310,13 +312,15 @@ int main(int argc, char **argv)
         fprintf(stderr, "viewer: %s\n", output_error.message.c_str());
         return 1;
     }
+    // Before the window opens: a signal from then on ends the run as A does.
+    install_signal_ending(SIGNALS_NOTE_FIRST);
     if (!start_viewer(&viewer)) {
         allegro_exit();
         return 1;
     }
     int status = 0;
     for (;;) {
-        if (key[KEY_A]) break;
+        if (ending_requested() != END_NONE) break;
         if (run_limit_reached(&viewer.options.limits, viewer.frames_shown, get_ticks() - viewer.start_tick)) break;
         if (!run_pass(&viewer)) {
             status = 1;
@@ -331,6 +335,7 @@ int main(int argc, char **argv)
     set_render_state(&viewer.render);
     compose_matrix_dump();
     allegro_exit();
+    if (signal_ending_received() != 0) end_with_signal(signal_ending_received());
     return status;
 }
 END_OF_MAIN()

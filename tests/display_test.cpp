@@ -9,6 +9,7 @@
 #include <clocale>
 #include <csignal>
 #include <thread>
+#include <vector>
 
 #include "orj/gl/viewer/ticks.h"
 #include "orj/gl/display/frame.h"
@@ -33,14 +34,19 @@ static void expect_vector(const float *got, const float *expected, int n, const 
 
 static const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
-// Allegro's own handlers would run its shut-down inside a crash, where it can
-// deadlock: after start-up a fatal signal still ends the process.
-TEST(Display, FatalSignalsKeepTheirDefaultAction)
+// Allegro's own handlers would run its shut-down inside a crash or a request
+// to end, where it can deadlock: after start-up these signals still have the
+// action they had before (here, the default).
+TEST(Display, FatalSignalsAndRequestsToEndKeepTheirAction)
 {
 #ifdef __SANITIZE_ADDRESS__
-    const int checked[] = {SIGABRT, SIGILL};  // the sanitizer reports the others itself
+    std::vector<int> checked = {SIGABRT, SIGILL};  // the sanitizer reports the others itself
 #else
-    const int checked[] = {SIGSEGV, SIGABRT, SIGFPE, SIGILL};  // the ones every system has
+    std::vector<int> checked = {SIGSEGV, SIGABRT, SIGFPE, SIGILL};  // the ones every system has
+#endif
+    checked.insert(checked.end(), {SIGINT, SIGTERM});
+#ifdef SIGQUIT
+    checked.push_back(SIGQUIT);
 #endif
     for (int signal_number : checked) {
         // The standard library reads a handler only by setting one: put it back.

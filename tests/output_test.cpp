@@ -94,8 +94,6 @@ TEST(OutputFile, OneFileUnderTwoNamesIsRefused)
     EXPECT_EQ(check_output_paths({dir + "/scene.orj"}, {dir + "/./scene.orj"}, &error), ERROR_REFUSED);
     EXPECT_EQ(error.message,
               dir + "/./scene.orj: the output is the input " + dir + "/scene.orj: refused, nothing written");
-    EXPECT_EQ(check_output_paths({}, {dir + "/new.png", dir + "/sub/../new.png"}, &error), ERROR_NONE)
-        << "a missing folder is no folder: the names differ";
     fs::create_directory(dir + "/sub");
     EXPECT_EQ(check_output_paths({}, {dir + "/new.png", dir + "/sub/../new.png"}, &error), ERROR_REFUSED);
     if (have_posix_shell()) {

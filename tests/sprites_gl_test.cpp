@@ -375,9 +375,15 @@ TEST(Builder, GapsHalfTransparencyAndColoursNearTheMaskAreReported)
     first = dir + "/walk_0001.png";
     options.first_frame = first.c_str();
     ASSERT_EQ(build_animation_with(&options, animation.c_str(), strip.c_str(), &summary, &error), ERROR_NONE);
-    EXPECT_EQ(summary.frame_count, 1);
-    EXPECT_EQ(summary.gap_missing, dir + "/walk_0002.png");
-    EXPECT_EQ(summary.gap_found, dir + "/walk_0002.PNG");
+    // Where names differ in case the next frame is missing; elsewhere (Windows) it is the same file.
+    bool case_sensitive = !file_exists_at(dir + "/walk_0002.png");
+    EXPECT_EQ(summary.frame_count, case_sensitive ? 1 : 2);
+    if (case_sensitive) {
+        EXPECT_EQ(summary.gap_missing, dir + "/walk_0002.png");
+        EXPECT_EQ(summary.gap_found, dir + "/walk_0002.PNG");
+    }
+    std::filesystem::remove(dir + "/walk_0002.PNG");
+    ASSERT_EQ(build_animation_with(&options, animation.c_str(), strip.c_str(), &summary, &error), ERROR_NONE);
     EXPECT_EQ(summary.half_made_transparent, 1);
     EXPECT_EQ(summary.half_made_opaque, 1);
 

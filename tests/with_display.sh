@@ -13,7 +13,10 @@ done
 start_limit_seconds=60
 
 display_file=$(mktemp)
-Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp 9>"$display_file" >/dev/null 2>&1 &
+# -noreset: by default the server starts over each time its last client leaves
+# (xdpyinfo below, or one program before the next), dropping every client that
+# connects meanwhile; a program's window start would then fail now and then.
+Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp -noreset 9>"$display_file" >/dev/null 2>&1 &
 xvfb_pid=$!
 cleanup() { kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; rm -f "$display_file"; }
 trap cleanup EXIT

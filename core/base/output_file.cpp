@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <functional>
 
+#include "orj/core/base/signals.h"
+
 #ifdef _WIN32
 #include <io.h>
 #include <windows.h>
@@ -146,8 +148,13 @@ ErrorKind output_file_begin(const char *path, OutputFile *output, Error *error)
         return set_error(error, ERROR_CANNOT_WRITE, path, 0, "cannot be written: %s", status_error.message().c_str());
     }
     std::string pattern = output->path + ".XXXXXX";
+    // A signal between the file's creation and its registration would leave it behind.
+    hold_ending_signals();
     int fd = mkstemp(&pattern[0]);
-    if (fd < 0) return set_error(error, ERROR_CANNOT_WRITE, path, 0, "cannot be written: %s", strerror(errno));
+    int cause = errno;
+    if (fd >= 0) output->signal_slot = register_temporary_file(pattern.c_str());
+    resume_ending_signals();
+    if (fd < 0) return set_error(error, ERROR_CANNOT_WRITE, path, 0, "cannot be written: %s", strerror(cause));
 #ifdef _WIN32
     _setmode(fd, _O_BINARY);
 #endif
@@ -216,6 +223,9 @@ static ErrorKind put_in_place(OutputFile *output, Error *error)
         output_file_discard(output);
         return set_error(error, ERROR_CANNOT_WRITE, path, 0, "cannot be replaced: %s", cause.message().c_str());
     }
+    // Between the rename and this, a signal finds no file of the temporary's name.
+    forget_temporary_file(output->signal_slot);
+    output->signal_slot = -1;
     output->temp_path.clear();
     sync_folder(output->path);
     return ERROR_NONE;
@@ -296,6 +306,8 @@ void output_file_discard(OutputFile *output)
     if (output->stream) fclose(output->stream);
     output->stream = nullptr;
     if (!output->temp_path.empty()) remove(output->temp_path.c_str());
+    forget_temporary_file(output->signal_slot);
+    output->signal_slot = -1;
     output->temp_path.clear();
 }
 

@@ -76,7 +76,8 @@ OptionsResult parse_viewer_options(int argc, char **argv, ViewerOptions *options
 const char *viewer_usage()
 {
     return "usage: viewer [options]\n"
-           "Plays an animated scene; holding A ends it and prints the benchmark report.\n"
+           "Plays an animated scene; Esc, A or the window's close button ends it and prints the\n"
+           "benchmark report (so do SIGINT and SIGTERM, then the process ends with the signal).\n"
            "  --scene PATH          scene file (default data/fiche.orj)\n"
            "  --texture PATH        texture image (default data/texturarobot2.tga)\n"
            "  --camera N            first camera, 0 to 5 (default 4), or 6: the orbit camera, which\n"

@@ -6,33 +6,62 @@
 #include <cerrno>
 #include <chrono>
 #include <clocale>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 
+#include "orj/gl/display/ending.h"
 #include "orj/gl/display/message.h"
 
 namespace orj {
 
-// Tries at starting the window library on a display, and the pause between them.
-static const int START_ATTEMPTS = 5;
-static const int START_RETRY_MS = 200;
+// An X server whose last client has gone starts over unless it runs with
+// -noreset: it closes every connection, then reloads its fonts, keymap and
+// GLX, which takes from milliseconds to over a second on a busy machine. A
+// client that connects meanwhile is accepted and then dropped: XOpenDisplay
+// fails with ECONNRESET, or with EAGAIN when the connection ends while the
+// server's greeting is read. Only such a start is tried again, for as long as
+// a server may take to start over; no server at all (ECONNREFUSED, no
+// DISPLAY) fails at once.
+static const double SERVER_RESET_SECONDS = 5.0;
+static const int START_RETRY_MS = 20;
+
+static bool dropped_by_server(int cause)
+{
+#ifdef _WIN32
+    (void)cause;
+    return false;
+#else
+    return cause == ECONNRESET || cause == EAGAIN || cause == EPIPE;
+#endif
+}
+
+static int start_allegro_on_display()
+{
+    auto give_up = std::chrono::steady_clock::now() + std::chrono::duration<double>(SERVER_RESET_SECONDS);
+    int started = start_allegro(SYSTEM_AUTODETECT);
+    while (started != 0 && dropped_by_server(errno) && std::chrono::steady_clock::now() < give_up) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(START_RETRY_MS));
+        started = start_allegro(SYSTEM_AUTODETECT);
+    }
+    return started;
+}
 
 bool init_display(int fullscreen, int width, int height)
 {
     // Without a display no system driver starts, and the keyboard would crash.
-    // With one, the X system driver has been seen to fail now and then on a
-    // server that answers other clients at that moment: a few more tries, a
-    // moment apart, before giving up.
-    int started = start_allegro(SYSTEM_AUTODETECT);
-    for (int attempt = 1; started != 0 && attempt < START_ATTEMPTS && getenv("DISPLAY"); attempt++) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(START_RETRY_MS));
-        started = start_allegro(SYSTEM_AUTODETECT);
-    }
-    if (started != 0) {
-        show_message("Error setting OpenGL graphics mode:\n%s\nAllegro GL error : %s\n",
-                     "Allegro could not start: no display?", "");
+    errno = 0;
+    if (start_allegro_on_display() != 0) {
+        char reason[256];
+        const char *display = getenv("DISPLAY");
+        if (display && *display && errno != 0)
+            snprintf(reason, sizeof reason, "Allegro could not start on the display %s: %s", display, strerror(errno));
+        else snprintf(reason, sizeof reason, "Allegro could not start: no display?");
+        show_message("Error setting OpenGL graphics mode:\n%s\nAllegro GL error : %s\n", reason, "");
         return false;
     }
+    follow_ending_requests();
     install_allegro_gl();
     install_keyboard();
 

@@ -133,7 +133,8 @@ int run_shell(const std::string &command)
 
 bool wait_for_window(double timeout_seconds)
 {
+    // A window with a title: the root window, which has none, is always visible.
     std::string command = "timeout " + std::to_string(timeout_seconds) +
-                          " xdotool search --sync --onlyvisible --name '.*' >/dev/null 2>&1";
+                          " xdotool search --sync --onlyvisible --name '.+' >/dev/null 2>&1";
     return run_shell(command) == 0;
 }

@@ -56,7 +56,8 @@ wine_session_start() {
   flock -w 900 "$wine_lock_fd" || wine_fail "the Wine prefix stayed locked for 15 minutes"
 
   wine_display_file=$(mktemp)
-  Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp 9>"$wine_display_file" >/dev/null 2>&1 {wine_lock_fd}>&- &
+  # -noreset: see tests/with_display.sh.
+  Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp -noreset 9>"$wine_display_file" >/dev/null 2>&1 {wine_lock_fd}>&- &
   wine_xvfb_pid=$!
   for _ in $(seq 1 200); do
     [ -s "$wine_display_file" ] && break

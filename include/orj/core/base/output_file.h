@@ -27,6 +27,7 @@ struct OutputFile {
     unsigned mode = 0;       ///< permission bits the finished file gets: the old file's, or 0666 less the umask
     FILE *stream = nullptr;  ///< open on the temporary file from begin to commit; writers may write to it directly
     int write_errno = 0;     ///< the cause of the first failed output_file_write, reported at commit
+    int signal_slot = -1;    ///< where SIGINT and SIGTERM find the temporary file to remove (signals.h)
 };
 
 /// Refuses an output that is also one of the inputs or another output: two
@@ -40,8 +41,9 @@ ErrorKind check_output_paths(const std::vector<std::string> &inputs, const std::
 /// (a temporary file is made there and removed). Nothing is written to path.
 ErrorKind check_output_path(const char *path, Error *error);
 
-/// Makes the temporary file for path (empty, mode 0600) and opens it for
-/// writing. Refuses a path that exists and is not a regular file.
+/// Makes the temporary file for path (empty, mode 0600), opens it for writing
+/// and registers it for removal should a signal end the program. Refuses a
+/// path that exists and is not a regular file.
 ErrorKind output_file_begin(const char *path, OutputFile *output, Error *error);
 /// Appends size bytes. On failure the output stays open, so that the caller
 /// can discard it.
