@@ -16,3 +16,10 @@ void orj_print_info(const Scene *scene, const char *path, FILE *out);
 
 // The loaded records as JSON text (one line, newline-terminated).
 void orj_print_dump(const Scene *scene, FILE *out);
+
+// "orj view MODEL [viewer options]" (argv[0] is "view"): imports the model
+// into a private temporary folder, runs the viewer on it and removes the
+// folder; returns the viewer's exit status (the import's when it fails).
+// A termination signal is passed on to the program running, and ends orj
+// the same way once the folder is removed.
+int orj_view_main(int argc, char **argv);

@@ -12,7 +12,8 @@
 struct ImportCommand {
     const char *model_path;
     const char *scene_path;
-    const char *texture_path;  // null: no texture written
+    const char *texture_path;    // null: no texture written
+    std::string texture_beside;  // the default texture path, named like the scene beside it
     orj::ImportSettings settings;
 };
 

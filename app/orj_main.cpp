@@ -10,6 +10,7 @@
 #include "orj/core/base/signals.h"
 #include "orj/core/scene/scene_reader.h"
 #include "app/orj_commands.h"
+#include "app/model_library.h"
 #include "orj/core/base/command_line.h"
 
 using namespace orj;
@@ -22,6 +23,7 @@ static const char *usage_text =
     "       orj import ...   convert a model into a scene file (orj import --help)\n"
     "       orj export ...   write a scene file as a glTF, Collada or OBJ model (orj export --help)\n"
     "       orj formats      the model formats import reads and export writes\n"
+    "       orj view MODEL   import a model into a temporary folder and show it (orj view --help)\n"
 #endif
     "       orj --version    print the engine's version\n";
 
@@ -35,9 +37,9 @@ bool orj_read_scene(const char *path, Scene *scene)
 
 #ifdef ORJ_IMPORT
 // "orj import", "export" and "formats" are the program orj-import beside
-// this one, run in this process's place: the model importer's libraries load
-// only for them.
-static int run_importer(char **argv)
+// this one, run as the contained model library: the model importer's
+// libraries load only for them, and their faults end that process only.
+static int run_importer(int argc, char **argv)
 {
     char self[4096];
     ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
@@ -47,9 +49,7 @@ static int run_importer(char **argv)
         const char *slash = strrchr(self, '/');
         importer = std::string(self, (size_t)(slash - self + 1)) + importer;
     }
-    execv(importer.c_str(), argv + 1);
-    fprintf(stderr, "orj: cannot run %s: %s\n", importer.c_str(), strerror(errno));
-    return 1;
+    return run_model_library(importer, argv[1], argc - 1, argv + 1);
 }
 #endif
 
@@ -60,7 +60,8 @@ int main(int argc, char **argv)
 #ifdef ORJ_IMPORT
     if (argc >= 2 &&
         (strcmp(argv[1], "import") == 0 || strcmp(argv[1], "export") == 0 || strcmp(argv[1], "formats") == 0))
-        return run_importer(argv);
+        return run_importer(argc, argv);
+    if (argc >= 2 && strcmp(argv[1], "view") == 0) return orj_view_main(argc - 1, argv + 1);
 #endif
     std::vector<const char *> arguments;
     int answer = command_line_answer_plain("orj", argc, argv, usage_text, &arguments);

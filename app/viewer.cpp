@@ -43,6 +43,7 @@ static const size_t RECORDS_RESERVED = (size_t)25 * 3600;
 
 struct Viewer {
     ViewerOptions options;
+    std::string scene_picture;  // the texture named like the scene beside it, when --texture names none
     Scene scene;
     uint32_t texture;
     ViewerPass pass;
@@ -306,6 +307,10 @@ int main(int argc, char **argv)
     viewer.options.scene_path = scene_path.c_str();
     viewer.options.texture_path = texture_path.c_str();
 
+    if (!viewer.options.texture_given) {
+        viewer.scene_picture = picture_beside_scene(viewer.options.scene_path);
+        if (!viewer.scene_picture.empty()) viewer.options.texture_path = viewer.scene_picture.c_str();
+    }
     // Every output is tried before the window opens: a run never ends in one it cannot write.
     Error output_error;
     if (check_viewer_outputs(&viewer.options, &output_error) != ERROR_NONE) {

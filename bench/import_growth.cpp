@@ -24,11 +24,24 @@ static double seconds_now()
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-// A model of count nodes under one root, all named "part" or each its own name.
+// A model of count nodes under one root, all named "part" or each its own
+// name; the root holds one triangle (a model with nothing to draw is refused).
 static aiScene *model_of(int count, bool same_names)
 {
     aiScene *scene = new aiScene;
     scene->mRootNode = new aiNode("root");
+    aiMesh *triangle = new aiMesh;
+    triangle->mNumVertices = 3;
+    triangle->mVertices = new aiVector3D[3]{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    triangle->mNumFaces = 1;
+    triangle->mFaces = new aiFace[1];
+    triangle->mFaces[0].mNumIndices = 3;
+    triangle->mFaces[0].mIndices = new unsigned[3]{0, 1, 2};
+    triangle->mPrimitiveTypes = aiPrimitiveType_TRIANGLE;
+    scene->mNumMeshes = 1;
+    scene->mMeshes = new aiMesh *[1] { triangle };
+    scene->mRootNode->mNumMeshes = 1;
+    scene->mRootNode->mMeshes = new unsigned[1]{0};
     std::vector<aiNode *> children;
     for (int i = 0; i < count; i++) children.push_back(new aiNode(same_names ? "part" : "part" + std::to_string(i)));
     scene->mRootNode->addChildren((unsigned)count, children.data());

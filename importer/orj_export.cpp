@@ -1,12 +1,16 @@
 #include "orj/import/orj_export.h"
 
+#include <assimp/DefaultIOSystem.h>
 #include <assimp/Exporter.hpp>
+#include <assimp/IOStream.hpp>
 #include <assimp/Importer.hpp>
 #include <assimp/scene.h>
 
 #include <algorithm>
 #include <cmath>
-#include <deque>
+#include <fstream>
+#include <iterator>
+#include <unordered_map>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -17,7 +21,8 @@
 #include "orj/core/image/image.h"
 #include "orj/core/image/image_write.h"
 #include "orj/core/scene/scene_reader.h"
-#include "importer/orj_export_files.h"
+#include "importer/orj_import_convert.h"
+#include "importer/orj_import_output.h"
 
 namespace orj {
 
@@ -145,20 +150,26 @@ aiNodeAnim *make_channel(const SceneObject &object, int frame_count)
 // The glTF writer of the asset library leaves cameras and lights out: they
 // are added to its JSON afterwards, cameras as glTF cameras (which look
 // along their node's -z, as the engine's do) and lamps as punctual point
-// lights of the extension every current reader knows.
+// lights of the extension every current reader knows; a lamp's own colour,
+// and a camera's key name, kept in its node's extras for orj import.
 void add_gltf_cameras_and_lights(nlohmann::json *document, const aiScene *model)
 {
     nlohmann::json &nodes = (*document)["nodes"];
+    // The first node of each name, as the writer named them.
+    std::unordered_map<std::string, nlohmann::json *> by_name;
+    for (nlohmann::json &node : nodes)
+        if (node.is_object() && node.contains("name") && node["name"].is_string())
+            by_name.emplace(node["name"].get<std::string>(), &node);
     auto node_named = [&](const aiString &name) -> nlohmann::json * {
-        for (nlohmann::json &node : nodes)
-            if (node.value("name", "") == name.C_Str()) return &node;
-        return nullptr;
+        auto found = by_name.find(name.C_Str());
+        return found == by_name.end() ? nullptr : found->second;
     };
     for (unsigned i = 0; i < model->mNumCameras; i++) {
         nlohmann::json *node = node_named(model->mCameras[i]->mName);
         if (!node || node->contains("camera")) continue;
         nlohmann::json &cameras = (*document)["cameras"];
         (*node)["camera"] = cameras.size();
+        (*node)["extras"][CAMERA_KEY_EXTRA] = model->mCameras[i]->mName.C_Str();
         const aiCamera *camera = model->mCameras[i];
         cameras.push_back({{"name", camera->mName.C_Str()},
                            {"type", "perspective"},
@@ -176,6 +187,7 @@ void add_gltf_cameras_and_lights(nlohmann::json *document, const aiScene *model)
         const aiColor3D &c = model->mLights[i]->mColorDiffuse;
         double brightest = std::max({(double)c.r, (double)c.g, (double)c.b, 1.0});
         (*node)["extensions"]["KHR_lights_punctual"]["light"] = lights.size();
+        (*node)["extras"][LAMP_COLOUR_EXTRA] = {c.r, c.g, c.b};
         lights.push_back({{"name", model->mLights[i]->mName.C_Str()},
                           {"type", "point"},
                           {"color", {c.r / brightest, c.g / brightest, c.b / brightest}},
@@ -200,12 +212,14 @@ void put_u32(std::string *bytes, uint32_t value)
     for (int k = 0; k < 4; k++) bytes->push_back((char)(value >> (8 * k) & 0xFF));
 }
 
-// Rewrites the glTF file's bytes (JSON, or binary with its JSON chunk first)
-// with the model's cameras and lights. False when they are not what the
+// Rewrites the glTF file at path (JSON, or binary with its JSON chunk first)
+// with the model's cameras and lights. False when the file is not what the
 // writer makes.
-bool patch_gltf(std::string *file, bool binary, const aiScene *model)
+bool patch_gltf(const std::string &path, bool binary, const aiScene *model)
 {
-    const std::string &bytes = *file;
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
     std::string json_text, rest;
     if (binary) {
         if (bytes.size() < 20 || bytes.compare(0, 4, "glTF") != 0 || bytes.compare(16, 4, "JSON") != 0) return false;
@@ -233,11 +247,174 @@ bool patch_gltf(std::string *file, bool binary, const aiScene *model)
     } else {
         out = document.dump(2);
     }
-    *file = std::move(out);
-    return true;
+    Error error;
+    return write_bytes_to(path, out, path, &error) == ERROR_NONE;
 }
 
+// A name as the formats take it: UTF-8 without control characters. Bytes
+// that are not UTF-8 are taken as Latin-1; control characters (C0, DEL, C1)
+// become '_'.
+std::string export_name(const char *name, bool *changed)
+{
+    std::string out;
+    const unsigned char *p = (const unsigned char *)name;
+    while (*p) {
+        int length = *p < 0x80 ? 1 : (*p & 0xE0) == 0xC0 ? 2 : (*p & 0xF0) == 0xE0 ? 3 : (*p & 0xF8) == 0xF0 ? 4 : 0;
+        uint32_t code = length == 1 ? *p : length == 2 ? *p & 0x1Fu : length == 3 ? *p & 0x0Fu : *p & 0x07u;
+        for (int k = 1; k < length; k++) {
+            if ((p[k] & 0xC0) != 0x80) length = 0;
+            else code = code << 6 | (p[k] & 0x3Fu);
+        }
+        static const uint32_t least[5] = {0, 0, 0x80, 0x800, 0x10000};
+        if (length > 0 && (code < least[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))) length = 0;
+        if (length == 0) {  // a Latin-1 byte
+            code = *p;
+            length = 1;
+            out += code < 0xA0 ? std::string("_") : std::string{(char)(0xC0 | code >> 6), (char)(0x80 | (code & 0x3F))};
+        } else if (code < 0x20 || (code >= 0x7F && code < 0xA0)) {
+            out += '_';
+        } else {
+            out.append((const char *)p, (size_t)length);
+        }
+        p += length;
+    }
+    *changed = out != name;
+    return out;
+}
+
+bool finite3(const Vector3 &v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+// The first value the formats cannot hold (a NaN or an infinity), named by
+// object, field and frame or index; empty when there is none.
+std::string first_non_finite(const Scene *scene)
+{
+    char text[300];
+    for (int i = 0; i < scene->object_count; i++) {
+        const SceneObject &object = scene->objects[i];
+        const char *rotation = object.kind == Lamp ? "rotation (the lamp's colour)" : "rotation";
+        struct {
+            const Vector3 *values;
+            const char *field;
+        } frames[3] = {{object.locations, "location"}, {object.rotations, rotation}, {object.scales, "scale"}};
+        for (const auto &field : frames)
+            for (int f = 0; field.values && f < scene->frame_count; f++)
+                if (!finite3(field.values[f])) {
+                    snprintf(text, sizeof text, "object \"%.100s\": its %s at frame %d", object.name, field.field,
+                             f + 1);
+                    return text;
+                }
+        for (int v = 0; object.vertices && object.normals && v < object.vertex_count; v++)
+            if (!finite3(object.vertices[v]) || !finite3(object.normals[v])) {
+                snprintf(text, sizeof text, "object \"%.100s\": vertex %d (position or normal)", object.name, v + 1);
+                return text;
+            }
+        for (int q = 0; object.quads && q < object.quad_count; q++)
+            for (const TexCoord &uv : object.quads[q].tex_coords)
+                if (!std::isfinite(uv.s) || !std::isfinite(uv.t)) {
+                    snprintf(text, sizeof text, "object \"%.100s\": the texture coordinates of quad %d", object.name,
+                             q + 1);
+                    return text;
+                }
+        for (int t = 0; object.triangles && t < object.triangle_count; t++)
+            for (const TexCoord &uv : object.triangles[t].tex_coords)
+                if (!std::isfinite(uv.s) || !std::isfinite(uv.t)) {
+                    snprintf(text, sizeof text, "object \"%.100s\": the texture coordinates of triangle %d",
+                             object.name, t + 1);
+                    return text;
+                }
+    }
+    return std::string();
+}
+
+// A file the exporter writes, every write and the close checked.
+class CheckedStream : public Assimp::IOStream {
+public:
+    CheckedStream(FILE *file, bool *failed) : file_(file), failed_(failed) {}
+    ~CheckedStream() override
+    {
+        if (fclose(file_) != 0) *failed_ = true;
+    }
+    size_t Read(void *buffer, size_t size, size_t count) override { return fread(buffer, size, count, file_); }
+    size_t Write(const void *buffer, size_t size, size_t count) override
+    {
+        size_t written = fwrite(buffer, size, count, file_);
+        if (written != count) *failed_ = true;
+        return written;
+    }
+    aiReturn Seek(size_t offset, aiOrigin origin) override
+    {
+        int whence = origin == aiOrigin_SET ? SEEK_SET : origin == aiOrigin_CUR ? SEEK_CUR : SEEK_END;
+        return fseek(file_, (long)offset, whence) == 0 ? aiReturn_SUCCESS : aiReturn_FAILURE;
+    }
+    size_t Tell() const override { return (size_t)ftell(file_); }
+    size_t FileSize() const override
+    {
+        long at = ftell(file_);
+        fseek(file_, 0, SEEK_END);
+        long size = ftell(file_);
+        fseek(file_, at, SEEK_SET);
+        return size < 0 ? 0 : (size_t)size;
+    }
+    void Flush() override
+    {
+        if (fflush(file_) != 0) *failed_ = true;
+    }
+
+private:
+    FILE *file_;
+    bool *failed_;
+};
+
+// The exporter's file system: every file it writes goes to a staged
+// temporary file beside its target, put in place only when all are done.
+class StagingFiles : public Assimp::DefaultIOSystem {
+public:
+    StagingFiles(StagedOutputs *outputs, bool *failed, std::string *problem)
+        : outputs_(outputs), failed_(failed), problem_(problem)
+    {
+    }
+    Assimp::IOStream *Open(const char *path, const char *mode) override
+    {
+        if (!path || !mode || !strpbrk(mode, "wa+")) return DefaultIOSystem::Open(path, mode);
+        std::string temp = staged_path(*outputs_, path);
+        Error error;
+        if (temp.empty() && stage_output(outputs_, path, &temp, &error) != ERROR_NONE) {
+            *problem_ = error.message;
+            *failed_ = true;
+            return nullptr;
+        }
+        FILE *file = fopen(temp.c_str(), "wb");
+        if (!file) {
+            *problem_ = std::string(path) + ": cannot write: " + strerror(errno);
+            *failed_ = true;
+            return nullptr;
+        }
+        return new CheckedStream(file, failed_);
+    }
+    void Close(Assimp::IOStream *stream) override { delete stream; }
+
+private:
+    StagedOutputs *outputs_;
+    bool *failed_;
+    std::string *problem_;
+};
+
 }  // namespace
+
+// The objects' names as the formats take them (export_name); the changed
+// ones are added to *changes.
+static std::vector<std::string> export_names(const Scene *scene, std::vector<std::string> *changes)
+{
+    std::vector<std::string> names(scene->object_count);
+    for (int i = 0; i < scene->object_count; i++) {
+        bool changed = false;
+        char name[sizeof scene->objects[i].name + 1] = {};
+        memcpy(name, scene->objects[i].name, sizeof name - 1);
+        names[i] = export_name(name, &changed);
+        if (changed && changes) changes->push_back(names[i]);
+    }
+    return names;
+}
 
 // The scene as an asset-importer scene: a node per object under one root,
 // with the engine's transforms (translate, rotate about x, y, z, scale) at
@@ -264,21 +441,23 @@ static aiScene *scene_to_assimp(const Scene *scene, const std::string &texture_n
     }
     out->mMaterials[0] = material;
 
+    std::vector<std::string> names = export_names(scene, nullptr);
     std::vector<aiNode *> nodes(scene->object_count);
     std::vector<aiMesh *> meshes;
     std::vector<aiLight *> lights;
     std::vector<aiCamera *> cameras;
     for (int i = 0; i < scene->object_count; i++) {
         const SceneObject &object = scene->objects[i];
-        nodes[i] = new aiNode(object.name);
+        nodes[i] = new aiNode(names[i]);
         if (scene->frame_count > 0) nodes[i]->mTransformation = object_matrix(object, 0);
         if (object.kind == Mesh && object.quad_count + object.triangle_count > 0) {
             nodes[i]->mNumMeshes = 1;
             nodes[i]->mMeshes = new unsigned[1]{(unsigned)meshes.size()};
             meshes.push_back(make_mesh(object));
+            meshes.back()->mName = names[i];
         } else if (object.kind == Lamp && scene->frame_count > 0) {
             aiLight *light = new aiLight();
-            light->mName = object.name;
+            light->mName = names[i];
             light->mType = aiLightSource_POINT;
             // The engine takes the lamp's rotation as its colour, and dims it with distance the same way.
             const Vector3 &c = object.rotations[0];
@@ -288,7 +467,7 @@ static aiScene *scene_to_assimp(const Scene *scene, const std::string &texture_n
             lights.push_back(light);
         } else if (object.kind == Camera) {
             aiCamera *camera = new aiCamera();
-            camera->mName = object.name;
+            camera->mName = names[i];
             camera->mLookAt = aiVector3D(0, 0, -1);
             camera->mUp = aiVector3D(0, 1, 0);
             camera->mHorizontalFOV = (float)std::atan(0.5);  // half the view's angle
@@ -343,7 +522,10 @@ static aiScene *scene_to_assimp(const Scene *scene, const std::string &texture_n
         animation->mDuration = scene->frame_count - 1;
         std::vector<aiNodeAnim *> channels;
         for (int i = 0; i < scene->object_count; i++)
-            if (reached[i]) channels.push_back(make_channel(scene->objects[i], scene->frame_count));
+            if (reached[i]) {
+                channels.push_back(make_channel(scene->objects[i], scene->frame_count));
+                channels.back()->mNodeName = names[i];
+            }
         animation->mNumChannels = (unsigned)channels.size();
         animation->mChannels = new_array(channels);
         out->mNumAnimations = 1;
@@ -401,59 +583,94 @@ ErrorKind check_export_outputs(const char *scene_path, const char *model_path, c
     }
     std::string side_file = format ? side_file_of(format, model_path) : "";
     if (!side_file.empty()) outputs.push_back(side_file);
+    // Nothing that is read may be written over, nor one output be another
+    // (compared as files), and every output is tried before anything is read.
     if (check_output_paths(inputs, outputs, error) != ERROR_NONE) return error->kind;
     for (const std::string &written : outputs)
         if (check_output_path(written.c_str(), error) != ERROR_NONE) return error->kind;
     return ERROR_NONE;
 }
 
-// The texture as a PNG file's bytes, to be written beside the model.
-static ErrorKind encode_texture_beside(const char *texture_path, const std::string &texture_out, std::string *bytes,
-                                       Error *error)
+// The texture as a PNG file beside the model, staged among outputs.
+static ErrorKind write_texture_beside(const char *texture_path, const std::string &texture_out, StagedOutputs *outputs,
+                                      Error *error)
 {
     Image image;
+    std::string temp;
     if (load_image_file(texture_path, &image, error) != ERROR_NONE) return error->kind;
     image.has_alpha = true;
     std::vector<uint8_t> png;
     if (encode_png(image, texture_out.c_str(), &png, error) != ERROR_NONE) return error->kind;
-    bytes->assign(png.begin(), png.end());
+    if (stage_output(outputs, texture_out, &temp, error) != ERROR_NONE) return error->kind;
+    return write_bytes_to(temp, std::string(png.begin(), png.end()), texture_out, error);
+}
+
+// Writes the model (and the format's side files) through the exporter,
+// every file staged among outputs, and adds the glTF cameras and lamps.
+static ErrorKind write_model(const aiScene *model, const ExportFormat *format, const char *model_path,
+                             StagedOutputs *outputs, Error *error)
+{
+    Assimp::Exporter exporter;
+    bool failed = false;
+    std::string problem;
+    exporter.SetIOHandler(new StagingFiles(outputs, &failed, &problem));
+    aiReturn result = exporter.Export(model, format->id, model_path);
+    bool gltf = strcmp(format->id, "gltf2") == 0 || strcmp(format->id, "glb2") == 0;
+    std::string written = staged_path(*outputs, model_path);
+    if (result != aiReturn_SUCCESS || failed || written.empty())
+        return set_error(error, ERROR_CANNOT_WRITE, model_path, 0, "cannot write the model: %s",
+                         problem.empty() ? exporter.GetErrorString() : problem.c_str());
+    if (gltf && (model->mNumCameras || model->mNumLights) &&
+        !patch_gltf(written, strcmp(format->id, "glb2") == 0, model))
+        return set_error(error, ERROR_CANNOT_WRITE, model_path, 0,
+                         "cannot add the cameras and lamps to the written model");
     return ERROR_NONE;
+}
+
+// A warning for the names that export_names changed; none when none was.
+static void warn_of_names(const Scene *scene, std::vector<std::string> *warnings)
+{
+    std::vector<std::string> renamed;
+    export_names(scene, &renamed);
+    if (renamed.empty()) return;
+    warnings->push_back(std::to_string(renamed.size()) +
+                        " names made valid UTF-8 without control characters (bytes that are not UTF-8 read as "
+                        "Latin-1, control characters as '_'), the first: '" +
+                        renamed[0] + "'");
 }
 
 ErrorKind export_scene(const Scene *scene, const char *model_path, const char *texture_path, ExportSummary *summary,
                        Error *error)
 {
     const ExportFormat *format = export_format_of(model_path);
+    summary->format = format;
+    summary->meshes = summary->lamps = summary->cameras = 0;
+    summary->animated = false;
+    summary->warnings.clear();
     if (!format)
         return set_error(error, ERROR_REFUSED, model_path, 0,
                          "the extension says no format that export writes (orj formats lists them)");
-    // What the exporter writes is caught in memory, then written as one set, the model last.
-    std::deque<ExportedFile> files;
+    std::string non_finite = first_non_finite(scene);
+    if (!non_finite.empty())
+        return set_error(error, ERROR_REFUSED, nullptr, 0,
+                         "%s is not a finite number, which the model formats cannot hold: refused, nothing written",
+                         non_finite.c_str());
+    warn_of_names(scene, &summary->warnings);
+    StagedOutputs outputs;
     std::string texture_out = texture_path ? texture_beside(model_path) : "";
-    if (texture_path) {
-        files.push_back({texture_out, std::string()});
-        if (encode_texture_beside(texture_path, texture_out, &files.back().bytes, error) != ERROR_NONE)
-            return error->kind;
-    }
-    aiScene *model = scene_to_assimp(scene, texture_path ? file_name_of(texture_out) : "", format->animation);
-    Assimp::Exporter exporter;
-    exporter.SetIOHandler(create_export_capture(&files));
-    aiReturn result = exporter.Export(model, format->id, model_path);
-    ExportedFile *main_file = find_exported_file(&files, model_path);
-    bool gltf = strcmp(format->id, "gltf2") == 0 || strcmp(format->id, "glb2") == 0;
-    std::vector<std::string> inputs;
-    if (texture_path) inputs.push_back(texture_path);
     ErrorKind status = ERROR_NONE;
-    if (result != aiReturn_SUCCESS || !main_file)
-        status = set_error(error, ERROR_CANNOT_WRITE, model_path, 0, "cannot write the model: %s",
-                           exporter.GetErrorString());
-    else if (gltf && (model->mNumCameras || model->mNumLights) &&
-             !patch_gltf(&main_file->bytes, strcmp(format->id, "glb2") == 0, model))
-        status = set_error(error, ERROR_CANNOT_WRITE, model_path, 0,
-                           "cannot add the cameras and lamps to the written model");
-    else status = write_exported_files(&files, inputs, model_path, error);
-    *summary = {format, model->mNumMeshes, model->mNumLights, model->mNumCameras, model->mNumAnimations > 0};
-    delete model;
+    if (texture_path) status = write_texture_beside(texture_path, texture_out, &outputs, error);
+    if (status == ERROR_NONE) {
+        aiScene *model = scene_to_assimp(scene, texture_path ? file_name_of(texture_out) : "", format->animation);
+        status = write_model(model, format, model_path, &outputs, error);
+        summary->meshes = model->mNumMeshes;
+        summary->lamps = model->mNumLights;
+        summary->cameras = model->mNumCameras;
+        summary->animated = model->mNumAnimations > 0;
+        delete model;
+    }
+    if (status == ERROR_NONE) status = commit_outputs(&outputs, error);
+    if (status != ERROR_NONE) discard_outputs(&outputs);
     return status;
 }
 

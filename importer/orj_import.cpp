@@ -68,8 +68,10 @@ static void stats_warnings(const ImportStats &stats, const MeshRepairs &repairs,
     if (stats.animations_ignored > 0)
         warn(std::to_string(stats.animations_ignored) + " animations after the first one ignored");
     if (stats.mesh_animations_ignored > 0)
-        warn(std::to_string(stats.mesh_animations_ignored) +
-             " meshes blend bones or morph: they stay in their rest pose (only rigid parts follow bones)");
+        warn(std::to_string(stats.mesh_animations_ignored) + " skinned or morphing meshes would take more than " +
+             std::to_string(MAX_POSED_FACES) + " faces, or " + std::to_string(MAX_POSED_TRANSFORMS) +
+             " object frames, written once per pose: they keep the first frame's pose (fewer frames, with "
+             "--frames or a lower --fps, let them move)");
     if (stats.group_inserted > 0)
         warn(std::to_string(stats.group_inserted) + " grouping objects added to keep parents under 1000 children");
     for (const std::string &line : stats.warnings) warn(line);
@@ -125,11 +127,15 @@ static void count_lines(const ImportedScene &imported, bool animated, double fps
     lines->push_back(format_line("  objects: %d (%d meshes, %d empty groups, %d cameras, %d lamps)",
                                  imported.scene.object_count, stats.mesh_objects, stats.group_objects,
                                  stats.camera_objects, stats.lamp_objects));
-    lines->push_back(format_line("  faces: %lld (%lld quads, %lld triangles), %d polygons drawn per frame",
+    lines->push_back(format_line("  faces: %lld (%lld quads, %lld triangles), %lld polygons drawn per frame",
                                  (long long)stats.quads + stats.triangles, (long long)stats.quads,
-                                 (long long)stats.triangles, imported.scene.polygon_count));
+                                 (long long)stats.triangles, (long long)stats.most_drawn_polygons));
     lines->push_back(
         format_line("  frames: %d at %g per second%s", imported.frame_count, fps, animated ? "" : " (no animation)"));
+    if (stats.deforming_meshes > 0 && stats.mesh_animations_ignored == 0)
+        lines->push_back(format_line("  skinned or morphing meshes: %d, posed frame by frame as %d objects, each "
+                                     "shown at its own frames",
+                                     stats.deforming_meshes, stats.posed_objects));
     if (stats.normals_missing > 0)
         lines->push_back(format_line("  normals generated for %lld meshes", (long long)stats.normals_missing));
     if (stats.points_dropped || stats.lines_dropped)

@@ -48,4 +48,35 @@ aiMatrix4x4 sample_node_transform(const aiNode *node, const aiNodeAnim *channel,
     return aiMatrix4x4(scaling, rotation, position);
 }
 
+std::vector<float> sample_morph_weights(const aiMesh *mesh, const aiMeshMorphAnim *channel, double ticks)
+{
+    unsigned targets = mesh->mAnimMeshes ? mesh->mNumAnimMeshes : 0;
+    std::vector<float> weights(targets, 0.0f);
+    if (!channel || !channel->mKeys || channel->mNumKeys == 0) {
+        for (unsigned t = 0; t < targets; t++)
+            if (mesh->mAnimMeshes[t]) weights[t] = mesh->mAnimMeshes[t]->mWeight;
+        return weights;
+    }
+    float factor;
+    unsigned k = key_before(channel->mKeys, channel->mNumKeys, ticks, &factor);
+    // Each of the two keys around ticks adds its share of every target it names.
+    for (unsigned side = 0; side < 2; side++) {
+        float share = side == 0 ? 1.0f - factor : factor;
+        if (share == 0.0f) continue;
+        const aiMeshMorphKey &key = channel->mKeys[k + side];
+        for (unsigned i = 0; key.mValues && key.mWeights && i < key.mNumValuesAndWeights; i++)
+            if (key.mValues[i] < targets) weights[key.mValues[i]] += share * (float)key.mWeights[i];
+    }
+    return weights;
+}
+
+int sample_mesh_key(const aiMesh *mesh, const aiMeshAnim *channel, double ticks)
+{
+    if (!channel || !channel->mKeys || channel->mNumKeys == 0) return -1;
+    float factor;
+    unsigned k = key_before(channel->mKeys, channel->mNumKeys, ticks, &factor);
+    unsigned target = channel->mKeys[k].mValue;
+    return mesh->mAnimMeshes && target < mesh->mNumAnimMeshes && mesh->mAnimMeshes[target] ? (int)target : -1;
+}
+
 }  // namespace orj

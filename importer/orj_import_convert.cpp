@@ -9,10 +9,13 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <unordered_map>
 
 #include "orj/core/scene/scene_hierarchy.h"
+#include "orj/core/scene/scene_reader.h"
 #include "importer/orj_import_animation.h"
+#include "importer/orj_import_deform.h"
 #include "importer/orj_import_files.h"
 #include "importer/orj_import_framing.h"
 #include "importer/orj_import_math.h"
@@ -48,6 +51,12 @@ struct NodeEntry {
     std::vector<int> children;
 };
 
+// A deforming mesh as a node shows it, posed frame by frame.
+struct DeformJob {
+    unsigned mesh;
+    int node;
+};
+
 struct Converter {
     const aiScene *source;
     ImportSettings settings;
@@ -67,8 +76,10 @@ struct Converter {
     std::vector<int> node_object;                       // the object made for each node, -1 before
     std::vector<bool> bone_nodes;                       // nodes that parts of rigid skins ride on
     std::vector<std::pair<int, int>> bone_attachments;  // object, bone node
-    int cameras_emitted;
+    bool slot_used[CAMERA_SLOTS];                       // camera keys given out
+    bool slot_reserved[CAMERA_SLOTS];                   // keys a camera of the model is named for
     unsigned meshes_done;
+    std::vector<DeformJob> deform_jobs;
 };
 
 Matrix4 to_matrix(const aiMatrix4x4 &a)
@@ -130,10 +141,28 @@ ImportObject named_object(ObjectKind kind, const std::string &name, int parent)
     return object;
 }
 
+// Whether node carries the extra named key (glTF node extras).
+bool has_extra(const aiNode *node, const char *key)
+{
+    const aiMetadata *meta = node ? node->mMetaData : nullptr;
+    for (unsigned i = 0; meta && i < meta->mNumProperties; i++)
+        if (strcmp(meta->mKeys[i].C_Str(), key) == 0) return true;
+    return false;
+}
+
+// A camera that orj export wrote under one of the viewer's key names keeps
+// it (a scene taken out and back keeps its keys); the others take the free
+// keys in order. A foreign model's camera keeps no key by its name: a
+// modelling tool's default "Camera" would leave the viewer's first key empty.
 void add_camera(Converter *c, int node, int camera)
 {
     std::string own = clean_object_name(c->source->mCameras[camera]->mName.C_Str(), "camera");
-    const char *slot = camera_slot_name(c->cameras_emitted++);
+    const char *slot = nullptr;
+    bool keeps_key = has_extra(c->nodes[node].node, CAMERA_KEY_EXTRA);
+    for (int s = 0; s < CAMERA_SLOTS && !slot && keeps_key; s++)
+        if (!c->slot_used[s] && own == camera_slot_name(s)) slot = camera_slot_name(s), c->slot_used[s] = true;
+    for (int s = 0; s < CAMERA_SLOTS && !slot; s++)
+        if (!c->slot_used[s] && !c->slot_reserved[s]) slot = camera_slot_name(s), c->slot_used[s] = true;
     ImportObject object = named_object(Camera, slot ? slot : own, -1);
     object.source_name = own;
     add_object(c, object, make_plan(ROLE_CAMERA, node, camera));
@@ -186,6 +215,10 @@ int plan_node(Converter *c, int node_index, int parent_object)
         if (mesh_index >= c->source->mNumMeshes || !c->source->mMeshes[mesh_index]) continue;
         const aiMesh *mesh = c->source->mMeshes[mesh_index];
         const MeshParts &converted = converted_mesh(c, mesh_index);
+        if (converted.deforms) {
+            c->deform_jobs.push_back({mesh_index, node_index});
+            continue;
+        }
         std::string mesh_name = clean_object_name(mesh->mName.C_Str(), name.c_str());
         for (size_t p = 0; p < converted.parts.size(); p++) {
             ImportObject object = converted.parts[p];
@@ -280,12 +313,18 @@ void flatten_deep_objects(Converter *c)
     c->source_parent.resize(objects.size());
     for (size_t i = 0; i < objects.size(); i++) c->source_parent[i] = objects[i].parent;
     std::vector<int> level = object_levels(c->source_parent);
-    for (size_t i = 0; i < objects.size(); i++) {
+    // Parents before children, so that each object below the deepest level
+    // kept finds its ancestor there through its parent's, in one step.
+    std::vector<int> order(objects.size());
+    for (size_t i = 0; i < order.size(); i++) order[i] = (int)i;
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return level[a] < level[b]; });
+    std::vector<int> kept_ancestor(objects.size(), -1);
+    for (int i : order) {
         c->out->stats.deepest_level = std::max(c->out->stats.deepest_level, level[i]);
+        if (level[i] < SCENE_MAX_DEPTH - 1) continue;
+        kept_ancestor[i] = level[i] == SCENE_MAX_DEPTH - 1 ? i : kept_ancestor[c->source_parent[i]];
         if (level[i] <= SCENE_MAX_DEPTH) continue;
-        int ancestor = objects[i].parent;
-        while (level[ancestor] > SCENE_MAX_DEPTH - 1) ancestor = c->source_parent[ancestor];
-        objects[i].parent = ancestor;
+        objects[i].parent = kept_ancestor[i];
         c->out->stats.flattened++;
     }
 }
@@ -317,9 +356,54 @@ aiVector3D own_position(const aiVector3D &position, const aiNode *node)
     return position;
 }
 
-// The light's colour as the lamp's rotation: 0..1, brighter lights scaled down.
-Vector3 lamp_colour(const aiLight *light)
+// A number of a node's extras as the glTF reader keeps them.
+bool metadata_number(const aiMetadataEntry &entry, double *value)
 {
+    if (!entry.mData) return false;
+    switch (entry.mType) {
+    case AI_DOUBLE:
+        *value = *static_cast<const double *>(entry.mData);
+        return true;
+    case AI_FLOAT:
+        *value = *static_cast<const float *>(entry.mData);
+        return true;
+    case AI_INT32:
+        *value = *static_cast<const int32_t *>(entry.mData);
+        return true;
+    case AI_UINT64:
+        *value = (double)*static_cast<const uint64_t *>(entry.mData);
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The engine's own colour of a lamp written by orj export (the node's extra
+// LAMP_COLOUR_EXTRA, three numbers); false when the node has none.
+bool exported_lamp_colour(const aiNode *node, Vector3 *colour)
+{
+    const aiMetadata *meta = node ? node->mMetaData : nullptr;
+    for (unsigned i = 0; meta && i < meta->mNumProperties; i++) {
+        if (strcmp(meta->mKeys[i].C_Str(), LAMP_COLOUR_EXTRA) != 0 || meta->mValues[i].mType != AI_AIMETADATA) continue;
+        const aiMetadata *values = static_cast<const aiMetadata *>(meta->mValues[i].mData);
+        double rgb[3];
+        if (!values || values->mNumProperties != 3) return false;
+        for (int k = 0; k < 3; k++)
+            if (!metadata_number(values->mValues[k], &rgb[k]) || !std::isfinite(rgb[k]) || rgb[k] < 0.0 || rgb[k] > 1e6)
+                return false;
+        *colour = {(float)rgb[0], (float)rgb[1], (float)rgb[2]};
+        return true;
+    }
+    return false;
+}
+
+// The light's colour as the lamp's rotation: 0..1, brighter lights scaled
+// down (other tools' brightness has no common scale with the engine's),
+// except the engine's own colour carried by a model it wrote.
+Vector3 lamp_colour(const aiLight *light, const aiNode *node)
+{
+    Vector3 own;
+    if (exported_lamp_colour(node, &own)) return own;
     double r = std::max(0.0f, light->mColorDiffuse.r), g = std::max(0.0f, light->mColorDiffuse.g),
            b = std::max(0.0f, light->mColorDiffuse.b);
     if (!std::isfinite(r) || !std::isfinite(g) || !std::isfinite(b)) r = g = b = 1.0;
@@ -342,30 +426,58 @@ std::vector<int> parents_first_order(const std::vector<int> &parents)
     return order;
 }
 
+// The first clip, and the moment of a frame in it.
+struct ClipTime {
+    const aiAnimation *clip;
+    double ticks_per_second, duration_ticks;
+};
+
+ClipTime clip_time(const aiScene *source)
+{
+    ClipTime time;
+    time.clip = source->mNumAnimations > 0 ? source->mAnimations[0] : nullptr;
+    time.ticks_per_second = time.clip && time.clip->mTicksPerSecond > 0.0 ? time.clip->mTicksPerSecond : 25.0;
+    time.duration_ticks = time.clip ? time.clip->mDuration : 0.0;
+    if (!std::isfinite(time.duration_ticks) || time.duration_ticks < 0.0) time.duration_ticks = 0.0;
+    return time;
+}
+
+double frame_ticks(const Converter *c, const ClipTime &time, int frame)
+{
+    return frame_time_ticks(frame, c->settings.fps, time.ticks_per_second, time.duration_ticks);
+}
+
+// Every node's local and world matrix at ticks, translations times the scale.
+void pose_nodes(const Converter *c, const aiAnimation *clip, double ticks, std::vector<Matrix4> *local,
+                std::vector<Matrix4> *world)
+{
+    local->resize(c->nodes.size());
+    world->resize(c->nodes.size());
+    for (size_t n = 0; n < c->nodes.size(); n++) {
+        const NodeEntry &entry = c->nodes[n];
+        Matrix4 &m = (*local)[n];
+        m = to_matrix(
+            sample_node_transform(entry.node, entry.channel >= 0 ? clip->mChannels[entry.channel] : nullptr, ticks));
+        for (int i = 0; i < 3; i++) m.m[i][3] *= c->settings.scale;
+        (*world)[n] = entry.parent < 0 ? m : matrix_multiply((*world)[entry.parent], m);
+    }
+}
+
 void sample_frames(Converter *c)
 {
-    const aiAnimation *clip = c->source->mNumAnimations > 0 ? c->source->mAnimations[0] : nullptr;
-    double ticks_per_second = clip && clip->mTicksPerSecond > 0.0 ? clip->mTicksPerSecond : 25.0;
-    double duration_ticks = clip ? clip->mDuration : 0.0;
-    if (!std::isfinite(duration_ticks) || duration_ticks < 0.0) duration_ticks = 0.0;
+    ClipTime time = clip_time(c->source);
+    const aiAnimation *clip = time.clip;
     int frames = c->out->frame_count;
     double scale = c->settings.scale;
     size_t object_count = c->out->objects.size();
-    std::vector<Matrix4> local(c->nodes.size()), world(c->nodes.size());
+    std::vector<Matrix4> local, world;
     std::vector<Matrix4> object_local(object_count), object_world(object_count);
     std::vector<double> worst_fit(object_count, 0.0);
     bool flattened = c->out->stats.flattened > 0;
     std::vector<int> order = flattened ? parents_first_order(c->source_parent) : std::vector<int>();
 
     for (int frame = 0; frame < frames; frame++) {
-        double ticks = frame_time_ticks(frame, c->settings.fps, ticks_per_second, duration_ticks);
-        for (size_t n = 0; n < c->nodes.size(); n++) {
-            const NodeEntry &entry = c->nodes[n];
-            local[n] = to_matrix(sample_node_transform(
-                entry.node, entry.channel >= 0 ? clip->mChannels[entry.channel] : nullptr, ticks));
-            for (int i = 0; i < 3; i++) local[n].m[i][3] *= scale;
-            world[n] = c->nodes[n].parent < 0 ? local[n] : matrix_multiply(world[c->nodes[n].parent], local[n]);
-        }
+        pose_nodes(c, clip, frame_ticks(c, time, frame), &local, &world);
         // Each object's matrix under its source parent (lamps: their place only).
         for (size_t i = 0; i < object_count; i++) {
             const Plan &plan = c->plans[i];
@@ -412,7 +524,7 @@ void sample_frames(Converter *c)
             } else if (lamp) {
                 const Matrix4 &m = object_local[i];
                 t.location = {(float)m.m[0][3], (float)m.m[1][3], (float)m.m[2][3]};
-                t.rotation = lamp_colour(c->source->mLights[plan.source]);
+                t.rotation = lamp_colour(c->source->mLights[plan.source], c->nodes[plan.node].node);
             } else {
                 t = decompose_transform(object_local[i], &fit);
             }
@@ -437,12 +549,156 @@ void sample_frames(Converter *c)
     }
 }
 
-// The box around every mesh vertex over the animation (at up to ten frames
-// spread over it), placed as the engine places them.
+// The channels of clip that move mesh as node shows it: morph weights and
+// whole targets (null for none). Readers name them after the node or the mesh.
+template <typename Channel>
+const Channel *mesh_channel(Channel *const *channels, unsigned count, const aiNode *node, const aiMesh *mesh)
+{
+    for (unsigned i = 0; channels && i < count; i++) {
+        const char *name = channels[i] ? channels[i]->mName.C_Str() : "";
+        if (channels[i] && (strcmp(name, node->mName.C_Str()) == 0 || strcmp(name, mesh->mName.C_Str()) == 0))
+            return channels[i];
+    }
+    return nullptr;
+}
+
+MeshPose mesh_pose(const Converter *c, const DeformJob &job, const std::vector<Matrix4> &world, const ClipTime &time,
+                   double ticks)
+{
+    const aiMesh *mesh = c->source->mMeshes[job.mesh];
+    const aiNode *node = c->nodes[job.node].node;
+    MeshPose pose;
+    pose.mesh_world = world[job.node];
+    for (unsigned b = 0; mesh->mBones && b < mesh->mNumBones; b++) {
+        const aiBone *bone = mesh->mBones[b];
+        auto found = bone ? c->node_by_name.find(bone->mName.C_Str()) : c->node_by_name.end();
+        if (found == c->node_by_name.end()) {
+            pose.bones.push_back(pose.mesh_world);
+            continue;
+        }
+        Matrix4 offset = to_matrix(bone->mOffsetMatrix);
+        for (int i = 0; i < 3; i++) offset.m[i][3] *= c->settings.scale;
+        pose.bones.push_back(matrix_multiply(world[found->second], offset));
+    }
+    const aiAnimation *clip = time.clip;
+    const aiMeshMorphAnim *morph =
+        clip ? mesh_channel(clip->mMorphMeshChannels, clip->mNumMorphMeshChannels, node, mesh) : nullptr;
+    const aiMeshAnim *shown = clip ? mesh_channel(clip->mMeshChannels, clip->mNumMeshChannels, node, mesh) : nullptr;
+    pose.morph_weights = sample_morph_weights(mesh, morph, ticks);
+    pose.shown_target = sample_mesh_key(mesh, shown, ticks);
+    return pose;
+}
+
+// What baking has made so far, against the limits.
+struct Baking {
+    int64_t faces = 0, objects = 0;
+    std::vector<int> group;  // each job's grouping object taking frames now, -1 before the first
+};
+
+// One object per part of job's mesh holding positions, shown from frame on
+// (scale 0 at every other frame until the run grows). False past the limits.
+bool add_pose_run(Converter *c, size_t job_index, int frame, const std::vector<Vector3> &positions,
+                  const std::vector<Vector3> &normals, Baking *baking, std::vector<int> *run)
+{
+    run->clear();
+    const DeformJob &job = c->deform_jobs[job_index];
+    const MeshParts &converted = c->mesh_parts[job.mesh];
+    int frames = c->out->frame_count;
+    for (const ImportObject &part : converted.parts) baking->faces += part.quads.size() + part.triangles.size();
+    baking->objects += converted.parts.size();
+    if (baking->faces > MAX_POSED_FACES || baking->objects * frames > MAX_POSED_TRANSFORMS) return false;
+    std::string name = clean_object_name(c->source->mMeshes[job.mesh]->mName.C_Str(),
+                                         clean_object_name(c->nodes[job.node].node->mName.C_Str(), "mesh").c_str());
+    for (size_t p = 0; p < converted.parts.size(); p++) {
+        int &group = baking->group[job_index];
+        if (group < 0 || c->out->objects.size() - group > MAX_CHILDREN_PER_OBJECT) {
+            ImportObject holder = named_object(Mesh, name, -1);
+            holder.locations.assign(frames, Vector3{0, 0, 0});
+            holder.rotations.assign(frames, Vector3{0, 0, 0});
+            holder.scales.assign(frames, Vector3{1, 1, 1});
+            group = add_object(c, holder, make_plan(ROLE_FIXED, -1, -1));
+        }
+        ImportObject object = converted.parts[p];
+        object.name = object.source_name = name + "_frame" + std::to_string(frame);
+        object.parent = group;
+        object.vertices.clear();
+        object.normals.clear();
+        for (unsigned v : converted.sources[p]) {
+            object.vertices.push_back(positions[v]);
+            object.normals.push_back(normals[v]);
+        }
+        object.locations.assign(frames, Vector3{0, 0, 0});
+        object.rotations.assign(frames, Vector3{0, 0, 0});
+        object.scales.assign(frames, Vector3{0, 0, 0});
+        run->push_back(add_object(c, object, make_plan(ROLE_FIXED, -1, -1)));
+    }
+    return true;
+}
+
+bool same_values(const std::vector<Vector3> &a, const std::vector<Vector3> &b)
+{
+    return a.size() == b.size() && memcmp(a.data(), b.data(), a.size() * sizeof(Vector3)) == 0;
+}
+
+// Deforming meshes become one object per run of frames in one pose, shown
+// only at those frames: the scene format moves whole objects, and a hidden
+// object (scale 0) draws nothing. still: every frame shows the first one's
+// pose. False, with nothing added, past the limits.
+bool bake_deforming_meshes(Converter *c, bool still)
+{
+    ClipTime time = clip_time(c->source);
+    size_t first_added = c->out->objects.size();
+    size_t jobs = c->deform_jobs.size();
+    Baking baking;
+    baking.group.assign(jobs, -1);
+    std::vector<std::vector<Vector3>> last_positions(jobs), last_normals(jobs);
+    std::vector<std::vector<int>> runs(jobs);  // the objects of each job's latest run
+    std::vector<Matrix4> local, world;
+    std::vector<Vector3> positions, normals;
+    for (int frame = 0; frame < c->out->frame_count; frame++) {
+        if (!still || frame == 0) pose_nodes(c, time.clip, frame_ticks(c, time, frame), &local, &world);
+        for (size_t j = 0; j < jobs; j++) {
+            if (!still || frame == 0) {
+                MeshPose pose = mesh_pose(c, c->deform_jobs[j], world, time, frame_ticks(c, time, frame));
+                pose_mesh(c->source->mMeshes[c->deform_jobs[j].mesh], pose, c->settings.scale, &positions, &normals);
+            }
+            if (frame == 0 || !same_values(positions, last_positions[j]) || !same_values(normals, last_normals[j])) {
+                if (!add_pose_run(c, j, frame, positions, normals, &baking, &runs[j])) {
+                    c->out->objects.resize(first_added);
+                    c->plans.resize(first_added);
+                    return false;
+                }
+                last_positions[j] = positions;
+                last_normals[j] = normals;
+            }
+            for (int i : runs[j]) c->out->objects[i].scales[frame] = Vector3{1, 1, 1};
+        }
+        if (c->progress && !still && (frame % 50 == 49 || frame == c->out->frame_count - 1))
+            c->progress("posing meshes", (frame + 1.0) / c->out->frame_count);
+    }
+    return true;
+}
+
+void pose_deforming_meshes(Converter *c)
+{
+    if (c->deform_jobs.empty()) return;
+    ImportStats *stats = &c->out->stats;
+    size_t before = c->out->objects.size();
+    if (!bake_deforming_meshes(c, false)) {
+        bake_deforming_meshes(c, true);
+        stats->mesh_animations_ignored = (int)c->deform_jobs.size();
+    }
+    stats->deforming_meshes = (int)c->deform_jobs.size();
+    for (size_t i = before; i < c->out->objects.size(); i++) stats->posed_objects += c->out->objects[i].parent >= 0;
+}
+
+// The box around every mesh vertex drawn over the animation (at up to ten
+// frames spread over it), placed as the engine places them.
 void measure_model(Converter *c)
 {
     std::vector<ImportObject> &objects = c->out->objects;
     std::vector<Matrix4> world(objects.size());
+    std::vector<bool> hidden(objects.size());
     std::vector<int> parents;
     for (const ImportObject &object : objects) parents.push_back(object.parent);
     std::vector<int> order = parents_first_order(parents);
@@ -455,7 +711,10 @@ void measure_model(Converter *c)
             ObjectTransform t = {object.locations[frame], object.rotations[frame], object.scales[frame]};
             Matrix4 local = object.kind == Lamp ? matrix_identity() : compose_transform(t);
             world[i] = object.parent < 0 ? local : matrix_multiply(world[object.parent], local);
-            if (object.kind != Mesh) continue;
+            // Drawing leaves out an object of scale 0 and everything under it.
+            hidden[i] = (object.parent >= 0 && hidden[object.parent]) || t.scale.x == 0.0f || t.scale.y == 0.0f ||
+                        t.scale.z == 0.0f;
+            if (object.kind != Mesh || hidden[i]) continue;
             for (const Vector3 &v : object.vertices) {
                 Vector3 p = transform_point(world[i], v.x, v.y, v.z);
                 const float at[3] = {p.x, p.y, p.z};
@@ -492,14 +751,64 @@ void add_front_camera(Converter *c)
     stats->added_camera = add_object(c, camera, make_plan(ROLE_FIXED, -1, -1));
 }
 
+// Lit for the camera the viewer shows first when there is one (it is a root).
 void add_view_lamps(Converter *c)
 {
     for (const ImportObject &object : c->out->objects)
         if (object.kind == Lamp) return;
-    for (ImportObject &lamp : make_view_lamps(c->out->stats, c->out->stats.added_camera, c->out->frame_count)) {
+    ViewAxes view = front_view_axes();
+    for (const ImportObject &object : c->out->objects)
+        if (object.kind == Camera && object.name == camera_slot_name(0)) {
+            view = camera_view_axes(object.locations[0], object.rotations[0]);
+            break;
+        }
+    for (ImportObject &lamp : make_view_lamps(c->out->stats, view, c->out->frame_count)) {
         add_object(c, lamp, make_plan(ROLE_FIXED, -1, -1));
         c->out->stats.lamps_added++;
     }
+}
+
+// Drawing sets a lamp's light when it reaches the lamp, walking the roots in
+// file order: lamps become roots at their places and come first, so that they
+// light every mesh from the first picture on, and at this picture's places.
+void lamps_first(Converter *c)
+{
+    std::vector<ImportObject> &objects = c->out->objects;
+    std::vector<int> parents;
+    for (const ImportObject &object : objects) parents.push_back(object.parent);
+    std::vector<int> order = parents_first_order(parents);
+    std::vector<Matrix4> world(objects.size());
+    for (int frame = 0; frame < c->out->frame_count; frame++)
+        for (int i : order) {
+            ImportObject &object = objects[i];
+            ObjectTransform t = {object.locations[frame], object.rotations[frame], object.scales[frame]};
+            Matrix4 local = object.kind == Lamp ? matrix_identity() : compose_transform(t);
+            int p = parents[i];
+            world[i] = p < 0 ? local : matrix_multiply(world[p], local);
+            if (object.kind == Lamp && p >= 0) {
+                const Vector3 &l = object.locations[frame];
+                object.locations[frame] = transform_point(world[p], l.x, l.y, l.z);
+            }
+        }
+    std::vector<int> new_index(objects.size());
+    std::vector<int> moved;
+    for (int lamps = 1; lamps >= 0; lamps--)
+        for (size_t i = 0; i < objects.size(); i++)
+            if ((objects[i].kind == Lamp) == (lamps == 1)) {
+                new_index[i] = (int)moved.size();
+                moved.push_back((int)i);
+            }
+    std::vector<ImportObject> sorted;
+    std::vector<Plan> plans;
+    for (int i : moved) {
+        sorted.push_back(std::move(objects[i]));
+        plans.push_back(c->plans[i]);
+        ImportObject &object = sorted.back();
+        object.parent = object.kind == Lamp || object.parent < 0 ? -1 : new_index[object.parent];
+    }
+    objects = std::move(sorted);
+    c->plans = std::move(plans);
+    if (c->out->stats.added_camera >= 0) c->out->stats.added_camera = new_index[c->out->stats.added_camera];
 }
 
 void finish_names(Converter *c)
@@ -535,6 +844,22 @@ void count_results(Converter *c)
         stats->quads += object.quads.size();
         stats->triangles += object.triangles.size();
     }
+    // The most polygons one frame draws: objects of scale 0 and what lies under them are left out.
+    const std::vector<ImportObject> &objects = c->out->objects;
+    std::vector<int> parents;
+    for (const ImportObject &object : objects) parents.push_back(object.parent);
+    std::vector<int> order = parents_first_order(parents);
+    std::vector<bool> hidden(objects.size());
+    for (int frame = 0; frame < c->out->frame_count; frame++) {
+        int64_t drawn = 0;
+        for (int i : order) {
+            const Vector3 &s = objects[i].scales[frame];
+            hidden[i] = (parents[i] >= 0 && hidden[parents[i]]) || s.x == 0.0f || s.y == 0.0f || s.z == 0.0f;
+            if (!hidden[i] && objects[i].kind == Mesh)
+                drawn += objects[i].triangles.size() + 2 * (int64_t)objects[i].quads.size();
+        }
+        stats->most_drawn_polygons = std::max(stats->most_drawn_polygons, drawn);
+    }
     if (stats->flattened > 0)
         stats->warnings.push_back("the hierarchy is " + std::to_string(stats->deepest_level) +
                                   " levels deep: " + std::to_string(stats->flattened) + " objects below level " +
@@ -559,6 +884,7 @@ ErrorKind read_model(Assimp::Importer *importer, ModelFolder *folder, const aiSc
         return set_error(error, ERROR_CANNOT_OPEN, path, 0,
                          S_ISDIR(status.st_mode) ? "is a directory" : "not a regular file");
     ErrorKind kind = check_collada_file(path, error);
+    if (kind == ERROR_NONE) kind = check_glb_file(path, error);
     if (kind != ERROR_NONE) return kind;
     confine_importer(importer, folder);
     // No validation step: it refuses point clouds, which are kept as empty
@@ -566,6 +892,8 @@ ErrorKind read_model(Assimp::Importer *importer, ModelFolder *folder, const aiSc
     const aiScene *read = importer->ReadFile(path, 0);
     if (!read || !read->mRootNode) {
         const char *reason = importer->GetErrorString();
+        // The library reports running out of memory as a reading error.
+        if (strstr(reason, "bad_alloc")) throw std::bad_alloc();
         return set_error(error, ERROR_MALFORMED, path, 0, "cannot read the model: %s",
                          read && !*reason ? "it holds no node hierarchy" : reason);
     }
@@ -580,6 +908,28 @@ ErrorKind read_model(Assimp::Importer *importer, ModelFolder *folder, const aiSc
     if (!*scene)
         return set_error(error, ERROR_MALFORMED, path, 0, "cannot prepare the meshes: %s", importer->GetErrorString());
     return ERROR_NONE;
+}
+
+// Refuses a scene whose file the engine's reader would refuse for its size,
+// before its frames are sampled: the least its text can take is a short
+// frame line ("  0 0 0 0 0 0 1 1 1") for every object and frame, two short
+// lines a vertex and a face's corners and texture coordinates.
+static ErrorKind check_scene_size(const ImportedScene *imported, Error *error)
+{
+    const int64_t frame_line = 20, vertex_lines = 16, face_lines = 24, objects_added = 3;
+    int64_t objects = (int64_t)imported->objects.size() + objects_added, mesh_bytes = 0;
+    for (const ImportObject &object : imported->objects)
+        mesh_bytes += vertex_lines * (int64_t)object.vertices.size() +
+                      face_lines * (int64_t)(object.quads.size() + object.triangles.size());
+    int64_t least = mesh_bytes + objects * imported->frame_count * frame_line;
+    if (least <= SCENE_MAX_FILE_SIZE) return ERROR_NONE;
+    int64_t frames = std::max<int64_t>(1, (SCENE_MAX_FILE_SIZE - std::min<int64_t>(mesh_bytes, SCENE_MAX_FILE_SIZE)) /
+                                              (objects * frame_line));
+    return set_error(
+        error, ERROR_TOO_LARGE, nullptr, 0,
+        "%lld objects over %d frames make a scene file of at least %lld bytes, more than the %lld the engine "
+        "reads: import fewer frames (--frames %lld or fewer) or a shorter range of the animation at a lower rate (--fps)",
+        (long long)objects, imported->frame_count, (long long)least, SCENE_MAX_FILE_SIZE, (long long)frames);
 }
 
 ErrorKind convert_scene(const aiScene *source, const ImportSettings &settings, ImportProgress progress,
@@ -601,7 +951,6 @@ ErrorKind convert_scene(const aiScene *source, const ImportSettings &settings, I
     if (settings.scale == 0.0) c.settings.scale = 1.0;  // framed once measured
     c.progress = progress;
     c.out = imported;
-    c.cameras_emitted = settings.add_camera ? 1 : 0;  // the added camera takes the first key
     c.meshes_done = 0;
     c.mesh_parts.resize(source->mNumMeshes);
     c.mesh_converted.assign(source->mNumMeshes, false);
@@ -613,6 +962,17 @@ ErrorKind convert_scene(const aiScene *source, const ImportSettings &settings, I
     for (unsigned i = source->mNumLights; i-- > 0;)
         if (source->mLights[i]) c.light_by_name[source->mLights[i]->mName.C_Str()] = (int)i;
     for (size_t n = c.nodes.size(); n-- > 0;) c.node_by_name[c.nodes[n].node->mName.C_Str()] = (int)n;
+    for (int s = 0; s < CAMERA_SLOTS; s++) {
+        c.slot_used[s] = s == 0 && settings.add_camera;  // the added camera takes the first key
+        c.slot_reserved[s] = false;
+        for (unsigned i = 0; i < source->mNumCameras; i++) {
+            auto node =
+                source->mCameras[i] ? c.node_by_name.find(source->mCameras[i]->mName.C_Str()) : c.node_by_name.end();
+            if (node != c.node_by_name.end() && has_extra(c.nodes[node->second].node, CAMERA_KEY_EXTRA) &&
+                clean_object_name(source->mCameras[i]->mName.C_Str(), "camera") == camera_slot_name(s))
+                c.slot_reserved[s] = true;
+        }
+    }
     c.node_object.assign(c.nodes.size(), -1);
 
     const aiAnimation *clip = source->mNumAnimations > 0 ? source->mAnimations[0] : nullptr;
@@ -624,7 +984,7 @@ ErrorKind convert_scene(const aiScene *source, const ImportSettings &settings, I
             c.nodes[found->second].channel = (int)i;
             animated = true;
         }
-        if (clip->mNumMeshChannels > 0 || clip->mNumMorphMeshChannels > 0) imported->stats.mesh_animations_ignored++;
+        if (clip->mNumMeshChannels > 0 || clip->mNumMorphMeshChannels > 0) animated = true;
         imported->stats.animations_ignored = (int)source->mNumAnimations - 1;
     }
     double ticks_per_second = clip && clip->mTicksPerSecond > 0.0 ? clip->mTicksPerSecond : 25.0;
@@ -652,7 +1012,10 @@ ErrorKind convert_scene(const aiScene *source, const ImportSettings &settings, I
     }
     limit_children(&c);
     flatten_deep_objects(&c);
+    ErrorKind size = check_scene_size(imported, error);
+    if (size != ERROR_NONE) return size;
     sample_frames(&c);
+    pose_deforming_meshes(&c);
     imported->stats.added_camera = -1;
     measure_model(&c);
     imported->stats.applied_scale = c.settings.scale;
@@ -661,10 +1024,19 @@ ErrorKind convert_scene(const aiScene *source, const ImportSettings &settings, I
         scale_and_centre(imported, factor, imported->stats.extent_centre);
         imported->stats.applied_scale = factor;
     }
-    if (settings.add_camera) add_front_camera(&c);
+    bool own_camera = false;
+    for (const ImportObject &object : imported->objects) own_camera = own_camera || object.kind == Camera;
+    if (settings.add_camera || (settings.camera_if_none && !own_camera)) add_front_camera(&c);
     if (settings.lamps) add_view_lamps(&c);
+    lamps_first(&c);
     finish_names(&c);
     count_results(&c);
+    const ImportStats &stats = imported->stats;
+    if (stats.quads + stats.triangles == 0)
+        return set_error(error, ERROR_REFUSED, nullptr, 0,
+                         "nothing to draw: the model has no faces (%lld points and %lld lines dropped; a scene "
+                         "holds faces only)",
+                         (long long)stats.points_dropped, (long long)stats.lines_dropped);
     build_scene_records(imported);
     return ERROR_NONE;
 }

@@ -24,6 +24,13 @@ struct ModelFolder;
 // are the format's own limits: this engine's reader takes more, other readers
 // of the format may not.
 
+// The glTF node extra in which orj export keeps a lamp's own colour (the
+// light's colour is within 0..1, the engine's lamps may be brighter).
+constexpr const char *LAMP_COLOUR_EXTRA = "orj_lamp_colour";
+// The glTF node extra that marks a camera orj export wrote: its name is the
+// viewer's key it stands on.
+constexpr const char *CAMERA_KEY_EXTRA = "orj_camera_key";
+
 // One object as built, before it is laid out as a SceneObject.
 struct ImportObject {
     std::string name;
@@ -52,7 +59,10 @@ struct ImportStats {
     int poor_fits;                      // objects whose matrix had shear the chain cannot express
     double worst_fit;                   // largest relative error of those fits
     int animations_ignored;             // clips after the first
-    int mesh_animations_ignored;        // blended skins and morph animation (not played)
+    int mesh_animations_ignored;        // deforming meshes held in their first frame's pose (past the limits)
+    int deforming_meshes;               // skins that blend bones and meshes with morph targets, posed frame by frame
+    int posed_objects;                  // objects holding their poses, each shown at its own frames
+    int64_t most_drawn_polygons;        // in one frame (a quad counts as two)
     int rigid_skins;                    // skinned meshes whose parts follow one bone each
     int deepest_level;                  // of the source's hierarchy, the root being level 1
     int flattened;                      // objects moved up to keep within the reader's depth
@@ -95,7 +105,9 @@ ErrorKind read_model(Assimp::Importer *importer, ModelFolder *folder, const aiSc
                      Error *error);
 
 // Converts source into imported (objects, frame count, stats and the records
-// in imported->scene). Fails (ERROR_MALFORMED) when nothing can be made of it.
+// in imported->scene). Fails when nothing can be made of it (ERROR_MALFORMED)
+// or it has no faces to draw (ERROR_REFUSED: points and lines only, or no
+// meshes at all).
 ErrorKind convert_scene(const aiScene *source, const ImportSettings &settings, ImportProgress progress,
                         ImportedScene *imported, Error *error);
 

@@ -28,10 +28,30 @@ void scale_and_centre(ImportedScene *imported, double factor, Vector3 centre);
 // to hold a sphere of the given radius.
 Vector3 front_eye(Vector3 centre, double radius);
 
-// Lamps for a model without lights: a key lamp of full white at the added
-// camera's place (under camera, -1 when none) and a weaker fill from the
-// other side, low and behind the model's middle. Point lamps, whose colour is
-// their rotation as the engine takes it.
-std::vector<ImportObject> make_view_lamps(const ImportStats &stats, int camera, int frame_count);
+// A view's axes in world units: right, up, and back (from what is looked at
+// towards the eye); each of unit length.
+struct ViewAxes {
+    Vector3 right, up, back;
+};
+
+// The axes of the view front_eye stands for.
+ViewAxes front_view_axes();
+
+// The axes of a camera placed as the engine places it (location, rotation in
+// degrees): it looks down its own -z with +y up.
+ViewAxes camera_view_axes(Vector3 location, Vector3 rotation);
+
+// The drawing dims a lamp's light by 1 + LAMP_LINEAR_ATTENUATION times the
+// distance (gl/render/draw.cpp).
+constexpr double LAMP_LINEAR_ATTENUATION = 0.1;
+
+// Lamps for a model without lights, as still roots: a key lamp above and to
+// the left of the view, and a weaker fill from its right and a little below,
+// so that faces turned different ways differ in brightness (a lamp at the eye
+// lights every face seen along a cube's diagonal alike). Both stand as far
+// from the model's middle as front_eye does, bright enough to make up for the
+// drawing's dimming over that distance whatever the model's units. Point
+// lamps, whose colour is their rotation as the engine takes it.
+std::vector<ImportObject> make_view_lamps(const ImportStats &stats, const ViewAxes &view, int frame_count);
 
 }  // namespace orj

@@ -219,6 +219,30 @@ ErrorKind check_collada_file(const char *path, Error *error)
     return judge_collada(&scan, well_formed, path, error);
 }
 
+// ---- binary glTF, its sizes checked against the file's
+
+ErrorKind check_glb_file(const char *path, Error *error)
+{
+    FILE *file = fopen(path, "rb");
+    if (!file) return ERROR_NONE;  // the library says why it cannot read it
+    unsigned char head[20];
+    size_t got = fread(head, 1, sizeof head, file);
+    long long size = fseek(file, 0, SEEK_END) == 0 ? (long long)ftell(file) : -1;
+    fclose(file);
+    if (got < 12 || memcmp(head, "glTF", 4) != 0 || size < 0) return ERROR_NONE;
+    auto u32 = [&](int at) {
+        return (long long)head[at] | (long long)head[at + 1] << 8 | (long long)head[at + 2] << 16 |
+               (long long)head[at + 3] << 24;
+    };
+    long long total = u32(8), chunk = got >= 16 ? u32(12) : 0;
+    if (total > size || chunk > size - 12)
+        return set_error(
+            error, ERROR_MALFORMED, path, 0,
+            "the binary glTF header says %lld bytes (its first part %lld), but the file holds %lld: refused", total,
+            chunk, size);
+    return ERROR_NONE;
+}
+
 // ---- meshes, repaired before the library's mesh steps
 
 static void repair_mesh(aiMesh *mesh, MeshRepairs *repairs)

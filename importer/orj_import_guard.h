@@ -33,6 +33,11 @@ ErrorKind check_collada_file(const char *path, Error *error);
 // The same checks of Collada text in memory (named path in messages).
 ErrorKind check_collada_text(const char *text, size_t size, const char *path, Error *error);
 
+// ERROR_NONE for a file that is not binary glTF, or one whose header and
+// first chunk lie within the file; else ERROR_MALFORMED (the library would
+// allocate what the header says before finding the file shorter).
+ErrorKind check_glb_file(const char *path, Error *error);
+
 struct MeshRepairs {
     int64_t faces_dropped;    // faces naming missing vertices, or none
     int64_t weights_dropped;  // bone weights of missing vertices

@@ -58,7 +58,7 @@ std::vector<Face> mesh_faces(const aiMesh *mesh, ImportStats *stats)
 // Geometry of faces[begin, end) of mesh: only the vertices those faces use,
 // positions multiplied by scale, texture t flipped as the reader stores it.
 ImportObject mesh_part(const aiMesh *mesh, const std::vector<Face> &faces, size_t begin, size_t end, double scale,
-                       ImportStats *stats)
+                       ImportStats *stats, std::vector<unsigned> *sources)
 {
     ImportObject part = {};
     part.kind = Mesh;
@@ -72,6 +72,7 @@ ImportObject mesh_part(const aiMesh *mesh, const std::vector<Face> &faces, size_
             unsigned v = face.corners[k];
             if (remap[v] < 0) {
                 remap[v] = (int32_t)part.vertices.size();
+                sources->push_back(v);
                 Vector3 position = finite_or(mesh->mVertices[v], {0, 0, 0}, &stats->bad_numbers);
                 part.vertices.push_back(
                     {(float)(position.x * scale), (float)(position.y * scale), (float)(position.z * scale)});
@@ -138,15 +139,12 @@ MeshParts convert_mesh(const aiMesh *mesh, double scale, ImportStats *stats)
 
     // Faces grouped by the bone they follow (all under -1 without a rigid skin).
     std::vector<int> face_bone(faces.size(), -1);
-    if (mesh->mNumBones > 0) {
-        if (rigid_face_bones(mesh, faces, &face_bone)) {
-            stats->rigid_skins++;
-        } else {
-            face_bone.assign(faces.size(), -1);
-            stats->mesh_animations_ignored++;
-        }
+    out.deforms = mesh->mNumAnimMeshes > 0 && mesh->mAnimMeshes;
+    if (mesh->mNumBones > 0 && mesh->mBones && !out.deforms) {
+        out.deforms = !rigid_face_bones(mesh, faces, &face_bone);
+        if (out.deforms) face_bone.assign(faces.size(), -1);
+        else stats->rigid_skins++;
     }
-    if (mesh->mNumAnimMeshes > 0) stats->mesh_animations_ignored++;
     std::vector<int> bones(face_bone);
     std::sort(bones.begin(), bones.end());
     bones.erase(std::unique(bones.begin(), bones.end()), bones.end());
@@ -158,7 +156,8 @@ MeshParts convert_mesh(const aiMesh *mesh, double scale, ImportStats *stats)
             if (face_bone[f] == bone) group.push_back(faces[f]);
         for (size_t begin = 0; begin < group.size() || begin == 0; begin += MAX_FACES_PER_OBJECT) {
             size_t end = std::min(group.size(), begin + (size_t)MAX_FACES_PER_OBJECT);
-            out.parts.push_back(mesh_part(mesh, group, begin, end, scale, stats));
+            out.sources.emplace_back();
+            out.parts.push_back(mesh_part(mesh, group, begin, end, scale, stats, &out.sources.back()));
             out.parts.back().material = (int)mesh->mMaterialIndex;
             out.bones.push_back(bone);
             if (group.empty()) break;

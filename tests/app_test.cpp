@@ -1,11 +1,14 @@
 // The viewer's options and playback arithmetic, without a window.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "orj/core/viewer/options.h"
+#include "orj/core/viewer/orbit.h"
 #include "orj/core/viewer/record_name.h"
 #include "orj/core/viewer/playback.h"
 
@@ -115,6 +118,64 @@ TEST(ViewerOptions, RejectsMalformedValues)
     ASSERT_TRUE(record_file_name(options.record_pattern, 42, name, sizeof name));
     EXPECT_STREQ(name, "shots/100%_0042.png");
     EXPECT_FALSE(record_file_name(options.record_pattern, 42, name, 8));
+}
+
+// One still object of the scene below: its corners, location and scale.
+struct StillObject {
+    ObjectKind kind;
+    std::vector<Vector3> corners;
+    Vector3 location, scale;
+};
+
+TEST(Orbit, FirstPictureCentresWhatIsDrawn)
+{
+    // A wide floor with a tall pole on it, as the sample scene stands; a lamp
+    // and an object of scale 0 far to one side are no part of the picture.
+    std::vector<Vector3> floor = {{-4, 0, -4}, {4, 0, -4}, {4, 0, 4}, {-4, 0, 4}};
+    std::vector<Vector3> pole = {{-0.5f, 0, 0}, {0.5f, 0, 0}, {0.5f, 9, 0}, {-0.5f, 9, 0}};
+    std::vector<StillObject> still = {{Mesh, floor, {0, 0, 0}, {1, 1, 1}},
+                                      {Mesh, pole, {0, 0, 0}, {1, 1, 1}},
+                                      {Lamp, {}, {60, 0, 0}, {1, 1, 1}},
+                                      {Mesh, floor, {-60, 30, 0}, {0, 0, 0}}};
+    std::vector<SceneObject> objects(still.size());
+    Vector3 turned = {0, 0, 0};
+    for (size_t i = 0; i < still.size(); i++) {
+        SceneObject &object = objects[i];
+        memset(&object, 0, sizeof object);
+        object.kind = still[i].kind;
+        object.vertices = still[i].corners.data();
+        object.vertex_count = (int32_t)still[i].corners.size();
+        object.locations = &still[i].location;
+        object.rotations = &turned;
+        object.scales = &still[i].scale;
+        object.is_root = 1;
+        object.parent = -1;
+    }
+    Scene scene = {objects.data(), (int32_t)objects.size(), 1, 2};
+    OrbitCamera camera = orbit_frame_scene(&scene);
+    float view[16];
+    orbit_view_matrix(&camera, view);
+    // Where the drawn corners land across and up the picture, -0.5 to 0.5.
+    double low[2] = {1, 1}, high[2] = {-1, -1};
+    for (int i = 0; i < 2; i++)
+        for (const Vector3 &p : still[i].corners) {
+            double eye[3];
+            for (int r = 0; r < 3; r++) eye[r] = view[r] * p.x + view[4 + r] * p.y + view[8 + r] * p.z + view[12 + r];
+            ASSERT_LT(eye[2], -1.0);  // ahead, beyond the near plane
+            for (int k = 0; k < 2; k++) {
+                low[k] = std::min(low[k], eye[k] / -eye[2]);
+                high[k] = std::max(high[k], eye[k] / -eye[2]);
+            }
+        }
+    double reach = 0.5 * ORBIT_FILL;
+    for (int k = 0; k < 2; k++) {
+        EXPECT_GE(low[k], -reach - 1e-4);
+        EXPECT_LE(high[k], reach + 1e-4);
+    }
+    // Centred along the tighter direction: its two edges touch the margin.
+    int tight = high[0] - low[0] > high[1] - low[1] ? 0 : 1;
+    EXPECT_NEAR(high[tight], reach, 1e-3);
+    EXPECT_NEAR(low[tight], -reach, 1e-3);
 }
 
 // The reader every program shares: both spellings, the last of a repeated

@@ -112,9 +112,8 @@ TEST(Export, SampleSceneComesBackFromGltfWithItsObjectsPolygonsAndPlacement)
     }
     EXPECT_EQ(meshes, 17);
 
-    // Cameras come back in their order (named for the keys again), each with
-    // the same view; lamps with their colour (the import scales a colour
-    // brighter than white into 0..1).
+    // Cameras come back in their order with their names (and so their keys),
+    // each with the same view; lamps with their colour.
     std::vector<int> cameras[2], lamps[2];
     const Scene *scenes[2] = {&original, &returned};
     for (int k = 0; k < 2; k++)
@@ -136,6 +135,7 @@ TEST(Export, SampleSceneComesBackFromGltfWithItsObjectsPolygonsAndPlacement)
                 aiMatrix4x4::Translation(aiVector3D(-l.x, -l.y, -l.z), t);
                 views[k] = rx * ry * rz * t;
             }
+            EXPECT_STREQ(scenes[1]->objects[cameras[1][c]].name, scenes[0]->objects[cameras[0][c]].name);
             for (int r = 0; r < 3; r++)
                 for (int col = 0; col < 4; col++)
                     EXPECT_NEAR(views[1][r][col], views[0][r][col], col == 3 ? 2e-3 : 2e-4)
@@ -145,11 +145,47 @@ TEST(Export, SampleSceneComesBackFromGltfWithItsObjectsPolygonsAndPlacement)
     for (size_t l = 0; l < lamps[0].size(); l++) {
         const Vector3 &want = original.objects[lamps[0][l]].rotations[0],
                       &got = returned.objects[lamps[1][l]].rotations[0];
-        float brightest = std::max({want.x, want.y, want.z, 1.0f});
-        EXPECT_NEAR(got.x, want.x / brightest, 1e-5);
-        EXPECT_NEAR(got.y, want.y / brightest, 1e-5);
-        EXPECT_NEAR(got.z, want.z / brightest, 1e-5);
+        // The engine's own colours, brighter than white, come back whole.
+        EXPECT_EQ(got.x, want.x);
+        EXPECT_EQ(got.y, want.y);
+        EXPECT_EQ(got.z, want.z);
     }
     free_scene_records(&original);
     free_scene_records(&returned);
+}
+
+// A scene with a triangle, a camera and a lamp whose colour (its rotation) is given.
+static std::string small_scene(const std::string &camera_name, const std::string &lamp_colour)
+{
+    return " 3\n 1\n tri\n Mesh\n 3\n 1\n  0 0 0\n  0 0 1\n  1 0 0\n  0 0 1\n  0 1 0\n  0 0 1\n3\n  1 2 3\n  0 0 1 0 0 1\n"
+           "  0 0 0 0 0 0 1 1 1\n None\n " +
+           camera_name + "\n Camera\n  0 0 5 0 0 0 1 1 1\n None\n lamp\n Lamp\n  0 3 3 " + lamp_colour +
+           " 1 1 1\n None\n";
+}
+
+TEST(Export, NonFiniteValuesAreRefusedAndNamesMadeValidForEachFormat)
+{
+    std::string dir = make_temp_dir("export_hostile");
+    for (const char *colour : {"nan 0 0", "0 inf 0", "0 0 1e308"}) {
+        write_file(dir + "/bad.orj", small_scene("camara", colour));
+        for (const char *model : {"/m.glb", "/m.gltf", "/m.dae", "/m.obj"}) {
+            SCOPED_TRACE(std::string(colour) + model);
+            EXPECT_EQ(run_orj(orj_export_main, {"export", dir + "/bad.orj", "-o", dir + model}), 1);
+            EXPECT_FALSE(file_exists_at(dir + model));
+        }
+    }
+    // Latin-1 and control characters in names: every format comes out readable, names in UTF-8.
+    write_file(dir + "/names.orj", small_scene("c\xe1mara\x01<&\"", "0.5 0.5 0.5"));
+    for (const char *model : {"/n.glb", "/n.gltf", "/n.dae"}) {
+        SCOPED_TRACE(model);
+        ASSERT_EQ(run_orj(orj_export_main, {"export", dir + "/names.orj", "-o", dir + model}), 0);
+        Assimp::Importer importer;
+        const aiScene *read = importer.ReadFile(dir + model, aiProcess_ValidateDataStructure);
+        ASSERT_NE(read, nullptr) << importer.GetErrorString();
+        EXPECT_EQ(read->mNumCameras, 1u);
+        EXPECT_EQ(read->mNumLights, 1u);
+        if (strcmp(model, "/n.dae") != 0) {
+            EXPECT_STREQ(read->mCameras[0]->mName.C_Str(), "c\xc3\xa1mara_<&\"");
+        }
+    }
 }

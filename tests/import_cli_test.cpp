@@ -40,14 +40,16 @@ TEST(ImportCommand, OptionsAreReadWithTheirDefaults)
     ASSERT_EQ(parse({"m.obj", "-o", "s.orj"}, &command, &error), OPTIONS_RUN) << error;
     EXPECT_STREQ(command.model_path, "m.obj");
     EXPECT_STREQ(command.scene_path, "s.orj");
-    EXPECT_EQ(command.texture_path, nullptr);
+    EXPECT_STREQ(command.texture_path, "s.tga");  // beside the scene, where the viewer looks
+    EXPECT_TRUE(command.settings.camera_if_none);
+    EXPECT_FALSE(command.settings.add_camera);
     EXPECT_EQ(command.settings.frames, 0);
     EXPECT_EQ(command.settings.fps, 25.0);
     EXPECT_EQ(command.settings.scale, 0.0);  // framed
     EXPECT_TRUE(command.settings.lamps);
 
     ASSERT_EQ(parse({"--output=s.orj", "--texture-out", "t.tga", "--frames=12", "--fps", "12.5", "--scale=0.01",
-                     "--no-lamps", "m.dae"},
+                     "--no-lamps", "--max-memory=0", "--max-cpu", "20", "m.dae"},
                     &command, &error),
               OPTIONS_RUN)
         << error;
@@ -56,6 +58,10 @@ TEST(ImportCommand, OptionsAreReadWithTheirDefaults)
     EXPECT_EQ(command.settings.fps, 12.5);
     EXPECT_EQ(command.settings.scale, 0.01);
     EXPECT_FALSE(command.settings.lamps);
+    ASSERT_EQ(parse({"m.obj", "-o", "-", "--no-camera"}, &command, &error), OPTIONS_RUN) << error;
+    EXPECT_EQ(command.texture_path, nullptr);
+    EXPECT_FALSE(command.settings.camera_if_none);
+    EXPECT_EQ(parse({"m.obj", "-o", "s.orj", "--no-camera", "--add-camera"}, &command, &error), OPTIONS_BAD);
     EXPECT_EQ(parse({"--help"}, &command, &error), OPTIONS_HELP);
 }
 
@@ -78,6 +84,8 @@ TEST(ImportCommand, BadOptionsAreRefusedWithStatusTwo)
         {"m.obj", "-o", "s.orj", "--scale", ""},
         {"m.obj", "-o", "s.orj", "--texture-out"},
         {"m.obj", "-o", "s.orj", "--colour", "red"},
+        {"m.obj", "-o", "s.orj", "--max-memory", "lots"},
+        {"m.obj", "-o", "s.orj", "--max-cpu=-1"},
         {"m.obj", "n.obj", "-o", "s.orj"},
     };
     for (const std::vector<std::string> &args : bad) {
@@ -113,7 +121,7 @@ TEST(ImportCommand, WritesASceneTheReaderTakesAndItsTexture)
     Error error;
     ASSERT_EQ(read_scene_file(&scene, scene_path.c_str(), &error), ERROR_NONE) << error.message;
     EXPECT_EQ(scene.frame_count, 5);
-    EXPECT_EQ(scene.object_count, 129 + 2);      // and the two lamps a model without lights gets
+    EXPECT_EQ(scene.object_count, 129 + 3);      // and the camera and two lamps a bare model gets
     EXPECT_EQ(scene.polygon_count, 64 * 6 * 2);  // 64 boxes of six quads
     free_scene_records(&scene);
 

@@ -9,6 +9,7 @@
 
 #include <assimp/scene.h>
 
+#include <cstring>
 #include <set>
 #include <string>
 #include <vector>
@@ -224,6 +225,133 @@ TEST(ImportHostile, OutputsThatAreTheModelOrEachOtherAreRefused)
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.err.find("--scale 1e"), std::string::npos) << result.err;
     EXPECT_NE(result.err.find("lie at one point"), std::string::npos) << result.err;
+}
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TEST_ADDRESS_SANITIZER 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define TEST_ADDRESS_SANITIZER 1
+#endif
+#ifdef TEST_ADDRESS_SANITIZER
+const bool SANITIZED = true;
+#else
+const bool SANITIZED = false;
+#endif
+
+// The fuzzer's regressions of the contained library (first byte: the
+// format), each a model that crashed, looped or ran away with memory.
+TEST(ImportHostile, ModelLibraryFaultsEndWithTheirCauseAndLeaveNoFile)
+{
+    Scratch scratch;
+    const std::string &dir = scratch.path;
+    const char *extensions[] = {"ply", "x", "gltf", "glb"};
+    const struct {
+        const char *name;
+        const char *said;
+    } cases[] = {
+        {"binary_ply_crash", "the model library failed on"},
+        {"binary_x_crash", "the model library failed on"},
+        {"ascii_ply_endless_loop", "used up its 2 s of processor time (--max-cpu SECONDS raises"},
+        {"binary_x_runaway_memory", "ran out of memory within its limit of 512 MB (--max-memory MB raises"},
+        {"glb_chunk_length_2gb", "the binary glTF header says 4696 bytes (its first part 2147483648)"},
+    };
+    for (const auto &fault : cases) {
+        SCOPED_TRACE(fault.name);
+#ifdef TEST_ADDRESS_SANITIZER
+        // The sanitizer's reserved address space takes no limit: nothing would stop the memory.
+        if (strstr(fault.name, "memory")) continue;
+#endif
+        std::string bytes = read_file(source_path(std::string("fuzz/regressions/model_library/") + fault.name));
+        ASSERT_FALSE(bytes.empty());
+        std::string model = dir + "/model." + extensions[(unsigned char)bytes[0]];
+        write_file(model, bytes.substr(1));
+        ProgramResult result = run_import({model, "-o", dir + "/out.orj", "--max-cpu", "2", "--max-memory", "512"});
+        EXPECT_EQ(result.status, 1) << result.err;
+        // The sanitizer takes a crash itself and ends the process with its own report and status 1.
+        bool sanitizer_took_it = SANITIZED && result.err.find("AddressSanitizer") != std::string::npos;
+        if (!sanitizer_took_it) {
+            EXPECT_NE(result.err.find(model), std::string::npos) << result.err;
+            EXPECT_NE(result.err.find(fault.said), std::string::npos) << result.err;
+        }
+        EXPECT_EQ(files_in(dir), std::set<std::string>{model.substr(dir.size() + 1)});
+        unlink(model.c_str());
+    }
+    // Run alone, orj-import is contained the same way.
+    std::string bytes = read_file(source_path("fuzz/regressions/model_library/binary_ply_crash"));
+    write_file(dir + "/crash.ply", bytes.substr(1));
+    ProgramResult result = run_program({binary_path("app/orj-import"), dir + "/crash.ply", "-o", dir + "/out.orj"}, 30);
+    EXPECT_EQ(result.status, 1) << result.err;
+    if (!SANITIZED) {
+        EXPECT_NE(result.err.find("the model library failed on " + dir + "/crash.ply: it ended with SIG"),
+                  std::string::npos)
+            << result.err;
+    }
+    EXPECT_FALSE(file_exists_at(dir + "/out.orj"));
+}
+
+// Nesting deep enough to overflow a usual stack imports within the library's own.
+TEST(ImportHostile, DeeplyNestedModelsImport)
+{
+    Scratch scratch;
+    const std::string &dir = scratch.path;
+    std::string nodes;
+    for (int i = 0; i + 1 < 20000; i++) nodes += "{\"children\":[" + std::to_string(i + 1) + "]},";
+    write_file(dir + "/chain.gltf", gltf(nodes + "{\"mesh\":0}", "one.bin"));
+    std::string extras = gltf("{\"mesh\":0}", "one.bin");
+    extras.insert(extras.size() - 1, ",\"extras\":" + std::string(175000, '[') + std::string(175000, ']'));
+    write_file(dir + "/extras.gltf", extras);
+    write_file(dir + "/one.bin", triangle_bytes());
+    std::string frames = "xof 0303txt 0032\n";
+    for (int i = 0; i < 40000; i++) frames += "Frame f {\n";
+    write_file(dir + "/frames.x", frames + std::string(40000 * 2, '}'));
+    for (const char *name : {"chain.gltf", "extras.gltf", "frames.x"}) {
+        SCOPED_TRACE(name);
+        ProgramResult result = run_import({dir + "/" + name, "-o", dir + "/out.orj"});
+        // The frames hold no mesh: read through, then refused for having nothing to draw.
+        bool empty = std::string(name) == "frames.x";
+        EXPECT_EQ(result.status, empty ? 1 : 0) << result.err;
+        if (empty) EXPECT_NE(result.err.find("nothing to draw"), std::string::npos) << result.err;
+    }
+}
+
+// Thousands of animated nodes over a long animation make a scene file the
+// reader refuses: refused before the frames are sampled, with what to change.
+TEST(ImportHostile, ScenesTooLargeForTheReaderAreRefusedWithTheFigures)
+{
+    Scratch scratch;
+    const std::string &dir = scratch.path;
+    std::string nodes = "{\"children\":[", channels;
+    for (int i = 1; i <= 2000; i++) {
+        nodes += std::to_string(i) + (i < 2000 ? "," : "]}");
+        channels += std::string(i > 1 ? "," : "") + "{\"sampler\":0,\"target\":{\"node\":" + std::to_string(i) +
+                    ",\"path\":\"translation\"}}";
+    }
+    for (int i = 1; i <= 2000; i++) nodes += ",{\"mesh\":0}";
+    // Every node moves between two keys 4000 s apart: 100000 frames at 25 a second.
+    std::string model =
+        "{\"asset\":{\"version\":\"2.0\"},\"scene\":0,\"scenes\":[{\"nodes\":[0]}],\"nodes\":[" + nodes +
+        "],\"meshes\":[{\"primitives\":[{\"attributes\":{\"POSITION\":0}}]}],\"accessors\":["
+        "{\"bufferView\":0,\"componentType\":5126,\"count\":3,\"type\":\"VEC3\",\"min\":[0,0,0],\"max\":[1,1,0]},"
+        "{\"bufferView\":1,\"componentType\":5126,\"count\":2,\"type\":\"SCALAR\",\"min\":[0],\"max\":[4000]},"
+        "{\"bufferView\":2,\"componentType\":5126,\"count\":2,\"type\":\"VEC3\"}],\"bufferViews\":["
+        "{\"buffer\":0,\"byteLength\":36},{\"buffer\":0,\"byteOffset\":36,\"byteLength\":8},"
+        "{\"buffer\":0,\"byteOffset\":44,\"byteLength\":24}],\"buffers\":[{\"uri\":\"anim.bin\",\"byteLength\":68}],"
+        "\"animations\":[{\"samplers\":[{\"input\":1,\"output\":2}],\"channels\":[" +
+        channels + "]}]}";
+    write_file(dir + "/long.gltf", model);
+    const float keys[8] = {0, 4000, 0, 0, 0, 1, 1, 1};
+    write_file(dir + "/anim.bin", triangle_bytes() + std::string((const char *)keys, sizeof keys));
+    ProgramResult result = run_import({dir + "/long.gltf", "-o", dir + "/out.orj"});
+    EXPECT_EQ(result.status, 1) << result.err;
+    EXPECT_NE(result.err.find("objects over 100000 frames make a scene file of at least"), std::string::npos)
+        << result.err;
+    EXPECT_NE(result.err.find("import fewer frames (--frames 53"), std::string::npos) << result.err;
+    EXPECT_FALSE(file_exists_at(dir + "/out.orj"));
+    result = run_import({dir + "/long.gltf", "-o", dir + "/out.orj", "--frames", "50"});
+    EXPECT_EQ(result.status, 0) << result.err;
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include "orj/core/scene/scene.h"
 #include "orj/core/scene/scene_writer.h"
 #include "orj/gl/scene/scene_load.h"
+#include "orj/gl/viewer/orbit_input.h"
 #include "tests/support/test_support.h"
 #include "importer/orj_import_atlas.h"
 #include "importer/orj_import_convert.h"
@@ -42,7 +43,8 @@ struct Picture {
 // Converts the model, writes the scene and texture files, loads them as the
 // viewer does and draws frame through the camera "camara4" into the back
 // buffer, which is read before it is shown.
-static Picture draw_imported(const std::string &model, ImportSettings settings, int frame, const std::string &png_name)
+static Picture draw_imported(const std::string &model, ImportSettings settings, int frame, const std::string &png_name,
+                             bool orbit = false)
 {
     Picture picture;
     Assimp::Importer importer;
@@ -79,7 +81,9 @@ static Picture draw_imported(const std::string &model, ImportSettings settings, 
     // the lamps where the second one's meshes see them, as in the viewer.
     for (int pass = 0; pass < 2; pass++) {
         set_render_state(&render);
-        EXPECT_EQ(apply_camera(&scene, "camara4", frame), 1);
+        OrbitCamera camera = orbit_frame_scene(&scene);
+        if (orbit) apply_orbit_camera(&camera);
+        else EXPECT_EQ(apply_camera(&scene, "camara4", frame), 1);
         draw_scene(&scene, texture, frame, &render);
     }
     glFinish();
@@ -196,6 +200,24 @@ TEST(ImportView, LamplessModelIsLitFromTheViewersSide)
     const std::vector<int> &b = picture.brightness;
     int darker = b[b.size() / 10], lighter = b[b.size() * 9 / 10];
     EXPECT_GT(lighter - darker, 3 * 30) << darker << " " << lighter;
+}
+
+TEST(ImportView, CubeShowsItsFacesInDistinctBrightnesses)
+{
+    // The file shrinks the box on a node by a unit conversion: unless normals
+    // are brought back to unit length, the light saturates every face alike.
+    std::string model = "/usr/share/assimp/models/FBX/box.fbx";
+    if (!file_exists_at(model)) GTEST_SKIP() << "the asset importer's test models are missing";
+    for (bool orbit : {false, true}) {
+        SCOPED_TRACE(orbit ? "orbit camera" : "added camera");
+        Picture picture = draw_imported(model, framed_with_lamps(), 0, orbit ? "box_orbit.png" : "box.png", orbit);
+        ASSERT_GT(picture.covered, 640 * 480 / 10);
+        // Three faces in sight, three levels of brightness (red + green + blue).
+        const std::vector<int> &b = picture.brightness;
+        int darker = b[b.size() / 10], middle = b[b.size() / 2], lighter = b[b.size() * 9 / 10];
+        EXPECT_GT(middle - darker, 40) << darker << " " << middle << " " << lighter;
+        EXPECT_GT(lighter - middle, 40) << darker << " " << middle << " " << lighter;
+    }
 }
 
 TEST(ImportView, HugeAndTinyModelsAreFramedWithoutAScale)

@@ -185,6 +185,12 @@ TEST_F(Viewer, MissingTextureIsReportedAndTheViewerGoesOn)
         EXPECT_EQ(result.status, 0) << result.err;
         EXPECT_NE(result.err.find("No cargo la imagen tio\n" + texture + ": "), std::string::npos) << result.err;
     }
+
+    // Without --texture, the picture named like the scene beside it is the one loaded.
+    write_file(dir + "/small.tga", read_file(claim));
+    result = run_program({viewer(), "--scene", scene, "--passes", "1"}, 30);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.err.find("No cargo la imagen tio\n" + dir + "/small.tga: "), std::string::npos) << result.err;
 }
 
 TEST_F(Viewer, CameraDrawsOneCopyAndTheScreenshotShowsIt)

@@ -1,5 +1,7 @@
 #include "orj/core/viewer/options.h"
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <cstring>
 
@@ -20,10 +22,14 @@ void command_line_run_limits(CommandLine *line, RunLimits *limits)
                         "--seconds needs a number of seconds, 0 or more");
 }
 
+// The sample scene's texture: the viewer's default, and the picture of a
+// scene that has none beside it.
+static const char DEFAULT_TEXTURE[] = "data/texturarobot2.tga";
+
 static void set_viewer_defaults(ViewerOptions *options)
 {
     options->scene_path = "data/fiche.orj";
-    options->texture_path = "data/texturarobot2.tga";
+    options->texture_path = DEFAULT_TEXTURE;
     options->camera = FIRST_CAMERA;
     options->screenshot_path = nullptr;
     options->record_pattern = nullptr;
@@ -46,6 +52,7 @@ static OptionsResult check_viewer_options(ViewerOptions *options, const char *ra
     else if (ramp && options->fixed_copies > 0) *error = "--copies fixes the grid's count: it takes no --ramp";
     if (!error->empty()) return OPTIONS_BAD;
     if (ramp) options->ramp = strcmp(ramp, "linear") == 0 ? RAMP_LINEAR : RAMP_GEOMETRIC;
+    options->texture_given = options->texture_path != DEFAULT_TEXTURE;
     return OPTIONS_RUN;
 }
 
@@ -79,9 +86,11 @@ const char *viewer_usage()
            "Plays an animated scene; Esc, A or the window's close button ends it and prints the\n"
            "benchmark report (so do SIGINT and SIGTERM, then the process ends with the signal).\n"
            "  --scene PATH          scene file (default data/fiche.orj)\n"
-           "  --texture PATH        texture image (default data/texturarobot2.tga)\n"
+           "  --texture PATH        texture image (default: the picture named like the scene beside it,\n"
+           "                        X.tga for X.orj (or .png, .jpg, .jpeg, .bmp, .pcx), else\n"
+           "                        data/texturarobot2.tga)\n"
            "  --camera N            first camera, 0 to 5 (default 4), or 6: the orbit camera, which\n"
-           "                        frames the whole scene and turns round it (mouse drag or arrow\n"
+           "                        frames what is drawn and turns round it (mouse drag or arrow\n"
            "                        keys; wheel or +/- come closer); the digit keys change it\n"
            "  --passes N            end after N passes (frames)\n"
            "  --seconds S           end once S seconds have passed\n"
@@ -99,6 +108,22 @@ const char *viewer_usage()
            "                        none (default: only when it is a terminal)\n"
            "  --help                show this text\n"
            "  --version             print the engine's version\n";
+}
+
+const char *viewer_default_texture() { return DEFAULT_TEXTURE; }
+
+std::string picture_beside_scene(const char *scene_path)
+{
+    static const char *const extensions[] = {".tga", ".png", ".jpg", ".jpeg", ".bmp", ".pcx"};
+    std::string path = scene_path;
+    size_t slash = path.find_last_of('/'), dot = path.find_last_of('.');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) path.resize(dot);
+    for (const char *extension : extensions) {
+        std::string picture = path + extension;
+        struct stat status;
+        if (picture != scene_path && stat(picture.c_str(), &status) == 0 && S_ISREG(status.st_mode)) return picture;
+    }
+    return std::string();
 }
 
 bool run_limit_reached(const RunLimits *limits, int32_t passes_done, int32_t elapsed_ticks)

@@ -57,11 +57,50 @@ Affine object_transform(const SceneObject &object, int frame)
     return multiply(t, scale);
 }
 
-struct Bounds {
+// The camera's axes at a yaw and pitch: right, up, and back (from the
+// middle towards the eye).
+void view_axes(float yaw_degrees, float pitch_degrees, double right[3], double up[3], double back[3])
+{
+    double yaw = yaw_degrees * DEGREES, pitch = pitch_degrees * DEGREES;
+    back[0] = std::cos(pitch) * std::sin(yaw);
+    back[1] = std::sin(pitch);
+    back[2] = std::cos(pitch) * std::cos(yaw);
+    right[0] = std::cos(yaw);
+    right[1] = 0.0;
+    right[2] = -std::sin(yaw);
+    up[0] = back[1] * right[2] - back[2] * right[1];
+    up[1] = back[2] * right[0] - back[0] * right[2];
+    up[2] = back[0] * right[1] - back[1] * right[0];
+}
+
+// What the drawn vertices span: their box, and along the start view's axes
+// (u right, v up, w back) the extremes that fitting them in the view needs:
+// max and min of u + k w, u - k w, v + k w, v - k w, and of w.
+struct Extent {
     double low[3], high[3];
+    double axes[3][3];  // right, up, back
+    double u_high, u_low, v_high, v_low, w_high, w_low;
 };
 
-void grow_bounds(const Scene *scene, int frame, int index, const Affine &parent, Bounds *bounds, int depth)
+const double FIT = 0.5 * ORBIT_FILL;  // the view's half width at unit depth, less the margin
+
+void grow_extent(Extent *e, const double w[3])
+{
+    for (int i = 0; i < 3; i++) {
+        e->low[i] = std::min(e->low[i], w[i]);
+        e->high[i] = std::max(e->high[i], w[i]);
+    }
+    double a[3];
+    for (int k = 0; k < 3; k++) a[k] = e->axes[k][0] * w[0] + e->axes[k][1] * w[1] + e->axes[k][2] * w[2];
+    e->u_high = std::max(e->u_high, a[0] + FIT * a[2]);
+    e->u_low = std::min(e->u_low, a[0] - FIT * a[2]);
+    e->v_high = std::max(e->v_high, a[1] + FIT * a[2]);
+    e->v_low = std::min(e->v_low, a[1] - FIT * a[2]);
+    e->w_high = std::max(e->w_high, a[2]);
+    e->w_low = std::min(e->w_low, a[2]);
+}
+
+void grow_bounds(const Scene *scene, int frame, int index, const Affine &parent, Extent *extent, int depth)
 {
     const SceneObject &object = scene->objects[index];
     const Vector3 &s = object.scales[frame];
@@ -72,38 +111,55 @@ void grow_bounds(const Scene *scene, int frame, int index, const Affine &parent,
         for (int v = 0; v < object.vertex_count; v++) {
             const Vector3 &p = object.vertices[v];
             const double local[3] = {p.x, p.y, p.z};
-            for (int i = 0; i < 3; i++) {
-                double w =
-                    world.m[i][0] * local[0] + world.m[i][1] * local[1] + world.m[i][2] * local[2] + world.m[i][3];
-                if (!std::isfinite(w)) continue;
-                bounds->low[i] = std::min(bounds->low[i], w);
-                bounds->high[i] = std::max(bounds->high[i], w);
-            }
+            double w[3];
+            for (int i = 0; i < 3; i++)
+                w[i] = world.m[i][0] * local[0] + world.m[i][1] * local[1] + world.m[i][2] * local[2] + world.m[i][3];
+            if (std::isfinite(w[0]) && std::isfinite(w[1]) && std::isfinite(w[2])) grow_extent(extent, w);
         }
     for (int c = 0; c < object.child_count; c++)
-        grow_bounds(scene, frame, object.children[c], world, bounds, depth + 1);
+        grow_bounds(scene, frame, object.children[c], world, extent, depth + 1);
 }
 
 }  // namespace
 
 OrbitCamera orbit_frame_scene(const Scene *scene)
 {
-    Bounds bounds = {{INFINITY, INFINITY, INFINITY}, {-INFINITY, -INFINITY, -INFINITY}};
+    Extent e;
+    for (int i = 0; i < 3; i++) e.low[i] = INFINITY, e.high[i] = -INFINITY;
+    e.u_high = e.v_high = e.w_high = -INFINITY;
+    e.u_low = e.v_low = e.w_low = INFINITY;
+    view_axes(START_YAW, START_PITCH, e.axes[0], e.axes[1], e.axes[2]);
     int frames = scene->frame_count, samples = std::min<int>(frames, ORBIT_BOUND_FRAMES);
     for (int sample = 0; sample < samples; sample++) {
         int frame = samples > 1 ? (int)((int64_t)sample * (frames - 1) / (samples - 1)) : 0;
         for (int i = 0; i < scene->object_count; i++)
-            if (scene->objects[i].is_root) grow_bounds(scene, frame, i, identity(), &bounds, 0);
+            if (scene->objects[i].is_root) grow_bounds(scene, frame, i, identity(), &e, 0);
     }
     OrbitCamera camera = {{0, 0, 0}, 1.0f, START_YAW, START_PITCH, 0.0f};
-    if (bounds.low[0] <= bounds.high[0] && bounds.low[1] <= bounds.high[1] && bounds.low[2] <= bounds.high[2]) {
-        camera.centre = {(float)((bounds.low[0] + bounds.high[0]) / 2), (float)((bounds.low[1] + bounds.high[1]) / 2),
-                         (float)((bounds.low[2] + bounds.high[2]) / 2)};
-        double d[3] = {bounds.high[0] - bounds.low[0], bounds.high[1] - bounds.low[1], bounds.high[2] - bounds.low[2]};
-        double radius = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]) / 2;
-        if (std::isfinite(radius) && radius > 1e-6) camera.radius = (float)radius;
+    if (!(e.low[0] <= e.high[0] && e.low[1] <= e.high[1] && e.low[2] <= e.high[2])) {
+        camera.distance = std::max(camera.radius * ORBIT_FIT_DISTANCE, camera.radius + 1.0f);
+        return camera;
     }
-    camera.distance = std::max(camera.radius * ORBIT_FIT_DISTANCE, camera.radius + 1.0f);
+    double d[3] = {e.high[0] - e.low[0], e.high[1] - e.low[1], e.high[2] - e.low[2]};
+    double radius = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]) / 2;
+    if (std::isfinite(radius) && radius > 1e-6) camera.radius = (float)radius;
+    // The eye, in the view's axes, that puts the outermost points on the
+    // view's edges less the margin, left and right alike, or top and bottom
+    // alike, whichever needs it further back; never so close that a point
+    // comes within the near plane. The camera turns round the point straight
+    // ahead of it at the depth of the points' middle.
+    double eye_u = (e.u_high + e.u_low) / 2, eye_v = (e.v_high + e.v_low) / 2;
+    double eye_w = std::max({(e.u_high - e.u_low) / (2 * FIT), (e.v_high - e.v_low) / (2 * FIT), e.w_high + 1.0});
+    double middle_w = (e.w_high + e.w_low) / 2;
+    double centre[3];
+    for (int i = 0; i < 3; i++) centre[i] = eye_u * e.axes[0][i] + eye_v * e.axes[1][i] + middle_w * e.axes[2][i];
+    camera.centre = {(float)centre[0], (float)centre[1], (float)centre[2]};
+    camera.distance = (float)(eye_w - middle_w);
+    if (!std::isfinite(camera.distance) || !(camera.distance > 0.0f) || !std::isfinite(eye_u + eye_v)) {
+        camera.centre = {(float)((e.low[0] + e.high[0]) / 2), (float)((e.low[1] + e.high[1]) / 2),
+                         (float)((e.low[2] + e.high[2]) / 2)};
+        camera.distance = std::max(camera.radius * ORBIT_FIT_DISTANCE, camera.radius + 1.0f);
+    }
     return camera;
 }
 
@@ -121,21 +177,18 @@ void orbit_zoom(OrbitCamera *camera, float factor)
 
 Vector3 orbit_eye(const OrbitCamera *camera)
 {
-    double yaw = camera->yaw * DEGREES, pitch = camera->pitch * DEGREES;
-    return {(float)(camera->centre.x + camera->distance * std::cos(pitch) * std::sin(yaw)),
-            (float)(camera->centre.y + camera->distance * std::sin(pitch)),
-            (float)(camera->centre.z + camera->distance * std::cos(pitch) * std::cos(yaw))};
+    double right[3], up[3], back[3];
+    view_axes(camera->yaw, camera->pitch, right, up, back);
+    return {(float)(camera->centre.x + camera->distance * back[0]),
+            (float)(camera->centre.y + camera->distance * back[1]),
+            (float)(camera->centre.z + camera->distance * back[2])};
 }
 
 void orbit_view_matrix(const OrbitCamera *camera, float matrix[16])
 {
     Vector3 eye = orbit_eye(camera);
-    double yaw = camera->yaw * DEGREES, pitch = camera->pitch * DEGREES;
-    // The camera's axes: back (from the centre to the eye), right and up.
-    double back[3] = {std::cos(pitch) * std::sin(yaw), std::sin(pitch), std::cos(pitch) * std::cos(yaw)};
-    double right[3] = {std::cos(yaw), 0.0, -std::sin(yaw)};
-    double up[3] = {back[1] * right[2] - back[2] * right[1], back[2] * right[0] - back[0] * right[2],
-                    back[0] * right[1] - back[1] * right[0]};
+    double right[3], up[3], back[3];
+    view_axes(camera->yaw, camera->pitch, right, up, back);
     const double *rows[3] = {right, up, back};
     const double e[3] = {eye.x, eye.y, eye.z};
     for (int i = 0; i < 3; i++) {

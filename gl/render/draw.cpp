@@ -35,7 +35,12 @@ static void set_up_lamp_light(const SceneObject *lamp, int frame, RenderState *s
     if (state->lights_on != 0) glEnable(light);
 }
 
-void draw_object(const Scene *scene, int frame, int index, RenderState *state)
+// normalizing: a scale other than 1 above the object already has OpenGL
+// bring normals back to unit length. Fixed-function lighting takes a scaled
+// normal as it comes: a small scale (a model's unit conversion) would
+// saturate every face to one colour, a large one darken it. Scenes whose
+// scales are all 1 never pay for the renormalisation.
+static void draw_tree(const Scene *scene, int frame, int index, RenderState *state, bool normalizing)
 {
     assert(index >= 0 && index < scene->object_count && frame >= 0 && frame < scene->frame_count);
     const SceneObject *object = &scene->objects[index];
@@ -53,12 +58,21 @@ void draw_object(const Scene *scene, int frame, int index, RenderState *state)
     glRotatef(rotation.y, 0.0f, 1.0f, 0.0f);
     glRotatef(rotation.z, 0.0f, 0.0f, 1.0f);
     glScalef(scale.x, scale.y, scale.z);
+    bool starts_normalizing = !normalizing && (scale.x != 1.0f || scale.y != 1.0f || scale.z != 1.0f);
+    if (starts_normalizing) glEnable(GL_NORMALIZE);
 
     if (object->kind == Mesh) glCallList(object->display_list);
     else if (object->kind == Lamp) set_up_lamp_light(object, frame, state);
 
-    for (int i = 0; i < object->child_count; i++) draw_object(scene, frame, object->children[i], state);
+    for (int i = 0; i < object->child_count; i++)
+        draw_tree(scene, frame, object->children[i], state, normalizing || starts_normalizing);
+    if (starts_normalizing) glDisable(GL_NORMALIZE);
     glPopMatrix();
+}
+
+void draw_object(const Scene *scene, int frame, int index, RenderState *state)
+{
+    draw_tree(scene, frame, index, state, false);
 }
 
 void draw_scene(const Scene *scene, uint32_t texture, int frame, RenderState *state)

@@ -2,6 +2,9 @@
 // OBJ, through the asset importer library's exporter.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "orj/core/base/error.h"
 #include "orj/core/scene/scene.h"
 
@@ -24,6 +27,10 @@ struct ExportSummary {
     const ExportFormat *format;
     unsigned meshes, lamps, cameras;
     bool animated;  // the animation was written as node keys at 25 frames a second
+    // What was changed on the way, one message each: names made valid UTF-8
+    // without control characters (bytes that are not UTF-8 taken as Latin-1,
+    // control characters as '_').
+    std::vector<std::string> warnings;
 };
 
 // Tries an export's files (the model, the texture written beside it, the
@@ -41,12 +48,14 @@ ErrorKind check_export_outputs(const char *scene_path, const char *model_path, c
 // cameras as cameras and, where the format keeps it, the animation as node
 // keys at 25 frames a second. With texture_path, that image (TGA, BMP, PCX,
 // PNG or JPEG) is written as a PNG file beside the model, named like it, and
-// used by its one material. Every file (the model, its side file, the
-// texture) is written whole through orj/core/base/output_file.h before any
-// replaces an old one, and all are put in place as one set, the model last;
-// on failure no file has changed. The scene stays the caller's. Errors name
-// the file: the texture that cannot be read, a file that cannot be written
-// (ERROR_CANNOT_WRITE, with the system's reason).
+// used by its one material. The scene stays the caller's. Every file is
+// written to a temporary file beside it, each write and the close checked,
+// and all are renamed into place together once all are complete: a failure
+// leaves none of them. A scene holding a value the formats cannot hold (NaN
+// or an infinity) is refused before anything is written: ERROR_REFUSED
+// naming the object, the field and the frame, but no file (the scene's path
+// is the caller's to add). Other errors name the file: the texture that
+// cannot be read, a file that cannot be written (ERROR_CANNOT_WRITE).
 ErrorKind export_scene(const Scene *scene, const char *model_path, const char *texture_path, ExportSummary *summary,
                        Error *error);
 

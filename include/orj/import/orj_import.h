@@ -18,12 +18,22 @@ enum {
     MAX_CHILDREN_PER_OBJECT = 1000,  // children of one object; grouping objects are added past it
 };
 
+// Skinned meshes that blend bones and meshes with morph targets are written
+// once per pose: the faces of all those poses, and their objects times the
+// frames (a transform line each), are held to about a hundred megabytes of
+// scene file. Past either, such meshes keep their first frame's pose.
+enum : int64_t {
+    MAX_POSED_FACES = 1000000,
+    MAX_POSED_TRANSFORMS = 4000000,
+};
+
 struct ImportSettings {
-    int frames = 0;           // 0: from the animation (or 1 without one), else 1 to MAX_IMPORT_FRAMES
-    double fps = 25.0;        // sampling rate of the animation
-    double scale = 1.0;       // multiplies locations and vertex positions; 0: framed, 10 units across and centred
-    bool add_camera = false;  // one more camera, holding the whole model in view, on the viewer's first key
-    bool lamps = false;       // light a model that has no lights of its own
+    int frames = 0;               // 0: from the animation (or 1 without one), else 1 to MAX_IMPORT_FRAMES
+    double fps = 25.0;            // sampling rate of the animation
+    double scale = 1.0;           // multiplies locations and vertex positions; 0: framed, 10 units across and centred
+    bool add_camera = false;      // one more camera, holding the whole model in view, on the viewer's first key
+    bool camera_if_none = false;  // add that camera when the model brings none of its own
+    bool lamps = false;           // light a model that has no lights of its own
     bool allow_outside_refs = false;  // read files the model names outside its folder
     bool atlas = false;               // pack the materials' textures and colours into ImportResult::texture
 };
@@ -52,8 +62,10 @@ struct ImportResult {
 // its folder (unless settings.allow_outside_refs), checks and repairs what
 // would make the library read out of bounds, and converts it into scene
 // records: nodes become Mesh objects, cameras Camera objects on the viewer's
-// camera keys, lights Lamp objects, and the first animation is sampled at
-// settings.fps. With settings.atlas the materials' textures are packed into
+// camera keys (a camera already named for a key keeps it), lights Lamp
+// objects written before the meshes, and the first animation is sampled at
+// settings.fps; meshes that deform are posed frame by frame. A model with no
+// faces to draw is refused (ERROR_REFUSED). With settings.atlas the materials' textures are packed into
 // result->texture and the texture coordinates moved into them. progress and
 // note may be null. Errors name the model: ERROR_CANNOT_OPEN, ERROR_REFUSED,
 // ERROR_MALFORMED when it cannot be read or nothing can be made of it; even

@@ -18,6 +18,7 @@ struct ViewerOptions {
     RunLimits limits;
     const char *scene_path;
     const char *texture_path;
+    bool texture_given;           // --texture was given: the scene's own picture is not looked for
     int camera;                   // 0 to 5: the file's camera keys; 6: the orbit camera
     const char *screenshot_path;  // null: no screenshot
     const char *record_pattern;  // null: no recording; else a name for every pass's picture (core/viewer/record_name.h)
@@ -33,6 +34,13 @@ struct ViewerOptions {
 OptionsResult parse_viewer_options(int argc, char **argv, ViewerOptions *options, std::string *error);
 // The viewer's usage text, for command_line_answer.
 const char *viewer_usage();
+
+// The picture named like the scene file beside it (X.orj: X.tga, .png,
+// .jpg, .jpeg, .bmp or .pcx, the first that is a regular file), "" for none.
+std::string picture_beside_scene(const char *scene_path);
+// The viewer's texture for a scene that has no picture beside it (the sample
+// scene's, data/texturarobot2.tga).
+const char *viewer_default_texture();
 
 // Adds --passes N and --seconds S to a command line, filling limits (which
 // start unlimited).

@@ -1,6 +1,6 @@
-// The viewer's orbit camera: it frames the whole scene (its bounds over the
-// animation) and turns around the scene's middle, coming closer or going
-// further, always looking at the middle.
+// The viewer's orbit camera: it frames what the scene draws over the
+// animation and turns round the middle of the picture, coming closer or
+// going further, always looking at that middle.
 #pragma once
 
 #include "orj/core/scene/scene.h"
@@ -13,8 +13,8 @@ enum {
 };
 
 struct OrbitCamera {
-    Vector3 centre;  // the middle of the scene's bounds, in world units
-    float radius;    // of the sphere around the bounds
+    Vector3 centre;  // what it looks at and turns round, in world units
+    float radius;    // of the sphere around the drawn vertices' box
     float yaw;       // degrees about +y, 0 looking from +z towards -z
     float pitch;     // degrees above the horizon, within +-ORBIT_MAX_PITCH
     float distance;  // from the eye to the centre
@@ -25,10 +25,19 @@ constexpr float ORBIT_MAX_PITCH = 89.0f;
 // the bounds fits it from radius / sin(atan(0.5)), some 2.24 radii.
 constexpr float ORBIT_FIT_DISTANCE = 2.2360680f;
 
-// The bounds of every mesh vertex, placed as drawing places it, over up to
-// ORBIT_BOUND_FRAMES frames spread over the animation; a scene without
-// vertices gives a unit sphere at the origin. The camera starts in front
-// (+z), a little above and to the right, with the whole sphere in view.
+// Share of the view's half width, or half height, that the outermost drawn
+// vertex reaches in the first picture.
+constexpr float ORBIT_FILL = 0.8f;
+
+// The camera starts in front (+z), a little above and to the right, with
+// every mesh vertex that drawing shows (placed as it places them; lamps,
+// cameras and objects of scale 0 are no part of the picture) over up to
+// ORBIT_BOUND_FRAMES frames spread over the animation in view: the
+// outermost reach ORBIT_FILL of the way to the view's edges on both sides
+// (left and right, or top and bottom, whichever are further apart), so that
+// the picture is centred. It looks at, and turns round, the point straight
+// ahead at the depth of the vertices' middle. A scene without vertices gives
+// a unit sphere at the origin.
 OrbitCamera orbit_frame_scene(const Scene *scene);
 
 // Turns by the given degrees (pitch held short of straight up or down).

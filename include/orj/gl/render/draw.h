@@ -15,7 +15,8 @@ namespace orj {
 /// (and moves it on), enabled when state->lights_on.
 void draw_scene(const Scene *scene, uint32_t texture, int frame, RenderState *state);
 
-/// Draws object index and its descendants at frame.
+/// Draws object index and its descendants at frame. Below a scale other than
+/// 1 normals are brought back to unit length (GL_NORMALIZE), and left so after.
 void draw_object(const Scene *scene, int frame, int index, RenderState *state);
 
 }  // namespace orj

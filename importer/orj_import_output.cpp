@@ -1,0 +1,84 @@
+#include "importer/orj_import_output.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace orj {
+
+static int report_descriptor()
+{
+    const char *value = getenv(MODEL_LIBRARY_REPORT_VARIABLE);
+    if (!value || *value < '0' || *value > '9') return -1;
+    return atoi(value);
+}
+
+bool model_library_contained() { return report_descriptor() >= 0; }
+
+void report_to_starter(const std::string &line)
+{
+    int fd = report_descriptor();
+    if (fd < 0) return;
+    std::string text = line + "\n";
+    for (size_t done = 0; done < text.size();) {
+        ssize_t wrote = write(fd, text.data() + done, text.size() - done);
+        if (wrote < 0 && errno == EINTR) continue;
+        if (wrote <= 0) return;
+        done += (size_t)wrote;
+    }
+}
+
+ErrorKind stage_output(StagedOutputs *outputs, const std::string &path, std::string *temp_path, Error *error)
+{
+    OutputFile file;
+    ErrorKind kind = output_file_begin(path.c_str(), &file, error);
+    if (kind != ERROR_NONE) return kind;
+    report_to_starter(MODEL_LIBRARY_TEMPORARY + file.temp_path);
+    *temp_path = file.temp_path;
+    outputs->files.push_back(file);
+    return ERROR_NONE;
+}
+
+std::string staged_path(const StagedOutputs &outputs, const std::string &path)
+{
+    for (const OutputFile &file : outputs.files)
+        if (file.path == path) return file.temp_path;
+    return std::string();
+}
+
+ErrorKind commit_outputs(StagedOutputs *outputs, Error *error)
+{
+    std::vector<OutputFile *> set;
+    for (OutputFile &file : outputs->files) set.push_back(&file);
+    ErrorKind kind = output_files_commit(set.data(), (int)set.size(), error);
+    discard_outputs(outputs);
+    return kind;
+}
+
+void discard_outputs(StagedOutputs *outputs)
+{
+    for (OutputFile &file : outputs->files) output_file_discard(&file);
+    outputs->files.clear();
+}
+
+ErrorKind write_bytes_to(const std::string &path, const std::string &bytes, const std::string &shown_path, Error *error)
+{
+    FILE *file = fopen(path.c_str(), "wb");
+    if (!file) return set_error(error, ERROR_CANNOT_WRITE, shown_path.c_str(), 0, "cannot open: %s", strerror(errno));
+    size_t written = fwrite(bytes.data(), 1, bytes.size(), file);
+    int write_errno = errno;
+    bool flushed = fflush(file) == 0;
+    int flush_errno = errno;
+    bool closed = fclose(file) == 0;
+    if (written != bytes.size() || !flushed || !closed)
+        return set_error(error, ERROR_CANNOT_WRITE, shown_path.c_str(), 0, "cannot write: %s",
+                         strerror(written != bytes.size() ? write_errno
+                                  : !flushed              ? flush_errno
+                                                          : errno));
+    return ERROR_NONE;
+}
+
+}  // namespace orj
