@@ -253,7 +253,7 @@ static bool write_outputs(const ImportCommand &command, const ImportResult &resu
         kind = stage_texture(result.texture, command.texture_path, &outputs, &error);
     if (kind == ERROR_NONE && to_stdout &&
         (fwrite(text.data(), 1, text.size(), stdout) != text.size() || fflush(stdout) != 0))
-        kind = set_error(&error, ERROR_CANNOT_WRITE, "standard output", 0, "cannot write: %s", strerror(errno));
+        kind = set_error(&error, ERROR_CANNOT_WRITE, "standard output", 0, "cannot be written: %s", strerror(errno));
     if (kind == ERROR_NONE) kind = commit_outputs(&outputs, &error);
     if (kind == ERROR_NONE) return true;
     discard_outputs(&outputs);

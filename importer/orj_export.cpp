@@ -7,6 +7,7 @@
 #include <assimp/scene.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <fstream>
 #include <iterator>
@@ -329,16 +330,19 @@ std::string first_non_finite(const Scene *scene)
 // A file the exporter writes, every write and the close checked.
 class CheckedStream : public Assimp::IOStream {
 public:
-    CheckedStream(FILE *file, bool *failed) : file_(file), failed_(failed) {}
+    CheckedStream(FILE *file, bool *failed, std::string *problem, const std::string &path)
+        : file_(file), failed_(failed), problem_(problem), path_(path)
+    {
+    }
     ~CheckedStream() override
     {
-        if (fclose(file_) != 0) *failed_ = true;
+        if (fclose(file_) != 0) fail();
     }
     size_t Read(void *buffer, size_t size, size_t count) override { return fread(buffer, size, count, file_); }
     size_t Write(const void *buffer, size_t size, size_t count) override
     {
         size_t written = fwrite(buffer, size, count, file_);
-        if (written != count) *failed_ = true;
+        if (written != count) fail();
         return written;
     }
     aiReturn Seek(size_t offset, aiOrigin origin) override
@@ -357,12 +361,20 @@ public:
     }
     void Flush() override
     {
-        if (fflush(file_) != 0) *failed_ = true;
+        if (fflush(file_) != 0) fail();
     }
 
 private:
+    // The first failure's reason is kept for the message.
+    void fail()
+    {
+        if (!*failed_) *problem_ = path_ + ": cannot be written: " + strerror(errno ? errno : EIO);
+        *failed_ = true;
+    }
     FILE *file_;
     bool *failed_;
+    std::string *problem_;
+    std::string path_;
 };
 
 // The exporter's file system: every file it writes goes to a staged
@@ -385,11 +397,11 @@ public:
         }
         FILE *file = fopen(temp.c_str(), "wb");
         if (!file) {
-            *problem_ = std::string(path) + ": cannot write: " + strerror(errno);
+            *problem_ = std::string(path) + ": cannot be written: " + strerror(errno);
             *failed_ = true;
             return nullptr;
         }
-        return new CheckedStream(file, failed_);
+        return new CheckedStream(file, failed_, problem_, path);
     }
     void Close(Assimp::IOStream *stream) override { delete stream; }
 
@@ -617,9 +629,11 @@ static ErrorKind write_model(const aiScene *model, const ExportFormat *format, c
     aiReturn result = exporter.Export(model, format->id, model_path);
     bool gltf = strcmp(format->id, "gltf2") == 0 || strcmp(format->id, "glb2") == 0;
     std::string written = staged_path(*outputs, model_path);
+    // A failed write names its file and the system's reason; else the exporter's own.
+    if (!problem.empty()) return set_error(error, ERROR_CANNOT_WRITE, nullptr, 0, "%s", problem.c_str());
     if (result != aiReturn_SUCCESS || failed || written.empty())
         return set_error(error, ERROR_CANNOT_WRITE, model_path, 0, "cannot write the model: %s",
-                         problem.empty() ? exporter.GetErrorString() : problem.c_str());
+                         exporter.GetErrorString());
     if (gltf && (model->mNumCameras || model->mNumLights) &&
         !patch_gltf(written, strcmp(format->id, "glb2") == 0, model))
         return set_error(error, ERROR_CANNOT_WRITE, model_path, 0,
