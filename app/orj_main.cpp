@@ -25,6 +25,10 @@ static const char *usage_text =
     "       orj formats      the model formats import reads and export writes\n"
     "       orj view MODEL   import a model into a temporary folder and show it (orj view --help)\n"
 #endif
+#ifdef ORJ_BENCH
+    "       orj bench ...    compare set-ups of the viewer's benchmark, list or plot its history\n"
+    "                        (orj bench --help)\n"
+#endif
     "       orj --version    print the engine's version\n";
 
 bool orj_read_scene(const char *path, Scene *scene)
@@ -53,6 +57,25 @@ static int run_importer(int argc, char **argv)
 }
 #endif
 
+#ifdef ORJ_BENCH
+// "orj bench" is the program orj-bench beside this one, run in this
+// process's place: SQLite loads only for it.
+static int run_bench(char **argv)
+{
+    char self[4096];
+    ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    std::string bench = "orj-bench";
+    if (length > 0) {
+        self[length] = '\0';
+        const char *slash = strrchr(self, '/');
+        bench = std::string(self, (size_t)(slash - self + 1)) + bench;
+    }
+    execv(bench.c_str(), argv + 1);
+    fprintf(stderr, "orj: cannot run %s: %s\n", bench.c_str(), strerror(errno));
+    return 1;
+}
+#endif
+
 int main(int argc, char **argv)
 {
     // Ends at once, removing the temporary files of outputs not yet in place.
@@ -62,6 +85,9 @@ int main(int argc, char **argv)
         (strcmp(argv[1], "import") == 0 || strcmp(argv[1], "export") == 0 || strcmp(argv[1], "formats") == 0))
         return run_importer(argc, argv);
     if (argc >= 2 && strcmp(argv[1], "view") == 0) return orj_view_main(argc - 1, argv + 1);
+#endif
+#ifdef ORJ_BENCH
+    if (argc >= 2 && strcmp(argv[1], "bench") == 0) return run_bench(argv);
 #endif
     std::vector<const char *> arguments;
     int answer = command_line_answer_plain("orj", argc, argv, usage_text, &arguments);

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <ctime>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "orj/core/base/command_line.h"
@@ -35,6 +36,9 @@
 #include "orj/gl/viewer/orbit_input.h"
 #include "orj/gl/viewer/ticks.h"
 #include "orj/gl/viewer/viewer_pass.h"
+#ifdef ORJ_HISTORY
+#include "app/results_store.h"
+#endif
 
 using namespace orj;
 
@@ -63,8 +67,9 @@ struct Viewer {
     int32_t last_tick;
     int32_t start_tick;
     int32_t frames_shown;
-    double start_seconds;  // steady clock at the start tick
-    double slot_start;     // steady clock when the pass's slot began
+    int32_t camera_passes;  // passes through a camera: such a run is no benchmark of the grid
+    double start_seconds;   // steady clock at the start tick
+    double slot_start;      // steady clock when the pass's slot began
     std::vector<PassRecord> records;
 
     bool progress;
@@ -90,10 +95,12 @@ static bool start_viewer(Viewer *viewer)
     // The file is read while the window opens; its messages come after the window's.
     SceneReading reading;
     scene_reading_start(&reading, viewer->options.scene_path);
-    if (!init_display(0, 640, 480)) {
+    if (!init_display(viewer->options.fullscreen ? 1 : 0, viewer->options.width, viewer->options.height)) {
         scene_reading_finish(&reading, nullptr);
         return false;
     }
+    viewer->options.width = SCREEN_W;
+    viewer->options.height = SCREEN_H;
     install_keys(&viewer->keys);
     install_ticks();
     if (!scene_reading_finish(&reading, &viewer->scene)) return false;
@@ -114,10 +121,11 @@ static bool start_viewer(Viewer *viewer)
     viewer->frame = 0;
     viewer->orbiting = viewer->options.camera == ORBIT_CAMERA_KEY;
     viewer->camera = viewer->orbiting ? FIRST_CAMERA : viewer->options.camera;
-    viewer->copies = copy_count_create(viewer->options.ramp, viewer->options.fixed_copies);
+    viewer->copies = copy_count_create(viewer->options.ramp, viewer->options.fixed_copies, viewer->options.pace);
     viewer->last_pass = {0, 0};
     viewer->last_tick = 0;
     viewer->frames_shown = 0;
+    viewer->camera_passes = 0;
     viewer->progress = viewer->options.progress < 0 ? isatty(STDERR_FILENO) != 0 : viewer->options.progress != 0;
     if (viewer->progress)
         fprintf(stderr, "viewer: renderer %s, OpenGL %s, %s\n", gl_text(GL_RENDERER), gl_text(GL_VERSION),
@@ -192,6 +200,9 @@ static bool run_pass(Viewer *viewer)
 {
     choose_view(viewer);
     viewer->last_pass = draw_view(viewer);
+    if (viewer->options.extra_pass_ms > 0.0)
+        std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(viewer->options.extra_pass_ms));
+    if (viewer->orbiting || viewer->last_pass.found) viewer->camera_passes++;
     int32_t now = get_ticks();
     PassRecord record;
     record.copies = viewer->last_pass.copies;
@@ -201,7 +212,7 @@ static bool run_pass(Viewer *viewer)
         copy_count_judge(&viewer->copies, viewer->last_pass.found != 0, now, viewer->last_tick, record.pass_ms);
     record.settled = copy_count_settled(&viewer->copies);
 
-    viewer->last_tick = wait_for_slot(viewer->last_tick);
+    viewer->last_tick = viewer->options.pace == PACE_NONE ? now : wait_for_slot(viewer->last_tick);
     viewer->slot_start = now_seconds();
 
     // The pass's picture, just before set_render_state presents it.
@@ -228,9 +239,41 @@ static std::string utc_now()
     return text;
 }
 
+// Adds a run of the benchmark grid to the history. A failure is reported and
+// the figures stand; it fails the run only when the history was named
+// (--results-db), as a report that cannot be written does.
+static int keep_run(const Viewer *viewer, const std::string &report_json, int status)
+{
+    const ViewerOptions &options = viewer->options;
+    if (!options.save_run || viewer->camera_passes > 0 || viewer->frames_shown == 0) return status;
+#ifdef ORJ_HISTORY
+    std::string path;
+    if (options.results_path) path = options.results_path;
+    else if (!default_results_path(&path)) {
+        fprintf(stderr, "viewer: the run is not kept in the history: neither XDG_DATA_HOME nor HOME is set (give "
+                        "--results-db PATH, or --no-save)\n");
+        return status;
+    }
+    ResultsStore store;
+    Error error;
+    int64_t id = 0;
+    if (results_open(&store, path.c_str(), true, !options.results_path, &error) == ERROR_NONE)
+        results_add(&store, report_json, &id, &error);
+    results_close(&store);
+    if (error.kind == ERROR_NONE) return status;
+    fprintf(stderr, "viewer: %s; the run is not kept in the history\n", error.message.c_str());
+#else
+    (void)report_json;
+    if (!options.results_path) return status;
+    fprintf(stderr, "viewer: %s: this build keeps no history of runs (it was built without SQLite)\n",
+            options.results_path);
+#endif
+    return options.results_path ? 1 : status;
+}
+
 // The report line and the measured figures on standard output, then the
-// screenshot, JSON report and trace asked for. Returns the exit status: 1
-// when any of them failed, else status.
+// screenshot, JSON report and trace asked for, and the run in the history.
+// Returns the exit status: 1 when any of them failed, else status.
 static int report_run(Viewer *viewer, int status)
 {
     int32_t end_tick = get_ticks();
@@ -243,7 +286,7 @@ static int report_run(Viewer *viewer, int status)
     char report_text[REPORT_SIZE];
     format_report(report_text, sizeof report_text, &report);
     printf("%s\n", report_text);
-    char summary_text[200];
+    char summary_text[300];
     format_summary(summary_text, sizeof summary_text, &summary);
     printf("%s\n", summary_text);
     fflush(stdout);
@@ -255,21 +298,19 @@ static int report_run(Viewer *viewer, int status)
         show_message("%s", error.message.c_str());
         status = 1;
     }
-    if (options.report_json_path) {
-        std::string timestamp = utc_now();
-        ReportRun run = {copies,
-                         viewer->scene.polygon_count,
-                         summary,
-                         &options,
-                         gl_text(GL_RENDERER),
-                         gl_text(GL_VERSION),
-                         gl_text(GL_VENDOR),
-                         ORJ_VERSION,
-                         timestamp.c_str()};
-        if (write_report_json(options.report_json_path, &report, &run, &error) != ERROR_NONE) {
-            show_message("%s", error.message.c_str());
-            status = 1;
-        }
+    std::string timestamp = utc_now();
+    ReportRun run = {copies,
+                     viewer->scene.polygon_count,
+                     summary,
+                     &options,
+                     gl_text(GL_RENDERER),
+                     gl_text(GL_VERSION),
+                     gl_text(GL_VENDOR),
+                     ORJ_VERSION,
+                     timestamp.c_str()};
+    if (options.report_json_path && write_report_json(options.report_json_path, &report, &run, &error) != ERROR_NONE) {
+        show_message("%s", error.message.c_str());
+        status = 1;
     }
     if (options.trace_path &&
         write_trace_csv(options.trace_path, viewer->records.data(), (int32_t)viewer->records.size(),
@@ -277,7 +318,7 @@ static int report_run(Viewer *viewer, int status)
         show_message("%s", error.message.c_str());
         status = 1;
     }
-    return status;
+    return keep_run(viewer, format_report_json(&report, &run), status);
 }
 
 // The matrix dump is composed into the report buffer and shown nowhere.

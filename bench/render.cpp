@@ -314,7 +314,7 @@ static LoopResult run_pass_loop(ViewerPass *pass, const Scene *scene, uint32_t t
 {
     LoopResult result = {0, 0.0, 0.0, 0};
     int frame = 0;
-    CopyCount copies = copy_count_create(RAMP_GEOMETRIC, 0);
+    CopyCount copies = copy_count_create(RAMP_GEOMETRIC, 0, PACE_SLOT);
     int32_t last_tick = get_ticks();
     int32_t start_tick = last_tick;
     double copies_sum = 0, wait_sum = 0;

@@ -28,7 +28,7 @@ run_once() {  # run_once NAME OPTIONS...: one run; prints its line, appends its 
   local name=$1 json="$work/$1.json" trace=()
   shift
   [ -n "${TRACES:-}" ] && mkdir -p "$TRACES" && trace=(--trace "$TRACES/${name/ /-}.csv")
-  tests/with_display.sh "$build/app/viewer" --seconds "$seconds" --quiet --report-json "$json" "${trace[@]}" "$@" \
+  tests/with_display.sh "$build/app/viewer" --seconds "$seconds" --quiet --no-save --report-json "$json" "${trace[@]}" "$@" \
     >/dev/null
   printf '%-8s settled %s at %.2f s, copies %s, polygons/s median %.0f (min %.0f, max %.0f, %s windows)\n' \
     "$name" "$(field settled "$json")" "$(field settled_at_seconds "$json" | sed "s/null/-1/")" \

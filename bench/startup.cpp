@@ -128,7 +128,7 @@ int main(int argc, char **argv)
     for (int run = 0; run < viewer_runs; run++) {
         for (bool large : {false, true}) {
             ChildCost cost = run_child({viewer, "--scene", large ? large_path : data + "fiche.orj", "--texture",
-                                        data + "texturarobot2.tga", "--passes", "1"});
+                                        data + "texturarobot2.tga", "--passes", "1", "--no-save"});
             failed |= cost.status != 0;
             (large ? large_cpu : sample_cpu).push_back(cost.cpu);
             (large ? large_wall : sample_wall).push_back(cost.wall);

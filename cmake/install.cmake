@@ -30,6 +30,9 @@ if(ORJ_BUILD_PROGRAMS)
   if(TARGET orj-import)
     list(APPEND ORJ_INSTALLED_PROGRAMS orj-import)  # beside orj, which runs it
   endif()
+  if(TARGET orj-bench)
+    list(APPEND ORJ_INSTALLED_PROGRAMS orj-bench)  # beside orj, which runs it
+  endif()
   install(TARGETS ${ORJ_INSTALLED_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
 

@@ -92,7 +92,7 @@ TEST(Ramp, LinearIsOneUpOrDownAfterEveryPass)
     // Pseudo-random slots and a camera pass now and then, which counts as a
     // pass of no copies: one copy up after a pass that fitted, one down
     // after one that did not, with no lower bound.
-    CopyCount count = copy_count_create(RAMP_LINEAR, 0);
+    CopyCount count = copy_count_create(RAMP_LINEAR, 0, PACE_SLOT);
     int32_t expected = 1, last_tick = 0;
     uint32_t seed = 12345;
     for (int pass = 0; pass < 500; pass++) {
@@ -119,7 +119,7 @@ TEST(Ramp, LinearIsOneUpOrDownAfterEveryPass)
 
 TEST(CopyCount, CameraPassesLeaveTheGeometricCountAndAFixedCountNeverMoves)
 {
-    CopyCount count = copy_count_create(RAMP_GEOMETRIC, 0);
+    CopyCount count = copy_count_create(RAMP_GEOMETRIC, 0, PACE_SLOT);
     copy_count_judge(&count, false, 50, 0, 500.0f);  // the first pass carries the load
     copy_count_judge(&count, false, 54, 50, 1.0f);
     int32_t grown = count.count;
@@ -131,13 +131,19 @@ TEST(CopyCount, CameraPassesLeaveTheGeometricCountAndAFixedCountNeverMoves)
     EXPECT_EQ(copy_count_reported(&count, 0, false), 0);
 
     // A fixed count is measured from the second pass on, late or not.
-    CopyCount fixed = copy_count_create(RAMP_GEOMETRIC, 250);
+    CopyCount fixed = copy_count_create(RAMP_GEOMETRIC, 250, PACE_SLOT);
     EXPECT_FALSE(copy_count_judge(&fixed, false, 50, 0, 500.0f));
     EXPECT_FALSE(copy_count_settled(&fixed));
     EXPECT_TRUE(copy_count_judge(&fixed, false, 54, 50, 10.0f));
     EXPECT_TRUE(copy_count_settled(&fixed));
     copy_count_judge(&fixed, false, 70, 54, 160.0f);
     EXPECT_EQ(fixed.count, 250);
+
+    // Unpaced, a pass fits by its own time, whatever the ticks say.
+    CopyCount unpaced = copy_count_create(RAMP_GEOMETRIC, 0, PACE_NONE);
+    EXPECT_TRUE(copy_count_judge(&unpaced, false, 90, 0, 40.0f));
+    EXPECT_FALSE(copy_count_judge(&unpaced, false, 91, 90, 40.5f));
+    EXPECT_TRUE(copy_count_judge(&unpaced, false, 200, 91, 3.0f));
 }
 
 // count passes, one every period seconds, the first ending at first_end;
@@ -158,6 +164,7 @@ TEST(Summary, MedianMinAndMaxOfOneSecondWindowsOverTheSettledPart)
     add_passes(&records, 0.41, 0.04, 101, 100, true);  // settled, 25 passes a second
     records[60].copies = 1100;                         // 1000 more copies in the third second
     records[20].settled = false;                       // a search again does not end the settled part
+    for (int i = 10; i < 111; i++) records[i].pass_ms = (float)(110 - i);  // 100 ms down to 0
     BenchmarkSummary s = summarize_passes(records.data(), (int32_t)records.size(), 2, 4.5);
     EXPECT_TRUE(s.settled);
     EXPECT_NEAR(s.settled_at_seconds, 0.39, 1e-9);
@@ -166,6 +173,14 @@ TEST(Summary, MedianMinAndMaxOfOneSecondWindowsOverTheSettledPart)
     EXPECT_DOUBLE_EQ(s.polygons_per_second_min, 5024);
     EXPECT_DOUBLE_EQ(s.polygons_per_second_median, 5026);
     EXPECT_DOUBLE_EQ(s.polygons_per_second_max, 7024);
+    ASSERT_EQ(s.window_samples.size(), 4u);  // in order: the third second drew more
+    EXPECT_DOUBLE_EQ(s.window_samples[2], 7024);
+    // 101 measured passes from 0.39 s to 4.41 s; their times by nearest rank.
+    EXPECT_NEAR(s.frames_per_second, 101 / 4.02, 1e-9);
+    EXPECT_EQ(s.frame_ms_median, 50.0);
+    EXPECT_EQ(s.frame_ms_p95, 95.0);
+    EXPECT_EQ(s.frame_ms_p99, 99.0);
+    EXPECT_EQ(s.frame_ms_max, 100.0);
     EXPECT_NEAR(s.measured_polygons_per_second, 2.0 * (15 + 10150 + 1000) / 4.5, 1e-6);
 
     // Never settled: all but the first pass; shorter than a second: one window.
@@ -213,7 +228,7 @@ TEST(ReportJson, EveryFieldWithItsUnitAndTheRunsOptions)
     char *argv[] = {arg0, arg1, arg2};
     ASSERT_EQ(parse_viewer_options(3, argv, &options, &error), OPTIONS_RUN);
     Report report = make_report(2, 1500, 240, 0, 1003);
-    BenchmarkSummary summary = {true, 1.25, 8, 3.0e6, 2.5e6, 3.5e6, 2.9e6};
+    BenchmarkSummary summary = {true, 1.25, 8, 3.0e6, 2.5e6, 3.5e6, 2.9e6, 24.5, 2.5, 3.5, 4.5, 9.0, {3.1e6, 2.5e6}};
     ReportRun run = {1500, 2, summary, &options, "llvmpipe", "4.5", "Mesa", "0.1.0", "2026-12-07T12:00:00Z"};
     std::string dir = make_temp_dir("report");
     std::string path = dir + "/report.json";
@@ -228,6 +243,12 @@ TEST(ReportJson, EveryFieldWithItsUnitAndTheRunsOptions)
     EXPECT_EQ(j["polygons_per_second_min"], 2.5e6);
     EXPECT_EQ(j["polygons_per_second_max"], 3.5e6);
     EXPECT_EQ(j["measured_polygons_per_second"], 2.9e6);
+    EXPECT_EQ(j["frames_per_second"], 24.5);
+    EXPECT_EQ(j["frame_ms_median"], 2.5);
+    EXPECT_EQ(j["frame_ms_p95"], 3.5);
+    EXPECT_EQ(j["frame_ms_p99"], 4.5);
+    EXPECT_EQ(j["frame_ms_max"], 9.0);
+    EXPECT_EQ(j["window_samples"], nlohmann::json::array({3.1e6, 2.5e6}));
     EXPECT_EQ(j["renderer"], "llvmpipe");
     EXPECT_EQ(j["gl_version"], "4.5");
     EXPECT_EQ(j["gl_vendor"], "Mesa");
@@ -247,12 +268,13 @@ TEST(ReportJson, EveryFieldWithItsUnitAndTheRunsOptions)
 
 TEST(Benchmark, LinesAndTimestamp)
 {
-    char text[200];
+    char text[300];
     format_progress(text, sizeof text, 12.4, 1523, 3046000.4, true);
     EXPECT_STREQ(text, "viewer: 12 s, copies 1523, 3046000 polygons/s, settled");
-    BenchmarkSummary summary = {false, -1.0, 3, 10.0, 9.0, 11.0, 10.0};
+    BenchmarkSummary summary = {false, -1.0, 3, 10.0, 9.0, 11.0, 10.0, 412.345, 2.371, 2.906, 3.5, 4.0, {}};
     format_summary(text, sizeof text, &summary);
-    EXPECT_STREQ(text, "not settled; polygons/s over 3 one-second windows: median 10, min 9, max 11");
+    EXPECT_STREQ(text, "not settled; polygons/s over 3 one-second windows: median 10, min 9, max 11; 412.3 frames/s, "
+                       "frame time median 2.37 ms, p95 2.91 ms");
     format_utc_timestamp(text, sizeof text, 1796644847);
     EXPECT_STREQ(text, "2026-12-07T12:00:47Z");
 }

@@ -67,6 +67,26 @@ TEST(ViewerOptions, ReadsEveryOptionInBothSpellings)
     EXPECT_EQ(options.fixed_copies, 0);
     ASSERT_EQ(parse({"--copies", "250"}, &options, &error), OPTIONS_RUN);
     EXPECT_EQ(options.fixed_copies, 250);
+    EXPECT_EQ(options.pace, PACE_SLOT);
+    EXPECT_EQ(options.width * 1000 + options.height, 640480);
+    EXPECT_TRUE(options.save_run);
+
+    ASSERT_EQ(parse({"--pace", "none", "--size=1280x720", "--no-save", "--extra-pass-ms", "2.5"}, &options, &error),
+              OPTIONS_RUN)
+        << error;
+    EXPECT_EQ(options.pace, PACE_NONE);
+    EXPECT_EQ(options.width, 1280);
+    EXPECT_EQ(options.height, 720);
+    EXPECT_FALSE(options.fullscreen);
+    EXPECT_FALSE(options.save_run);
+    EXPECT_DOUBLE_EQ(options.extra_pass_ms, 2.5);
+    // Full screen takes the desktop's size unless a size is given.
+    ASSERT_EQ(parse({"--fullscreen", "--results-db", "h.sqlite"}, &options, &error), OPTIONS_RUN);
+    EXPECT_TRUE(options.fullscreen);
+    EXPECT_EQ(options.width, 0);
+    EXPECT_STREQ(options.results_path, "h.sqlite");
+    ASSERT_EQ(parse({"--size", "800x600", "--fullscreen"}, &options, &error), OPTIONS_RUN);
+    EXPECT_EQ(options.width, 800);
 }
 
 TEST(ViewerOptions, RejectsMalformedValues)
@@ -99,6 +119,14 @@ TEST(ViewerOptions, RejectsMalformedValues)
         {"--copies", "0"},
         {"--copies", "16777217"},
         {"--copies=5", "--ramp", "linear"},
+        {"--pace", "fast"},
+        {"--size", "640"},
+        {"--size", "640x"},
+        {"--size", "15x480"},
+        {"--size", "640x16385"},
+        {"--size", "-640x480"},
+        {"--extra-pass-ms", "1001"},
+        {"--no-save", "--results-db", "h.sqlite"},
     };
     for (const std::vector<std::string> &args : bad) {
         ViewerOptions options;

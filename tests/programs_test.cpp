@@ -22,6 +22,7 @@ TEST(Programs, AnswerHelpAndVersionOnStandardOutput)
                               "app/sprite_demo",
                               "app/orj",
                               "app/orj-import",
+                              "app/orj-bench",
                               "app/anim",
                               "samples/make_sample_scene",
                               "samples/make_sample_animation",

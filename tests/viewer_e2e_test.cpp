@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <regex>
 #include <string>
 #include <thread>
@@ -390,4 +391,74 @@ TEST_F(Viewer, FixedCopiesDrawThatManyEveryPass)
     // 30 passes last at least 1.2 s: a progress line, measured from the second pass.
     EXPECT_NE(result.err.find(" s, copies 7, "), std::string::npos) << result.err;
     EXPECT_EQ(result.err.find("settling"), std::string::npos) << result.err;
+}
+
+TEST_F(Viewer, UnpacedRunsReportFrameTimesAndGridRunsAreKeptInTheHistory)
+{
+    std::string json = dir + "/report.json", db = dir + "/results.sqlite";
+    ProgramResult result = run_program(small_run({"--camera", "4", "--pace", "none", "--copies", "3", "--passes", "40",
+                                                  "--report-json", json, "--results-db", db}),
+                                       60);
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find(" frames/s, frame time median "), std::string::npos) << result.out;
+    nlohmann::json figures = nlohmann::json::parse(read_file(json));
+    EXPECT_EQ(figures["frames"], 40);
+    EXPECT_EQ(figures["options"]["pace"], "none");
+    EXPECT_EQ(figures["options"]["width"], 640);
+    EXPECT_GT(figures["frames_per_second"].get<double>(), 0.0);
+    EXPECT_LE(figures["frame_ms_median"].get<double>(), figures["frame_ms_p95"].get<double>());
+    EXPECT_LE(figures["frame_ms_p95"].get<double>(), figures["frame_ms_p99"].get<double>());
+    EXPECT_LE(figures["frame_ms_p99"].get<double>(), figures["frame_ms_max"].get<double>());
+    EXPECT_EQ(figures["window_samples"].size(), figures["windows"].get<size_t>());
+    // The run is in the history with its figures.
+    std::string kept = dir + "/kept.txt";
+    ASSERT_EQ(run_shell("sqlite3 '" + db +
+                        "' 'SELECT count(*), CAST(round(polygons_per_second_median) AS INTEGER) FROM runs' >'" + kept +
+                        "'"),
+              0);
+    char expected[64];
+    snprintf(expected, sizeof expected, "1|%lld\n", std::llround(figures["polygons_per_second_median"].get<double>()));
+    EXPECT_EQ(read_file(kept), expected);
+
+    // Through a camera it is no benchmark: nothing kept, no file made.
+    std::string camera_db = dir + "/camera.sqlite";
+    result = run_program(small_run({"--camera", "2", "--passes", "3", "--results-db", camera_db}), 60);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_FALSE(file_exists_at(camera_db));
+    // A damaged history is reported; the figures still come, and the named history fails the run.
+    write_file(camera_db, "not a database at all, but long enough to be read as one. ");
+    result = run_program(small_run({"--camera", "4", "--passes", "3", "--results-db", camera_db}), 60);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.out.find("numero de poligonos: "), std::string::npos);
+    EXPECT_NE(result.err.find("; the run is not kept in the history"), std::string::npos) << result.err;
+}
+
+TEST_F(Viewer, TheWindowTakesItsSizeAndTheDefaultHistoryFollowsXdgDataHome)
+{
+    std::string shot = dir + "/shot.png";
+    // The default history is $XDG_DATA_HOME/orj/results.sqlite; the test
+    // environment's own value comes back afterwards.
+    std::string saved = getenv("XDG_DATA_HOME") ? getenv("XDG_DATA_HOME") : "";
+    ASSERT_FALSE(saved.empty()) << "the tests keep their history in the build tree";
+    setenv("XDG_DATA_HOME", dir.c_str(), 1);
+    ProgramResult grid = run_program(small_run({"--camera", "4", "--passes", "3", "--no-save"}), 60);
+    ProgramResult sized =
+        run_program(small_run({"--camera", "4", "--passes", "5", "--size", "320x240", "--screenshot", shot}), 60);
+    setenv("XDG_DATA_HOME", saved.c_str(), 1);
+    ASSERT_EQ(grid.status, 0) << grid.err;
+    ASSERT_EQ(sized.status, 0) << sized.err;
+    int width = 0, height = 0;
+    std::vector<uint8_t> rgb;
+    ASSERT_TRUE(read_png_rgb(shot.c_str(), &width, &height, &rgb));
+    EXPECT_EQ(width, 320);
+    EXPECT_EQ(height, 240);
+    std::string kept = dir + "/kept.txt";
+    ASSERT_EQ(run_shell("sqlite3 '" + dir +
+                        "/orj/results.sqlite' 'SELECT count(*), json_extract(options, "
+                        "\"$.width\") FROM runs' >'" +
+                        kept + "'"),
+              0);
+    EXPECT_EQ(read_file(kept), "1|320\n");  // the --no-save run is not there
+    EXPECT_EQ(run_program({viewer(), "--size", "320"}, 10).status, 2);
+    EXPECT_EQ(run_program({viewer(), "--no-save", "--results-db", shot}, 10).status, 2);
 }

@@ -12,6 +12,7 @@ packages=(
   libgtest-dev googletest nlohmann-json3-dev libpng-dev libjpeg62-turbo-dev libgif-dev libstb-dev libcli11-dev
   libtinyobjloader-dev libfast-float-dev libassimp-dev assimp-utils assimp-testmodels libexpat1-dev
   clang libclang-rt-dev clang-format
+  libsqlite3-dev sqlite3
   xvfb xauth xdotool x11-utils python3-xlib
   gnuplot-nox
   clang-tidy doxygen dpkg-dev

@@ -135,19 +135,21 @@ int32_t ramp_next(Ramp *ramp, int32_t copy_count, bool fitted, double slot_used)
 
 bool ramp_settled(const Ramp *ramp) { return ramp->phase == RAMP_FOLLOWING; }
 
-CopyCount copy_count_create(RampKind kind, int32_t fixed_copies)
+CopyCount copy_count_create(RampKind kind, int32_t fixed_copies, PaceKind pace)
 {
     CopyCount count;
     count.ramp = ramp_create(kind);
     count.fixed = fixed_copies > 0 ? fixed_copies : 0;
     count.count = fixed_copies > 0 ? fixed_copies : 1;
     count.judged = 0;
+    count.pace = pace;
     return count;
 }
 
 bool copy_count_judge(CopyCount *count, bool through_camera, int32_t now, int32_t last_tick, float pass_ms)
 {
-    bool fitted = pass_fitted(now, last_tick);
+    // Unpaced, no pass waits for a slot: one fits when it takes a slot's time at most.
+    bool fitted = count->pace == PACE_NONE ? pass_ms <= 10.0f * SLOT_TICKS : pass_fitted(now, last_tick);
     double slot_used = pass_ms / (10.0 * SLOT_TICKS);
     count->judged++;
     if (count->fixed > 0) return fitted;
@@ -172,25 +174,26 @@ int32_t copy_count_reported(const CopyCount *count, int32_t passes_shown, bool l
     return count->count < 1 ? 1 : count->count;
 }
 
-BenchmarkSummary summarize_passes(const PassRecord *records, int32_t count, int32_t polygon_count, double run_seconds)
+double percentile_sorted(const std::vector<double> &sorted, double p)
 {
-    BenchmarkSummary summary = {false, -1.0, 0, 0.0, 0.0, 0.0, 0.0};
-    double all_polygons = 0.0;
-    for (int32_t i = 0; i < count; i++) all_polygons += (double)polygon_count * records[i].copies;
-    if (run_seconds > 0.0) summary.measured_polygons_per_second = all_polygons / run_seconds;
-    if (count == 0) return summary;
+    if (sorted.empty()) return 0.0;
+    double rank = std::ceil(p / 100.0 * (double)sorted.size());
+    size_t index = rank < 1.0 ? 0 : std::min(sorted.size(), (size_t)rank) - 1;
+    return sorted[index];
+}
 
-    // The measured part: from the first settled pass on (searches again
-    // after a change of load still follow the machine), or all but the first
-    // pass (which carries the start-up) when the run never settled.
-    int32_t first = 0;
-    while (first < count && !records[first].settled) first++;
-    summary.settled = first < count;
-    if (!summary.settled) first = count > 1 ? 1 : 0;
-    double start = first > 0 ? records[first - 1].end_seconds : 0.0;
-    double end = records[count - 1].end_seconds;
-    if (summary.settled) summary.settled_at_seconds = start;
+static double median_sorted(const std::vector<double> &sorted)
+{
+    size_t n = sorted.size();
+    if (n == 0) return 0.0;
+    return n % 2 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2.0;
+}
 
+// Polygons per second in consecutive one-second windows from start, or the
+// part as one window when it is shorter than a second.
+static std::vector<double> window_rates(const PassRecord *records, int32_t first, int32_t count, int32_t polygon_count,
+                                        double start, double end)
+{
     std::vector<double> rates;
     int32_t whole = (int32_t)(end - start);
     if (whole >= 1) {
@@ -207,14 +210,51 @@ BenchmarkSummary summarize_passes(const PassRecord *records, int32_t count, int3
         for (int32_t i = first; i < count; i++) polygons += (double)polygon_count * records[i].copies;
         rates.push_back(polygons / (end - start));
     }
-    if (rates.empty()) return summary;
+    return rates;
+}
 
+static void summarize_frames(BenchmarkSummary *summary, const PassRecord *records, int32_t first, int32_t count,
+                             double seconds)
+{
+    std::vector<double> times;
+    for (int32_t i = first; i < count; i++) times.push_back(records[i].pass_ms);
+    std::sort(times.begin(), times.end());
+    if (seconds > 0.0) summary->frames_per_second = (double)times.size() / seconds;
+    summary->frame_ms_median = median_sorted(times);
+    summary->frame_ms_p95 = percentile_sorted(times, 95.0);
+    summary->frame_ms_p99 = percentile_sorted(times, 99.0);
+    summary->frame_ms_max = times.empty() ? 0.0 : times.back();
+}
+
+BenchmarkSummary summarize_passes(const PassRecord *records, int32_t count, int32_t polygon_count, double run_seconds)
+{
+    BenchmarkSummary summary = {false, -1.0, 0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, {}};
+    double all_polygons = 0.0;
+    for (int32_t i = 0; i < count; i++) all_polygons += (double)polygon_count * records[i].copies;
+    if (run_seconds > 0.0) summary.measured_polygons_per_second = all_polygons / run_seconds;
+    if (count == 0) return summary;
+
+    // The measured part: from the first settled pass on (searches again
+    // after a change of load still follow the machine), or all but the first
+    // pass (which carries the start-up) when the run never settled.
+    int32_t first = 0;
+    while (first < count && !records[first].settled) first++;
+    summary.settled = first < count;
+    if (!summary.settled) first = count > 1 ? 1 : 0;
+    double start = first > 0 ? records[first - 1].end_seconds : 0.0;
+    double end = records[count - 1].end_seconds;
+    if (summary.settled) summary.settled_at_seconds = start;
+
+    summarize_frames(&summary, records, first, count, end - start);
+    summary.window_samples = window_rates(records, first, count, polygon_count, start, end);
+    if (summary.window_samples.empty()) return summary;
+
+    std::vector<double> rates = summary.window_samples;
     std::sort(rates.begin(), rates.end());
-    size_t n = rates.size();
-    summary.windows = (int32_t)n;
+    summary.windows = (int32_t)rates.size();
     summary.polygons_per_second_min = rates.front();
     summary.polygons_per_second_max = rates.back();
-    summary.polygons_per_second_median = n % 2 ? rates[n / 2] : (rates[n / 2 - 1] + rates[n / 2]) / 2.0;
+    summary.polygons_per_second_median = median_sorted(rates);
     return summary;
 }
 
@@ -223,9 +263,13 @@ void format_summary(char *buffer, size_t size, const BenchmarkSummary *summary)
     char settled[64];
     if (summary->settled) snprintf(settled, sizeof settled, "settled at %.2f s", summary->settled_at_seconds);
     else snprintf(settled, sizeof settled, "not settled");
-    snprintf(buffer, size, "%s; polygons/s over %" PRId32 " one-second windows: median %.0f, min %.0f, max %.0f",
+    snprintf(buffer, size,
+             "%s; polygons/s over %" PRId32
+             " one-second windows: median %.0f, min %.0f, max %.0f; %.1f frames/s, frame time median %.2f ms, p95 "
+             "%.2f ms",
              settled, summary->windows, summary->polygons_per_second_median, summary->polygons_per_second_min,
-             summary->polygons_per_second_max);
+             summary->polygons_per_second_max, summary->frames_per_second, summary->frame_ms_median,
+             summary->frame_ms_p95);
 }
 
 void format_progress(char *buffer, size_t size, double seconds, int32_t copies, double polygons_per_second,

@@ -2,8 +2,11 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "orj/core/viewer/orbit.h"
 #include "orj/core/viewer/playback.h"
@@ -38,11 +41,53 @@ static void set_viewer_defaults(ViewerOptions *options)
     options->ramp = RAMP_GEOMETRIC;
     options->fixed_copies = 0;
     options->progress = -1;
+    options->pace = PACE_SLOT;
+    options->width = 640;
+    options->height = 480;
+    options->fullscreen = false;
+    options->save_run = true;
+    options->results_path = nullptr;
+    options->extra_pass_ms = 0.0;
+}
+
+static bool parse_side(const std::string &text, int32_t *side)
+{
+    if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    long value = strtol(text.c_str(), nullptr, 10);
+    if (value < WINDOW_MIN_SIDE || value > WINDOW_MAX_SIDE) return false;
+    *side = (int32_t)value;
+    return true;
+}
+
+bool parse_window_size(const char *text, int32_t *width, int32_t *height)
+{
+    const char *x = text ? strchr(text, 'x') : nullptr;
+    int32_t w = 0, h = 0;
+    if (!x || !parse_side(std::string(text, (size_t)(x - text)), &w) || !parse_side(x + 1, &h)) return false;
+    *width = w;
+    *height = h;
+    return true;
+}
+
+// The window's and the history's options, once each is read.
+static void check_window_and_history(ViewerOptions *options, const char *pace, const char *size, bool no_save,
+                                     std::string *error)
+{
+    if (pace && strcmp(pace, "slot") != 0 && strcmp(pace, "none") != 0) *error = "--pace needs slot or none";
+    else if (size && !parse_window_size(size, &options->width, &options->height))
+        *error = "--size needs WIDTHxHEIGHT, each from " + std::to_string((int)WINDOW_MIN_SIDE) + " to " +
+                 std::to_string((int)WINDOW_MAX_SIDE) + " (e.g. 1280x720)";
+    else if (no_save && options->results_path)
+        *error = "--no-save keeps the run out of the history: it takes no --results-db";
+    if (pace) options->pace = strcmp(pace, "none") == 0 ? PACE_NONE : PACE_SLOT;
+    if (options->fullscreen && !size) options->width = options->height = 0;
+    options->save_run = !no_save;
 }
 
 // What the options' values say together, once each is read.
 static OptionsResult check_viewer_options(ViewerOptions *options, const char *ramp, std::string *error)
 {
+    if (!error->empty()) return OPTIONS_BAD;
     if (options->screenshot_path && strcmp(options->screenshot_path, "-") == 0)
         *error = "--screenshot cannot write the image to standard output (-): give a file";
     else if (options->record_pattern && !check_record_pattern(options->record_pattern))
@@ -75,8 +120,18 @@ OptionsResult parse_viewer_options(int argc, char **argv, ViewerOptions *options
                        "--copies needs a number of copies from 1 to " + std::to_string((int)RAMP_MAX_COPIES));
     command_line_flag(line, "--progress", &options->progress, 1);
     command_line_flag(line, "--quiet", &options->progress, 0);
+    const char *pace = nullptr, *size = nullptr;
+    bool no_save = false;
+    command_line_text(line, "--pace", &pace, "--pace needs slot or none");
+    command_line_text(line, "--size", &size, "--size needs WIDTHxHEIGHT (e.g. 1280x720)");
+    command_line_flag(line, "--fullscreen", &options->fullscreen);
+    command_line_flag(line, "--no-save", &no_save);
+    command_line_text(line, "--results-db", &options->results_path, "--results-db needs a path");
+    command_line_number(line, "--extra-pass-ms", &options->extra_pass_ms, 0.0, true, 1000.0,
+                        "--extra-pass-ms needs a number of milliseconds from 0 to 1000");
     OptionsResult result = command_line_parse(line, argc, argv, error);
     command_line_destroy(line);
+    if (result == OPTIONS_RUN) check_window_and_history(options, pace, size, no_save, error);
     return result == OPTIONS_RUN ? check_viewer_options(options, ramp, error) : result;
 }
 
@@ -104,6 +159,16 @@ const char *viewer_usage()
            "                        or down from the start)\n"
            "  --copies N            draw N copies in the grid every pass instead: a fixed\n"
            "                        load, to compare machines or runs at equal work\n"
+           "  --pace slot|none      slot (default): every pass waits for its 40 ms slot; none:\n"
+           "                        passes back to back, to measure frame times (one animation\n"
+           "                        frame a pass still; a pass fits when it takes 40 ms at most)\n"
+           "  --size WxH            the window's size (default 640x480)\n"
+           "  --fullscreen          full screen, at the desktop's size unless --size says\n"
+           "  --extra-pass-ms MS    wait MS more in every pass: a set-up known to be slower (the\n"
+           "                        settled count falls by about MS/40), to calibrate comparisons\n"
+           "  --no-save             keep the run out of the history of benchmark runs\n"
+           "  --results-db PATH     the history to add a benchmark run to (default\n"
+           "                        $XDG_DATA_HOME/orj/results.sqlite or ~/.local/share/...)\n"
            "  --progress, --quiet   a progress line every second on standard error, or\n"
            "                        none (default: only when it is a terminal)\n"
            "  --help                show this text\n"

@@ -75,6 +75,15 @@ bool init_display(int fullscreen, int width, int height)
     allegro_gl_set(AGL_SUGGEST, AGL_COLOR_DEPTH | AGL_DOUBLEBUFFER | AGL_Z_DEPTH | AGL_WINDOWED | AGL_RENDERMETHOD);
 
     set_color_depth(32);
+    if (fullscreen && (width <= 0 || height <= 0)) {
+        width = 640;
+        height = 480;
+        int desktop_width = 0, desktop_height = 0;
+        if (get_desktop_resolution(&desktop_width, &desktop_height) == 0 && desktop_width > 0 && desktop_height > 0) {
+            width = desktop_width;
+            height = desktop_height;
+        }
+    }
     if (set_gfx_mode(GFX_OPENGL, width, height, 0, 0) != 0) {
         show_message("Error setting OpenGL graphics mode:\n%s\nAllegro GL error : %s\n", allegro_error,
                      allegro_gl_error);

@@ -9,6 +9,12 @@ namespace orj {
 
 static const GLfloat light_position[4] = {0.0f, 0.0f, 1000.0f, 0.0f};
 
+double frustum_widening(int width, int height)
+{
+    if (width <= 0 || height <= 0) return 1.0;
+    return (3.0 * width) / (4.0 * height);
+}
+
 static void set_drawing_switches()
 {
     glEnable(GL_BLEND);
@@ -45,7 +51,8 @@ void set_render_state(RenderState *state)
 
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    glFrustum(-0.5, 0.5, -0.5, 0.5, 1.0, 10000.0);
+    glFrustum(-0.5 * frustum_widening(SCREEN_W, SCREEN_H), 0.5 * frustum_widening(SCREEN_W, SCREEN_H), -0.5, 0.5, 1.0,
+              10000.0);
 
     glMatrixMode(GL_MODELVIEW);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "orj/core/base/error.h"
 
@@ -13,6 +14,11 @@ namespace orj {
 enum RampKind {
     RAMP_GEOMETRIC,  // grow fast, bisect, then one up or one down (the default)
     RAMP_LINEAR,     // one up or one down after every pass from the start
+};
+
+enum PaceKind {
+    PACE_SLOT,  // every pass waits for its 40 ms slot (the default)
+    PACE_NONE,  // passes run back to back; a pass fits when it takes at most a slot's time
 };
 
 enum RampPhase {
@@ -77,14 +83,16 @@ struct CopyCount {
     int32_t fixed;   // 0: the ramp sets the count; else this many copies every pass
     int32_t count;   // copies the grid draws in the next pass (the linear ramp's may fall below 1)
     int32_t judged;  // passes judged so far
+    PaceKind pace;   // how a pass is judged: against its slot, or against a slot's time
 };
 
 // Starts at one copy, or at fixed_copies when that is above 0.
-CopyCount copy_count_create(RampKind kind, int32_t fixed_copies);
+CopyCount copy_count_create(RampKind kind, int32_t fixed_copies, PaceKind pace);
 
 // Judges the pass that was judged at tick now, whose slot began at last_tick
 // and whose drawing took pass_ms from the slot's start, and sets the next
-// pass's count; returns whether it fitted its slot. A pass through a camera
+// pass's count; returns whether it fitted its slot (unpaced: whether pass_ms
+// was a slot's time, 40 ms, at most). A pass through a camera
 // (through_camera) draws no grid: the geometric ramp leaves the count alone,
 // the linear one counts it as a pass of no copies. A fixed count never changes.
 bool copy_count_judge(CopyCount *count, bool through_camera, int32_t now, int32_t last_tick, float pass_ms);
@@ -116,17 +124,30 @@ struct BenchmarkSummary {
     double polygons_per_second_min;
     double polygons_per_second_max;
     double measured_polygons_per_second;  // polygons drawn over the whole run / its seconds
+    double frames_per_second;             // passes of the measured part / its seconds
+    double frame_ms_median;               // pass_ms of the measured passes: median, 95th and
+    double frame_ms_p95;                  // 99th percentile (nearest rank) and largest
+    double frame_ms_p99;
+    double frame_ms_max;
+    std::vector<double> window_samples;  // polygons per second of each window, in order
 };
 
 // The figures of a run from its passes: over the settled part (from the
 // first settled pass on) or, when the run never settled, over all passes but
 // the first, the polygons drawn per second of wall time in consecutive
-// one-second windows (the part as one window when it is shorter).
+// one-second windows (the part as one window when it is shorter), the passes
+// a second and the passes' times.
 BenchmarkSummary summarize_passes(const PassRecord *records, int32_t count, int32_t polygon_count, double run_seconds);
 
-// "settled at 2.31 s; polygons/s over 8 one-second windows: median M, min A, max B"
-// ("not settled; ..." when it did not).
+// "settled at 2.31 s; polygons/s over 8 one-second windows: median M, min A,
+// max B; 24.9 frames/s, frame time median 2.37 ms, p95 2.90 ms" ("not
+// settled; ..." when it did not).
 void format_summary(char *buffer, size_t size, const BenchmarkSummary *summary);
+
+// The p-th percentile (0 < p <= 100) by nearest rank of values sorted in
+// ascending order: the smallest value at least p % of them do not exceed; 0
+// for none.
+double percentile_sorted(const std::vector<double> &sorted, double p);
 
 // "viewer: 12 s, copies 1523, 3046000 polygons/s, settled" (or "settling").
 void format_progress(char *buffer, size_t size, double seconds, int32_t copies, double polygons_per_second,

@@ -27,7 +27,22 @@ struct ViewerOptions {
     RampKind ramp;                 // how the grid's copy count settles
     int32_t fixed_copies;          // 0: the count settles; else the grid draws this many copies every pass
     int progress;                  // 1: a line a second on stderr; 0: none; -1: when stderr is a terminal
+    PaceKind pace;                 // passes paced to their slot, or back to back
+    int32_t width, height;         // the window's size (full screen: 0 x 0 for the desktop's)
+    bool fullscreen;
+    bool save_run;             // a run of the benchmark grid goes into the history
+    const char *results_path;  // null: the default history
+    double extra_pass_ms;      // a wait added to every pass: a set-up slower by a known share
 };
+
+enum {
+    WINDOW_MIN_SIDE = 16,
+    WINDOW_MAX_SIDE = 16384,
+};
+
+// "1280x720" into width and height, each from WINDOW_MIN_SIDE to
+// WINDOW_MAX_SIDE in decimal digits, nothing else on the text.
+bool parse_window_size(const char *text, int32_t *width, int32_t *height);
 
 // Fills options from argv ("--name VALUE" or "--name=VALUE"). On OPTIONS_BAD,
 // error says what was wrong; the paths point into argv.

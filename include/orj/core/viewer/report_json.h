@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "orj/core/base/error.h"
 #include "orj/core/viewer/benchmark.h"
@@ -21,6 +22,9 @@ struct ReportRun {
     const char *engine_version;
     const char *timestamp_utc;  // when the run ended, "YYYY-MM-DDTHH:MM:SSZ"
 };
+
+// The report as JSON text, ending in a newline.
+std::string format_report_json(const Report *report, const ReportRun *run);
 
 // Writes to path through the safe output writer, or to standard output when
 // path is "-"; the error names the file and the system's reason.

@@ -14,7 +14,8 @@ int start_allegro(int system_id);
 
 /// Starts Allegro with its keyboard, follows the requests to end
 /// (ending.h), opens a width x height OpenGL mode (a window unless fullscreen
-/// is nonzero) and sets the OpenGL defaults. False, after "Error setting
+/// is nonzero; full screen at 0 x 0 takes the desktop's size) and sets the
+/// OpenGL defaults. False, after "Error setting
 /// OpenGL graphics mode: ..." is shown with the reason, when there is no
 /// display or no such mode: Allegro is then shut down again.
 bool init_display(int fullscreen, int width, int height);

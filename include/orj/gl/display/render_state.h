@@ -15,6 +15,13 @@ struct RenderState {
     int next_light = 0;
 };
 
+/// The square frustum of the 640 x 480 window (its picture stretched 4/3
+/// across) is widened by this factor for a window of another shape, so that
+/// every window shows the same picture as that one, with more of the scene at
+/// the sides of a wider window instead of a further stretch: (W / H) / (4 / 3),
+/// exactly 1 at 4:3 and for a size of 0 (no window).
+double frustum_widening(int width, int height);
+
 /// Presents the finished frame, clears it and re-sends the whole render state
 /// for the next one; leaves GL_MODELVIEW current holding the default view.
 /// Reads KEY_L and KEY_P into state->lights_on.
