@@ -22,6 +22,7 @@
 #include "orj/gl/display/display.h"
 #include "orj/core/base/command_line.h"
 #include "orj/core/base/input_file.h"
+#include "core/base/path_separators.h"
 #include "orj/core/sprites/animation_file.h"
 #include "orj/gl/sprites/animation_builder.h"
 #include "orj/gl/sprites/animation_preview.h"
@@ -61,7 +62,7 @@ static int usage_error(const std::string &what) { return command_line_answer("an
 // The strip path with its extension (if any) replaced by .tga.
 static std::string tga_beside(const std::string &strip_path)
 {
-    size_t slash = strip_path.rfind('/');
+    size_t slash = strip_path.find_last_of(PATH_SEPARATORS);
     size_t dot = strip_path.rfind('.');
     size_t base = slash == std::string::npos ? 0 : slash + 1;
     return (dot != std::string::npos && dot > base ? strip_path.substr(0, dot) : strip_path) + ".tga";

@@ -1,5 +1,7 @@
 // orj: checks, summarises and dumps scene files without opening a window.
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <cstdio>
@@ -12,6 +14,9 @@
 #include "app/orj_commands.h"
 #include "app/model_library.h"
 #include "orj/core/base/command_line.h"
+#ifdef _WIN32
+#include "app/run_importer_windows.h"
+#endif
 
 using namespace orj;
 
@@ -45,6 +50,9 @@ bool orj_read_scene(const char *path, Scene *scene)
 // libraries load only for them, and their faults end that process only.
 static int run_importer(int argc, char **argv)
 {
+#ifdef _WIN32
+    return run_importer_windows(argv);
+#else
     char self[4096];
     ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
     std::string importer = "orj-import";
@@ -54,6 +62,7 @@ static int run_importer(int argc, char **argv)
         importer = std::string(self, (size_t)(slash - self + 1)) + importer;
     }
     return run_model_library(importer, argv[1], argc - 1, argv + 1);
+#endif
 }
 #endif
 

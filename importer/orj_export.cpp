@@ -19,6 +19,7 @@
 #include <nlohmann/json.hpp>
 
 #include "orj/core/base/output_file.h"
+#include "core/base/path_separators.h"
 #include "orj/core/image/image.h"
 #include "orj/core/image/image_write.h"
 #include "orj/core/scene/scene_reader.h"
@@ -548,7 +549,7 @@ static aiScene *scene_to_assimp(const Scene *scene, const std::string &texture_n
 
 static std::string replace_extension(const std::string &path, const char *extension)
 {
-    size_t slash = path.find_last_of('/'), dot = path.find_last_of('.');
+    size_t slash = path.find_last_of(PATH_SEPARATORS), dot = path.find_last_of('.');
     std::string stem =
         dot != std::string::npos && (slash == std::string::npos || dot > slash) ? path.substr(0, dot) : path;
     return stem + extension;
@@ -556,7 +557,7 @@ static std::string replace_extension(const std::string &path, const char *extens
 
 static std::string file_name_of(const std::string &path)
 {
-    size_t slash = path.find_last_of('/');
+    size_t slash = path.find_last_of(PATH_SEPARATORS);
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 

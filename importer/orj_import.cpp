@@ -12,10 +12,12 @@
 #include <cstring>
 
 #include "orj/core/image/image_write.h"
+#include "core/base/path_separators.h"
 #include "importer/orj_import_atlas.h"
 #include "importer/orj_import_convert.h"
 #include "importer/orj_import_files.h"
 #include "importer/orj_import_names.h"
+#include "importer/orj_import_paths.h"
 #include "importer/orj_import_texture.h"
 
 namespace orj {
@@ -237,39 +239,32 @@ void import_result_destroy(ImportResult *result)
     *result = ImportResult();
 }
 
-// Where path is or would be: device and inode when it exists, else its
+// Where path is or would be: the file's identity when it exists, else its
 // folder resolved and its last component.
 struct FilePlace {
     bool exists;
-    dev_t device;
-    ino_t inode;
+    FileKey key;
     std::string resolved;
 };
 
 static FilePlace place_of(const char *path)
 {
-    FilePlace place = {false, 0, 0, std::string()};
-    struct stat status;
-    if (stat(path, &status) == 0) {
+    FilePlace place = {false, {0, 0}, std::string()};
+    if (file_key_of(path, &place.key)) {
         place.exists = true;
-        place.device = status.st_dev;
-        place.inode = status.st_ino;
         return place;
     }
     std::string text = path;
-    size_t slash = text.find_last_of('/');
+    size_t slash = text.find_last_of(PATH_SEPARATORS);
     std::string directory = slash == std::string::npos ? "." : slash == 0 ? "/" : text.substr(0, slash);
-    char *real = realpath(directory.c_str(), nullptr);
-    if (real) {
-        place.resolved = std::string(real) + "/" + (slash == std::string::npos ? text : text.substr(slash + 1));
-        free(real);
-    }
+    std::string real = resolve_real_path(directory);
+    if (!real.empty()) place.resolved = real + "/" + (slash == std::string::npos ? text : text.substr(slash + 1));
     return place;
 }
 
 static bool same_place(const FilePlace &a, const FilePlace &b)
 {
-    if (a.exists || b.exists) return a.exists && b.exists && a.device == b.device && a.inode == b.inode;
+    if (a.exists || b.exists) return a.exists && b.exists && same_file_key(a.key, b.key);
     return !a.resolved.empty() && a.resolved == b.resolved;
 }
 

@@ -9,20 +9,14 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace orj {
+#include "core/base/path_separators.h"
+#include "importer/orj_import_paths.h"
 
-static std::string resolved(const std::string &path)
-{
-    char *real = realpath(path.c_str(), nullptr);
-    if (!real) return std::string();
-    std::string out = real;
-    free(real);
-    return out;
-}
+namespace orj {
 
 static std::string directory_of(const std::string &path)
 {
-    size_t slash = path.find_last_of('/');
+    size_t slash = path.find_last_of(PATH_SEPARATORS);
     if (slash == std::string::npos) return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
 }
@@ -31,7 +25,7 @@ ErrorKind open_model_folder(ModelFolder *folder, const char *model_path, bool al
 {
     folder->model_path = model_path;
     folder->directory = directory_of(model_path);
-    folder->real_directory = resolved(folder->directory);
+    folder->real_directory = resolve_real_path(folder->directory);
     folder->allow_outside = allow_outside;
     folder->refused.clear();
     if (folder->real_directory.empty())
@@ -39,21 +33,20 @@ ErrorKind open_model_folder(ModelFolder *folder, const char *model_path, bool al
     return ERROR_NONE;
 }
 
-static bool same_file(const struct stat &a, const struct stat &b)
-{
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
 bool model_folder_allows(ModelFolder *folder, const std::string &path)
 {
-    struct stat target, model;
+    struct stat target;
     if (stat(path.c_str(), &target) != 0 || !S_ISREG(target.st_mode)) return false;
-    if (stat(folder->model_path.c_str(), &model) == 0 && same_file(target, model)) return true;
+    FileKey target_key, model_key;
+    if (file_key_of(path.c_str(), &target_key) && file_key_of(folder->model_path.c_str(), &model_key) &&
+        same_file_key(target_key, model_key))
+        return true;
     if (folder->allow_outside) return true;
-    std::string real = resolved(path);
+    std::string real = resolve_real_path(path);
     const std::string &root = folder->real_directory;
-    bool inside = !real.empty() && real.size() > root.size() && real.compare(0, root.size(), root) == 0 &&
-                  (root == "/" || real[root.size()] == '/');
+    // A root such as "/" or "C:/" ends in its separator.
+    bool inside = !real.empty() && !root.empty() && real.size() > root.size() &&
+                  real.compare(0, root.size(), root) == 0 && (root.back() == '/' || real[root.size()] == '/');
     if (!inside && std::find(folder->refused.begin(), folder->refused.end(), path) == folder->refused.end())
         folder->refused.push_back(path);
     return inside;

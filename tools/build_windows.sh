@@ -26,7 +26,8 @@ toolchain=$root/windows/mingw64-toolchain.cmake
 
 # --- packages -------------------------------------------------------------
 packages=(g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64 cmake pkg-config
-          libgtest-dev nlohmann-json3-dev libstb-dev libfast-float-dev xvfb xauth xdotool x11-utils)
+          libgtest-dev nlohmann-json3-dev libstb-dev libfast-float-dev libcli11-dev libutfcpp-dev
+          nsis icoutils xvfb xauth xdotool x11-utils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -55,8 +56,9 @@ fi
 # The prefix's name changes whenever the patches, the toolchain, the
 # pkg-config files or the recipe below change (raise recipe_version when
 # changing how a library is built), so a stale cache is never reused.
-recipe_version=1
-stamp=$( (echo "$recipe_version"; cat "$toolchain" windows/allegro-patches/*.patch windows/pkgconfig/*.pc.in) |
+recipe_version=2
+stamp=$( (echo "$recipe_version"; cat "$toolchain" windows/allegro-patches/*.patch windows/pkgconfig/*.pc.in \
+  windows/assimp-formats.txt) |
   sha256sum | cut -c1-12)
 prefix=$cache/prefix-$stamp
 export ORJ_WINDOWS_PREFIX=$prefix
@@ -73,18 +75,21 @@ fetch_source() {  # PACKAGE ORIG-TARBALL-GLOB
 }
 
 # Unpacks a Debian source package's original tarball into DIR and applies
-# Debian's own patches (security fixes) when their tarball came too.
-unpack_debian_source() {  # PACKAGE TARBALL-GLOB DIR
+# Debian's own patches (security fixes) when their tarball came too, except
+# those named in SKIP (space-separated).
+unpack_debian_source() {  # PACKAGE TARBALL-GLOB DIR [SKIP]
+  local skip=" ${4:-} "
   local tarball debian
   tarball=$(fetch_source "$1" "$2")
-  tar xzf "$tarball" -C "$3"
+  tar xf "$tarball" -C "$3"
   debian=$(compgen -G "$cache/src/${1}_*.debian.tar.xz" | head -n 1 || true)
   if [ -n "$debian" ]; then
     local tree=("$3"/*/)
     tar xJf "$debian" -C "${tree[0]}"
     if [ -f "${tree[0]}debian/patches/series" ]; then
       grep -v '^#' "${tree[0]}debian/patches/series" | while read -r patch _; do
-        [ -n "$patch" ] && patch -d "${tree[0]}" -p1 -s <"${tree[0]}debian/patches/$patch"
+        [ -z "$patch" ] || [[ $skip == *" $patch "* ]] && continue
+        patch -d "${tree[0]}" -p1 -s <"${tree[0]}debian/patches/$patch"
       done
     fi
   fi
@@ -100,7 +105,11 @@ build_library() {  # NAME
                      -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_POLICY_DEFAULT_CMP0077=NEW)
   local log=$work/build.log
   echo "-- $name"
-  if ! (
+  # The subshell stops at its first failure only outside a tested context
+  # (if, ||): its status is taken afterwards.
+  local status
+  set +e
+  (
     set -e
     case $name in
     allegro)  # Allegro 4.4 with AllegroGL and JPGalleg, patched
@@ -133,12 +142,55 @@ build_library() {  # NAME
       cp "${src[0]}gif_lib.h" "$prefix/include/" ;;
     googletest)
       cmake -S /usr/src/googletest -B "$work/build" "${cmake_cross[@]}" -DBUILD_GMOCK=OFF ;;
+    expat)  # the importer's Collada check
+      mkdir "$work/src"
+      unpack_debian_source expat 'expat_*.orig.tar.gz' "$work/src"
+      src=("$work"/src/*/)
+      # Debian's security fixes test "XML_DTD == 1", as its own build defines it.
+      sed -i 's/^#cmakedefine XML_DTD$/#cmakedefine XML_DTD 1/' "${src[0]}expat/expat_config.h.cmake"
+      cmake -S "${src[0]}expat" -B "$work/build" "${cmake_cross[@]}" -DEXPAT_SHARED_LIBS=OFF \
+        -DEXPAT_BUILD_TOOLS=OFF -DEXPAT_BUILD_EXAMPLES=OFF -DEXPAT_BUILD_TESTS=OFF -DEXPAT_BUILD_DOCS=OFF \
+        -DEXPAT_BUILD_PKGCONFIG=OFF ;;
+    minizip)  # zipped models for assimp; zlib comes from Debian's MinGW package
+      mkdir "$work/src"
+      unpack_debian_source minizip 'minizip_*.orig.tar.*' "$work/src"
+      src=("$work"/src/*/)
+      mkdir -p "$work/build" "$prefix/lib" "$prefix/include/minizip"
+      for c in unzip ioapi; do
+        $triple-gcc-posix -O2 -c "${src[0]}$c.c" -o "$work/build/$c.o"
+      done
+      $triple-ar rcs "$prefix/lib/libminizip.a" "$work/build"/*.o
+      cp "${src[0]}unzip.h" "${src[0]}ioapi.h" "${src[0]}crypt.h" "$prefix/include/minizip/" ;;
+    assimp)  # static, with the formats the engine documents and the light ones (windows/assimp-formats.txt)
+      mkdir "$work/src"
+      # Debian links its own Draco library, which this build leaves out
+      # (glTF's Draco mesh compression is not read).
+      unpack_debian_source assimp 'assimp_*.orig.tar.xz' "$work/src" use-system-libdraco.patch
+      src=("$work"/src/*/)
+      formats=()
+      while read -r kind name _; do
+        case $kind in import) formats+=("-DASSIMP_BUILD_${name}_IMPORTER=ON") ;;
+                      export) formats+=("-DASSIMP_BUILD_${name}_EXPORTER=ON") ;; esac
+      done <windows/assimp-formats.txt
+      # Debian's source leaves out the bundled utf8cpp, stb and minizip: the
+      # headers of Debian's packages and the minizip built above stand in.
+      PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig PKG_CONFIG_PATH= \
+      cmake -S "${src[0]}" -B "$work/build" "${cmake_cross[@]}" -DBUILD_SHARED_LIBS=OFF \
+        -DASSIMP_BUILD_TESTS=OFF -DASSIMP_BUILD_ASSIMP_TOOLS=OFF -DASSIMP_BUILD_SAMPLES=OFF \
+        -DASSIMP_BUILD_ZLIB=OFF -DASSIMP_BUILD_DRACO=OFF -DASSIMP_WARNINGS_AS_ERRORS=OFF \
+        -DASSIMP_INSTALL_PDB=OFF -DASSIMP_IGNORE_GIT_HASH=ON -DASSIMP_LIBRARY_SUFFIX= \
+        -DASSIMP_BUILD_ALL_IMPORTERS_BY_DEFAULT=OFF -DASSIMP_BUILD_ALL_EXPORTERS_BY_DEFAULT=OFF \
+        "${formats[@]}" \
+        -DCMAKE_CXX_FLAGS="-Wa,-mbig-obj -I/usr/include/utf8cpp -I/usr/include/stb" ;;
     esac
     if [ -f "$work/build/CMakeCache.txt" ]; then
       cmake --build "$work/build" -j"$jobs"
       cmake --install "$work/build"
     fi
-  ) >"$log" 2>&1; then
+  ) >"$log" 2>&1
+  status=$?
+  set -e
+  if [ $status -ne 0 ]; then
     tail -n 30 "$log" >&2
     rm -rf "$work"
     echo "build_windows.sh: building $name failed" >&2
@@ -148,17 +200,29 @@ build_library() {  # NAME
   touch "$prefix/.built-$name"
 }
 
+# The engine's own pkg-config files, written before the libraries that look
+# others up and again after them, over the files a library installs itself.
+write_pkgconfig_files() {
+  mkdir -p "$prefix/lib/pkgconfig"
+  for template in windows/pkgconfig/*.pc.in; do
+    sed "s#@PREFIX@#$prefix#" "$template" >"$prefix/lib/pkgconfig/$(basename "$template" .in)"
+  done
+}
+
 echo "== Windows libraries in $prefix (each built once) =="
-for library in allegro libpng libjpeg giflib googletest; do build_library "$library"; done
-mkdir -p "$prefix/lib/pkgconfig"
-for template in windows/pkgconfig/*.pc.in; do
-  sed "s#@PREFIX@#$prefix#" "$template" >"$prefix/lib/pkgconfig/$(basename "$template" .in)"
+write_pkgconfig_files
+for library in allegro libpng libjpeg giflib googletest expat minizip assimp; do
+  start=$SECONDS
+  build_library "$library"
+  if [ $((SECONDS - start)) -gt 1 ]; then echo "   $library: $((SECONDS - start)) s"; fi
 done
+write_pkgconfig_files
 
 # Header-only libraries come from Debian's packages, refreshed on every run
 # (CLI11, the command-line reader, is found by its header CLI/CLI.hpp).
 mkdir -p "$prefix/include" "$prefix/share/cmake"
-rm -rf "$prefix/include/nlohmann" "$prefix/include/stb" "$prefix/include/fast_float" "$prefix/share/cmake/nlohmann_json"
+rm -rf "$prefix/include/nlohmann" "$prefix/include/stb" "$prefix/include/fast_float" "$prefix/include/CLI" \
+  "$prefix/share/cmake/nlohmann_json"
 cp -r /usr/include/nlohmann /usr/include/stb /usr/include/fast_float /usr/include/CLI "$prefix/include/"
 cp -r /usr/share/cmake/nlohmann_json "$prefix/share/cmake/"
 
@@ -168,15 +232,21 @@ if [ $libraries_only -eq 1 ]; then echo "prefix: $prefix"; exit 0; fi
 echo "== the engine for Windows ($build) =="
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+# CMake keeps the libraries it found: a build tree made with another prefix starts afresh.
+if [ "$(cat "$build/.orj-windows-prefix" 2>/dev/null)" != "$prefix" ]; then
+  rm -f "$build/CMakeCache.txt"
+  mkdir -p "$build"
+  echo "$prefix" >"$build/.orj-windows-prefix"
+fi
 PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig PKG_CONFIG_PATH= \
   cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" >/dev/null
 cmake --build "$build" -j"$jobs"
 
 # --- dist -----------------------------------------------------------------
 echo "== dist/orj-windows.zip =="
-rm -rf dist/orj-windows dist/orj-windows.zip
+rm -rf dist/orj-windows dist/orj-windows.zip dist/orj-windows-setup.exe
 mkdir -p dist/orj-windows
-for program in viewer sprite_demo anim orj; do
+for program in viewer sprite_demo anim orj orj-import; do
   $triple-strip -o "dist/orj-windows/$program.exe" "$build/app/$program.exe"
 done
 cp -r data dist/orj-windows/data
@@ -184,4 +254,28 @@ cp -r data dist/orj-windows/data
 sed 's/$/\r/' windows/README-dist.txt >dist/orj-windows/README.txt
 (cd dist && cmake -E tar cf orj-windows.zip --format=zip orj-windows)
 echo "dist/orj-windows.zip: $(du -h dist/orj-windows.zip | cut -f1)"
+
+# --- installer ------------------------------------------------------------
+# The lists of what the installer writes and the uninstaller removes, file by
+# file, from the dist folder.
+echo "== dist/orj-windows-setup.exe =="
+lists=$build/installer/files
+mkdir -p "$build/installer"
+: >"$lists-install.nsh"
+: >"$lists-uninstall.nsh"
+(cd dist/orj-windows && find . -type d | sed 's#^\.##' | sort) | while read -r dir; do
+  echo "SetOutPath \"\$INSTDIR${dir//\//\\}\"" >>"$lists-install.nsh"
+  find "dist/orj-windows$dir" -maxdepth 1 -type f | sort | while read -r file; do
+    echo "File \"$root/$file\"" >>"$lists-install.nsh"
+    echo "Delete \"\$INSTDIR${dir//\//\\}\\$(basename "$file")\"" >>"$lists-uninstall.nsh"
+  done
+done
+# Folders deepest first, each removed only when empty.
+(cd dist/orj-windows && find . -mindepth 1 -type d | sed 's#^\.##' | sort -r) | while read -r dir; do
+  echo "RMDir \"\$INSTDIR${dir//\//\\}\"" >>"$lists-uninstall.nsh"
+done
+version=$(sed -n 's/^#define ORJ_VERSION "\(.*\)"/\1/p' "$build/include/orj/core/base/version_number.h")
+makensis -V2 -DVERSION="$version" -DFILES="$lists" -DOUTFILE="$root/dist/orj-windows-setup.exe" \
+  -DSIZE_KB="$(du -sk dist/orj-windows | cut -f1)" windows/installer.nsi
+echo "dist/orj-windows-setup.exe: $(du -h dist/orj-windows-setup.exe | cut -f1)"
 echo "prefix: $prefix"

@@ -55,8 +55,8 @@ CommandLine *command_line_create()
     line->app.set_help_flag();
     // Unknown options and arguments are collected and refused with the engine's messages.
     line->app.allow_extras();
-    // Options are --name everywhere: on Windows CLI11 would also take /name,
-    // and read a path such as /tmp/frames as an option.
+    // A path such as /tmp/x (the current drive's root on Windows) is an
+    // argument, never a Windows-style option, which CLI11 reads there by default.
     line->app.allow_windows_style_options(false);
     line->help = line->app.add_flag("-h,--help");
     line->version = line->app.add_flag("--version");

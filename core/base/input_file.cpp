@@ -19,9 +19,9 @@ ErrorKind open_input_file(const char *path, int64_t max_bytes, int *fd, int64_t 
     int opened = open(path, INPUT_OPEN_FLAGS);
     if (opened < 0) {
         int cause = errno;
-        // Windows' open() refuses a directory as "Permission denied".
+        // Windows' open() refuses a directory as "Permission denied". Paths are UTF-8 there too.
         std::error_code ignored;
-        if (std::filesystem::is_directory(path, ignored))
+        if (std::filesystem::is_directory(std::filesystem::u8path(path), ignored))
             return set_error(error, ERROR_CANNOT_OPEN, path, 0, "is a directory");
         return set_error(error, ERROR_CANNOT_OPEN, path, 0, "cannot open: %s", strerror(cause));
     }

@@ -24,6 +24,10 @@ namespace orj {
 
 namespace fs = std::filesystem;
 
+// Paths are UTF-8 on every system (on Windows through the programs'
+// manifest); std::filesystem reads a plain string there in another encoding.
+static fs::path fs_path(const std::string &path) { return fs::u8path(path); }
+
 // A file's identity: the file itself when it exists (compared with
 // fs::equivalent: device and inode, or their Windows counterparts), else its
 // resolved folder and name.
@@ -38,14 +42,14 @@ static FileIdentity file_identity(const std::string &path)
     FileIdentity identity;
     identity.path = path;
     std::error_code error;
-    if (fs::exists(path, error)) {
+    if (fs::exists(fs_path(path), error)) {
         identity.exists = true;
         return identity;
     }
-    fs::path name(path);
+    fs::path name = fs_path(path);
     fs::path folder = name.has_parent_path() ? name.parent_path() : fs::path(".");
     fs::path resolved = fs::canonical(folder, error);
-    identity.resolved = ((error ? folder : resolved) / name.filename()).generic_string();
+    identity.resolved = ((error ? folder : resolved) / name.filename()).generic_u8string();
     return identity;
 }
 
@@ -53,7 +57,7 @@ static bool same_file(const FileIdentity &a, const FileIdentity &b)
 {
     if (a.exists != b.exists) return false;
     std::error_code error;
-    if (a.exists) return fs::equivalent(a.path, b.path, error);
+    if (a.exists) return fs::equivalent(fs_path(a.path), fs_path(b.path), error);
     return a.resolved == b.resolved;
 }
 
@@ -136,7 +140,7 @@ ErrorKind output_file_begin(const char *path, OutputFile *output, Error *error)
     output->write_errno = 0;
     if (output->path.empty()) return set_error(error, ERROR_CANNOT_WRITE, nullptr, 0, "no output path given");
     std::error_code status_error;
-    fs::file_status status = fs::symlink_status(path, status_error);
+    fs::file_status status = fs::symlink_status(fs_path(output->path), status_error);
     if (fs::exists(status)) {
         if (!fs::is_regular_file(status)) return refuse_kind(path, status, error);
         output->mode = (unsigned)status.permissions() & 07777;
@@ -209,7 +213,7 @@ static ErrorKind put_in_place(OutputFile *output, Error *error)
     const char *path = output->path.c_str();
     // The target may have changed since the start: still never replace anything but a regular file.
     std::error_code status_error;
-    fs::file_status status = fs::symlink_status(path, status_error);
+    fs::file_status status = fs::symlink_status(fs_path(output->path), status_error);
     if (fs::exists(status) && !fs::is_regular_file(status)) {
         output_file_discard(output);
         return set_error(error, ERROR_REFUSED, path, 0, "became %s while writing: refused, left as it was",
@@ -217,8 +221,8 @@ static ErrorKind put_in_place(OutputFile *output, Error *error)
     }
     // fs::rename replaces an existing file on Windows too, where rename() refuses.
     std::error_code cause;
-    fs::permissions(output->temp_path, (fs::perms)output->mode, cause);
-    if (!cause) fs::rename(output->temp_path, output->path, cause);
+    fs::permissions(fs_path(output->temp_path), (fs::perms)output->mode, cause);
+    if (!cause) fs::rename(fs_path(output->temp_path), fs_path(output->path), cause);
     if (cause) {
         output_file_discard(output);
         return set_error(error, ERROR_CANNOT_WRITE, path, 0, "cannot be replaced: %s", cause.message().c_str());
@@ -250,7 +254,7 @@ struct FolderLock {
 
 static void lock_folder(const std::string &path, FolderLock *lock)
 {
-    fs::path name(path);
+    fs::path name = fs_path(path);
     fs::path folder = name.has_parent_path() ? name.parent_path() : fs::path(".");
 #ifdef _WIN32
     std::error_code ignored;

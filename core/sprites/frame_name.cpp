@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <strings.h>
 
+#include "core/base/path_separators.h"
+
 namespace orj {
 
 bool next_frame_name(char *name)
@@ -33,10 +35,10 @@ std::string frame_sequence_name(const FrameSequence *sequence, int32_t number)
     return sequence->prefix + digits + sequence->suffix;
 }
 
-// Where the file name (after the last '/') starts.
+// Where the file name (after the last separator) starts.
 static size_t base_start(const std::string &path)
 {
-    size_t slash = path.rfind('/');
+    size_t slash = path.find_last_of(PATH_SEPARATORS);
     return slash == std::string::npos ? 0 : slash + 1;
 }
 
@@ -143,8 +145,9 @@ void find_frame_gap(const FrameSequence *sequence, int32_t count, FrameGap *gap)
     int64_t next = (int64_t)sequence->first + count, nearest = -1;
     std::string nearest_name;
     std::error_code error;
-    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        std::string name = it->path().filename().string();
+    for (std::filesystem::directory_iterator it(std::filesystem::u8path(folder), error), end; !error && it != end;
+         it.increment(error)) {
+        std::string name = it->path().filename().u8string();
         int64_t number = sequence_number(name, prefix, sequence);
         if (number < next || (nearest >= 0 && number >= nearest)) continue;
         nearest = number;

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Runs the Windows build under Wine and compares it with the Linux build:
+#   0. without Wine, the programs in dist/orj-windows: each imports only
+#      Windows' own DLLs and carries its icon, manifest and version;
 #   1. the cross-built pure and OpenGL tests (CTest in the Windows build tree);
 #   2. end to end, ORJ_WINE_REPEAT times (default 1):
 #      - viewer.exe through each camera of the sample scene: the screenshot
@@ -8,6 +10,11 @@
 #        the report line on standard output;
 #      - sprite_demo.exe's screenshot equals Linux's;
 #      - anim.exe build packs the same bytes as Linux's anim from the same frames.
+#   3. once, as a Windows user (tests/windows/user_checks.sh): orj.exe import,
+#      export and formats against Linux's orj; every kind of path in a folder
+#      named "Modèles 日本"; the installer's silent install, run and uninstall.
+# Wine's builtin copies of DLLs that Windows lacks are switched off
+# (wine_session.sh), so that Wine cannot stand in for a missing one.
 # Usage: tests/windows/run_wine_tests.sh [LINUX_BUILD [WINDOWS_BUILD]]
 #        (defaults build and build-windows; both must be built)
 # Every run is bounded by a timeout; a run that hangs fails the stage with a
@@ -19,12 +26,18 @@ linux_build=$(realpath "${1:-build}")
 windows_build=$(realpath "${2:-build-windows}")
 repeat=${ORJ_WINE_REPEAT:-1}
 source tests/windows/wine_session.sh
+source tests/windows/dist_checks.sh
+source tests/windows/user_checks.sh
+dist=$root/dist/orj-windows
+setup=$root/dist/orj-windows-setup.exe
 
 for program in viewer sprite_demo anim; do
   [ -x "$linux_build/app/$program" ] || wine_fail "$linux_build/app/$program is not built"
   [ -f "$windows_build/app/$program.exe" ] || wine_fail "$windows_build/app/$program.exe is not built"
 done
 [ -x "$linux_build/samples/make_sample_animation" ] || wine_fail "$linux_build/samples/make_sample_animation is not built"
+[ -x "$linux_build/app/orj-import" ] || wine_fail "$linux_build/app/orj-import is not built (libassimp-dev)"
+[ -f "$dist/orj-import.exe" ] && [ -f "$setup" ] || wine_fail "dist/ is not made (tools/build_windows.sh)"
 
 scratch=$(mktemp -d)
 cleanup() { wine_session_stop; rm -rf "$scratch"; }
@@ -35,6 +48,10 @@ failures=0
 check() {  # check CONDITION-STATUS WHAT
   if [ "$1" -eq 0 ]; then echo "   ok   $2"; else echo "   FAIL $2"; failures=$((failures + 1)); fi
 }
+
+echo "== the programs in dist/orj-windows =="
+check_dll_imports "$dist"
+check_resources "$dist" "$(sed -n 's/^#define ORJ_VERSION "\(.*\)"/\1/p' "$windows_build/include/orj/core/base/version_number.h")"
 
 echo "== Windows tests under Wine (display $DISPLAY) =="
 ctest --test-dir "$windows_build" --output-on-failure --timeout 300
@@ -118,12 +135,20 @@ while [ $run -le "$repeat" ]; do
 
   if [ $failures -gt 0 ]; then
     for f in "$out"/*.err; do [ -s "$f" ] && { echo "-- $f:"; head -n 20 "$f"; }; done
-    if [ -n "${ORJ_WINE_KEEP:-}" ]; then cp -r "$scratch" "$ORJ_WINE_KEEP"; echo "files kept in $ORJ_WINE_KEEP"; fi
     break
   fi
   run=$((run + 1))
 done
 
-if [ -n "${ORJ_WINE_KEEP:-}" ] && [ $failures -eq 0 ]; then cp -r "$scratch" "$ORJ_WINE_KEEP"; fi
+echo "== as a Windows user =="
+failures_before=$failures
+check_import_export
+check_unicode_paths
+check_installer "$setup"
+if [ $failures -gt $failures_before ]; then
+  for f in "$scratch"/*.err "$scratch"/import/*.err; do [ -s "$f" ] && { echo "-- $f:"; head -n 20 "$f"; }; done
+fi
+
+if [ -n "${ORJ_WINE_KEEP:-}" ]; then cp -r "$scratch" "$ORJ_WINE_KEEP"; echo "files kept in $ORJ_WINE_KEEP"; fi
 if [ $failures -gt 0 ]; then echo "Windows stage: $failures check(s) failed"; exit 1; fi
 echo "Windows stage passed ($repeat end-to-end run(s))."

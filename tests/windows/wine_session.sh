@@ -11,7 +11,34 @@ if command -v wine >/dev/null; then WINE=$(command -v wine); else WINE=/usr/lib/
 if command -v wineserver >/dev/null; then WINESERVER=$(command -v wineserver); else WINESERVER=/usr/lib/wine/wineserver; fi
 export WINEPREFIX=$wine_cache/wineprefix
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# Wine reads file names and arguments in the Unix locale's encoding.
+export LC_ALL=C.UTF-8
+
+# Wine's builtin copies of DLLs that a stock Windows lacks: Microsoft's
+# redistributable runtimes and DirectX extras, which a program's installer
+# would have to bring. They are switched off, so that a program needing one
+# fails here as it would on Windows. The one third-party DLL among them,
+# zlib1, stays: Debian's Wine's own user32.dll imports it, so no window opens
+# without it; the programs' imports are checked without Wine instead
+# (dist_checks.sh).
+wine_foreign_dlls() {
+  local dir=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows path name names=()
+  for path in "$dir"/{msvcp[1-9],msvcr[1-9],vcruntime,vcomp,concrt,msvcm,atl[1-9],d3dx[1-9],d3dcompiler_3,d3dcompiler_4[0-6],xinput1_[1-3],x3daudio,xactengine,xapofx,xaudio2_[0-7]}*.dll; do
+    [ -e "$path" ] || continue
+    name=$(basename "$path" .dll)
+    # msvcp60 and d3dcompiler_47 come with Windows.
+    [ "$name" = msvcp60 ] || [ "$name" = d3dcompiler_47 ] || names+=("$name")
+  done
+  local IFS=,
+  echo "${names[*]}"
+}
+# Mono's and Gecko's installers and the desktop-menu builder stay off too.
+# Wine's own set-up (wineboot) runs without the rest: with them off, making a
+# prefix leaves COM classes unregistered (no shortcut could be made).
+wine_setup_overrides="mscoree,mshtml=;winemenubuilder.exe=d"
+export WINEDLLOVERRIDES="$wine_setup_overrides;$(wine_foreign_dlls)="
+# Raised when the way the prefix is made changes: an older prefix is made anew.
+wine_prefix_recipe=2
 export ORJ_MESSAGES=stderr
 wine_xvfb_pid=
 wine_display_file=
@@ -67,27 +94,45 @@ wine_session_start() {
   [ -s "$wine_display_file" ] || wine_fail "Xvfb did not report a display"
   export DISPLAY=":$(head -n 1 "$wine_display_file")"
 
-  if [ ! -f "$WINEPREFIX/.complete" ]; then
+  if [ "$(cat "$WINEPREFIX/.complete" 2>/dev/null)" != "$wine_prefix_recipe" ]; then
     echo "-- making the Wine prefix $WINEPREFIX (once)"
     rm -rf "$WINEPREFIX"
-    timeout 300 "$WINE" wineboot -i >/dev/null 2>&1 || wine_fail "wineboot did not finish within 300 s"
+    WINEDLLOVERRIDES=$wine_setup_overrides timeout 300 "$WINE" wineboot -i >/dev/null 2>&1 ||
+      wine_fail "wineboot did not finish within 300 s"
     # A crash must end the program, not open the debugger's dialog.
     timeout 60 "$WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
       >/dev/null 2>&1 || wine_fail "cannot switch off the crash dialog"
     timeout 10 "$WINESERVER" -k >/dev/null 2>&1
     timeout 60 "$WINESERVER" -w || wine_fail "wineserver did not stop after making the prefix"
-    touch "$WINEPREFIX/.complete"
+    echo "$wine_prefix_recipe" >"$WINEPREFIX/.complete"
   fi
   "$WINESERVER" -p </dev/null >/dev/null 2>&1 {wine_lock_fd}>&- || wine_fail "wineserver did not start"
   # Wine's own services and desktop process start with the first program and
   # outlive it, keeping its standard output open: start them here, on
   # /dev/null, so that a caller reading a program's output sees its end.
-  timeout 60 "$WINE" wineboot </dev/null >/dev/null 2>&1 {wine_lock_fd}>&- || wine_fail "wineboot did not finish within 60 s"
+  WINEDLLOVERRIDES=$wine_setup_overrides timeout 60 "$WINE" wineboot </dev/null >/dev/null 2>&1 {wine_lock_fd}>&- ||
+    wine_fail "wineboot did not finish within 60 s"
+}
+
+# wine_recover STATUS: after a run that crashed or was killed (a status none
+# of the programs ends with: they give 0, 1 or 2), restarts the Wine server,
+# since later runs in the same prefix may otherwise hang.
+wine_recover() {
+  case $1 in 0 | 1 | 2) return 0 ;; esac
+  echo "wine runner: a run ended with status $1: restarting the Wine server" >&2
+  timeout 10 "$WINESERVER" -k >/dev/null 2>&1
+  timeout 30 "$WINESERVER" -w >/dev/null 2>&1
+  "$WINESERVER" -p </dev/null >/dev/null 2>&1
+  WINEDLLOVERRIDES=$wine_setup_overrides timeout 60 "$WINE" wineboot </dev/null >/dev/null 2>&1 ||
+    echo "wine runner: wineboot did not finish within 60 s" >&2
 }
 
 # wine_run SECONDS PROGRAM.exe ARGS...: runs a Windows program, killed after SECONDS.
 wine_run() {
-  local seconds=$1
+  local seconds=$1 status
   shift
   timeout -k 5 "$seconds" "$WINE" "$@"
+  status=$?
+  wine_recover $status
+  return $status
 }
