@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "orj/core/base/error.h"
-#include "orj/core/sprites/output_file.h"
+#include "orj/core/base/output_file.h"
 
 // Set in the contained process's environment: the descriptor it reports on.
 #define MODEL_LIBRARY_REPORT_VARIABLE "ORJ_MODEL_LIBRARY_REPORT_FD"
