@@ -5,8 +5,11 @@
 //   anim dump ANIMATION_FILE
 #include <allegro.h>
 
+#include <strings.h>
+
 #include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -39,6 +42,8 @@ static const char *usage_text =
     "         cells at the end are left out unless --frames N says how many to take.\n"
     "  --alpha-threshold A  frames with alpha: alpha below A is transparent (default 128)\n"
     "  --mask-colour RRGGBB frames without alpha: this colour is transparent (default ff00ff)\n"
+    "  --mask-fuzz PERCENT  and colours this near it: a distance in RGB, in per cent of the\n"
+    "                       channel range, as ImageMagick's -fuzz (default 0: the colour alone)\n"
     "  --strip-quality Q    the JPEG strip's quality, 1 to 100 (default 100)\n"
     "  --strip-tga          also write the strip as a 32-bit TGA beside it (STRIP.tga),\n"
     "                       colours exact and alpha 0 where transparent\n"
@@ -47,6 +52,10 @@ static const char *usage_text =
     "         the JPEG strip or a TGA strip.\n"
     "dump:    prints the animation's frame records as JSON.\n"
     "anim --version prints the engine's version.\n";
+
+// A colour this close to the mask colour (in per cent of the channel range) is
+// named when no pixel is the mask colour itself.
+static const double NEAR_MASK_PERCENT = 10.0;
 
 static int usage_error(const std::string &what) { return command_line_answer("anim", OPTIONS_BAD, what, usage_text); }
 
@@ -57,6 +66,27 @@ static std::string tga_beside(const std::string &strip_path)
     size_t dot = strip_path.rfind('.');
     size_t base = slash == std::string::npos ? 0 : slash + 1;
     return (dot != std::string::npos && dot > base ? strip_path.substr(0, dot) : strip_path) + ".tga";
+}
+
+// What a build took that the person may not have meant: a gap in the
+// numbering, and a mask colour no pixel has while one lies close to it.
+static void report_build_warnings(const BuildSummary &summary, const BuildOptions &options)
+{
+    if (!summary.gap_missing.empty()) {
+        bool case_only = strcasecmp(summary.gap_missing.c_str(), summary.gap_found.c_str()) == 0;
+        fprintf(
+            stderr, "anim: warning: %s is missing but %s exists%s: %d frame%s built, the frames after it left out\n",
+            summary.gap_missing.c_str(), summary.gap_found.c_str(), case_only ? " (its extension differs in case)" : "",
+            (int)summary.frame_count, summary.frame_count == 1 ? "" : "s");
+    }
+    int64_t pixels = (int64_t)summary.frame_count * summary.width * summary.height;
+    double nearest = summary.nearest_mask_distance < 0 ? -1.0 : sqrt((double)summary.nearest_mask_distance);
+    if (summary.opaque_count == pixels && nearest >= 0.0 && nearest <= NEAR_MASK_PERCENT / 100.0 * 255.0)
+        fprintf(stderr,
+                "anim: warning: no pixel is the mask colour %06x, so every pixel is opaque; %06x is %.1f%% from it "
+                "(--mask-fuzz %.0f takes it)\n",
+                (unsigned)options.mask_rgb, (unsigned)summary.nearest_mask_rgb, nearest / 255.0 * 100.0,
+                ceil(nearest / 255.0 * 100.0));
 }
 
 // The sheet's cell size, WxH; false when it is not one.
@@ -95,6 +125,8 @@ static int parse_build(int argc, char **argv, BuildOptions *options, std::vector
     command_line_count(line, "--alpha-threshold", &options->alpha_threshold, 0, 256,
                        "--alpha-threshold takes a value from 0 to 256");
     command_line_text(line, "--mask-colour", &mask, "--mask-colour takes six hexadecimal digits RRGGBB");
+    command_line_number(line, "--mask-fuzz", &options->mask_fuzz, 0.0, true, 100.0,
+                        "--mask-fuzz takes a percentage from 0 to 100");
     command_line_count(line, "--strip-quality", &options->strip_quality, 1, 100,
                        "--strip-quality takes a quality from 1 to 100");
     command_line_flag(line, "--strip-tga", strip_tga);
@@ -146,9 +178,14 @@ static int run_build(int argc, char **argv)
         return 1;
     }
     int64_t pixels = (int64_t)summary.frame_count * summary.width * summary.height;
-    printf("anim: %d frames of %dx%d, %.0f%% opaque; wrote %s, %s%s%s\n", (int)summary.frame_count, summary.width,
-           summary.height, pixels ? 100.0 * (double)summary.opaque_count / (double)pixels : 0.0, paths[0], paths[1],
-           strip_tga ? ", " : "", strip_tga ? tga_path.c_str() : "");
+    std::string half;
+    if (summary.half_made_opaque || summary.half_made_transparent)
+        half = " (half-transparent pixels: " + std::to_string(summary.half_made_opaque) + " made opaque, " +
+               std::to_string(summary.half_made_transparent) + " made transparent)";
+    printf("anim: %d frames of %dx%d, %.0f%% opaque%s; wrote %s, %s%s%s\n", (int)summary.frame_count, summary.width,
+           summary.height, pixels ? 100.0 * (double)summary.opaque_count / (double)pixels : 0.0, half.c_str(), paths[0],
+           paths[1], strip_tga ? ", " : "", strip_tga ? tga_path.c_str() : "");
+    report_build_warnings(summary, options);
     return 0;
 }
 

@@ -10,6 +10,7 @@
 #endif
 
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -24,6 +25,7 @@
 #include "app/results_store.h"
 #include "orj/core/base/child_process.h"
 #include "orj/core/base/command_line.h"
+#include "orj/core/base/output_file.h"
 #include "orj/core/base/signals.h"
 #include "orj/core/base/temporary_folder.h"
 #include "orj/core/viewer/benchmark.h"
@@ -471,19 +473,13 @@ static void print_result(const Setup setups[2], const RatioInterval *interval, b
     printf("verdict: %s\n", verdict_name(verdict));
 }
 
-static bool write_json(const char *path, const json &result)
+// To standard output for "-", else through the safe output writer.
+static ErrorKind write_json(const char *path, const json &result, Error *error)
 {
     std::string text = result.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
-    if (strcmp(path, "-") == 0)
-        return fwrite(text.data(), 1, text.size(), stdout) == text.size() && fflush(stdout) == 0;
-    std::string temporary = std::string(path) + ".partial";
-    FILE *file = fopen(temporary.c_str(), "wb");
-    if (!file) return false;
-    bool written = fwrite(text.data(), 1, text.size(), file) == text.size();
-    written = fclose(file) == 0 && written;
-    if (written && rename(temporary.c_str(), path) == 0) return true;
-    remove(temporary.c_str());
-    return false;
+    if (strcmp(path, "-") != 0) return write_output_file(path, text.data(), text.size(), error);
+    if (fwrite(text.data(), 1, text.size(), stdout) == text.size() && fflush(stdout) == 0) return ERROR_NONE;
+    return set_error(error, ERROR_CANNOT_WRITE, "standard output", 0, "cannot be written: %s", strerror(errno));
 }
 
 int bench_compare_main(int argc, char **argv)
@@ -559,8 +555,9 @@ int bench_compare_main(int argc, char **argv)
             {"a", setup_json(&setups[0])},       {"b", setup_json(&setups[1])},      {"paired", paired},
             {"ratio", interval.ratio},           {"ci_low", interval.low},           {"ci_high", interval.high},
             {"confidence", interval.confidence}, {"verdict", verdict_name(verdict)}, {"runs", runs}};
-        if (!write_json(options.json_path, result)) {
-            fprintf(stderr, "orj bench compare: %s: cannot write the comparison\n", options.json_path);
+        Error error;
+        if (write_json(options.json_path, result, &error) != ERROR_NONE) {
+            fprintf(stderr, "orj bench compare: %s\n", error.message.c_str());
             return 1;
         }
     }

@@ -111,11 +111,10 @@ bool remove_temporaries(const std::string &report)
 
 bool is_interruption(int signal)
 {
-#ifdef _WIN32
-    return signal == SIGINT;
-#else
-    return signal == SIGINT || signal == SIGTERM || signal == SIGHUP || signal == SIGQUIT;
+#ifdef SIGHUP  // POSIX only: Windows has neither hang-up nor quit signals
+    if (signal == SIGHUP || signal == SIGQUIT) return true;
 #endif
+    return signal == SIGINT || signal == SIGTERM;
 }
 
 }  // namespace

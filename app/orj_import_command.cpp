@@ -18,7 +18,9 @@
 #include "importer/orj_import_texture.h"
 #include "orj/core/base/command_line.h"
 #include "orj/core/base/data_path.h"
+#include "orj/core/base/output_file.h"
 #include "orj/core/image/image.h"
+#include "orj/core/image/image_write.h"
 #include "orj/core/scene/scene_reader.h"
 #include "orj/core/scene/scene_writer.h"
 #include "orj/core/viewer/options.h"
@@ -225,11 +227,12 @@ static ErrorKind scene_text_of(const Scene *scene, const char *path, std::string
 // The texture staged among outputs as a TGA file.
 static ErrorKind stage_texture(const Image &texture, const char *path, StagedOutputs *outputs, Error *error)
 {
-    if (texture.width < 1 || texture.height < 1 || texture.width > 65535 || texture.height > 65535)
-        return set_error(error, ERROR_TOO_LARGE, path, 0, "the texture's size does not fit a TGA file");
-    std::vector<uint8_t> bytes = encode_tga(TextureImage{texture.width, texture.height, texture.rgba});
+    Image atlas = texture;
+    atlas.has_alpha = true;  // a 32-bit TGA
+    std::vector<uint8_t> bytes;
     std::string temp;
-    ErrorKind kind = stage_output(outputs, path, &temp, error);
+    ErrorKind kind = encode_tga(atlas, path, &bytes, error);
+    if (kind == ERROR_NONE) kind = stage_output(outputs, path, &temp, error);
     if (kind == ERROR_NONE) kind = write_bytes_to(temp, std::string(bytes.begin(), bytes.end()), path, error);
     return kind;
 }
@@ -250,7 +253,7 @@ static bool write_outputs(const ImportCommand &command, const ImportResult &resu
         kind = stage_texture(result.texture, command.texture_path, &outputs, &error);
     if (kind == ERROR_NONE && to_stdout &&
         (fwrite(text.data(), 1, text.size(), stdout) != text.size() || fflush(stdout) != 0))
-        kind = set_error(&error, ERROR_CANNOT_WRITE, "standard output", 0, "cannot write: %s", strerror(errno));
+        kind = set_error(&error, ERROR_CANNOT_WRITE, "standard output", 0, "cannot be written: %s", strerror(errno));
     if (kind == ERROR_NONE) kind = commit_outputs(&outputs, &error);
     if (kind == ERROR_NONE) return true;
     discard_outputs(&outputs);
@@ -299,6 +302,18 @@ static int run_import(const ImportCommand &command)
     return status;
 }
 
+// Tries the outputs before the model is read: a run never ends in an output it cannot write.
+static bool try_import_outputs(const ImportCommand &command)
+{
+    Error error;
+    for (const char *path : {command.scene_path, command.texture_path})
+        if (path && strcmp(path, "-") != 0 && check_output_path(path, &error) != ERROR_NONE) {
+            fprintf(stderr, "orj import: %s\n", error.message.c_str());
+            return false;
+        }
+    return true;
+}
+
 int orj_import_main(int argc, char **argv)
 {
     ImportCommand command;
@@ -311,6 +326,7 @@ int orj_import_main(int argc, char **argv)
         fprintf(stderr, "orj import: %s\n", failure.message.c_str());
         return 2;
     }
+    if (!try_import_outputs(command)) return 1;
     return run_import(command);
 }
 

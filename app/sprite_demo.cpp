@@ -16,6 +16,7 @@
 #include "orj/gl/display/ending.h"
 #include "orj/gl/display/frame.h"
 #include "orj/gl/display/message.h"
+#include "orj/core/base/output_file.h"
 #include "orj/gl/display/screenshot.h"
 #include "orj/gl/sprites/animation_loader.h"
 #include "orj/core/sprites/sprite_view.h"
@@ -117,6 +118,16 @@ int main(int argc, char **argv)
     int answer = command_line_answer("sprite_demo", parsed, error, usage_text);
     if (answer >= 0) return answer;
 
+    if (options.screenshot_path) {
+        // The output is tried before the window opens: a failure names it and the reason, and nothing runs.
+        Error output_error;
+        if (check_output_paths({options.animation_path, options.strip_path}, {options.screenshot_path},
+                               &output_error) != ERROR_NONE ||
+            check_output_path(options.screenshot_path, &output_error) != ERROR_NONE) {
+            fprintf(stderr, "sprite_demo: %s\n", output_error.message.c_str());
+            return 1;
+        }
+    }
     install_signal_ending(SIGNALS_NOTE_FIRST);
     if (!init_display(0, 640, 480)) return 1;
     install_ticks();
@@ -165,7 +176,12 @@ int main(int argc, char **argv)
     }
 
     int status = 0;
-    if (options.screenshot_path && passes > 0 && !screenshot_save(&shot, options.screenshot_path)) status = 1;
+    Error save_error;
+    if (options.screenshot_path && passes > 0 &&
+        screenshot_save(&shot, options.screenshot_path, &save_error) != ERROR_NONE) {
+        show_message("%s", save_error.message.c_str());
+        status = 1;
+    }
     screenshot_destroy(&shot);
     view_destroy(&view);
     delete_animation_textures(&animation);

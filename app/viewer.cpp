@@ -23,6 +23,7 @@
 #include "orj/core/viewer/playback.h"
 #include "orj/core/viewer/record_name.h"
 #include "orj/core/viewer/report_json.h"
+#include "orj/core/viewer/viewer_outputs.h"
 #include "orj/gl/display/display.h"
 #include "orj/gl/display/ending.h"
 #include "orj/gl/display/message.h"
@@ -166,12 +167,20 @@ static PassResult draw_view(Viewer *viewer)
                      viewer->copies.count, &viewer->render);
 }
 
-// Saves the pass's picture under --record's pattern; false when it cannot.
+// Saves the pass's picture under --record's pattern; false, after a message,
+// when it cannot. The first pass draws before any render state has been set
+// (the window's start-up state, black through a camera), so the recording
+// starts with the second pass's picture, numbered 0.
 static bool record_pass(Viewer *viewer)
 {
+    if (viewer->frames_shown == 0) return true;
     char name[4096];
-    return record_file_name(viewer->options.record_pattern, viewer->frames_shown, name, sizeof name) &&
-           screenshot_save(&viewer->shot, name);
+    Error error;
+    if (!record_file_name(viewer->options.record_pattern, viewer->frames_shown - 1, name, sizeof name))
+        set_error(&error, ERROR_REFUSED, viewer->options.record_pattern, 0, "is no name for recorded pictures");
+    else if (screenshot_save(&viewer->shot, name, &error) == ERROR_NONE) return true;
+    show_message("%s", error.message.c_str());
+    return false;
 }
 
 static void show_progress(Viewer *viewer, double now)
@@ -283,8 +292,12 @@ static int report_run(Viewer *viewer, int status)
     fflush(stdout);
 
     const ViewerOptions &options = viewer->options;
-    if (options.screenshot_path && viewer->frames_shown > 0 && !screenshot_save(&viewer->shot, options.screenshot_path))
+    Error error;
+    if (options.screenshot_path && viewer->frames_shown > 0 &&
+        screenshot_save(&viewer->shot, options.screenshot_path, &error) != ERROR_NONE) {
+        show_message("%s", error.message.c_str());
         status = 1;
+    }
     std::string timestamp = utc_now();
     ReportRun run = {copies,
                      viewer->scene.polygon_count,
@@ -295,13 +308,14 @@ static int report_run(Viewer *viewer, int status)
                      gl_text(GL_VENDOR),
                      ORJ_VERSION,
                      timestamp.c_str()};
-    if (options.report_json_path && !write_report_json(options.report_json_path, &report, &run)) {
-        show_message("%s: cannot write the report", options.report_json_path);
+    if (options.report_json_path && write_report_json(options.report_json_path, &report, &run, &error) != ERROR_NONE) {
+        show_message("%s", error.message.c_str());
         status = 1;
     }
-    if (options.trace_path && !write_trace_csv(options.trace_path, viewer->records.data(),
-                                               (int32_t)viewer->records.size(), viewer->scene.polygon_count)) {
-        show_message("%s: cannot write the trace", options.trace_path);
+    if (options.trace_path &&
+        write_trace_csv(options.trace_path, viewer->records.data(), (int32_t)viewer->records.size(),
+                        viewer->scene.polygon_count, &error) != ERROR_NONE) {
+        show_message("%s", error.message.c_str());
         status = 1;
     }
     return keep_run(viewer, format_report_json(&report, &run), status);
@@ -337,6 +351,12 @@ int main(int argc, char **argv)
     if (!viewer.options.texture_given) {
         viewer.scene_picture = picture_beside_scene(viewer.options.scene_path);
         if (!viewer.scene_picture.empty()) viewer.options.texture_path = viewer.scene_picture.c_str();
+    }
+    // Every output is tried before the window opens: a run never ends in one it cannot write.
+    Error output_error;
+    if (check_viewer_outputs(&viewer.options, &output_error) != ERROR_NONE) {
+        fprintf(stderr, "viewer: %s\n", output_error.message.c_str());
+        return 1;
     }
     // Before the window opens: a signal from then on ends the run as A does.
     install_signal_ending(SIGNALS_NOTE_FIRST);

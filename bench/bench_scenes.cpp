@@ -8,6 +8,8 @@
 #include <ctime>
 #include <vector>
 
+#include "orj/core/base/output_file.h"
+
 double cpu_seconds()
 {
     timespec now;
@@ -117,8 +119,5 @@ void make_scene_texts(const BenchSize &size, std::string *scene, std::string *ob
 
 bool write_text(const std::string &path, const std::string &text)
 {
-    FILE *file = fopen(path.c_str(), "wb");
-    if (!file) return false;
-    bool ok = fwrite(text.data(), 1, text.size(), file) == text.size();
-    return fclose(file) == 0 && ok;
+    return orj::write_output_file(path.c_str(), text.data(), text.size(), nullptr) == orj::ERROR_NONE;
 }

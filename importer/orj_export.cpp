@@ -7,6 +7,7 @@
 #include <assimp/scene.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <fstream>
 #include <iterator>
@@ -15,14 +16,12 @@
 #include <cstring>
 #include <vector>
 
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#define STB_IMAGE_WRITE_STATIC
-#include <stb/stb_image_write.h>
-
 #include <nlohmann/json.hpp>
 
+#include "orj/core/base/output_file.h"
 #include "core/base/path_separators.h"
 #include "orj/core/image/image.h"
+#include "orj/core/image/image_write.h"
 #include "orj/core/scene/scene_reader.h"
 #include "importer/orj_import_convert.h"
 #include "importer/orj_import_output.h"
@@ -332,16 +331,19 @@ std::string first_non_finite(const Scene *scene)
 // A file the exporter writes, every write and the close checked.
 class CheckedStream : public Assimp::IOStream {
 public:
-    CheckedStream(FILE *file, bool *failed) : file_(file), failed_(failed) {}
+    CheckedStream(FILE *file, bool *failed, std::string *problem, const std::string &path)
+        : file_(file), failed_(failed), problem_(problem), path_(path)
+    {
+    }
     ~CheckedStream() override
     {
-        if (fclose(file_) != 0) *failed_ = true;
+        if (fclose(file_) != 0) fail();
     }
     size_t Read(void *buffer, size_t size, size_t count) override { return fread(buffer, size, count, file_); }
     size_t Write(const void *buffer, size_t size, size_t count) override
     {
         size_t written = fwrite(buffer, size, count, file_);
-        if (written != count) *failed_ = true;
+        if (written != count) fail();
         return written;
     }
     aiReturn Seek(size_t offset, aiOrigin origin) override
@@ -360,12 +362,20 @@ public:
     }
     void Flush() override
     {
-        if (fflush(file_) != 0) *failed_ = true;
+        if (fflush(file_) != 0) fail();
     }
 
 private:
+    // The first failure's reason is kept for the message.
+    void fail()
+    {
+        if (!*failed_) *problem_ = path_ + ": cannot be written: " + strerror(errno ? errno : EIO);
+        *failed_ = true;
+    }
     FILE *file_;
     bool *failed_;
+    std::string *problem_;
+    std::string path_;
 };
 
 // The exporter's file system: every file it writes goes to a staged
@@ -388,11 +398,11 @@ public:
         }
         FILE *file = fopen(temp.c_str(), "wb");
         if (!file) {
-            *problem_ = std::string(path) + ": cannot write: " + strerror(errno);
+            *problem_ = std::string(path) + ": cannot be written: " + strerror(errno);
             *failed_ = true;
             return nullptr;
         }
-        return new CheckedStream(file, failed_);
+        return new CheckedStream(file, failed_, problem_, path);
     }
     void Close(Assimp::IOStream *stream) override { delete stream; }
 
@@ -579,14 +589,19 @@ static std::string side_file_of(const ExportFormat *format, const char *model_pa
 ErrorKind check_export_outputs(const char *scene_path, const char *model_path, const char *texture_path, Error *error)
 {
     const ExportFormat *format = export_format_of(model_path);
-    std::string texture_out = texture_path ? texture_beside(model_path) : "";
-    std::string side_file = format ? side_file_of(format, model_path) : "";
-    // Nothing that is read may be written over, nor one output be another (compared as files).
     std::vector<std::string> inputs = {scene_path}, outputs = {model_path};
-    if (texture_path) inputs.push_back(texture_path);
-    for (const std::string &path : {texture_out, side_file})
-        if (!path.empty()) outputs.push_back(path);
-    return check_output_paths(inputs, outputs, error);
+    if (texture_path) {
+        inputs.push_back(texture_path);
+        outputs.push_back(texture_beside(model_path));
+    }
+    std::string side_file = format ? side_file_of(format, model_path) : "";
+    if (!side_file.empty()) outputs.push_back(side_file);
+    // Nothing that is read may be written over, nor one output be another
+    // (compared as files), and every output is tried before anything is read.
+    if (check_output_paths(inputs, outputs, error) != ERROR_NONE) return error->kind;
+    for (const std::string &written : outputs)
+        if (check_output_path(written.c_str(), error) != ERROR_NONE) return error->kind;
+    return ERROR_NONE;
 }
 
 // The texture as a PNG file beside the model, staged among outputs.
@@ -596,10 +611,11 @@ static ErrorKind write_texture_beside(const char *texture_path, const std::strin
     Image image;
     std::string temp;
     if (load_image_file(texture_path, &image, error) != ERROR_NONE) return error->kind;
+    image.has_alpha = true;
+    std::vector<uint8_t> png;
+    if (encode_png(image, texture_out.c_str(), &png, error) != ERROR_NONE) return error->kind;
     if (stage_output(outputs, texture_out, &temp, error) != ERROR_NONE) return error->kind;
-    if (!stbi_write_png(temp.c_str(), image.width, image.height, 4, image.rgba.data(), image.width * 4))
-        return set_error(error, ERROR_CANNOT_WRITE, texture_out.c_str(), 0, "cannot write the texture");
-    return ERROR_NONE;
+    return write_bytes_to(temp, std::string(png.begin(), png.end()), texture_out, error);
 }
 
 // Writes the model (and the format's side files) through the exporter,
@@ -614,9 +630,11 @@ static ErrorKind write_model(const aiScene *model, const ExportFormat *format, c
     aiReturn result = exporter.Export(model, format->id, model_path);
     bool gltf = strcmp(format->id, "gltf2") == 0 || strcmp(format->id, "glb2") == 0;
     std::string written = staged_path(*outputs, model_path);
+    // A failed write names its file and the system's reason; else the exporter's own.
+    if (!problem.empty()) return set_error(error, ERROR_CANNOT_WRITE, nullptr, 0, "%s", problem.c_str());
     if (result != aiReturn_SUCCESS || failed || written.empty())
         return set_error(error, ERROR_CANNOT_WRITE, model_path, 0, "cannot write the model: %s",
-                         problem.empty() ? exporter.GetErrorString() : problem.c_str());
+                         exporter.GetErrorString());
     if (gltf && (model->mNumCameras || model->mNumLights) &&
         !patch_gltf(written, strcmp(format->id, "glb2") == 0, model))
         return set_error(error, ERROR_CANNOT_WRITE, model_path, 0,

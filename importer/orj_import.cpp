@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "orj/core/image/image_write.h"
 #include "core/base/path_separators.h"
 #include "importer/orj_import_atlas.h"
 #include "importer/orj_import_convert.h"
@@ -292,7 +293,8 @@ std::string import_extensions()
 
 ErrorKind write_import_texture(const char *path, const Image &texture, Error *error)
 {
-    TextureImage image = {texture.width, texture.height, texture.rgba};
+    Image image = texture;
+    image.has_alpha = true;  // the atlas keeps its alpha: a 32-bit TGA
     return write_tga_file(path, image, error);
 }
 

@@ -18,8 +18,8 @@ namespace {
 struct Tile {
     std::string key;  // "texture:REFERENCE" or "colour:R,G,B"
     bool textured;
-    TextureImage source;  // the texture as decoded (a patch of the colour for a colour tile)
-    TextureImage base;    // source, shrunk as far as the atlas needs
+    Image source;  // the texture as decoded (a patch of the colour for a colour tile)
+    Image base;    // source, shrunk as far as the atlas needs
     int repeats_s, repeats_t;
     bool repeats_cut;  // faces wanted more than ATLAS_MAX_REPEATS copies
     int x, y;          // the top left corner of the tile's copies in the atlas
@@ -48,19 +48,19 @@ void material_colour(const aiMaterial *material, uint8_t rgb[3])
     }
 }
 
-TextureImage colour_patch(const uint8_t rgb[3])
+Image colour_patch(const uint8_t rgb[3])
 {
-    TextureImage patch = {ATLAS_COLOUR_TILE, ATLAS_COLOUR_TILE, {}};
+    Image patch = {ATLAS_COLOUR_TILE, ATLAS_COLOUR_TILE, true, {}};
     for (int p = 0; p < ATLAS_COLOUR_TILE * ATLAS_COLOUR_TILE; p++)
         patch.rgba.insert(patch.rgba.end(), {rgb[0], rgb[1], rgb[2], 255});
     return patch;
 }
 
 // image averaged down to width x height (each at most the image's own).
-TextureImage shrink(const TextureImage &image, int width, int height)
+Image shrink(const Image &image, int width, int height)
 {
     if (width == image.width && height == image.height) return image;
-    TextureImage out = {width, height, std::vector<uint8_t>((size_t)width * height * 4)};
+    Image out = {width, height, image.has_alpha, std::vector<uint8_t>((size_t)width * height * 4)};
     for (int y = 0; y < height; y++) {
         int y0 = (int)((int64_t)y * image.height / height),
             y1 = std::max(y0 + 1, (int)((int64_t)(y + 1) * image.height / height));
@@ -129,9 +129,9 @@ bool pack_tiles(std::vector<Tile> *tiles, int *width, int *height)
 }
 
 // The tile's copies, with its padding of the texture wrapped round them.
-void paint_tile(const Tile &tile, TextureImage *atlas)
+void paint_tile(const Tile &tile, Image *atlas)
 {
-    const TextureImage &base = tile.base;
+    const Image &base = tile.base;
     int inner_w = base.width * tile.repeats_s, inner_h = base.height * tile.repeats_t;
     for (int py = -tile.padding; py < inner_h + tile.padding; py++) {
         int sy = ((py % base.height) + base.height) % base.height;
@@ -294,7 +294,7 @@ void build_atlas(const aiScene *scene, ModelFolder *folder, std::vector<ImportOb
         assert(shrunk);
         if (!shrunk) break;
     }
-    atlas->image = {width, height, std::vector<uint8_t>((size_t)width * height * 4, 255)};
+    atlas->image = {width, height, true, std::vector<uint8_t>((size_t)width * height * 4, 255)};
     for (const Tile &tile : tiles) paint_tile(tile, &atlas->image);
 
     for (ImportObject &object : *objects) {

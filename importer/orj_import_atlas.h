@@ -24,7 +24,7 @@ enum {
 };
 
 struct Atlas {
-    TextureImage image;
+    Image image;
     std::vector<std::string> materials;  // one line for each material used: what became of it
     std::vector<std::string> repeats;    // textures repeated in their tile, and how often
     std::vector<std::string> warnings;   // missing textures, repeats cut at the bound

@@ -32,15 +32,11 @@ std::string staged_path(const StagedOutputs &outputs, const std::string &path)
 
 ErrorKind commit_outputs(StagedOutputs *outputs, Error *error)
 {
-    for (OutputFile &file : outputs->files) {
-        ErrorKind kind = output_file_commit(&file, error);
-        if (kind != ERROR_NONE) {
-            discard_outputs(outputs);
-            return kind;
-        }
-    }
-    outputs->files.clear();
-    return ERROR_NONE;
+    std::vector<OutputFile *> set;
+    for (OutputFile &file : outputs->files) set.push_back(&file);
+    ErrorKind kind = output_files_commit(set.data(), (int)set.size(), error);
+    discard_outputs(outputs);
+    return kind;
 }
 
 void discard_outputs(StagedOutputs *outputs)
@@ -52,14 +48,15 @@ void discard_outputs(StagedOutputs *outputs)
 ErrorKind write_bytes_to(const std::string &path, const std::string &bytes, const std::string &shown_path, Error *error)
 {
     FILE *file = fopen(path.c_str(), "wb");
-    if (!file) return set_error(error, ERROR_CANNOT_WRITE, shown_path.c_str(), 0, "cannot open: %s", strerror(errno));
+    if (!file)
+        return set_error(error, ERROR_CANNOT_WRITE, shown_path.c_str(), 0, "cannot be written: %s", strerror(errno));
     size_t written = fwrite(bytes.data(), 1, bytes.size(), file);
     int write_errno = errno;
     bool flushed = fflush(file) == 0;
     int flush_errno = errno;
     bool closed = fclose(file) == 0;
     if (written != bytes.size() || !flushed || !closed)
-        return set_error(error, ERROR_CANNOT_WRITE, shown_path.c_str(), 0, "cannot write: %s",
+        return set_error(error, ERROR_CANNOT_WRITE, shown_path.c_str(), 0, "cannot be written: %s",
                          strerror(written != bytes.size() ? write_errno
                                   : !flushed              ? flush_errno
                                                           : errno));

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "orj/core/base/error.h"
-#include "orj/core/sprites/output_file.h"
+#include "orj/core/base/output_file.h"
 
 // Set in the contained process's environment: the descriptor (on Windows the
 // handle) it reports on.

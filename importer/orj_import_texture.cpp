@@ -9,44 +9,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace orj {
-
-std::vector<uint8_t> encode_tga(const TextureImage &image)
-{
-    std::vector<uint8_t> bytes(18, 0);
-    bytes[2] = 2;  // uncompressed true colour
-    bytes[12] = (uint8_t)(image.width & 0xFF);
-    bytes[13] = (uint8_t)(image.width >> 8);
-    bytes[14] = (uint8_t)(image.height & 0xFF);
-    bytes[15] = (uint8_t)(image.height >> 8);
-    bytes[16] = 32;
-    bytes[17] = 0x28;  // 8 alpha bits, top row first
-    bytes.reserve(18 + (size_t)image.width * image.height * 4);
-    for (size_t p = 0; p < (size_t)image.width * image.height; p++) {
-        const uint8_t *rgba = &image.rgba[p * 4];
-        bytes.push_back(rgba[2]);
-        bytes.push_back(rgba[1]);
-        bytes.push_back(rgba[0]);
-        bytes.push_back(rgba[3]);
-    }
-    return bytes;
-}
-
-ErrorKind write_tga_file(const std::string &path, const TextureImage &image, Error *error)
-{
-    if (image.width < 1 || image.height < 1 || image.width > 65535 || image.height > 65535)
-        return set_error(error, ERROR_TOO_LARGE, path.c_str(), 0, "the texture's size does not fit a TGA file");
-    std::vector<uint8_t> bytes = encode_tga(image);
-    FILE *file = fopen(path.c_str(), "wb");
-    if (!file)
-        return set_error(error, ERROR_CANNOT_WRITE, path.c_str(), 0, "cannot write the texture: %s", strerror(errno));
-    bool written = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    written = fclose(file) == 0 && written;
-    if (!written)
-        return set_error(error, ERROR_CANNOT_WRITE, path.c_str(), 0, "cannot write the texture: %s", strerror(errno));
-    return ERROR_NONE;
-}
 
 static bool material_texture(const aiMaterial *material, std::string *reference)
 {
@@ -74,17 +39,15 @@ bool find_diffuse_texture(const aiScene *scene, std::string *reference)
     return false;
 }
 
-static ErrorKind take_image(ErrorKind kind, Image *decoded, TextureImage *image)
+static ErrorKind take_image(ErrorKind kind, Image *decoded, Image *image)
 {
     if (kind != ERROR_NONE) return kind;
-    image->width = decoded->width;
-    image->height = decoded->height;
-    image->rgba.swap(decoded->rgba);
+    *image = std::move(*decoded);
     return ERROR_NONE;
 }
 
-ErrorKind load_texture_image(const aiScene *scene, const std::string &reference, ModelFolder *folder,
-                             TextureImage *image, Error *error)
+ErrorKind load_texture_image(const aiScene *scene, const std::string &reference, ModelFolder *folder, Image *image,
+                             Error *error)
 {
     Image decoded;
     const aiTexture *embedded = scene->GetEmbeddedTexture(reference.c_str());
@@ -102,6 +65,7 @@ ErrorKind load_texture_image(const aiScene *scene, const std::string &reference,
                              reference.c_str());
         image->width = (int)embedded->mWidth;
         image->height = (int)embedded->mHeight;
+        image->has_alpha = true;
         image->rgba.resize((size_t)embedded->mWidth * embedded->mHeight * 4);
         for (size_t p = 0; p < (size_t)embedded->mWidth * embedded->mHeight; p++) {
             const aiTexel &texel = embedded->pcData[p];

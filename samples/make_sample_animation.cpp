@@ -8,12 +8,14 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "orj/core/base/command_line.h"
+#include "orj/core/image/image_write.h"
 #include "orj/gl/display/display.h"
 #include "orj/gl/sprites/animation_builder.h"
 
@@ -24,15 +26,18 @@ enum {
     FRAME_COUNT = 8,
 };
 
-static int quarter_color(int x, int y)
+static uint32_t rgb(int r, int g, int b) { return (uint32_t)r << 16 | (uint32_t)g << 8 | (uint32_t)b; }
+
+static uint32_t quarter_color(int x, int y)
 {
     bool left = x < FRAME_SIDE / 2;
     bool top = y < FRAME_SIDE / 2;
-    if (top) return left ? makecol24(220, 40, 40) : makecol24(40, 200, 60);
-    return left ? makecol24(50, 80, 230) : makecol24(240, 220, 40);
+    if (top) return left ? rgb(220, 40, 40) : rgb(40, 200, 60);
+    return left ? rgb(50, 80, 230) : rgb(240, 220, 40);
 }
 
-static void draw_frame(BITMAP *bitmap, int frame)
+// The frame's pixels, without alpha: the magenta background is the mask colour.
+static void draw_frame(Image *image, int frame)
 {
     const double centre = FRAME_SIDE / 2.0;
     const double angle = 2.0 * M_PI * frame / FRAME_COUNT;
@@ -41,10 +46,14 @@ static void draw_frame(BITMAP *bitmap, int frame)
     for (int y = 0; y < FRAME_SIDE; y++) {
         for (int x = 0; x < FRAME_SIDE; x++) {
             double px = x + 0.5, py = y + 0.5;
-            int color = makecol24(255, 0, 255);
+            uint32_t color = rgb(255, 0, 255);
             if (hypot(px - centre, py - centre) <= 28.0) color = quarter_color(x, y);
-            if (hypot(px - dot_x, py - dot_y) <= 5.0) color = makecol24(255, 255, 255);
-            putpixel(bitmap, x, y, color);
+            if (hypot(px - dot_x, py - dot_y) <= 5.0) color = rgb(255, 255, 255);
+            uint8_t *p = &image->rgba[((size_t)y * FRAME_SIDE + x) * 4];
+            p[0] = (uint8_t)(color >> 16);
+            p[1] = (uint8_t)(color >> 8);
+            p[2] = (uint8_t)color;
+            p[3] = 255;
         }
     }
 }
@@ -70,21 +79,21 @@ int main(int argc, char **argv)
     set_color_depth(32);
 
     std::string first_frame = std::string(paths[0]) + "/sample_sprite0001";
-    BITMAP *bitmap = create_bitmap_ex(24, FRAME_SIDE, FRAME_SIDE);
-    if (!bitmap) return 1;
+    Image image;
+    image.width = image.height = FRAME_SIDE;
+    image.rgba.resize((size_t)FRAME_SIDE * FRAME_SIDE * 4);
+    Error error;
     for (int frame = 0; frame < FRAME_COUNT; frame++) {
         char name[32];
         snprintf(name, sizeof name, "/sample_sprite%04d", frame + 1);
         std::string path = std::string(paths[0]) + name;
-        draw_frame(bitmap, frame);
-        if (save_tga(path.c_str(), bitmap, nullptr) != 0) {
-            fprintf(stderr, "make_sample_animation: %s: cannot be written\n", path.c_str());
+        draw_frame(&image, frame);
+        if (write_tga_file(path.c_str(), image, &error) != ERROR_NONE) {
+            fprintf(stderr, "make_sample_animation: %s\n", error.message.c_str());
             return 1;
         }
     }
-    destroy_bitmap(bitmap);
 
-    Error error;
     if (build_animation_from_frames(first_frame.c_str(), paths[1], paths[2], &error) != ERROR_NONE) {
         fprintf(stderr, "make_sample_animation: %s\n", error.message.c_str());
         return 1;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "orj/core/base/command_line.h"
+#include "orj/core/image/image_write.h"
 #include "orj/core/scene/scene_reader.h"
 #include "orj/core/scene/scene_writer.h"
 #include "samples/sample_geometry.h"
@@ -416,8 +417,8 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    if (!write_tga_rgb(texture_path.c_str(), ATLAS_SIZE, ATLAS_SIZE, paint_robot_texture())) {
-        fprintf(stderr, "make_sample_scene: cannot write %s\n", texture_path.c_str());
+    if (write_tga_file(texture_path.c_str(), paint_robot_texture(), &error) != ERROR_NONE) {
+        fprintf(stderr, "make_sample_scene: %s\n", error.message.c_str());
         return 1;
     }
     printf("%s: %d objects, %d frames, %d polygons\n%s: %dx%d\n", scene_path.c_str(), sample.scene.object_count,

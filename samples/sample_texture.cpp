@@ -282,7 +282,7 @@ static void paint_back(Canvas *canvas)
     rivet(canvas, r.x1 - 6, r.y1 - 6, 2.5f);
 }
 
-std::vector<uint8_t> paint_robot_texture()
+orj::Image paint_robot_texture()
 {
     Canvas canvas;
     canvas.pixels.assign((size_t)ATLAS_SIZE * ATLAS_SIZE * 3, 128.0f);
@@ -297,35 +297,11 @@ std::vector<uint8_t> paint_robot_texture()
     paint_sole(&canvas);
     paint_bulb(&canvas);
     paint_back(&canvas);
-    std::vector<uint8_t> rgb(canvas.pixels.size());
-    for (size_t i = 0; i < rgb.size(); i++)
-        rgb[i] = (uint8_t)std::lround(std::max(0.0f, std::min(255.0f, canvas.pixels[i])));
-    return rgb;
-}
-
-bool write_tga_rgb(const char *path, int width, int height, const std::vector<uint8_t> &rgb)
-{
-    // Uncompressed true-colour image, rows from the bottom up (origin at the lower left).
-    uint8_t header[18] = {0};
-    header[2] = 2;
-    header[12] = (uint8_t)(width & 0xff);
-    header[13] = (uint8_t)(width >> 8);
-    header[14] = (uint8_t)(height & 0xff);
-    header[15] = (uint8_t)(height >> 8);
-    header[16] = 24;
-    FILE *file = fopen(path, "wb");
-    if (!file) return false;
-    bool ok = fwrite(header, 1, sizeof header, file) == sizeof header;
-    std::vector<uint8_t> row((size_t)width * 3);
-    for (int y = height - 1; y >= 0 && ok; y--) {
-        const uint8_t *source = &rgb[(size_t)y * width * 3];
-        for (int x = 0; x < width; x++) {
-            row[x * 3 + 0] = source[x * 3 + 2];
-            row[x * 3 + 1] = source[x * 3 + 1];
-            row[x * 3 + 2] = source[x * 3 + 0];
-        }
-        ok = fwrite(row.data(), 1, row.size(), file) == row.size();
-    }
-    if (fclose(file) != 0) ok = false;
-    return ok;
+    orj::Image image;
+    image.width = ATLAS_SIZE;
+    image.height = ATLAS_SIZE;
+    image.rgba.assign(canvas.pixels.size() / 3 * 4, 255);
+    for (size_t i = 0; i < canvas.pixels.size(); i++)
+        image.rgba[i / 3 * 4 + i % 3] = (uint8_t)std::lround(std::max(0.0f, std::min(255.0f, canvas.pixels[i])));
+    return image;
 }

@@ -1,10 +1,10 @@
-// The sample robot's texture: one 256x256 atlas painted procedurally, and a
-// writer of uncompressed 24-bit TGA files.
+// The sample robot's texture: one 256x256 atlas painted procedurally.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
+#include "orj/core/image/image.h"
 #include "samples/sample_geometry.h"
 
 enum {
@@ -24,8 +24,5 @@ extern const AtlasRect atlas_sole;         // dark rubber with a yellow stripe
 extern const AtlasRect atlas_bulb;         // the antenna's glowing red bulb
 extern const AtlasRect atlas_back;         // the torso's back: a vented hatch
 
-// ATLAS_SIZE rows of ATLAS_SIZE * 3 bytes (red, green, blue), top row first.
-std::vector<uint8_t> paint_robot_texture();
-
-// Writes rgb (rows top first) as an uncompressed 24-bit TGA; false on failure.
-bool write_tga_rgb(const char *path, int width, int height, const std::vector<uint8_t> &rgb);
+// ATLAS_SIZE x ATLAS_SIZE pixels without alpha (written as a 24-bit TGA).
+orj::Image paint_robot_texture();

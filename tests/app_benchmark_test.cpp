@@ -204,7 +204,7 @@ TEST(Trace, OneRowPerPassWithTheLastSecondsPolygons)
     records[59].settled = true;
     std::string dir = make_temp_dir("trace");
     std::string path = dir + "/trace.csv";
-    ASSERT_TRUE(write_trace_csv(path.c_str(), records.data(), 60, 3));
+    ASSERT_EQ(write_trace_csv(path.c_str(), records.data(), 60, 3, nullptr), ERROR_NONE);
     std::istringstream text(read_file(path));
     std::string line;
     std::getline(text, line);
@@ -215,7 +215,9 @@ TEST(Trace, OneRowPerPassWithTheLastSecondsPolygons)
     EXPECT_EQ(rows[0], "0,0.0100,1,10,30,20.00,1,0,3000");  // 30 polygons in the first 0.01 s
     // The second up to 1.78 s: passes 26 to 59, 17 of 10 copies and 17 of 11, 3 polygons each.
     EXPECT_EQ(rows[59], "59,1.7800,178,11,33,20.00,1,1,1071");
-    EXPECT_FALSE(write_trace_csv((dir + "/no/such/dir.csv").c_str(), records.data(), 60, 3));
+    Error error;
+    EXPECT_EQ(write_trace_csv((dir + "/no/such/dir.csv").c_str(), records.data(), 60, 3, &error), ERROR_CANNOT_WRITE);
+    EXPECT_EQ(error.message, dir + "/no/such/dir.csv: cannot be written: No such file or directory");
 }
 
 TEST(ReportJson, EveryFieldWithItsUnitAndTheRunsOptions)
@@ -230,7 +232,7 @@ TEST(ReportJson, EveryFieldWithItsUnitAndTheRunsOptions)
     ReportRun run = {1500, 2, summary, &options, "llvmpipe", "4.5", "Mesa", "0.1.0", "2026-12-07T12:00:00Z"};
     std::string dir = make_temp_dir("report");
     std::string path = dir + "/report.json";
-    ASSERT_TRUE(write_report_json(path.c_str(), &report, &run));
+    ASSERT_EQ(write_report_json(path.c_str(), &report, &run, nullptr), ERROR_NONE);
     nlohmann::json j = nlohmann::json::parse(read_file(path));
     EXPECT_EQ(j["polygons"].get<long long>(), j["copies"].get<long long>() * j["polygon_count"].get<long long>());
     EXPECT_EQ(j["frames"], 240);
@@ -259,9 +261,9 @@ TEST(ReportJson, EveryFieldWithItsUnitAndTheRunsOptions)
     EXPECT_EQ(j["options"]["camera"], 4);
 
     run.summary.settled = false;
-    ASSERT_TRUE(write_report_json(path.c_str(), &report, &run));
+    ASSERT_EQ(write_report_json(path.c_str(), &report, &run, nullptr), ERROR_NONE);
     EXPECT_TRUE(nlohmann::json::parse(read_file(path))["settled_at_seconds"].is_null());
-    EXPECT_FALSE(write_report_json((dir + "/no/such/dir.json").c_str(), &report, &run));
+    EXPECT_EQ(write_report_json((dir + "/no/such/dir.json").c_str(), &report, &run, nullptr), ERROR_CANNOT_WRITE);
 }
 
 TEST(Benchmark, LinesAndTimestamp)

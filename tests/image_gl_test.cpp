@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "orj/gl/display/png_file.h"
+#include "orj/core/image/image_write.h"
 #include "orj/gl/render/image_bitmap.h"
 #include "tests/support/image_files.h"
 #include "tests/support/test_support.h"
@@ -116,15 +116,16 @@ TEST(ImageGl, ValidFilesGiveTheBitmapsOfAllegrosLoaders)
     destroy_bitmap(source);
 
     // PNG (read by no Allegro loader): the file's colours, alpha 0 as for every image without alpha.
-    std::vector<uint8_t> bytes;
-    for (uint32_t c : rgb) bytes.insert(bytes.end(), {(uint8_t)(c >> 16), (uint8_t)(c >> 8), (uint8_t)c});
+    Image picture = {W, H, false, {}};
+    for (uint32_t c : rgb)
+        picture.rgba.insert(picture.rgba.end(), {(uint8_t)(c >> 16), (uint8_t)(c >> 8), (uint8_t)c, 255});
     std::string png = dir + "/rgb.png";
-    ASSERT_TRUE(write_png_rgb(png.c_str(), W, H, bytes.data()));
+    ASSERT_EQ(write_png_file(png.c_str(), picture, nullptr), ERROR_NONE);
     ours = load_image_bitmap(png.c_str(), &error);
     ASSERT_TRUE(ours) << error.message;
     for (int i = 0; i < W * H; i++)
         ASSERT_EQ((uint32_t)getpixel(ours, i % W, i / W),
-                  (uint32_t)makeacol32(bytes[3 * i], bytes[3 * i + 1], bytes[3 * i + 2], 0));
+                  (uint32_t)makeacol32(picture.rgba[4 * i], picture.rgba[4 * i + 1], picture.rgba[4 * i + 2], 0));
     destroy_bitmap(ours);
     std::filesystem::remove_all(dir);
 }

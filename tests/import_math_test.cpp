@@ -246,17 +246,3 @@ TEST(ImportNames, CameraSlotsFollowTheViewersKeys)
     EXPECT_STREQ(camera_slot_name(5), "camara5");
     EXPECT_EQ(camera_slot_name(6), nullptr);
 }
-
-TEST(ImportTexture, TgaHoldsTopRowFirstInBlueGreenRedAlpha)
-{
-    TextureImage image = {2, 1, {10, 20, 30, 40, 50, 60, 70, 255}};
-    std::vector<uint8_t> tga = encode_tga(image);
-    ASSERT_EQ(tga.size(), 18u + 8u);
-    EXPECT_EQ(tga[2], 2);
-    EXPECT_EQ(tga[12], 2);
-    EXPECT_EQ(tga[14], 1);
-    EXPECT_EQ(tga[16], 32);
-    EXPECT_EQ(tga[17], 0x28);
-    EXPECT_EQ(std::vector<uint8_t>(tga.begin() + 18, tga.end()),
-              std::vector<uint8_t>({30, 20, 10, 40, 70, 60, 50, 255}));
-}

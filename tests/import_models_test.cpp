@@ -533,7 +533,7 @@ TEST(ImportModels, LightsBecomeLampsWithTheirColourAsRotation)
 
 // ---- textures
 
-static TextureImage texture_of(const std::string &path)
+static Image texture_of(const std::string &path)
 {
     Assimp::Importer importer;
     ModelFolder folder;
@@ -541,7 +541,7 @@ static TextureImage texture_of(const std::string &path)
     Error error;
     std::string reference;
     Error texture_error;
-    TextureImage image = {};
+    Image image = {};
     const aiScene *scene = nullptr;
     EXPECT_EQ(open_model_folder(&folder, path.c_str(), false, &error), ERROR_NONE) << error.message;
     EXPECT_EQ(read_model(&importer, &folder, &scene, &reading, &error), ERROR_NONE) << error.message;
@@ -552,7 +552,7 @@ static TextureImage texture_of(const std::string &path)
     return image;
 }
 
-static int distinct_colours(const TextureImage &image)
+static int distinct_colours(const Image &image)
 {
     std::set<uint32_t> colours;
     for (size_t p = 0; p + 3 < image.rgba.size() && colours.size() < 50; p += 4 * 7)
@@ -574,7 +574,7 @@ TEST(ImportModels, TexturesAreDecodedFromFilesAndEmbeddedData)
         std::string path = model_path(c.model);
         if (!file_exists_at(path)) continue;
         SCOPED_TRACE(c.model);
-        TextureImage image = texture_of(path);
+        Image image = texture_of(path);
         EXPECT_EQ(image.width, c.width);
         EXPECT_EQ(image.height, c.height);
         ASSERT_EQ(image.rgba.size(), (size_t)c.width * c.height * 4);

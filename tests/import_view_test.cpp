@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "orj/gl/display/png_file.h"
+#include "orj/core/image/image_write.h"
 #include "orj/gl/display/render_state.h"
 #include "orj/gl/render/camera.h"
 #include "orj/gl/render/draw.h"
@@ -67,7 +67,7 @@ static Picture draw_imported(const std::string &model, ImportSettings settings, 
     EXPECT_EQ(save_scene(&imported.scene, LOCATIONS_RELATIVE, scene_path.c_str(), &scene_error), ERROR_NONE)
         << scene_error.message;
     Error texture_error;
-    EXPECT_EQ(write_tga_file(texture_path, atlas.image, &texture_error), ERROR_NONE) << texture_error.message;
+    EXPECT_EQ(write_tga_file(texture_path.c_str(), atlas.image, &texture_error), ERROR_NONE) << texture_error.message;
 
     Scene scene;
     if (!load_scene(&scene, scene_path.c_str())) {
@@ -116,7 +116,9 @@ static Picture draw_imported(const std::string &model, ImportSettings settings, 
     if (picture.green) picture.green_x /= picture.green;
     std::sort(picture.brightness.begin(), picture.brightness.end());
     std::string png = dir + "/" + png_name;
-    write_png_rgb(png.c_str(), 640, 480, top_down.data());
+    Image shot = {640, 480, false, std::vector<uint8_t>(640 * 480 * 4, 255)};
+    for (size_t i = 0; i < (size_t)640 * 480; i++) std::copy_n(&top_down[i * 3], 3, &shot.rgba[i * 4]);
+    write_png_file(png.c_str(), shot, nullptr);
     printf("picture: %s (%d pixels drawn)\n", png.c_str(), picture.covered);
     return picture;
 }

@@ -8,10 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "orj/gl/display/png_file.h"
 #include "tests/support/test_support.h"
-
-using namespace orj;
 
 // A ball of radius 1 whose middle stands at (6, 3, -4), far from the origin:
 // seen from anywhere its outline is a circle round its middle.

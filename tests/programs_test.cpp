@@ -4,10 +4,13 @@
 // "-o -" writes the scene to standard output.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "orj/core/base/version.h"
+#include "orj/core/image/image_write.h"
 #include "orj/core/scene/scene_reader.h"
 #include "tests/support/test_support.h"
 
@@ -64,4 +67,66 @@ TEST(Programs, OrjImportWritesTheSceneToStandardOutput)
     EXPECT_FALSE(file_exists_at("-"));
     EXPECT_EQ(run_program({binary_path("app/orj"), "import", model, "-o", "x.orj", "--texture-out", "-"}, 60).status,
               2);
+}
+
+// Every tool's outputs on a full disk and on a FIFO: status 1 with the file
+// and the system's reason, the old files as they were, no temporary file
+// left, and no wait on the FIFO.
+TEST(Programs, OutputsFailCleanlyOnAFullDiskAndNeverWaitOnAFifo)
+{
+    std::string dir = make_temp_dir("outputs");
+    std::string model = dir + "/tri.obj", frame = dir + "/f0001.tga";
+    write_file(model, "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+    Image picture = {8, 8, false, std::vector<uint8_t>(8 * 8 * 4, 200)};
+    ASSERT_EQ(write_tga_file(frame.c_str(), picture, nullptr), ERROR_NONE);
+    std::string anim = binary_path("app/anim"), orj = binary_path("app/orj");
+    std::string sprite = source_path("data/sample_sprite.anim"), strip = source_path("data/sample_sprite.jpg");
+    // % stands for the folder; the first output is the one made a FIFO.
+    struct Case {
+        std::vector<std::string> argv, outputs;
+    } cases[] = {
+        {{anim, "build", frame, "%/a.anim", "%/a.jpg"}, {"a.jpg", "a.anim"}},
+        {{anim, "preview", sprite, strip, "-o", "%/p.gif"}, {"p.gif"}},
+        {{orj, "import", model, "-o", "%/s.orj", "--texture-out", "%/s.tga"}, {"s.orj", "s.tga"}},
+        {{orj, "export", source_path("data/fiche.orj"), "-o", "%/m.obj"}, {"m.obj"}},
+    };
+    // An output that is the input under another name: refused, the input left whole.
+    if (file_exists_at(binary_path("app/orj-import"))) {
+        write_file(dir + "/s.gltf", read_file(source_path("data/fiche.orj")));
+        ProgramResult result = run_program({orj, "export", dir + "/s.gltf", "-o", dir + "/./s.gltf"}, 60);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_NE(result.err.find("the output is the input"), std::string::npos) << result.err;
+        EXPECT_EQ(read_file(dir + "/s.gltf"), read_file(source_path("data/fiche.orj")));
+    }
+    std::string reason, full = make_small_disk("outputs-full", &reason);
+    if (full.empty()) printf("%s\n", reason.c_str());
+    for (const Case &c : cases) {
+        if (c.argv[0] == orj && !file_exists_at(binary_path("app/orj-import"))) continue;
+        for (const std::string &folder : {dir, full}) {
+            if (folder.empty()) continue;
+            SCOPED_TRACE(c.argv[1] + (folder == dir ? " to a FIFO" : " on a full disk"));
+            std::vector<std::string> argv = c.argv;
+            for (std::string &arg : argv)
+                if (arg[0] == '%') arg = folder + arg.substr(1);
+            std::string fifo = folder + "/" + c.outputs[0];
+            if (folder == dir) {
+                ASSERT_EQ(run_shell("mkfifo '" + fifo + "'"), 0);
+            } else {
+                run_shell("rm -f '" + folder + "'/*");
+                for (const std::string &out : c.outputs) write_file(folder + "/" + out, "old " + out);
+                fill_small_disk(folder);
+            }
+            double start = now_seconds();
+            ProgramResult result = run_program(argv, 60);
+            EXPECT_EQ(result.status, 1) << result.err;
+            EXPECT_LT(now_seconds() - start, 30.0);
+            std::string reason = folder == dir ? fifo + ": is a FIFO" : ": cannot be written: No space left on device";
+            EXPECT_NE(result.err.find(reason), std::string::npos) << result.err;
+            if (folder == dir) continue;
+            auto listing = std::filesystem::directory_iterator(folder);
+            int files = (int)std::distance(begin(listing), end(listing));
+            EXPECT_EQ(files, (int)c.outputs.size() + 1) << "a temporary file was left";
+            for (const std::string &out : c.outputs) EXPECT_EQ(read_file(folder + "/" + out), "old " + out);
+        }
+    }
 }

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "orj/core/base/signals.h"
-#include "orj/core/sprites/output_file.h"
+#include "orj/core/base/output_file.h"
 #include "tests/support/test_support.h"
 
 using namespace orj;

@@ -304,6 +304,12 @@ TEST(AnimTool, PngFramesBuildPreviewAndShowInTheDemo)
     EXPECT_TRUE(colour_near(preview, 2 + 66 + 1, 2 + 1, {204, 204, 204}, 0));  // frame 1, a light square
     EXPECT_TRUE(colour_near(preview, 2 + 66 + 9, 2 + 1, {153, 153, 153}, 0));
     EXPECT_TRUE(colour_near(preview, 2 + 66 + 50, 2 + 66 + 30, RED, 24));
+    // The strip's kind is told by its content: the JPEG strip named .tga previews the same.
+    write_file(dir + "/jpeg.tga", read_file(dir + "/a.jpg"));
+    ProgramResult renamed =
+        run_program({anim, "preview", dir + "/a.anim", dir + "/jpeg.tga", "-o", dir + "/q.png"}, 60);
+    ASSERT_EQ(renamed.status, 0) << renamed.err;
+    EXPECT_EQ(read_file(dir + "/q.png"), read_file(dir + "/p.png"));
     ProgramResult gif = run_program({anim, "preview", dir + "/b.anim", dir + "/b.tga", "-o", dir + "/p.gif"}, 60);
     ASSERT_EQ(gif.status, 0) << gif.err;
     int code = 0;

@@ -235,6 +235,63 @@ TEST_F(Viewer, CameraDrawsOneCopyAndTheScreenshotShowsIt)
         << "the quad should cover the middle";
 }
 
+// Every output is tried before the window opens: a run never ends in one it
+// cannot write. On a full disk the old files stay.
+TEST_F(Viewer, OutputsAreTriedBeforeTheRunAndNeverHalfWritten)
+{
+    ASSERT_EQ(run_shell("mkfifo '" + dir + "/fifo' && ln -s report.json '" + dir + "/link'"), 0);
+    struct Case {
+        std::vector<std::string> options;
+        std::string message;
+    } cases[] = {
+        {{"--trace", dir + "/no/such/dir/t.csv"},
+         dir + "/no/such/dir/t.csv: cannot be written: No such file or directory"},
+        {{"--record", dir + "/no/f%04d.png"}, dir + "/no/f0000.png: cannot be written: No such file or directory"},
+        {{"--report-json", scene}, scene + ": the output is the input " + scene},
+        {{"--screenshot", dir + "/o.png", "--trace", dir + "/./o.png"}, "the output is also the output"},
+        {{"--screenshot", dir + "/fifo"}, dir + "/fifo: is a FIFO, not a regular file"},
+        {{"--report-json", dir + "/link"}, dir + "/link: is a symbolic link, not a regular file"},
+    };
+    for (const Case &c : cases) {
+        std::vector<std::string> options = c.options;
+        options.insert(options.end(), {"--seconds", "8"});
+        double start = now_seconds();
+        ProgramResult result = run_program(small_run(options), 60);
+        EXPECT_EQ(result.status, 1) << result.err;
+        EXPECT_LT(now_seconds() - start, 5.0) << c.message;
+        EXPECT_EQ(result.err.rfind("viewer: ", 0), 0u) << result.err;
+        EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
+        EXPECT_EQ(result.out, "") << "the run should not have started";
+    }
+    EXPECT_EQ(read_file(scene), small_scene);
+
+    std::string reason, full = make_small_disk("viewer-full", &reason);
+    if (full.empty()) GTEST_SKIP() << reason;
+    write_file(full + "/shot.png", "old");
+    fill_small_disk(full);
+    ProgramResult result =
+        run_program(small_run({"--camera", "2", "--passes", "2", "--screenshot", full + "/shot.png"}), 60);
+    EXPECT_EQ(result.status, 1) << result.err;
+    EXPECT_NE(result.err.find(full + "/shot.png: cannot be written: No space left on device"), std::string::npos)
+        << result.err;
+    EXPECT_EQ(read_file(full + "/shot.png"), "old");
+}
+
+// The first pass draws before any render state is set: the recording starts
+// with the second pass's picture, numbered 0.
+TEST_F(Viewer, RecordingStartsWithTheFirstPictureOfTheScene)
+{
+    ProgramResult result =
+        run_program(small_run({"--camera", "2", "--passes", "3", "--record", dir + "/f%d.png", "--quiet"}), 60);
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_FALSE(file_exists_at(dir + "/f2.png"));
+    int width = 0, height = 0;
+    std::vector<uint8_t> rgb;
+    ASSERT_TRUE(read_png_rgb((dir + "/f0.png").c_str(), &width, &height, &rgb));
+    const uint8_t *corner = rgb.data() + (5 * 640 + 5) * 3;
+    EXPECT_NEAR(corner[2], 128, 1) << "picture 0 shows the clear colour, not the start-up state";
+}
+
 static int count_lines(const std::string &text, const std::string &start)
 {
     int count = 0;

@@ -12,13 +12,11 @@ cd "$(dirname "$0")/.." || exit 1
 PENDING=(
   include/orj/core/base/child_process.h
   include/orj/core/base/command_line.h
-  include/orj/core/base/output_file.h
+  include/orj/core/base/signals.h
   include/orj/core/base/version.h
-  include/orj/core/image/image.h
-  include/orj/core/image/image_write.h
-  include/orj/core/sprites/output_file.h
   include/orj/core/viewer/
-  include/orj/gl/display/png_file.h
+  include/orj/gl/display/display.h
+  include/orj/gl/display/ending.h
   include/orj/gl/display/screenshot.h
   include/orj/gl/sprites/animation_preview.h
   include/orj/gl/viewer/orbit_input.h

@@ -15,7 +15,7 @@ namespace orj {
 
 // The largest file worth reading: an uncompressed image at the pixel limit,
 // four bytes a pixel, plus room for headers and palettes.
-static const int64_t IMAGE_MAX_FILE_BYTES = IMAGE_MAX_PIXELS * 4 + (1 << 20);
+static int64_t image_max_file_bytes(const ImageLimits *limits) { return limits->max_pixels * 4 + (1 << 20); }
 
 bool image_bytes_take(ImageBytes *bytes, size_t count, const uint8_t **out)
 {
@@ -49,21 +49,27 @@ bool image_bytes_u32le(ImageBytes *bytes, uint32_t *value)
     return true;
 }
 
-ErrorKind image_check_size(int64_t width, int64_t height, const char *name, Error *error)
+ErrorKind image_check_size(int64_t width, int64_t height, const char *name, const ImageLimits *limits, Error *error)
 {
     if (width <= 0 || height <= 0)
         return set_error(error, ERROR_MALFORMED, name, 0, "the image is empty (%lld x %lld)", (long long)width,
                          (long long)height);
-    if (width > IMAGE_MAX_SIDE || height > IMAGE_MAX_SIDE || width * height > IMAGE_MAX_PIXELS)
+    if (width <= limits->max_width && height <= limits->max_height && width * height <= limits->max_pixels)
+        return ERROR_NONE;
+    if (limits->max_width == limits->max_height)
         return set_error(error, ERROR_TOO_LARGE, name, 0,
                          "the image is %lld x %lld pixels, over the limit of %d on a side and %lld in all",
-                         (long long)width, (long long)height, IMAGE_MAX_SIDE, (long long)IMAGE_MAX_PIXELS);
-    return ERROR_NONE;
+                         (long long)width, (long long)height, limits->max_width, (long long)limits->max_pixels);
+    return set_error(error, ERROR_TOO_LARGE, name, 0,
+                     "the image is %lld x %lld pixels, over the limit of %d columns, %d rows and %lld pixels in all",
+                     (long long)width, (long long)height, limits->max_width, limits->max_height,
+                     (long long)limits->max_pixels);
 }
 
-ErrorKind image_allocate(Image *image, int width, int height, bool has_alpha, const char *name, Error *error)
+ErrorKind image_allocate(Image *image, int width, int height, bool has_alpha, const char *name,
+                         const ImageLimits *limits, Error *error)
 {
-    ErrorKind kind = image_check_size(width, height, name, error);
+    ErrorKind kind = image_check_size(width, height, name, limits, error);
     if (kind != ERROR_NONE) return kind;
     try {
         image->rgba.resize((size_t)width * height * 4);
@@ -112,15 +118,17 @@ bool image_is_pcx(const uint8_t *data, size_t size)
     return size >= 3 && data[0] == 0x0A && data[1] != 1 && data[1] <= 5 && data[2] == 1;
 }
 
-ErrorKind decode_image(const uint8_t *data, size_t size, const char *name, Image *image, Error *error)
+ErrorKind decode_image(const uint8_t *data, size_t size, const char *name, Image *image, Error *error,
+                       const ImageLimits *limits)
 {
+    if (!limits) limits = &IMAGE_LIMITS;
     Image decoded;
     ErrorKind kind;
-    if (image_is_png(data, size)) kind = decode_png(data, size, name, &decoded, error);
-    else if (image_is_jpeg(data, size)) kind = decode_jpeg(data, size, name, &decoded, error);
-    else if (image_is_bmp(data, size)) kind = decode_bmp(data, size, name, &decoded, error);
-    else if (image_is_pcx(data, size)) kind = decode_pcx(data, size, name, &decoded, error);
-    else kind = decode_tga(data, size, name, &decoded, error);
+    if (image_is_png(data, size)) kind = decode_png(data, size, name, limits, &decoded, error);
+    else if (image_is_jpeg(data, size)) kind = decode_jpeg(data, size, name, limits, &decoded, error);
+    else if (image_is_bmp(data, size)) kind = decode_bmp(data, size, name, limits, &decoded, error);
+    else if (image_is_pcx(data, size)) kind = decode_pcx(data, size, name, limits, &decoded, error);
+    else kind = decode_tga(data, size, name, limits, &decoded, error);
     if (kind != ERROR_NONE) return kind;
     *image = std::move(decoded);
     return ERROR_NONE;
@@ -128,11 +136,12 @@ ErrorKind decode_image(const uint8_t *data, size_t size, const char *name, Image
 
 // Takes only regular files of a size worth reading (a FIFO with no writer
 // would wait for ever).
-ErrorKind load_image_file(const char *path, Image *image, Error *error)
+ErrorKind load_image_file(const char *path, Image *image, Error *error, const ImageLimits *limits)
 {
+    if (!limits) limits = &IMAGE_LIMITS;
     int fd;
     int64_t file_size;
-    ErrorKind opened = open_input_file(path, IMAGE_MAX_FILE_BYTES, &fd, &file_size, error);
+    ErrorKind opened = open_input_file(path, image_max_file_bytes(limits), &fd, &file_size, error);
     if (opened != ERROR_NONE) return opened;
     std::vector<uint8_t> bytes;
     try {
@@ -155,7 +164,7 @@ ErrorKind load_image_file(const char *path, Image *image, Error *error)
     }
     close(fd);
     if (done < bytes.size()) return image_truncated(path, error);
-    return decode_image(bytes.data(), bytes.size(), path, image, error);
+    return decode_image(bytes.data(), bytes.size(), path, image, error, limits);
 }
 
 }  // namespace orj

@@ -133,7 +133,8 @@ static ErrorKind bmp_rle(const BmpLayout *layout, ImageBytes *bytes, const char 
     return ERROR_NONE;
 }
 
-ErrorKind decode_bmp(const uint8_t *data, size_t size, const char *name, Image *image, Error *error)
+ErrorKind decode_bmp(const uint8_t *data, size_t size, const char *name, const ImageLimits *limits, Image *image,
+                     Error *error)
 {
     ImageBytes bytes = {data, size, 0};
     uint32_t magic, file_size, reserved, data_offset, header_bytes;
@@ -195,7 +196,7 @@ ErrorKind decode_bmp(const uint8_t *data, size_t size, const char *name, Image *
     } else if (compression == BMP_RGB && bits == 32) {
         layout.masks[0] = 0xFF0000, layout.masks[1] = 0x00FF00, layout.masks[2] = 0x0000FF;
     }
-    ErrorKind kind = image_check_size(layout.width, layout.height, name, error);
+    ErrorKind kind = image_check_size(layout.width, layout.height, name, limits, error);
     if (kind != ERROR_NONE) return kind;
 
     if (bits <= 8) {
@@ -217,14 +218,14 @@ ErrorKind decode_bmp(const uint8_t *data, size_t size, const char *name, Image *
     if (data_offset >= bytes.at && data_offset <= size) bytes.at = data_offset;
 
     if (compression == BMP_RLE8 || compression == BMP_RLE4) {
-        kind = image_allocate(image, (int)layout.width, (int)layout.height, false, name, error);
+        kind = image_allocate(image, (int)layout.width, (int)layout.height, false, name, limits, error);
         if (kind != ERROR_NONE) return kind;
         return bmp_rle(&layout, &bytes, name, image, error);
     }
     size_t stride = ((size_t)layout.width * bits + 31) / 32 * 4;
     size_t last_row = ((size_t)layout.width * bits + 7) / 8;
     if (image_bytes_left(&bytes) < stride * (size_t)(layout.height - 1) + last_row) return image_truncated(name, error);
-    kind = image_allocate(image, (int)layout.width, (int)layout.height, false, name, error);
+    kind = image_allocate(image, (int)layout.width, (int)layout.height, false, name, limits, error);
     if (kind != ERROR_NONE) return kind;
     bmp_plain(&layout, &bytes, image);
     return ERROR_NONE;

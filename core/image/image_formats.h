@@ -27,12 +27,13 @@ bool image_bytes_u16le(ImageBytes *bytes, uint32_t *value);
 bool image_bytes_u32le(ImageBytes *bytes, uint32_t *value);
 inline size_t image_bytes_left(const ImageBytes *bytes) { return bytes->size - bytes->at; }
 
-// Refuses a width and height over IMAGE_MAX_SIDE / IMAGE_MAX_PIXELS, or empty;
-// taken as 64-bit so that a header's extremes cannot wrap.
-ErrorKind image_check_size(int64_t width, int64_t height, const char *name, Error *error);
+// Refuses a width and height over the limits, or empty; taken as 64-bit so
+// that a header's extremes cannot wrap.
+ErrorKind image_check_size(int64_t width, int64_t height, const char *name, const ImageLimits *limits, Error *error);
 
 // Sizes image->rgba for width x height pixels (opaque black) after the check above.
-ErrorKind image_allocate(Image *image, int width, int height, bool has_alpha, const char *name, Error *error);
+ErrorKind image_allocate(Image *image, int width, int height, bool has_alpha, const char *name,
+                         const ImageLimits *limits, Error *error);
 
 // Sets every pixel of the allocated image to one RGBA value.
 void image_fill(Image *image, const uint8_t rgba[4]);
@@ -45,11 +46,16 @@ ErrorKind image_truncated(const char *name, Error *error);
 inline uint8_t image_palette_component(uint8_t byte) { return (uint8_t)(((byte >> 2) << 2) | (byte >> 6)); }
 inline uint8_t image_widen_5(uint32_t v) { return (uint8_t)((v << 3) | (v >> 2)); }
 
-ErrorKind decode_tga(const uint8_t *data, size_t size, const char *name, Image *image, Error *error);
-ErrorKind decode_bmp(const uint8_t *data, size_t size, const char *name, Image *image, Error *error);
-ErrorKind decode_pcx(const uint8_t *data, size_t size, const char *name, Image *image, Error *error);
-ErrorKind decode_png(const uint8_t *data, size_t size, const char *name, Image *image, Error *error);
-ErrorKind decode_jpeg(const uint8_t *data, size_t size, const char *name, Image *image, Error *error);
+ErrorKind decode_tga(const uint8_t *data, size_t size, const char *name, const ImageLimits *limits, Image *image,
+                     Error *error);
+ErrorKind decode_bmp(const uint8_t *data, size_t size, const char *name, const ImageLimits *limits, Image *image,
+                     Error *error);
+ErrorKind decode_pcx(const uint8_t *data, size_t size, const char *name, const ImageLimits *limits, Image *image,
+                     Error *error);
+ErrorKind decode_png(const uint8_t *data, size_t size, const char *name, const ImageLimits *limits, Image *image,
+                     Error *error);
+ErrorKind decode_jpeg(const uint8_t *data, size_t size, const char *name, const ImageLimits *limits, Image *image,
+                      Error *error);
 
 // Signatures that pick the decoder; a file matching none is read as TGA, the
 // one format without a signature.

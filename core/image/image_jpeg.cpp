@@ -50,7 +50,8 @@ static void jpeg_count_scans(j_common_ptr info)
     }
 }
 
-ErrorKind decode_jpeg(const uint8_t *data, size_t size, const char *name, Image *image, Error *error)
+ErrorKind decode_jpeg(const uint8_t *data, size_t size, const char *name, const ImageLimits *limits, Image *image,
+                      Error *error)
 {
     jpeg_decompress_struct info;
     JpegFailure failure;
@@ -73,7 +74,7 @@ ErrorKind decode_jpeg(const uint8_t *data, size_t size, const char *name, Image 
     info.progress = &progress;
     jpeg_mem_src(&info, data, (unsigned long)size);
     jpeg_read_header(&info, TRUE);
-    kind = image_check_size(info.image_width, info.image_height, name, error);
+    kind = image_check_size(info.image_width, info.image_height, name, limits, error);
     if (kind != ERROR_NONE) longjmp(failure.back, 1);
     // Every 8x8 block of every component takes at least one bit of Huffman-
     // coded data (its DC value); arithmetic coding is allowed 1/64 of a bit.

@@ -14,7 +14,8 @@ enum {
     PCX_RUN = 0xC0,  // the top two bits mark a run; the other six count it
 };
 
-ErrorKind decode_pcx(const uint8_t *data, size_t size, const char *name, Image *image, Error *error)
+ErrorKind decode_pcx(const uint8_t *data, size_t size, const char *name, const ImageLimits *limits, Image *image,
+                     Error *error)
 {
     ImageBytes bytes = {data, size, 0};
     const uint8_t *h;
@@ -25,7 +26,7 @@ ErrorKind decode_pcx(const uint8_t *data, size_t size, const char *name, Image *
     int64_t width = x_max - x_min + 1, height = y_max - y_min + 1;
     if (bits != 8 || (planes != 1 && planes != 3))
         return set_error(error, ERROR_UNSUPPORTED, name, 0, "PCX of %u bits in %u planes", bits, planes);
-    ErrorKind kind = image_check_size(width, height, name, error);
+    ErrorKind kind = image_check_size(width, height, name, limits, error);
     if (kind != ERROR_NONE) return kind;
     if (line_bytes < (size_t)width)
         return set_error(error, ERROR_MALFORMED, name, 0, "PCX lines of %zu bytes for %lld pixels", line_bytes,
@@ -46,7 +47,7 @@ ErrorKind decode_pcx(const uint8_t *data, size_t size, const char *name, Image *
     // A line of all planes; one byte covers at most 63 of it, checked before allocating.
     size_t scan_bytes = line_bytes * planes;
     if (image_bytes_left(&bytes) / (size_t)height < (scan_bytes + 62) / 63) return image_truncated(name, error);
-    kind = image_allocate(image, (int)width, (int)height, false, name, error);
+    kind = image_allocate(image, (int)width, (int)height, false, name, limits, error);
     if (kind != ERROR_NONE) return kind;
 
     std::vector<uint8_t> scan(scan_bytes);

@@ -26,7 +26,8 @@ static uint64_t png_compressed_bytes(const uint8_t *data, size_t size)
     return total;
 }
 
-ErrorKind decode_png(const uint8_t *data, size_t size, const char *name, Image *image, Error *error)
+ErrorKind decode_png(const uint8_t *data, size_t size, const char *name, const ImageLimits *limits, Image *image,
+                     Error *error)
 {
     png_image png;
     memset(&png, 0, sizeof png);
@@ -37,13 +38,14 @@ ErrorKind decode_png(const uint8_t *data, size_t size, const char *name, Image *
         return kind;
     }
     bool has_alpha = (png.format & PNG_FORMAT_FLAG_ALPHA) != 0;
-    ErrorKind kind = image_check_size(png.width, png.height, name, error);
+    ErrorKind kind = image_check_size(png.width, png.height, name, limits, error);
     if (kind == ERROR_NONE) {
         // Each row is at least its filter byte and one bit a pixel before compression.
         uint64_t least_raw = (uint64_t)png.height * (1 + ((uint64_t)png.width + 7) / 8);
         if (png_compressed_bytes(data, size) * PNG_MAX_INFLATE_RATIO < least_raw) kind = image_truncated(name, error);
     }
-    if (kind == ERROR_NONE) kind = image_allocate(image, (int)png.width, (int)png.height, has_alpha, name, error);
+    if (kind == ERROR_NONE)
+        kind = image_allocate(image, (int)png.width, (int)png.height, has_alpha, name, limits, error);
     if (kind != ERROR_NONE) {
         png_image_free(&png);
         return kind;

@@ -44,7 +44,8 @@ static void tga_pixel(const uint8_t *p, uint32_t pixel_bytes, const uint8_t (*pa
     }
 }
 
-ErrorKind decode_tga(const uint8_t *data, size_t size, const char *name, Image *image, Error *error)
+ErrorKind decode_tga(const uint8_t *data, size_t size, const char *name, const ImageLimits *limits, Image *image,
+                     Error *error)
 {
     ImageBytes bytes = {data, size, 0};
     const uint8_t *h;
@@ -63,7 +64,7 @@ ErrorKind decode_tga(const uint8_t *data, size_t size, const char *name, Image *
     if ((mapped && (bits != 8 || map_type != 1)) || (grey && bits != 8) ||
         (base_type == TGA_TRUE_COLOUR && bits != 15 && bits != 16 && bits != 24 && bits != 32))
         return set_error(error, ERROR_UNSUPPORTED, name, 0, "TGA of %u bits a pixel in image type %u", bits, type);
-    ErrorKind kind = image_check_size(width, height, name, error);
+    ErrorKind kind = image_check_size(width, height, name, limits, error);
     if (kind != ERROR_NONE) return kind;
 
     const uint8_t *skipped;
@@ -91,7 +92,7 @@ ErrorKind decode_tga(const uint8_t *data, size_t size, const char *name, Image *
     // The least the pixel data can take, checked before anything is allocated.
     size_t least = rle ? (pixels + TGA_MAX_RUN - 1) / TGA_MAX_RUN * (1 + pixel_bytes) : pixels * pixel_bytes;
     if (image_bytes_left(&bytes) < least) return image_truncated(name, error);
-    kind = image_allocate(image, (int)width, (int)height, bits == 32, name, error);
+    kind = image_allocate(image, (int)width, (int)height, bits == 32, name, limits, error);
     if (kind != ERROR_NONE) return kind;
 
     // Pixels arrive in file order; i counts them, and each lands in its row

@@ -1,5 +1,7 @@
 #include "orj/core/scene/scene_writer.h"
 
+#include "orj/core/base/output_file.h"
+
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -273,15 +275,7 @@ ErrorKind save_scene(const Scene *scene, LocationSpace space, const char *path, 
     std::string text;
     ErrorKind refused = write_scene(scene, space, path, &text, error);
     if (refused != ERROR_NONE) return refused;
-    FILE *file = fopen(path, "wb");
-    if (!file) return set_error(error, ERROR_CANNOT_WRITE, path, 0, "cannot open: %s", strerror(errno));
-    size_t written = fwrite(text.data(), 1, text.size(), file);
-    int write_errno = errno;
-    bool closed = fclose(file) == 0;
-    if (written != text.size() || !closed)
-        return set_error(error, ERROR_CANNOT_WRITE, path, 0, "cannot write: %s",
-                         strerror(written != text.size() ? write_errno : errno));
-    return ERROR_NONE;
+    return write_output_file(path, text.data(), text.size(), error);
 }
 
 }  // namespace orj

@@ -4,6 +4,8 @@
 
 #include <cctype>
 #include <cstring>
+#include <filesystem>
+#include <strings.h>
 
 #include "core/base/path_separators.h"
 
@@ -116,6 +118,44 @@ ErrorKind find_frame_files(const char *first_frame, int32_t max_count, FrameSequ
         return set_error(error, ERROR_CANNOT_OPEN, first_frame, 0, "no frame file of that name");
     }
     return ERROR_NONE;
+}
+
+// The frame number a file name holds when it is a name of the sequence, the
+// extension's case aside; -1 when it is not.
+static int64_t sequence_number(const std::string &name, const std::string &prefix, const FrameSequence *sequence)
+{
+    const std::string &suffix = sequence->suffix;
+    if (name.size() <= prefix.size() + suffix.size() || name.compare(0, prefix.size(), prefix) != 0) return -1;
+    std::string digits = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+    if (digits.size() > 9 || strcasecmp(name.c_str() + name.size() - suffix.size(), suffix.c_str()) != 0) return -1;
+    for (char c : digits)
+        if (!isdigit((unsigned char)c)) return -1;
+    char expected[32];
+    int64_t number = strtol(digits.c_str(), nullptr, 10);
+    snprintf(expected, sizeof expected, "%0*lld", sequence->digits, (long long)number);
+    return digits == expected ? number : -1;
+}
+
+void find_frame_gap(const FrameSequence *sequence, int32_t count, FrameGap *gap)
+{
+    *gap = FrameGap();
+    size_t base = base_start(sequence->prefix);
+    std::string folder = base == 0 ? "." : sequence->prefix.substr(0, base);
+    std::string prefix = sequence->prefix.substr(base);
+    int64_t next = (int64_t)sequence->first + count, nearest = -1;
+    std::string nearest_name;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(std::filesystem::u8path(folder), error), end; !error && it != end;
+         it.increment(error)) {
+        std::string name = it->path().filename().u8string();
+        int64_t number = sequence_number(name, prefix, sequence);
+        if (number < next || (nearest >= 0 && number >= nearest)) continue;
+        nearest = number;
+        nearest_name = name;
+    }
+    if (nearest < 0) return;
+    gap->missing = frame_sequence_name(sequence, (int32_t)next);
+    gap->found = sequence->prefix.substr(0, base) + nearest_name;
 }
 
 }  // namespace orj

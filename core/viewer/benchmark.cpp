@@ -5,8 +5,10 @@
 #include <cinttypes>
 #include <cstdio>
 #include <ctime>
+#include <string>
 #include <vector>
 
+#include "orj/core/base/output_file.h"
 #include "orj/core/viewer/playback.h"
 
 namespace orj {
@@ -277,11 +279,10 @@ void format_progress(char *buffer, size_t size, double seconds, int32_t copies, 
              polygons_per_second, settled ? "settled" : "settling");
 }
 
-bool write_trace_csv(const char *path, const PassRecord *records, int32_t count, int32_t polygon_count)
+ErrorKind write_trace_csv(const char *path, const PassRecord *records, int32_t count, int32_t polygon_count,
+                          Error *error)
 {
-    FILE *file = fopen(path, "wb");
-    if (!file) return false;
-    fputs("pass,seconds,tick,copies,polygons,pass_ms,fitted,settled,polygons_per_second\n", file);
+    std::string text = "pass,seconds,tick,copies,polygons,pass_ms,fitted,settled,polygons_per_second\n";
     // The trailing second [end - 1, end): passes from `oldest` on, their polygons in `window`.
     int32_t oldest = 0;
     double window = 0.0;
@@ -293,11 +294,12 @@ bool write_trace_csv(const char *path, const PassRecord *records, int32_t count,
             window -= (double)polygon_count * records[oldest++].copies;
         // Within the first second: the rate since the start.
         double rate = r.end_seconds >= 1.0 ? window : (r.end_seconds > 0.0 ? window / r.end_seconds : 0.0);
-        fprintf(file, "%" PRId32 ",%.4f,%" PRId32 ",%" PRId32 ",%.0f,%.2f,%d,%d,%.0f\n", i, r.end_seconds, r.tick,
-                r.copies, polygons, (double)r.pass_ms, r.fitted ? 1 : 0, r.settled ? 1 : 0, rate);
+        char row[200];
+        snprintf(row, sizeof row, "%" PRId32 ",%.4f,%" PRId32 ",%" PRId32 ",%.0f,%.2f,%d,%d,%.0f\n", i, r.end_seconds,
+                 r.tick, r.copies, polygons, (double)r.pass_ms, r.fitted ? 1 : 0, r.settled ? 1 : 0, rate);
+        text += row;
     }
-    bool written = !ferror(file);
-    return fclose(file) == 0 && written;
+    return write_output_file(path, text.data(), text.size(), error);
 }
 
 void format_utc_timestamp(char *buffer, size_t size, int64_t epoch_seconds)

@@ -1,9 +1,12 @@
 #include "orj/core/viewer/report_json.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <nlohmann/json.hpp>
 #include <string>
+
+#include "orj/core/base/output_file.h"
 
 namespace orj {
 
@@ -69,15 +72,12 @@ std::string format_report_json(const Report *report, const ReportRun *run)
     return json.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }
 
-bool write_report_json(const char *path, const Report *report, const ReportRun *run)
+ErrorKind write_report_json(const char *path, const Report *report, const ReportRun *run, Error *error)
 {
     std::string text = format_report_json(report, run);
-    if (strcmp(path, "-") == 0)
-        return fwrite(text.data(), 1, text.size(), stdout) == text.size() && fflush(stdout) == 0;
-    FILE *file = fopen(path, "wb");
-    if (!file) return false;
-    bool written = fwrite(text.data(), 1, text.size(), file) == text.size();
-    return fclose(file) == 0 && written;
+    if (strcmp(path, "-") != 0) return write_output_file(path, text.data(), text.size(), error);
+    if (fwrite(text.data(), 1, text.size(), stdout) == text.size() && fflush(stdout) == 0) return ERROR_NONE;
+    return set_error(error, ERROR_CANNOT_WRITE, "standard output", 0, "cannot be written: %s", strerror(errno));
 }
 
 }  // namespace orj

@@ -7,8 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "orj/gl/display/message.h"
-#include "orj/gl/display/png_file.h"
+#include "orj/core/image/image_write.h"
 
 namespace orj {
 
@@ -33,23 +32,24 @@ void screenshot_capture(Screenshot *shot)
     shot->captured = 1;
 }
 
-bool screenshot_save(const Screenshot *shot, const char *path)
+ErrorKind screenshot_save(const Screenshot *shot, const char *path, Error *error)
 {
-    if (!shot->captured) {
-        show_message("%s: no frame was captured for the screenshot", path);
-        return false;
-    }
+    if (!shot->captured) return set_error(error, ERROR_REFUSED, path, 0, "no frame was captured for the screenshot");
     // OpenGL's rows start at the bottom; the file's at the top.
-    size_t row = (size_t)shot->width * 3;
-    std::vector<uint8_t> top_down(row * shot->height);
-    for (int y = 0; y < shot->height; y++)
-        memcpy(&top_down[(size_t)(shot->height - 1 - y) * row], shot->pixels + (size_t)y * row, row);
-
-    if (!write_png_rgb(path, shot->width, shot->height, top_down.data())) {
-        show_message("%s: cannot write the screenshot", path);
-        return false;
+    Image image;
+    image.width = shot->width;
+    image.height = shot->height;
+    image.has_alpha = false;
+    image.rgba.resize((size_t)shot->width * shot->height * 4);
+    for (int y = 0; y < shot->height; y++) {
+        const uint8_t *from = shot->pixels + (size_t)y * shot->width * 3;
+        uint8_t *to = &image.rgba[(size_t)(shot->height - 1 - y) * shot->width * 4];
+        for (int x = 0; x < shot->width; x++, from += 3, to += 4) {
+            memcpy(to, from, 3);
+            to[3] = 255;
+        }
     }
-    return true;
+    return write_png_file(path, image, error);
 }
 
 void screenshot_destroy(Screenshot *shot)

@@ -17,10 +17,10 @@ BITMAP *create_image_bitmap(const Image *image)
     return bitmap;
 }
 
-BITMAP *load_image_bitmap(const char *path, Error *error)
+BITMAP *load_image_bitmap(const char *path, Error *error, const ImageLimits *limits)
 {
     Image image;
-    if (load_image_file(path, &image, error) != ERROR_NONE) return nullptr;
+    if (load_image_file(path, &image, error, limits) != ERROR_NONE) return nullptr;
     BITMAP *bitmap = create_image_bitmap(&image);
     if (!bitmap)
         set_error(error, ERROR_OUT_OF_MEMORY, path, 0, "no memory for a %d x %d bitmap", image.width, image.height);

@@ -58,7 +58,7 @@ static ErrorKind load_strip_animation(const char *animation_path, const char *st
     if (read != ERROR_NONE) return read;
 
     Error reason;
-    BITMAP *strip = load_image_bitmap(strip_path, &reason);
+    BITMAP *strip = load_image_bitmap(strip_path, &reason, &ANIMATION_STRIP_LIMITS);
     if (!strip) {
         destroy_animation(&loaded);
         return open_failure(strip_path, reason, error);

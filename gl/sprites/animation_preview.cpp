@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -12,8 +13,8 @@
 #include "orj/core/base/input_file.h"
 #include "orj/core/sprites/animation_file.h"
 #include "orj/core/sprites/frame_runs.h"
-#include "orj/core/sprites/output_file.h"
-#include "orj/gl/display/png_file.h"
+#include "orj/core/base/output_file.h"
+#include "orj/core/image/image_write.h"
 
 namespace orj {
 
@@ -43,11 +44,10 @@ static ErrorKind load_frames(const char *animation_path, const char *strip_path,
     fclose(stream);
     if (read != ERROR_NONE) return read;
     Image strip;
-    if (load_image_file(strip_path, &strip, error) != ERROR_NONE) {
+    if (load_image_file(strip_path, &strip, error, &ANIMATION_STRIP_LIMITS) != ERROR_NONE) {
         destroy_animation(&animation);
         return error->kind;
     }
-    bool tga_strip = ends_with(strip_path, ".tga");
     for (int32_t i = 0; i < animation.frame_count; i++) {
         const AnimationFrame &frame = animation.frames[i];
         if (i > 0 && (frame.width != animation.frames[0].width || frame.height != animation.frames[0].height)) {
@@ -76,9 +76,10 @@ static ErrorKind load_frames(const char *animation_path, const char *strip_path,
                 for (int x = 0; x < frame.width; x++) row[4 * x + 3] = 255;
             rows[(size_t)y] = (uint32_t *)row;
         }
-        // A JPEG strip has no alpha of its own: the runs give it. On a
-        // little-endian machine the top byte of each value is alpha, as the mask expects.
-        if (!tga_strip) apply_frame_mask_rows(rows.data(), frame.width, frame.height, &frame);
+        // A strip without alpha of its own (JPEG, whatever its name) takes it
+        // from the runs. On a little-endian machine the top byte of each value
+        // is alpha, as the mask expects.
+        if (!strip.has_alpha) apply_frame_mask_rows(rows.data(), frame.width, frame.height, &frame);
         frames->push_back(std::move(image));
     }
     destroy_animation(&animation);
@@ -86,7 +87,8 @@ static ErrorKind load_frames(const char *animation_path, const char *strip_path,
     return ERROR_NONE;
 }
 
-static ErrorKind write_contact_sheet(const std::vector<Image> &frames, const char *path, Error *error)
+static ErrorKind encode_contact_sheet(const std::vector<Image> &frames, const char *path, std::vector<uint8_t> *bytes,
+                                      Error *error)
 {
     int count = (int)frames.size();
     int columns = 1;
@@ -97,7 +99,10 @@ static ErrorKind write_contact_sheet(const std::vector<Image> &frames, const cha
     if ((int64_t)width * height > IMAGE_MAX_PIXELS || width > IMAGE_MAX_SIDE || height > IMAGE_MAX_SIDE)
         return set_error(error, ERROR_TOO_LARGE, path, 0, "a contact sheet of %dx%d is over the image limit", width,
                          height);
-    std::vector<uint8_t> rgb((size_t)width * height * 3, 255);
+    Image sheet;
+    sheet.width = width;
+    sheet.height = height;
+    sheet.rgba.assign((size_t)width * height * 4, 255);
     for (int n = 0; n < count; n++) {
         const Image &frame = frames[(size_t)n];
         int left = SHEET_GAP + (n % columns) * cell_width, top = SHEET_GAP + (n / columns) * cell_height;
@@ -106,13 +111,11 @@ static ErrorKind write_contact_sheet(const std::vector<Image> &frames, const cha
                 const uint8_t *p = &frame.rgba[((size_t)y * frame.width + x) * 4];
                 // A checkerboard shows through where the frame is transparent.
                 int checker = ((x / CHECKER_SIDE + y / CHECKER_SIDE) % 2) ? 153 : 204;
-                uint8_t *out = &rgb[((size_t)(top + y) * width + left + x) * 3];
+                uint8_t *out = &sheet.rgba[((size_t)(top + y) * width + left + x) * 4];
                 for (int c = 0; c < 3; c++) out[c] = (uint8_t)((p[c] * p[3] + checker * (255 - p[3]) + 127) / 255);
             }
     }
-    if (!write_png_rgb(path, width, height, rgb.data()))
-        return set_error(error, ERROR_CANNOT_WRITE, path, 0, "the PNG image cannot be written");
-    return ERROR_NONE;
+    return encode_png(sheet, path, bytes, error);
 }
 
 static ErrorKind gif_failure(GifFileType *gif, int code, const char *path, Error *error)
@@ -125,7 +128,19 @@ static ErrorKind gif_failure(GifFileType *gif, int code, const char *path, Error
     return set_error(error, ERROR_CANNOT_WRITE, path, 0, "the GIF image cannot be written: %s", GifErrorString(code));
 }
 
-static ErrorKind write_gif(const std::vector<Image> &frames, const char *path, Error *error)
+static int gif_to_memory(GifFileType *gif, const GifByteType *data, int length)
+{
+    std::vector<uint8_t> *bytes = (std::vector<uint8_t> *)gif->UserData;
+    try {
+        bytes->insert(bytes->end(), data, data + length);
+    } catch (const std::bad_alloc &) {
+        return 0;
+    }
+    return length;
+}
+
+static ErrorKind encode_gif(const std::vector<Image> &frames, const char *path, std::vector<uint8_t> *bytes,
+                            Error *error)
 {
     int width = frames[0].width, height = frames[0].height;
     size_t frame_pixels = (size_t)width * height;
@@ -155,7 +170,8 @@ found:
         return set_error(error, ERROR_CANNOT_WRITE, path, 0, "the frames' colours cannot be reduced to a GIF palette");
 
     int code = 0;
-    GifFileType *gif = EGifOpenFileName(path, false, &code);
+    bytes->clear();
+    GifFileType *gif = EGifOpen(bytes, gif_to_memory, &code);
     if (!gif) return gif_failure(nullptr, code, path, error);
     EGifSetGifVersion(gif, true);
     ColorMapObject *map = GifMakeMapObject(256, colours);
@@ -199,21 +215,17 @@ ErrorKind write_animation_preview(const char *animation_path, const char *strip_
     if (!gif && !ends_with(output_path, ".png"))
         return set_error(error, ERROR_REFUSED, output_path, 0,
                          "a preview is a .gif (animated) or a .png (contact sheet)");
-    if (check_output_paths({animation_path, strip_path}, {output_path}, error) != ERROR_NONE) return error->kind;
+    if (check_output_paths({animation_path, strip_path}, {output_path}, error) != ERROR_NONE ||
+        check_output_path(output_path, error) != ERROR_NONE)
+        return error->kind;
     std::vector<Image> frames;
     if (load_frames(animation_path, strip_path, &frames, error) != ERROR_NONE) return error->kind;
-    OutputFile output;
-    if (output_file_begin(output_path, &output, error) != ERROR_NONE) return error->kind;
-    ErrorKind written = gif ? write_gif(frames, output.temp_path.c_str(), error)
-                            : write_contact_sheet(frames, output.temp_path.c_str(), error);
-    if (written != ERROR_NONE) {
-        // The message names the file asked for, not the temporary one.
-        std::string what = error->message.substr(output.temp_path.size() + 2);
-        output_file_discard(&output);
-        return set_error(error, written, output_path, 0, "%s", what.c_str());
-    }
+    std::vector<uint8_t> bytes;
+    if ((gif ? encode_gif(frames, output_path, &bytes, error)
+             : encode_contact_sheet(frames, output_path, &bytes, error)) != ERROR_NONE)
+        return error->kind;
     *frame_count = (int)frames.size();
-    return output_file_commit(&output, error);
+    return write_output_file(output_path, bytes.data(), bytes.size(), error);
 }
 
 }  // namespace orj

@@ -5,9 +5,11 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -88,6 +90,39 @@ ProgramResult run_program(const std::vector<std::string> &argv, double timeout_s
 }
 
 bool have_posix_shell() { return true; }
+
+static std::vector<std::string> small_disks;
+
+static void unmount_small_disks()
+{
+    for (const std::string &dir : small_disks) umount2(dir.c_str(), MNT_DETACH);
+}
+
+std::string make_small_disk(const std::string &tag, std::string *reason)
+{
+    if (geteuid() != 0) {
+        *reason = "full-disk cases need root to mount a small tmpfs: skipped";
+        return "";
+    }
+    std::string dir = make_temp_dir(tag);
+    if (mount("tmpfs", dir.c_str(), "tmpfs", 0, "size=256k") != 0) {
+        *reason = std::string("cannot mount a small tmpfs: ") + strerror(errno) + ": skipped";
+        return "";
+    }
+    if (small_disks.empty()) atexit(unmount_small_disks);  // before the folders are removed
+    small_disks.push_back(dir);
+    return dir;
+}
+
+void fill_small_disk(const std::string &dir)
+{
+    int fd = open((dir + "/filler").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    static const char block[4096] = {};
+    for (size_t size = sizeof block; size > 0; size /= 2)
+        while (write(fd, block, size) == (ssize_t)size) {
+        }
+    close(fd);
+}
 
 int run_shell(const std::string &command)
 {

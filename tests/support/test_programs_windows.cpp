@@ -6,4 +6,12 @@
 
 bool have_posix_shell() { return false; }
 
+std::string make_small_disk(const std::string &, std::string *reason)
+{
+    *reason = "no small disk to fill under Windows: skipped";
+    return "";
+}
+
+void fill_small_disk(const std::string &) {}
+
 int run_shell(const std::string &command) { return std::system(command.c_str()); }

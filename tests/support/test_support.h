@@ -59,6 +59,14 @@ int run_shell(const std::string &command);
 // tests that need them skip.
 bool have_posix_shell();
 
+// A folder on a small file system of its own (a 256 KiB tmpfs, which needs
+// root), for full-disk cases: write what must survive, then fill_small_disk.
+// Empty, with why in *reason, where it cannot be made; unmounted when the
+// test program ends.
+std::string make_small_disk(const std::string &tag, std::string *reason);
+// Fills the small disk's last free byte: every write after it fails.
+void fill_small_disk(const std::string &dir);
+
 // Waits (at most timeout_seconds) until a window is mapped on the test's display.
 bool wait_for_window(double timeout_seconds);
 

@@ -33,10 +33,12 @@ struct ExportSummary {
     std::vector<std::string> warnings;
 };
 
-// Refuses (ERROR_REFUSED, naming the file) an export whose files (the model,
-// the texture written beside it, the model's side file) would overwrite the
-// scene file or the texture it reads, or one another (compared as files, so
-// links count); texture_path may be null.
+// Tries an export's files (the model, the texture written beside it, the
+// model's side file) before anything is read: refused (ERROR_REFUSED, naming
+// the file) when one is the scene file or the texture it reads (compared as
+// files) or another of them, or is not a regular file; ERROR_CANNOT_WRITE,
+// with the system's reason, when its folder takes no new file. texture_path
+// may be null.
 ErrorKind check_export_outputs(const char *scene_path, const char *model_path, const char *texture_path, Error *error);
 
 // Writes scene as a model at model_path in the format its extension names

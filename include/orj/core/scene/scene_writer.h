@@ -34,9 +34,9 @@ enum LocationSpace {
 /// namesakes or depth beyond the reader's limits.
 ErrorKind write_scene_text(const Scene *scene, LocationSpace space, std::string *text, Error *error);
 
-/// Writes write_scene_text to path, which is neither created nor changed when
-/// the hierarchy is refused; ERROR_CANNOT_WRITE when the file cannot be opened
-/// or written.
+/// Writes write_scene_text to path through orj/core/base/output_file.h, so
+/// path is neither created nor changed when the hierarchy is refused or the
+/// file cannot be written whole (ERROR_CANNOT_WRITE, naming the reason).
 ErrorKind save_scene(const Scene *scene, LocationSpace space, const char *path, Error *error);
 
 }  // namespace orj

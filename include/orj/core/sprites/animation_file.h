@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "orj/core/base/error.h"
+#include "orj/core/image/image.h"
 #include "orj/core/sprites/animation.h"
 
 namespace orj {
@@ -19,6 +20,13 @@ enum {
     /// frame count can exceed it.
     MAX_ANIMATION_SIDE = 65535,
 };
+
+/// A strip holds every frame top to bottom: as many rows as a JPEG image holds
+/// (65500), within the pixel count every image is held to. The builder and
+/// every loader of strips share these limits, so nothing built is refused later.
+constexpr int ANIMATION_STRIP_MAX_ROWS = 65500;
+/// The limits every strip is decoded within.
+constexpr ImageLimits ANIMATION_STRIP_LIMITS = {IMAGE_MAX_SIDE, ANIMATION_STRIP_MAX_ROWS, IMAGE_MAX_PIXELS};
 
 /// The largest animation file the reader can need: the count, then the most
 /// frames, each with its width, height and a full working area.

@@ -41,4 +41,16 @@ ErrorKind parse_frame_sequence(const char *name, FrameSequence *sequence, bool *
 ErrorKind find_frame_files(const char *first_frame, int32_t max_count, FrameSequence *sequence, int32_t *count,
                            Error *error);
 
+/// What follows a run of frames, for a warning (find_frame_gap).
+struct FrameGap {
+    std::string missing;  ///< the first frame not found; empty when the sequence has no gap
+    std::string found;    ///< the first file of the sequence found past it
+};
+
+/// Looks past a run of count frames from sequence->first: when the folder
+/// holds a later frame of the sequence (a gap in the numbering) or the next
+/// frame under a name whose extension differs only in case, gap names the
+/// first missing frame and that file; both stay empty otherwise.
+void find_frame_gap(const FrameSequence *sequence, int32_t count, FrameGap *gap);
+
 }  // namespace orj

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "orj/core/base/error.h"
+
 namespace orj {
 
 enum RampKind {
@@ -154,8 +156,10 @@ void format_progress(char *buffer, size_t size, double seconds, int32_t copies, 
 // One CSV row per pass under a header: the pass, its time, copies, polygons,
 // the pass's time in its slot, fitted and settled, and the polygons drawn in
 // the one second of wall time up to the pass's end (from the first full
-// second on). False when the file cannot be written.
-bool write_trace_csv(const char *path, const PassRecord *records, int32_t count, int32_t polygon_count);
+// second on). Written through the safe output writer; the error names the
+// file and the system's reason.
+ErrorKind write_trace_csv(const char *path, const PassRecord *records, int32_t count, int32_t polygon_count,
+                          Error *error);
 
 // "2026-12-07T12:00:47Z" for a time in seconds since the epoch.
 void format_utc_timestamp(char *buffer, size_t size, int64_t epoch_seconds);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "orj/core/base/error.h"
 #include "orj/core/viewer/benchmark.h"
 #include "orj/core/viewer/options.h"
 #include "orj/core/viewer/playback.h"
@@ -25,7 +26,8 @@ struct ReportRun {
 // The report as JSON text, ending in a newline.
 std::string format_report_json(const Report *report, const ReportRun *run);
 
-// Writes to path, or to standard output when path is "-"; false when it cannot.
-bool write_report_json(const char *path, const Report *report, const ReportRun *run);
+// Writes to path through the safe output writer, or to standard output when
+// path is "-"; the error names the file and the system's reason.
+ErrorKind write_report_json(const char *path, const Report *report, const ReportRun *run, Error *error);
 
 }  // namespace orj

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "orj/core/base/error.h"
+
 namespace orj {
 
 struct Screenshot {
@@ -18,9 +20,9 @@ struct Screenshot {
 void screenshot_create(Screenshot *shot);
 // Copies the back buffer (the frame about to be presented).
 void screenshot_capture(Screenshot *shot);
-// Writes the captured frame as a PNG file, top row first. False, after a
-// message, when nothing was captured or the file cannot be written.
-bool screenshot_save(const Screenshot *shot, const char *path);
+// Writes the captured frame as a PNG file, top row first, through the safe
+// output writer. Fails when nothing was captured or the file cannot be written.
+ErrorKind screenshot_save(const Screenshot *shot, const char *path, Error *error);
 void screenshot_destroy(Screenshot *shot);
 
 }  // namespace orj

@@ -16,7 +16,8 @@ namespace orj {
 /// Call after the graphics mode is set (it fixes the pixel layout).
 BITMAP *create_image_bitmap(const Image *image);
 
-/// load_image_file, then create_image_bitmap; NULL with error filled on failure.
-BITMAP *load_image_bitmap(const char *path, Error *error);
+/// load_image_file (within limits, IMAGE_LIMITS when null), then
+/// create_image_bitmap; NULL with error filled on failure.
+BITMAP *load_image_bitmap(const char *path, Error *error, const ImageLimits *limits = nullptr);
 
 }  // namespace orj
