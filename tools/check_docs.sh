@@ -10,7 +10,6 @@ cd "$(dirname "$0")/.." || exit 1
 
 # Headers (or folders, ending in /) still to be documented.
 PENDING=(
-  include/orj/core/base/child_process.h
   include/orj/core/base/command_line.h
   include/orj/core/base/signals.h
   include/orj/core/base/version.h
