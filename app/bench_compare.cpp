@@ -482,12 +482,12 @@ static ErrorKind write_json(const char *path, const json &result, Error *error)
     return set_error(error, ERROR_CANNOT_WRITE, "standard output", 0, "cannot be written: %s", strerror(errno));
 }
 
-int bench_compare_main(int argc, char **argv)
+// A set-up of viewer options ("--scene big.orj") is one argument with a
+// blank in it, which no option of compare's has, and every argument after
+// "--" is a set-up: a blank put before such an argument keeps the reader
+// from taking it for an option, and the set-up's words stay the same.
+static std::vector<std::string> compare_arguments(int argc, char **argv)
 {
-    // A set-up of viewer options ("--scene big.orj") is one argument with a
-    // blank in it, which no option of compare's has, and every argument after
-    // "--" is a set-up: a blank put before such an argument keeps the reader
-    // from taking it for an option, and the set-up's words stay the same.
     static const std::string valued = " --runs --seconds --copies --pace --json --db --viewer ";
     std::vector<std::string> texts;
     bool after_dashes = false;
@@ -502,6 +502,45 @@ int bench_compare_main(int argc, char **argv)
             text.insert(0, " ");
         texts.push_back(text);
     }
+    return texts;
+}
+
+// The interval and verdict of the runs taken, printed and written as asked; the exit status.
+static int report_comparison(const CompareOptions *options, Setup setups[2], const json &runs)
+{
+    std::vector<double> a, b;
+    for (const json &run : setups[0].runs) a.push_back(figure(run, "polygons_per_second_median"));
+    for (const json &run : setups[1].runs) b.push_back(figure(run, "polygons_per_second_median"));
+    bool paired = !setups[0].stored && !setups[1].stored;
+    RatioInterval interval =
+        paired ? paired_ratio_interval(a.data(), b.data(), (int32_t)a.size(), 0.95)
+               : unpaired_ratio_interval(a.data(), (int32_t)a.size(), b.data(), (int32_t)b.size(), 0.95);
+    if (!interval.found) {
+        fprintf(stderr,
+                "orj bench compare: %zu and %zu runs give no 95 %% interval (some figure is 0, or there are "
+                "too few runs: stored sets need about 4 runs each)\n",
+                a.size(), b.size());
+        return 1;
+    }
+    CompareVerdict verdict = compare_verdict(&interval);
+    if (!options->json_path || strcmp(options->json_path, "-") != 0) print_result(setups, &interval, paired, verdict);
+    if (options->json_path) {
+        json result = {
+            {"a", setup_json(&setups[0])},       {"b", setup_json(&setups[1])},      {"paired", paired},
+            {"ratio", interval.ratio},           {"ci_low", interval.low},           {"ci_high", interval.high},
+            {"confidence", interval.confidence}, {"verdict", verdict_name(verdict)}, {"runs", runs}};
+        Error error;
+        if (write_json(options->json_path, result, &error) != ERROR_NONE) {
+            fprintf(stderr, "orj bench compare: %s\n", error.message.c_str());
+            return 1;
+        }
+    }
+    return fflush(stdout) == 0 ? 0 : 1;
+}
+
+int bench_compare_main(int argc, char **argv)
+{
+    std::vector<std::string> texts = compare_arguments(argc, argv);
     std::vector<char *> args;
     for (std::string &text : texts) args.push_back(&text[0]);
     args.push_back(nullptr);
@@ -534,34 +573,7 @@ int bench_compare_main(int argc, char **argv)
         fprintf(stderr, "orj bench compare: %s\n", error.c_str());
         return 1;
     }
-    std::vector<double> a, b;
-    for (const json &run : setups[0].runs) a.push_back(figure(run, "polygons_per_second_median"));
-    for (const json &run : setups[1].runs) b.push_back(figure(run, "polygons_per_second_median"));
-    bool paired = !setups[0].stored && !setups[1].stored;
-    RatioInterval interval =
-        paired ? paired_ratio_interval(a.data(), b.data(), (int32_t)a.size(), 0.95)
-               : unpaired_ratio_interval(a.data(), (int32_t)a.size(), b.data(), (int32_t)b.size(), 0.95);
-    if (!interval.found) {
-        fprintf(stderr,
-                "orj bench compare: %zu and %zu runs give no 95 %% interval (some figure is 0, or there are "
-                "too few runs: stored sets need about 4 runs each)\n",
-                a.size(), b.size());
-        return 1;
-    }
-    CompareVerdict verdict = compare_verdict(&interval);
-    if (!options.json_path || strcmp(options.json_path, "-") != 0) print_result(setups, &interval, paired, verdict);
-    if (options.json_path) {
-        json result = {
-            {"a", setup_json(&setups[0])},       {"b", setup_json(&setups[1])},      {"paired", paired},
-            {"ratio", interval.ratio},           {"ci_low", interval.low},           {"ci_high", interval.high},
-            {"confidence", interval.confidence}, {"verdict", verdict_name(verdict)}, {"runs", runs}};
-        Error error;
-        if (write_json(options.json_path, result, &error) != ERROR_NONE) {
-            fprintf(stderr, "orj bench compare: %s\n", error.message.c_str());
-            return 1;
-        }
-    }
-    return fflush(stdout) == 0 ? 0 : 1;
+    return report_comparison(&options, setups, runs);
 }
 
 }  // namespace orj

@@ -76,6 +76,7 @@ void set_limit(int resource, rlim_t value, rlim_t hard)
     if (null_fd >= 0) {
         dup2(null_fd, STDIN_FILENO);
         dup2(null_fd, STDOUT_FILENO);
+        if (null_fd > STDERR_FILENO) close(null_fd);
     }
     execve(command.program.c_str(), argv, envp);
     int cause = errno;
@@ -104,7 +105,8 @@ bool collect_child(pid_t child, int report_fd, double wall_seconds, std::string 
     for (;;) {
         int wait_ms = -1;
         if (wall_seconds > 0 && !killed) {
-            double left = wall_seconds - std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            double left =
+                wall_seconds - std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             if (left <= 0) {
                 kill(child, SIGKILL);
                 killed = true;
@@ -127,6 +129,29 @@ bool collect_child(pid_t child, int report_fd, double wall_seconds, std::string 
     }
 }
 
+// How the child ended, from its wait status and use of resources.
+void classify_end(int status, const struct rusage &usage, bool out_of_time, const ChildLimits &limits,
+                  ChildResult *result)
+{
+    result->cpu_seconds = (double)usage.ru_utime.tv_sec + (double)usage.ru_stime.tv_sec +
+                          ((double)usage.ru_utime.tv_usec + (double)usage.ru_stime.tv_usec) / 1e6;
+    result->peak_memory_bytes = (int64_t)usage.ru_maxrss * 1024;
+    if (WIFEXITED(status)) {
+        result->end = CHILD_EXITED;
+        result->exit_status = WEXITSTATUS(status);
+        return;
+    }
+    result->signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    if (out_of_time && result->signal == SIGKILL) {
+        result->end = CHILD_TIME_LIMIT;
+        return;
+    }
+    bool over_cpu =
+        limits.cpu_seconds > 0 &&
+        (result->signal == SIGXCPU || (result->signal == SIGKILL && result->cpu_seconds >= (double)limits.cpu_seconds));
+    result->end = over_cpu ? CHILD_CPU_LIMIT : CHILD_SIGNALLED;
+}
+
 }  // namespace
 
 ErrorKind run_child_process(const ChildCommand &command, ChildResult *result, Error *error)
@@ -141,7 +166,8 @@ ErrorKind run_child_process(const ChildCommand &command, ChildResult *result, Er
     std::vector<std::string> arguments = command.arguments;
     if (arguments.empty()) arguments.push_back(command.program);
     std::vector<std::string> assignments = command.environment;
-    if (!command.report_variable.empty()) assignments.push_back(command.report_variable + "=" + std::to_string(report[1]));
+    if (!command.report_variable.empty())
+        assignments.push_back(command.report_variable + "=" + std::to_string(report[1]));
     std::vector<std::string> environment = child_environment(assignments);
     std::vector<char *> argv = pointers_to(arguments), envp = pointers_to(environment);
 
@@ -177,23 +203,7 @@ ErrorKind run_child_process(const ChildCommand &command, ChildResult *result, Er
     if (exec_errno != 0)
         return set_error(error, ERROR_CANNOT_OPEN, command.program.c_str(), 0, "cannot be run: %s",
                          strerror(exec_errno));
-    result->cpu_seconds = (double)usage.ru_utime.tv_sec + (double)usage.ru_stime.tv_sec +
-                          ((double)usage.ru_utime.tv_usec + (double)usage.ru_stime.tv_usec) / 1e6;
-    result->peak_memory_bytes = (int64_t)usage.ru_maxrss * 1024;
-    if (WIFEXITED(status)) {
-        result->end = CHILD_EXITED;
-        result->exit_status = WEXITSTATUS(status);
-        return ERROR_NONE;
-    }
-    result->signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
-    if (out_of_time && result->signal == SIGKILL) {
-        result->end = CHILD_TIME_LIMIT;
-        return ERROR_NONE;
-    }
-    bool over_cpu = command.limits.cpu_seconds > 0 &&
-                    (result->signal == SIGXCPU ||
-                     (result->signal == SIGKILL && result->cpu_seconds >= (double)command.limits.cpu_seconds));
-    result->end = over_cpu ? CHILD_CPU_LIMIT : CHILD_SIGNALLED;
+    classify_end(status, usage, out_of_time, command.limits, result);
     return ERROR_NONE;
 }
 

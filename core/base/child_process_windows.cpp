@@ -3,6 +3,7 @@
 #include <process.h>
 #include <psapi.h>
 
+#include <algorithm>
 #include <climits>
 #include <csignal>
 #include <cstdio>
@@ -45,9 +46,9 @@ std::string utf8_from_wide(const std::wstring &wide)
 std::string windows_error_text(DWORD code)
 {
     char *text = nullptr;
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                      FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, code, 0, (char *)&text, 0, nullptr);
+    DWORD length =
+        FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, code, 0, (char *)&text, 0, nullptr);
     std::string message = length > 0 && text ? std::string(text, length) : std::string();
     if (text) LocalFree(text);
     while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.'))
@@ -155,8 +156,8 @@ void memory_of(HANDLE process, int64_t *taken, int64_t *peak_resident)
     PROCESS_MEMORY_COUNTERS_EX counters = {};
     counters.cb = sizeof counters;
     if (!GetProcessMemoryInfo(process, (PROCESS_MEMORY_COUNTERS *)&counters, sizeof counters)) return;
-    *taken = (int64_t)(counters.PrivateUsage > counters.WorkingSetSize ? counters.PrivateUsage
-                                                                       : counters.WorkingSetSize);
+    *taken =
+        (int64_t)(counters.PrivateUsage > counters.WorkingSetSize ? counters.PrivateUsage : counters.WorkingSetSize);
     if ((int64_t)counters.PeakWorkingSetSize > *peak_resident) *peak_resident = (int64_t)counters.PeakWorkingSetSize;
 }
 
@@ -178,8 +179,8 @@ struct ChildHandles {
 
 void close_handles(ChildHandles *handles)
 {
-    for (HANDLE *handle : {&handles->report_read, &handles->report_write, &handles->null_device,
-                           &handles->error_output})
+    for (HANDLE *handle :
+         {&handles->report_read, &handles->report_write, &handles->null_device, &handles->error_output})
         if (*handle) CloseHandle(*handle);
     *handles = ChildHandles();
 }
@@ -210,6 +211,40 @@ bool open_handles(const ChildCommand &command, ChildHandles *handles, STARTUPINF
         startup->hStdError = handles->error_output;
     }
     return true;
+}
+
+// Starts the child suspended, puts it in the job (so that nothing it starts
+// escapes it) and leaves it suspended; false, with the system's error code
+// in *code, when it cannot be started or put in the job.
+bool start_in_job(const ChildCommand &command, const ChildHandles &handles, HANDLE job, STARTUPINFOW *startup,
+                  PROCESS_INFORMATION *process, DWORD *code)
+{
+    std::vector<std::string> assignments = command.environment;
+    if (handles.report_write)
+        assignments.push_back(command.report_variable + "=" + std::to_string((uintptr_t)handles.report_write));
+    // Always set, so that a child never takes its caller's own limits for its own.
+    assignments.push_back(std::string(STACK_VARIABLE) + "=" +
+                          std::to_string(std::max<int64_t>(command.limits.stack_bytes, 0)));
+    assignments.push_back(std::string(CPU_VARIABLE) + "=" +
+                          std::to_string(std::max<int64_t>(command.limits.cpu_seconds, 0)));
+    std::vector<wchar_t> environment = child_environment(assignments);
+    std::wstring line;
+    for (const std::string &argument : command.arguments) append_quoted(&line, wide_from_utf8(argument));
+    if (command.arguments.empty()) append_quoted(&line, wide_from_utf8(command.program));
+    std::vector<wchar_t> writable_line(line.begin(), line.end());
+    writable_line.push_back(L'\0');
+    if (!CreateProcessW(wide_from_utf8(command.program).c_str(), writable_line.data(), nullptr, nullptr, TRUE,
+                        CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT, environment.data(), nullptr, startup, process)) {
+        *code = GetLastError();
+        return false;
+    }
+    if (AssignProcessToJobObject(job, process->hProcess)) return true;
+    *code = GetLastError();
+    TerminateProcess(process->hProcess, 1);
+    WaitForSingleObject(process->hProcess, INFINITE);
+    CloseHandle(process->hThread);
+    CloseHandle(process->hProcess);
+    return false;
 }
 
 // Why the caller ended the child, if it did.
@@ -253,9 +288,8 @@ void classify_end(DWORD code, WatchVerdict verdict, const ChildLimits &limits, C
 {
     if (verdict == WATCH_MEMORY) result->end = CHILD_MEMORY_LIMIT;
     else if (verdict == WATCH_TIME) result->end = CHILD_TIME_LIMIT;
-    else if (verdict == WATCH_CPU ||
-             (limits.cpu_seconds > 0 && code != 0 &&
-              (code == LIMIT_EXIT_CODE || result->cpu_seconds >= (double)limits.cpu_seconds)))
+    else if (verdict == WATCH_CPU || (limits.cpu_seconds > 0 && code != 0 &&
+                                      (code == LIMIT_EXIT_CODE || result->cpu_seconds >= (double)limits.cpu_seconds)))
         result->end = CHILD_CPU_LIMIT;
     else if (code == (DWORD)STATUS_CONTROL_C_EXIT) {
         result->end = CHILD_SIGNALLED;
@@ -284,35 +318,10 @@ ErrorKind run_child_process(const ChildCommand &command, ChildResult *result, Er
         return set_error(error, ERROR_CANNOT_OPEN, command.program.c_str(), 0, "cannot be run: %s",
                          windows_error_text(code).c_str());
     }
-    std::vector<std::string> assignments = command.environment;
-    if (handles.report_write)
-        assignments.push_back(command.report_variable + "=" + std::to_string((uintptr_t)handles.report_write));
-    if (command.limits.stack_bytes > 0)
-        assignments.push_back(std::string(STACK_VARIABLE) + "=" + std::to_string(command.limits.stack_bytes));
-    if (command.limits.cpu_seconds > 0)
-        assignments.push_back(std::string(CPU_VARIABLE) + "=" + std::to_string(command.limits.cpu_seconds));
-    std::vector<wchar_t> environment = child_environment(assignments);
-    std::wstring line;
-    for (const std::string &argument : command.arguments) append_quoted(&line, wide_from_utf8(argument));
-    if (command.arguments.empty()) append_quoted(&line, wide_from_utf8(command.program));
-    std::vector<wchar_t> writable_line(line.begin(), line.end());
-    writable_line.push_back(L'\0');
-
     HANDLE job = make_job(command.limits);
+    DWORD code = job ? 0 : GetLastError();
     PROCESS_INFORMATION process = {};
-    // Suspended until it is in the job, so that nothing it starts escapes it.
-    bool started = job && CreateProcessW(wide_from_utf8(command.program).c_str(), writable_line.data(), nullptr,
-                                         nullptr, TRUE, CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT,
-                                         environment.data(), nullptr, &startup, &process);
-    DWORD code = GetLastError();
-    if (started && !AssignProcessToJobObject(job, process.hProcess)) {
-        code = GetLastError();
-        TerminateProcess(process.hProcess, 1);
-        WaitForSingleObject(process.hProcess, INFINITE);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-        started = false;
-    }
+    bool started = job && start_in_job(command, handles, job, &startup, &process, &code);
     // The child holds its own copies now: its report ends when it ends.
     HANDLE report = handles.report_read;
     handles.report_read = nullptr;
