@@ -162,7 +162,10 @@ int main(int argc, char **argv)
     // Allocated before the loop: a pass allocates nothing.
     Screenshot shot = {0, 0, nullptr, 0};
     if (options.screenshot_path) screenshot_create(&shot);
-    while (ending_requested() == END_NONE && !run_limit_reached(&options.limits, passes, get_ticks() - start_tick)) {
+    // A screenshot asked for is a frame shown: one pass is drawn even when
+    // the run is told to end before its first.
+    while ((options.screenshot_path && passes == 0) ||
+           (ending_requested() == END_NONE && !run_limit_reached(&options.limits, passes, get_ticks() - start_tick))) {
         if (passes > 0) move_sprites(sprites, passes);
         view_draw(&view);
         // One pass every 4 ticks, as the viewer.
@@ -177,8 +180,7 @@ int main(int argc, char **argv)
 
     int status = 0;
     Error save_error;
-    if (options.screenshot_path && passes > 0 &&
-        screenshot_save(&shot, options.screenshot_path, &save_error) != ERROR_NONE) {
+    if (options.screenshot_path && screenshot_save(&shot, options.screenshot_path, &save_error) != ERROR_NONE) {
         show_message("%s", save_error.message.c_str());
         status = 1;
     }
