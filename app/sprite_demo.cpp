@@ -135,8 +135,8 @@ static bool load_demo_animation(const DemoOptions &options, Animation *animation
     return false;
 }
 
-// Draws passes until the run ends; returns how many were shown.
-static int32_t run_passes(const DemoOptions &options, Sprite sprites[SPRITE_COUNT], SpriteView *view, Screenshot *shot)
+// Draws passes until the run ends.
+static void run_passes(const DemoOptions &options, Sprite sprites[SPRITE_COUNT], SpriteView *view, Screenshot *shot)
 {
     // Flat 2D drawing: overlapping sprites blend in the order they were added.
     glDisable(GL_DEPTH_TEST);
@@ -146,7 +146,10 @@ static int32_t run_passes(const DemoOptions &options, Sprite sprites[SPRITE_COUN
     int32_t start_tick = get_ticks();
     int32_t last_tick = start_tick;
     int32_t passes = 0;
-    while (ending_requested() == END_NONE && !run_limit_reached(&options.limits, passes, get_ticks() - start_tick)) {
+    // A screenshot asked for is a frame shown: one pass is drawn even when
+    // the run is told to end before its first.
+    while ((options.screenshot_path && passes == 0) ||
+           (ending_requested() == END_NONE && !run_limit_reached(&options.limits, passes, get_ticks() - start_tick))) {
         if (passes > 0) move_sprites(sprites, passes);
         view_draw(view);
         // One pass every 4 ticks, as the viewer.
@@ -158,7 +161,6 @@ static int32_t run_passes(const DemoOptions &options, Sprite sprites[SPRITE_COUN
         glDisable(GL_DEPTH_TEST);
         passes++;
     }
-    return passes;
 }
 
 int main(int argc, char **argv)
@@ -189,12 +191,11 @@ int main(int argc, char **argv)
     // Allocated before the loop: a pass allocates nothing.
     Screenshot shot = {0, 0, nullptr, 0};
     if (options.screenshot_path) screenshot_create(&shot);
-    int32_t passes = run_passes(options, sprites, &view, &shot);
+    run_passes(options, sprites, &view, &shot);
 
     int status = 0;
     Error save_error;
-    if (options.screenshot_path && passes > 0 &&
-        screenshot_save(&shot, options.screenshot_path, &save_error) != ERROR_NONE) {
+    if (options.screenshot_path && screenshot_save(&shot, options.screenshot_path, &save_error) != ERROR_NONE) {
         show_message("%s", save_error.message.c_str());
         status = 1;
     }
