@@ -621,6 +621,9 @@ static std::string side_file_of(const ExportFormat *format, const char *model_pa
 
 ErrorKind check_export_outputs(const char *scene_path, const char *model_path, const char *texture_path, Error *error)
 {
+    // A null error still needs a place for the message.
+    Error scratch;
+    if (!error) error = &scratch;
     const ExportFormat *format = export_format_of(model_path);
     std::vector<std::string> inputs = {scene_path}, outputs = {model_path};
     if (texture_path) {
@@ -690,6 +693,9 @@ static void warn_of_names(const Scene *scene, std::vector<std::string> *warnings
 ErrorKind export_scene(const Scene *scene, const char *model_path, const char *texture_path, ExportSummary *summary,
                        Error *error)
 {
+    // A null error still needs a place for the message.
+    Error scratch;
+    if (!error) error = &scratch;
     const ExportFormat *format = export_format_of(model_path);
     summary->format = format;
     summary->meshes = summary->lamps = summary->cameras = 0;

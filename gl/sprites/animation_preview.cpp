@@ -241,6 +241,9 @@ static ErrorKind encode_gif(const std::vector<Image> &frames, const char *path, 
 ErrorKind write_animation_preview(const char *animation_path, const char *strip_path, const char *output_path,
                                   int *frame_count, Error *error)
 {
+    // A null error still needs a place for the message.
+    Error scratch;
+    if (!error) error = &scratch;
     bool gif = ends_with(output_path, ".gif");
     if (!gif && !ends_with(output_path, ".png"))
         return set_error(error, ERROR_REFUSED, output_path, 0,
