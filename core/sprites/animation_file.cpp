@@ -94,7 +94,8 @@ static ErrorKind read_frame_rows(FILE *stream, int32_t width, int32_t height, st
 }
 
 // The frame's rows in one block: the row references first (they need the
-// strictest alignment), then counts, then runs.
+// strictest alignment), then counts, then runs. On failure the frame is left
+// as it was.
 static ErrorKind pack_frame_block(const std::vector<int32_t> &counts, const std::vector<int32_t> &lengths,
                                   AnimationFrame *frame, Error *error)
 {
@@ -137,13 +138,11 @@ ErrorKind read_frame(AnimationFrame *frame, FILE *stream, Error *error)
     std::vector<int32_t> counts, lengths;
     ErrorKind kind = read_frame_rows(stream, width, height, &counts, &lengths, error);
     if (kind != ERROR_NONE) return kind;
-    AnimationFrame read = *frame;
-    kind = pack_frame_block(counts, lengths, &read, error);
+    kind = pack_frame_block(counts, lengths, frame, error);
     if (kind != ERROR_NONE) return kind;
-    read.width = width;
-    read.height = height;
-    read.opaque_pixels = opaque_pixels;
-    *frame = read;
+    frame->width = width;
+    frame->height = height;
+    frame->opaque_pixels = opaque_pixels;
     return ERROR_NONE;
 }
 
