@@ -110,6 +110,59 @@ static void move_sprites(Sprite sprites[SPRITE_COUNT], int32_t pass)
     for (int i = 0; i < SPRITE_COUNT; i++) sprite_next_frame(&sprites[i]);
 }
 
+// The output is tried before the window opens: a failure names it and the reason, and nothing runs.
+static bool demo_outputs_usable(const DemoOptions &options)
+{
+    if (!options.screenshot_path) return true;
+    Error error;
+    if (check_output_paths({options.animation_path, options.strip_path}, {options.screenshot_path}, &error) !=
+            ERROR_NONE ||
+        check_output_path(options.screenshot_path, &error) != ERROR_NONE) {
+        fprintf(stderr, "sprite_demo: %s\n", error.message.c_str());
+        return false;
+    }
+    return true;
+}
+
+// Outside the source tree the installed sample data stands in for data/.
+static bool load_demo_animation(const DemoOptions &options, Animation *animation)
+{
+    Error error;
+    std::string animation_path = find_data_file(options.animation_path);
+    std::string strip_path = find_data_file(options.strip_path);
+    if (load_animation(animation_path.c_str(), strip_path.c_str(), animation, &error) == ERROR_NONE) return true;
+    show_message("%s", error.message.c_str());
+    return false;
+}
+
+// Draws passes until the run ends.
+static void run_passes(const DemoOptions &options, Sprite sprites[SPRITE_COUNT], SpriteView *view, Screenshot *shot)
+{
+    // Flat 2D drawing: overlapping sprites blend in the order they were added.
+    glDisable(GL_DEPTH_TEST);
+    glClearColor(0.15f, 0.2f, 0.35f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+
+    int32_t start_tick = get_ticks();
+    int32_t last_tick = start_tick;
+    int32_t passes = 0;
+    // A screenshot asked for is a frame shown: one pass is drawn even when
+    // the run is told to end before its first.
+    while ((options.screenshot_path && passes == 0) ||
+           (ending_requested() == END_NONE && !run_limit_reached(&options.limits, passes, get_ticks() - start_tick))) {
+        if (passes > 0) move_sprites(sprites, passes);
+        view_draw(view);
+        // One pass every 4 ticks, as the viewer.
+        while ((int32_t)((uint32_t)get_ticks() - (uint32_t)last_tick) < 4) rest(1);
+        last_tick = get_ticks();
+        // The pass's picture, just before it is presented.
+        if (options.screenshot_path) screenshot_capture(shot);
+        begin_frame_plain();
+        glDisable(GL_DEPTH_TEST);
+        passes++;
+    }
+}
+
 int main(int argc, char **argv)
 {
     DemoOptions options;
@@ -117,27 +170,12 @@ int main(int argc, char **argv)
     OptionsResult parsed = parse_demo_options(argc, argv, &options, &error);
     int answer = command_line_answer("sprite_demo", parsed, error, usage_text);
     if (answer >= 0) return answer;
-
-    if (options.screenshot_path) {
-        // The output is tried before the window opens: a failure names it and the reason, and nothing runs.
-        Error output_error;
-        if (check_output_paths({options.animation_path, options.strip_path}, {options.screenshot_path},
-                               &output_error) != ERROR_NONE ||
-            check_output_path(options.screenshot_path, &output_error) != ERROR_NONE) {
-            fprintf(stderr, "sprite_demo: %s\n", output_error.message.c_str());
-            return 1;
-        }
-    }
+    if (!demo_outputs_usable(options)) return 1;
     install_signal_ending(SIGNALS_NOTE_FIRST);
     if (!init_display(0, 640, 480)) return 1;
     install_ticks();
     Animation animation = {};
-    Error load_error;
-    // Outside the source tree the installed sample data stands in for data/.
-    std::string animation_path = find_data_file(options.animation_path);
-    std::string strip_path = find_data_file(options.strip_path);
-    if (load_animation(animation_path.c_str(), strip_path.c_str(), &animation, &load_error) != ERROR_NONE) {
-        show_message("%s", load_error.message.c_str());
+    if (!load_demo_animation(options, &animation)) {
         allegro_exit();
         return 1;
     }
@@ -150,35 +188,14 @@ int main(int argc, char **argv)
         return 1;
     }
     for (int i = 0; i < SPRITE_COUNT; i++) view_add_sprite(&view, &sprites[i]);
-
-    // Flat 2D drawing: overlapping sprites blend in the order they were added.
-    glDisable(GL_DEPTH_TEST);
-    glClearColor(0.15f, 0.2f, 0.35f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-
-    int32_t start_tick = get_ticks();
-    int32_t last_tick = start_tick;
-    int32_t passes = 0;
     // Allocated before the loop: a pass allocates nothing.
     Screenshot shot = {0, 0, nullptr, 0};
     if (options.screenshot_path) screenshot_create(&shot);
-    while (ending_requested() == END_NONE && !run_limit_reached(&options.limits, passes, get_ticks() - start_tick)) {
-        if (passes > 0) move_sprites(sprites, passes);
-        view_draw(&view);
-        // One pass every 4 ticks, as the viewer.
-        while ((int32_t)((uint32_t)get_ticks() - (uint32_t)last_tick) < 4) rest(1);
-        last_tick = get_ticks();
-        // The pass's picture, just before it is presented.
-        if (options.screenshot_path) screenshot_capture(&shot);
-        begin_frame_plain();
-        glDisable(GL_DEPTH_TEST);
-        passes++;
-    }
+    run_passes(options, sprites, &view, &shot);
 
     int status = 0;
     Error save_error;
-    if (options.screenshot_path && passes > 0 &&
-        screenshot_save(&shot, options.screenshot_path, &save_error) != ERROR_NONE) {
+    if (options.screenshot_path && screenshot_save(&shot, options.screenshot_path, &save_error) != ERROR_NONE) {
         show_message("%s", save_error.message.c_str());
         status = 1;
     }

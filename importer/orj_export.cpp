@@ -429,20 +429,9 @@ static std::vector<std::string> export_names(const Scene *scene, std::vector<std
     return names;
 }
 
-// The scene as an asset-importer scene: a node per object under one root,
-// with the engine's transforms (translate, rotate about x, y, z, scale) at
-// frame 0; meshes of triangles (quads cut as the engine draws them) with a
-// vertex per corner, normals and texture coordinates, all sharing one
-// material that names texture_name (none when empty); lamps as point lights
-// of their colour; cameras; and, when animate is set and there is more than
-// one frame, every object's transform as keys at 25 frames a second.
-// The caller deletes the result.
-static aiScene *scene_to_assimp(const Scene *scene, const std::string &texture_name, bool animate)
+// One material, white, naming texture_name (none when empty).
+static aiMaterial *make_material(const std::string &texture_name)
 {
-    aiScene *out = new aiScene();
-    out->mRootNode = new aiNode("orj_scene");
-    out->mNumMaterials = 1;
-    out->mMaterials = new aiMaterial *[1];
     aiMaterial *material = new aiMaterial();
     aiString material_name("orj_material");
     material->AddProperty(&material_name, AI_MATKEY_NAME);
@@ -452,9 +441,38 @@ static aiScene *scene_to_assimp(const Scene *scene, const std::string &texture_n
         aiString file(texture_name);
         material->AddProperty(&file, AI_MATKEY_TEXTURE_DIFFUSE(0));
     }
-    out->mMaterials[0] = material;
+    return material;
+}
 
-    std::vector<std::string> names = export_names(scene, nullptr);
+static aiLight *make_light(const SceneObject &object, const std::string &name)
+{
+    aiLight *light = new aiLight();
+    light->mName = name;
+    light->mType = aiLightSource_POINT;
+    // The engine takes the lamp's rotation as its colour, and dims it with distance the same way.
+    const Vector3 &c = object.rotations[0];
+    light->mColorDiffuse = light->mColorSpecular = aiColor3D(c.x, c.y, c.z);
+    light->mAttenuationConstant = 1.0f;
+    light->mAttenuationLinear = 0.1f;
+    return light;
+}
+
+static aiCamera *make_camera(const std::string &name)
+{
+    aiCamera *camera = new aiCamera();
+    camera->mName = name;
+    camera->mLookAt = aiVector3D(0, 0, -1);
+    camera->mUp = aiVector3D(0, 1, 0);
+    camera->mHorizontalFOV = (float)std::atan(0.5);  // half the view's angle
+    camera->mAspect = 1.0f;
+    camera->mClipPlaneNear = 1.0f;
+    camera->mClipPlaneFar = 10000.0f;
+    return camera;
+}
+
+// A node per object, with its mesh, light or camera put in out.
+static std::vector<aiNode *> make_nodes(const Scene *scene, const std::vector<std::string> &names, aiScene *out)
+{
     std::vector<aiNode *> nodes(scene->object_count);
     std::vector<aiMesh *> meshes;
     std::vector<aiLight *> lights;
@@ -469,29 +487,25 @@ static aiScene *scene_to_assimp(const Scene *scene, const std::string &texture_n
             meshes.push_back(make_mesh(object));
             meshes.back()->mName = names[i];
         } else if (object.kind == Lamp && scene->frame_count > 0) {
-            aiLight *light = new aiLight();
-            light->mName = names[i];
-            light->mType = aiLightSource_POINT;
-            // The engine takes the lamp's rotation as its colour, and dims it with distance the same way.
-            const Vector3 &c = object.rotations[0];
-            light->mColorDiffuse = light->mColorSpecular = aiColor3D(c.x, c.y, c.z);
-            light->mAttenuationConstant = 1.0f;
-            light->mAttenuationLinear = 0.1f;
-            lights.push_back(light);
+            lights.push_back(make_light(object, names[i]));
         } else if (object.kind == Camera) {
-            aiCamera *camera = new aiCamera();
-            camera->mName = names[i];
-            camera->mLookAt = aiVector3D(0, 0, -1);
-            camera->mUp = aiVector3D(0, 1, 0);
-            camera->mHorizontalFOV = (float)std::atan(0.5);  // half the view's angle
-            camera->mAspect = 1.0f;
-            camera->mClipPlaneNear = 1.0f;
-            camera->mClipPlaneFar = 10000.0f;
-            cameras.push_back(camera);
+            cameras.push_back(make_camera(names[i]));
         }
     }
-    // The hierarchy as drawing walks it, from the roots under the scene's root
-    // node; an object that is nobody's child and no root is never drawn and left out.
+    out->mNumMeshes = (unsigned)meshes.size();
+    out->mMeshes = new_array(meshes);
+    out->mNumLights = (unsigned)lights.size();
+    out->mLights = new_array(lights);
+    out->mNumCameras = (unsigned)cameras.size();
+    out->mCameras = new_array(cameras);
+    return nodes;
+}
+
+// The hierarchy as drawing walks it, from the roots under out's root node; an
+// object that is nobody's child and no root is never drawn and left out (its
+// node deleted). Which objects are in comes back.
+static std::vector<bool> link_nodes(const Scene *scene, const std::vector<aiNode *> &nodes, aiScene *out)
+{
     std::vector<bool> reached(scene->object_count, false);
     std::vector<int> walk;
     std::vector<aiNode *> roots;
@@ -520,29 +534,48 @@ static aiScene *scene_to_assimp(const Scene *scene, const std::string &texture_n
     out->mRootNode->mNumChildren = (unsigned)roots.size();
     out->mRootNode->mChildren = new_array(roots);
     for (aiNode *root : roots) root->mParent = out->mRootNode;
+    return reached;
+}
 
-    out->mNumMeshes = (unsigned)meshes.size();
-    out->mMeshes = new_array(meshes);
-    out->mNumLights = (unsigned)lights.size();
-    out->mLights = new_array(lights);
-    out->mNumCameras = (unsigned)cameras.size();
-    out->mCameras = new_array(cameras);
+static aiAnimation *make_animation(const Scene *scene, const std::vector<std::string> &names,
+                                   const std::vector<bool> &reached)
+{
+    aiAnimation *animation = new aiAnimation();
+    animation->mName = "orj_animation";
+    animation->mTicksPerSecond = VIEWER_FPS;
+    animation->mDuration = scene->frame_count - 1;
+    std::vector<aiNodeAnim *> channels;
+    for (int i = 0; i < scene->object_count; i++)
+        if (reached[i]) {
+            channels.push_back(make_channel(scene->objects[i], scene->frame_count));
+            channels.back()->mNodeName = names[i];
+        }
+    animation->mNumChannels = (unsigned)channels.size();
+    animation->mChannels = new_array(channels);
+    return animation;
+}
 
+// The scene as an asset-importer scene: a node per object under one root,
+// with the engine's transforms (translate, rotate about x, y, z, scale) at
+// frame 0; meshes of triangles (quads cut as the engine draws them) with a
+// vertex per corner, normals and texture coordinates, all sharing one
+// material that names texture_name (none when empty); lamps as point lights
+// of their colour; cameras; and, when animate is set and there is more than
+// one frame, every object's transform as keys at 25 frames a second.
+// The caller deletes the result.
+static aiScene *scene_to_assimp(const Scene *scene, const std::string &texture_name, bool animate)
+{
+    aiScene *out = new aiScene();
+    out->mRootNode = new aiNode("orj_scene");
+    out->mNumMaterials = 1;
+    out->mMaterials = new aiMaterial *[1] { make_material(texture_name) };
+
+    std::vector<std::string> names = export_names(scene, nullptr);
+    std::vector<aiNode *> nodes = make_nodes(scene, names, out);
+    std::vector<bool> reached = link_nodes(scene, nodes, out);
     if (animate && scene->frame_count > 1) {
-        aiAnimation *animation = new aiAnimation();
-        animation->mName = "orj_animation";
-        animation->mTicksPerSecond = VIEWER_FPS;
-        animation->mDuration = scene->frame_count - 1;
-        std::vector<aiNodeAnim *> channels;
-        for (int i = 0; i < scene->object_count; i++)
-            if (reached[i]) {
-                channels.push_back(make_channel(scene->objects[i], scene->frame_count));
-                channels.back()->mNodeName = names[i];
-            }
-        animation->mNumChannels = (unsigned)channels.size();
-        animation->mChannels = new_array(channels);
         out->mNumAnimations = 1;
-        out->mAnimations = new aiAnimation *[1] { animation };
+        out->mAnimations = new aiAnimation *[1] { make_animation(scene, names, reached) };
     }
     return out;
 }
@@ -588,6 +621,9 @@ static std::string side_file_of(const ExportFormat *format, const char *model_pa
 
 ErrorKind check_export_outputs(const char *scene_path, const char *model_path, const char *texture_path, Error *error)
 {
+    // A null error still needs a place for the message.
+    Error scratch;
+    if (!error) error = &scratch;
     const ExportFormat *format = export_format_of(model_path);
     std::vector<std::string> inputs = {scene_path}, outputs = {model_path};
     if (texture_path) {
@@ -657,6 +693,9 @@ static void warn_of_names(const Scene *scene, std::vector<std::string> *warnings
 ErrorKind export_scene(const Scene *scene, const char *model_path, const char *texture_path, ExportSummary *summary,
                        Error *error)
 {
+    // A null error still needs a place for the message.
+    Error scratch;
+    if (!error) error = &scratch;
     const ExportFormat *format = export_format_of(model_path);
     summary->format = format;
     summary->meshes = summary->lamps = summary->cameras = 0;

@@ -219,6 +219,9 @@ static ErrorKind convert_model(const aiScene *scene, ModelFolder *folder, const 
 ErrorKind import_model(const char *model_path, const ImportSettings &settings, ImportProgress progress, ImportNote note,
                        ImportResult *result, Error *error)
 {
+    // A null error still needs a place for the message.
+    Error scratch;
+    if (!error) error = &scratch;
     import_result_destroy(result);
     result->model = new ImportedModel();
     ModelFolder folder;
@@ -270,6 +273,9 @@ static bool same_place(const FilePlace &a, const FilePlace &b)
 
 ErrorKind check_import_outputs(const char *model_path, const char *scene_path, const char *texture_path, Error *error)
 {
+    // A null error still needs a place for the message.
+    Error scratch;
+    if (!error) error = &scratch;
     FilePlace model = place_of(model_path), scene = place_of(scene_path);
     if (same_place(scene, model))
         return set_error(error, ERROR_REFUSED, scene_path, 0, "the scene would replace the model: refused");
@@ -293,6 +299,9 @@ std::string import_extensions()
 
 ErrorKind write_import_texture(const char *path, const Image &texture, Error *error)
 {
+    // A null error still needs a place for the message.
+    Error scratch;
+    if (!error) error = &scratch;
     Image image = texture;
     image.has_alpha = true;  // the atlas keeps its alpha: a 32-bit TGA
     return write_tga_file(path, image, error);

@@ -191,102 +191,129 @@ void place_face(TexCoord *corners, int count, const Tile &tile, int width, int h
     }
 }
 
-}  // namespace
-
-void build_atlas(const aiScene *scene, ModelFolder *folder, std::vector<ImportObject> *objects, Atlas *atlas)
-{
-    *atlas = Atlas();
+// The atlas's tiles and which material shows which.
+struct TileSet {
     std::vector<Tile> tiles;
     std::map<std::string, int> tile_by_key;
     std::map<int, int> tile_of_material;  // material (-1: none) -> tile
+};
 
-    for (const ImportObject &object : *objects) {
-        if (object.kind != Mesh || (object.quads.empty() && object.triangles.empty())) continue;
-        int material = object.material >= 0 && (unsigned)object.material < scene->mNumMaterials ? object.material : -1;
-        if (tile_of_material.count(material)) continue;
-        const aiMaterial *source = material >= 0 ? scene->mMaterials[material] : nullptr;
-        std::string name = material >= 0 ? material_name(source, material) : "(no material)";
-        uint8_t rgb[3];
-        material_colour(source, rgb);
-        char colour_text[64];
-        snprintf(colour_text, sizeof colour_text, "colour %d,%d,%d", rgb[0], rgb[1], rgb[2]);
+int material_of(const aiScene *scene, const ImportObject &object)
+{
+    return object.material >= 0 && (unsigned)object.material < scene->mNumMaterials ? object.material : -1;
+}
 
-        Tile tile = {};
-        std::string reference;
-        Error error;
-        bool textured = material >= 0 && find_material_texture(scene, (unsigned)material, &reference);
-        std::string note = "'" + name + "': ";
-        if (textured) {
-            tile.key = "texture:" + reference;
-            if (!tile_by_key.count(tile.key) &&
-                load_texture_image(scene, reference, folder, &tile.source, &error) != ERROR_NONE) {
-                atlas->warnings.push_back("material '" + name + "': texture '" + reference + "': " + error.message +
-                                          "; its " + colour_text + " is used instead");
-                note += "texture '" + reference + "' unusable, " + colour_text + " instead";
-                textured = false;
-            } else {
-                note += "texture '" + reference + "'";
-            }
+Tile *tile_for(TileSet *set, const aiScene *scene, const ImportObject &object)
+{
+    auto found = set->tile_of_material.find(material_of(scene, object));
+    return found == set->tile_of_material.end() ? &set->tiles[0] : &set->tiles[found->second];
+}
+
+// The material's tile: its texture when that loads, its colour otherwise. note
+// says which, for the list of materials.
+Tile material_tile(const aiScene *scene, int material, const std::string &name, ModelFolder *folder, const TileSet &set,
+                   Atlas *atlas, std::string *note)
+{
+    const aiMaterial *source = material >= 0 ? scene->mMaterials[material] : nullptr;
+    uint8_t rgb[3];
+    material_colour(source, rgb);
+    char colour_text[64];
+    snprintf(colour_text, sizeof colour_text, "colour %d,%d,%d", rgb[0], rgb[1], rgb[2]);
+
+    Tile tile = {};
+    std::string reference;
+    Error error;
+    bool textured = material >= 0 && find_material_texture(scene, (unsigned)material, &reference);
+    *note = "'" + name + "': ";
+    if (textured) {
+        tile.key = "texture:" + reference;
+        if (!set.tile_by_key.count(tile.key) &&
+            load_texture_image(scene, reference, folder, &tile.source, &error) != ERROR_NONE) {
+            atlas->warnings.push_back("material '" + name + "': texture '" + reference + "': " + error.message +
+                                      "; its " + colour_text + " is used instead");
+            *note += "texture '" + reference + "' unusable, " + colour_text + " instead";
+            textured = false;
         } else {
-            note += colour_text;
+            *note += "texture '" + reference + "'";
         }
-        if (!textured) {
-            tile.key = std::string("colour:") + colour_text;
-            tile.source = colour_patch(rgb);
-        }
-        tile.textured = textured;
-        tile.repeats_s = tile.repeats_t = 1;
-        if (!tile_by_key.count(tile.key) && tiles.size() >= ATLAS_MAX_TILES) {
-            // Enough tiles to fill the atlas with the smallest of them: the rest share the first.
-            atlas->warnings.push_back("material '" + name + "': more than " + std::to_string(ATLAS_MAX_TILES) +
-                                      " textures and colours; it shares the first one's");
-            tile_of_material[material] = 0;
-            continue;
-        }
-        if (!tile_by_key.count(tile.key)) {
-            tile_by_key[tile.key] = (int)tiles.size();
-            tiles.push_back(tile);
-        }
-        tile_of_material[material] = tile_by_key[tile.key];
-        atlas->materials.push_back(note);
+    } else {
+        *note += colour_text;
     }
-    if (tiles.empty()) {
-        const uint8_t white[3] = {255, 255, 255};
-        tiles.push_back({"colour:white", false, colour_patch(white), {}, 1, 1, false, 0, 0, 0});
+    if (!textured) {
+        tile.key = std::string("colour:") + colour_text;
+        tile.source = colour_patch(rgb);
     }
+    tile.textured = textured;
+    tile.repeats_s = tile.repeats_t = 1;
+    return tile;
+}
 
-    auto tile_for = [&](const ImportObject &object) -> Tile * {
-        auto found = tile_of_material.find(
-            object.material >= 0 && (unsigned)object.material < scene->mNumMaterials ? object.material : -1);
-        return found == tile_of_material.end() ? &tiles[0] : &tiles[found->second];
-    };
-    for (const ImportObject &object : *objects) {
+void add_material(const aiScene *scene, int material, ModelFolder *folder, TileSet *set, Atlas *atlas)
+{
+    std::string name = material >= 0 ? material_name(scene->mMaterials[material], material) : "(no material)";
+    std::string note;
+    Tile tile = material_tile(scene, material, name, folder, *set, atlas, &note);
+    if (!set->tile_by_key.count(tile.key) && set->tiles.size() >= ATLAS_MAX_TILES) {
+        // Enough tiles to fill the atlas with the smallest of them: the rest share the first.
+        atlas->warnings.push_back("material '" + name + "': more than " + std::to_string(ATLAS_MAX_TILES) +
+                                  " textures and colours; it shares the first one's");
+        set->tile_of_material[material] = 0;
+        return;
+    }
+    if (!set->tile_by_key.count(tile.key)) {
+        set->tile_by_key[tile.key] = (int)set->tiles.size();
+        set->tiles.push_back(tile);
+    }
+    set->tile_of_material[material] = set->tile_by_key[tile.key];
+    atlas->materials.push_back(note);
+}
+
+// One tile per texture or colour the meshes show (a white one when they show none).
+void collect_tiles(const aiScene *scene, ModelFolder *folder, const std::vector<ImportObject> &objects, TileSet *set,
+                   Atlas *atlas)
+{
+    for (const ImportObject &object : objects) {
+        if (object.kind != Mesh || (object.quads.empty() && object.triangles.empty())) continue;
+        int material = material_of(scene, object);
+        if (!set->tile_of_material.count(material)) add_material(scene, material, folder, set, atlas);
+    }
+    if (set->tiles.empty()) {
+        const uint8_t white[3] = {255, 255, 255};
+        set->tiles.push_back({"colour:white", false, colour_patch(white), {}, 1, 1, false, 0, 0, 0});
+    }
+}
+
+// Each tile's copies, padding and base image, shrunk to stay within half the atlas's side.
+void size_tiles(const aiScene *scene, const std::vector<ImportObject> &objects, TileSet *set, Atlas *atlas)
+{
+    for (const ImportObject &object : objects) {
         if (object.kind != Mesh) continue;
-        Tile *tile = tile_for(object);
+        Tile *tile = tile_for(set, scene, object);
         if (!tile->textured) continue;
         for (const Quad &quad : object.quads) face_repeats(quad.tex_coords, 4, tile);
         for (const Triangle &triangle : object.triangles) face_repeats(triangle.tex_coords, 3, tile);
     }
-    for (Tile &tile : tiles) {
-        tile.padding = tiles.size() > 1 ? ATLAS_PADDING : 0;
+    for (Tile &tile : set->tiles) {
+        tile.padding = set->tiles.size() > 1 ? ATLAS_PADDING : 0;
         if (tile.repeats_cut)
             atlas->warnings.push_back(tile.key.substr(tile.key.find(':') + 1) + ": faces repeat it more than " +
                                       std::to_string(ATLAS_MAX_REPEATS) + " times; they show it " +
                                       std::to_string(ATLAS_MAX_REPEATS) + " times, stretched at the edge");
-        // A tile stays within half the atlas's side.
         int limit = ATLAS_MAX_SIDE / 2 - 2 * tile.padding;
         double fit = std::min({1.0, (double)limit / (tile.source.width * tile.repeats_s),
                                (double)limit / (tile.source.height * tile.repeats_t)});
         tile.base = shrink(tile.source, std::max(1, (int)(tile.source.width * fit)),
                            std::max(1, (int)(tile.source.height * fit)));
     }
+}
 
-    int width = 0, height = 0;
-    while (!pack_tiles(&tiles, &width, &height)) {
-        // Too many large tiles: every texture is halved until they fit, which
-        // ATLAS_MAX_TILES tiles of one texel always do.
+// Packs the tiles, halving every texture while they do not fit: ATLAS_MAX_TILES
+// tiles of one texel always do.
+void pack_shrinking(std::vector<Tile> *tiles, int *width, int *height)
+{
+    while (!pack_tiles(tiles, width, height)) {
         bool shrunk = false;
-        for (Tile &tile : tiles)
+        for (Tile &tile : *tiles)
             if (tile.textured && (tile.base.width > 1 || tile.base.height > 1)) {
                 tile.base = shrink(tile.base, std::max(1, tile.base.width / 2), std::max(1, tile.base.height / 2));
                 shrunk = true;
@@ -294,16 +321,29 @@ void build_atlas(const aiScene *scene, ModelFolder *folder, std::vector<ImportOb
         assert(shrunk);
         if (!shrunk) break;
     }
+}
+
+}  // namespace
+
+void build_atlas(const aiScene *scene, ModelFolder *folder, std::vector<ImportObject> *objects, Atlas *atlas)
+{
+    *atlas = Atlas();
+    TileSet set;
+    collect_tiles(scene, folder, *objects, &set, atlas);
+    size_tiles(scene, *objects, &set, atlas);
+
+    int width = 0, height = 0;
+    pack_shrinking(&set.tiles, &width, &height);
     atlas->image = {width, height, true, std::vector<uint8_t>((size_t)width * height * 4, 255)};
-    for (const Tile &tile : tiles) paint_tile(tile, &atlas->image);
+    for (const Tile &tile : set.tiles) paint_tile(tile, &atlas->image);
 
     for (ImportObject &object : *objects) {
         if (object.kind != Mesh) continue;
-        const Tile &tile = *tile_for(object);
+        const Tile &tile = *tile_for(&set, scene, object);
         for (Quad &quad : object.quads) place_face(quad.tex_coords, 4, tile, width, height);
         for (Triangle &triangle : object.triangles) place_face(triangle.tex_coords, 3, tile, width, height);
     }
-    for (const Tile &tile : tiles)
+    for (const Tile &tile : set.tiles)
         if (tile.textured && (tile.repeats_s > 1 || tile.repeats_t > 1))
             atlas->repeats.push_back(tile.key.substr(8) + ": repeated " + std::to_string(tile.repeats_s) + "x" +
                                      std::to_string(tile.repeats_t) + " in its tile");

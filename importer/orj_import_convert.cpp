@@ -189,6 +189,47 @@ int find_by_name(const std::unordered_map<std::string, int> &map, const aiNode *
     return found == map.end() ? -1 : found->second;
 }
 
+// Plans the objects of one of the node's meshes: a part on a bone rides on
+// it, the first other part is the node's own object (*main_index), the rest
+// stand fixed under that one.
+void plan_mesh(Converter *c, int node_index, unsigned mesh_index, const std::string &name, int parent_object,
+               int *main_index)
+{
+    const aiMesh *mesh = c->source->mMeshes[mesh_index];
+    const MeshParts &converted = converted_mesh(c, mesh_index);
+    if (converted.deforms) {
+        c->deform_jobs.push_back({mesh_index, node_index});
+        return;
+    }
+    std::string mesh_name = clean_object_name(mesh->mName.C_Str(), name.c_str());
+    for (size_t p = 0; p < converted.parts.size(); p++) {
+        ImportObject object = converted.parts[p];
+        int bone = converted.bones[p];
+        auto bone_node = bone >= 0 ? c->node_by_name.find(mesh->mBones[bone]->mName.C_Str()) : c->node_by_name.end();
+        if (bone_node != c->node_by_name.end()) {
+            // A rigid skin: the part rides on its bone, through the bone's offset.
+            Plan plan = make_plan(ROLE_FIXED, -1, -1);
+            plan.fixed = to_matrix(mesh->mBones[bone]->mOffsetMatrix);
+            for (int i = 0; i < 3; i++) plan.fixed.m[i][3] *= c->settings.scale;
+            object.name = object.source_name =
+                clean_object_name(mesh->mName.C_Str(), clean_object_name(bone_node->first.c_str(), "bone").c_str());
+            object.parent = -1;
+            int index = add_object(c, object, plan);
+            c->bone_attachments.push_back({index, bone_node->second});
+            continue;
+        }
+        if (*main_index < 0) {
+            object.name = object.source_name = name;
+            object.parent = parent_object;
+            *main_index = add_object(c, object, make_plan(ROLE_NODE, node_index, -1));
+            continue;
+        }
+        object.name = object.source_name = mesh_name;
+        object.parent = *main_index;
+        add_object(c, object, make_plan(ROLE_FIXED, -1, -1));
+    }
+}
+
 // Plans the objects of one node under parent_object; returns the node's
 // own object, under which its children go (-1 when it has none).
 int plan_node(Converter *c, int node_index, int parent_object)
@@ -208,47 +249,14 @@ int plan_node(Converter *c, int node_index, int parent_object)
     }
 
     std::string name = clean_object_name(node->mName.C_Str(), "node");
-    ImportObject main = named_object(Mesh, name, parent_object);
     int main_index = -1;
     for (unsigned m = 0; m < node->mNumMeshes; m++) {
         unsigned mesh_index = node->mMeshes[m];
         if (mesh_index >= c->source->mNumMeshes || !c->source->mMeshes[mesh_index]) continue;
-        const aiMesh *mesh = c->source->mMeshes[mesh_index];
-        const MeshParts &converted = converted_mesh(c, mesh_index);
-        if (converted.deforms) {
-            c->deform_jobs.push_back({mesh_index, node_index});
-            continue;
-        }
-        std::string mesh_name = clean_object_name(mesh->mName.C_Str(), name.c_str());
-        for (size_t p = 0; p < converted.parts.size(); p++) {
-            ImportObject object = converted.parts[p];
-            int bone = converted.bones[p];
-            auto bone_node =
-                bone >= 0 ? c->node_by_name.find(mesh->mBones[bone]->mName.C_Str()) : c->node_by_name.end();
-            if (bone_node != c->node_by_name.end()) {
-                // A rigid skin: the part rides on its bone, through the bone's offset.
-                Plan plan = make_plan(ROLE_FIXED, -1, -1);
-                plan.fixed = to_matrix(mesh->mBones[bone]->mOffsetMatrix);
-                for (int i = 0; i < 3; i++) plan.fixed.m[i][3] *= c->settings.scale;
-                object.name = object.source_name =
-                    clean_object_name(mesh->mName.C_Str(), clean_object_name(bone_node->first.c_str(), "bone").c_str());
-                object.parent = -1;
-                int index = add_object(c, object, plan);
-                c->bone_attachments.push_back({index, bone_node->second});
-                continue;
-            }
-            if (main_index < 0) {
-                object.name = object.source_name = name;
-                object.parent = parent_object;
-                main_index = add_object(c, object, make_plan(ROLE_NODE, node_index, -1));
-                continue;
-            }
-            object.name = object.source_name = mesh_name;
-            object.parent = main_index;
-            add_object(c, object, make_plan(ROLE_FIXED, -1, -1));
-        }
+        plan_mesh(c, node_index, mesh_index, name, parent_object, &main_index);
     }
-    if (main_index < 0) main_index = add_object(c, main, make_plan(ROLE_NODE, node_index, -1));
+    if (main_index < 0)
+        main_index = add_object(c, named_object(Mesh, name, parent_object), make_plan(ROLE_NODE, node_index, -1));
     c->node_object[node_index] = main_index;
     if (camera >= 0) add_camera(c, node_index, camera);
     if (light >= 0) add_lamp(c, node_index, light, main_index, ROLE_LAMP_IN_NODE);
@@ -463,12 +471,77 @@ void pose_nodes(const Converter *c, const aiAnimation *clip, double ticks, std::
     }
 }
 
+bool is_lamp(const Plan &plan) { return plan.role == ROLE_LAMP_AT_NODE || plan.role == ROLE_LAMP_IN_NODE; }
+
+// Each object's matrix under its source parent (lamps: their place only).
+void place_objects(const Converter *c, const std::vector<Matrix4> &local, std::vector<Matrix4> *object_local)
+{
+    double scale = c->settings.scale;
+    for (size_t i = 0; i < object_local->size(); i++) {
+        const Plan &plan = c->plans[i];
+        Matrix4 &m = (*object_local)[i];
+        m = matrix_identity();
+        if (plan.role == ROLE_NODE) m = local[plan.node];
+        if (plan.role == ROLE_FIXED) m = plan.fixed;
+        if (is_lamp(plan)) {
+            aiVector3D p = own_position(c->source->mLights[plan.source]->mPosition, c->nodes[plan.node].node);
+            Vector3 place = {(float)(p.x * scale), (float)(p.y * scale), (float)(p.z * scale)};
+            if (plan.role == ROLE_LAMP_AT_NODE) place = transform_point(local[plan.node], place.x, place.y, place.z);
+            m.m[0][3] = place.x;
+            m.m[1][3] = place.y;
+            m.m[2][3] = place.z;
+        }
+    }
+}
+
+// Turns the matrices of objects moved up a flattened hierarchy into ones
+// under their new parents. order puts every source parent first.
+void reparent_objects(const Converter *c, const std::vector<int> &order, std::vector<Matrix4> *object_local,
+                      std::vector<Matrix4> *object_world)
+{
+    for (int i : order) {
+        int p = c->source_parent[i];
+        (*object_world)[i] = p < 0 ? (*object_local)[i] : matrix_multiply((*object_world)[p], (*object_local)[i]);
+    }
+    for (size_t i = 0; i < object_local->size(); i++) {
+        int p = c->out->objects[i].parent;
+        if (p == c->source_parent[i]) continue;
+        Matrix4 inverse;
+        (*object_local)[i] = matrix_invert_affine((*object_world)[p], &inverse)
+                                 ? matrix_multiply(inverse, (*object_world)[i])
+                                 : matrix_identity();
+    }
+}
+
+// Object i's transform at this frame; *fit is how far its matrix is from
+// one the transform makes.
+ObjectTransform object_transform(const Converter *c, size_t i, const std::vector<Matrix4> &world,
+                                 const Matrix4 &object_local, double *fit)
+{
+    const Plan &plan = c->plans[i];
+    ObjectTransform t = {{0, 0, 0}, {0, 0, 0}, {1, 1, 1}};
+    *fit = 0.0;
+    if (plan.role == ROLE_CAMERA) {
+        double scale = c->settings.scale;
+        const aiCamera *camera = c->source->mCameras[plan.source];
+        const Matrix4 &m = world[plan.node];
+        aiVector3D p = own_position(camera->mPosition, c->nodes[plan.node].node);
+        Vector3 eye = transform_point(m, p.x * scale, p.y * scale, p.z * scale);
+        solve_camera(eye, transform_direction(m, camera->mLookAt), transform_direction(m, camera->mUp), &t.location,
+                     &t.rotation);
+    } else if (is_lamp(plan)) {
+        t.location = {(float)object_local.m[0][3], (float)object_local.m[1][3], (float)object_local.m[2][3]};
+        t.rotation = lamp_colour(c->source->mLights[plan.source], c->nodes[plan.node].node);
+    } else {
+        t = decompose_transform(object_local, fit);
+    }
+    return t;
+}
+
 void sample_frames(Converter *c)
 {
     ClipTime time = clip_time(c->source);
-    const aiAnimation *clip = time.clip;
     int frames = c->out->frame_count;
-    double scale = c->settings.scale;
     size_t object_count = c->out->objects.size();
     std::vector<Matrix4> local, world;
     std::vector<Matrix4> object_local(object_count), object_world(object_count);
@@ -477,59 +550,15 @@ void sample_frames(Converter *c)
     std::vector<int> order = flattened ? parents_first_order(c->source_parent) : std::vector<int>();
 
     for (int frame = 0; frame < frames; frame++) {
-        pose_nodes(c, clip, frame_ticks(c, time, frame), &local, &world);
-        // Each object's matrix under its source parent (lamps: their place only).
-        for (size_t i = 0; i < object_count; i++) {
-            const Plan &plan = c->plans[i];
-            object_local[i] = matrix_identity();
-            if (plan.role == ROLE_NODE) object_local[i] = local[plan.node];
-            if (plan.role == ROLE_FIXED) object_local[i] = plan.fixed;
-            if (plan.role == ROLE_LAMP_AT_NODE || plan.role == ROLE_LAMP_IN_NODE) {
-                aiVector3D p = own_position(c->source->mLights[plan.source]->mPosition, c->nodes[plan.node].node);
-                Vector3 place = {(float)(p.x * scale), (float)(p.y * scale), (float)(p.z * scale)};
-                if (plan.role == ROLE_LAMP_AT_NODE)
-                    place = transform_point(local[plan.node], place.x, place.y, place.z);
-                object_local[i].m[0][3] = place.x;
-                object_local[i].m[1][3] = place.y;
-                object_local[i].m[2][3] = place.z;
-            }
-        }
-        if (flattened) {
-            for (int i : order) {
-                int p = c->source_parent[i];
-                object_world[i] = p < 0 ? object_local[i] : matrix_multiply(object_world[p], object_local[i]);
-            }
-            for (size_t i = 0; i < object_count; i++) {
-                int p = c->out->objects[i].parent;
-                if (p == c->source_parent[i]) continue;
-                Matrix4 inverse;
-                object_local[i] = matrix_invert_affine(object_world[p], &inverse)
-                                      ? matrix_multiply(inverse, object_world[i])
-                                      : matrix_identity();
-            }
-        }
+        pose_nodes(c, time.clip, frame_ticks(c, time, frame), &local, &world);
+        place_objects(c, local, &object_local);
+        if (flattened) reparent_objects(c, order, &object_local, &object_world);
         for (size_t i = 0; i < object_count; i++) {
             ImportObject &object = c->out->objects[i];
-            const Plan &plan = c->plans[i];
-            ObjectTransform t = {{0, 0, 0}, {0, 0, 0}, {1, 1, 1}};
-            double fit = 0.0;
-            bool lamp = plan.role == ROLE_LAMP_AT_NODE || plan.role == ROLE_LAMP_IN_NODE;
-            if (plan.role == ROLE_CAMERA) {
-                const aiCamera *camera = c->source->mCameras[plan.source];
-                const Matrix4 &m = world[plan.node];
-                aiVector3D p = own_position(camera->mPosition, c->nodes[plan.node].node);
-                Vector3 eye = transform_point(m, p.x * scale, p.y * scale, p.z * scale);
-                solve_camera(eye, transform_direction(m, camera->mLookAt), transform_direction(m, camera->mUp),
-                             &t.location, &t.rotation);
-            } else if (lamp) {
-                const Matrix4 &m = object_local[i];
-                t.location = {(float)m.m[0][3], (float)m.m[1][3], (float)m.m[2][3]};
-                t.rotation = lamp_colour(c->source->mLights[plan.source], c->nodes[plan.node].node);
-            } else {
-                t = decompose_transform(object_local[i], &fit);
-            }
+            double fit;
+            ObjectTransform t = object_transform(c, i, world, object_local[i], &fit);
             worst_fit[i] = std::max(worst_fit[i], fit);
-            if (frame > 0 && !lamp) {
+            if (frame > 0 && !is_lamp(c->plans[i])) {
                 const Vector3 &previous = object.rotations.back();
                 t.rotation = {unwrap_degrees(previous.x, t.rotation.x), unwrap_degrees(previous.y, t.rotation.y),
                               unwrap_degrees(previous.z, t.rotation.z)};
@@ -870,6 +899,107 @@ void count_results(Converter *c)
                                   " cameras beyond the viewer's six camera keys keep their own names");
 }
 
+// Cameras and lights belong to the first node of their name; the keys a
+// camera of the model is named for are kept for it.
+void index_names(Converter *c)
+{
+    const aiScene *source = c->source;
+    for (unsigned i = source->mNumCameras; i-- > 0;)
+        if (source->mCameras[i]) c->camera_by_name[source->mCameras[i]->mName.C_Str()] = (int)i;
+    for (unsigned i = source->mNumLights; i-- > 0;)
+        if (source->mLights[i]) c->light_by_name[source->mLights[i]->mName.C_Str()] = (int)i;
+    for (size_t n = c->nodes.size(); n-- > 0;) c->node_by_name[c->nodes[n].node->mName.C_Str()] = (int)n;
+    for (int s = 0; s < CAMERA_SLOTS; s++) {
+        c->slot_used[s] = s == 0 && c->settings.add_camera;  // the added camera takes the first key
+        c->slot_reserved[s] = false;
+        for (unsigned i = 0; i < source->mNumCameras; i++) {
+            auto node =
+                source->mCameras[i] ? c->node_by_name.find(source->mCameras[i]->mName.C_Str()) : c->node_by_name.end();
+            if (node != c->node_by_name.end() && has_extra(c->nodes[node->second].node, CAMERA_KEY_EXTRA) &&
+                clean_object_name(source->mCameras[i]->mName.C_Str(), "camera") == camera_slot_name(s))
+                c->slot_reserved[s] = true;
+        }
+    }
+}
+
+// Ties the first clip's channels to their nodes and sets the frame count.
+void count_frames(Converter *c)
+{
+    const aiScene *source = c->source;
+    ImportedScene *imported = c->out;
+    const aiAnimation *clip = source->mNumAnimations > 0 ? source->mAnimations[0] : nullptr;
+    bool animated = false;
+    if (clip) {
+        for (unsigned i = 0; i < clip->mNumChannels; i++) {
+            auto found = c->node_by_name.find(clip->mChannels[i]->mNodeName.C_Str());
+            if (found == c->node_by_name.end() || c->nodes[found->second].channel >= 0) continue;
+            c->nodes[found->second].channel = (int)i;
+            animated = true;
+        }
+        if (clip->mNumMeshChannels > 0 || clip->mNumMorphMeshChannels > 0) animated = true;
+        imported->stats.animations_ignored = (int)source->mNumAnimations - 1;
+    }
+    double ticks_per_second = clip && clip->mTicksPerSecond > 0.0 ? clip->mTicksPerSecond : 25.0;
+    double duration = clip && std::isfinite(clip->mDuration) ? clip->mDuration / ticks_per_second : 0.0;
+    int frames = c->settings.frames;
+    imported->frame_count = import_frame_count(frames, animated, duration, c->settings.fps);
+    if (frames == 0 && animated && imported->frame_count == MAX_IMPORT_FRAMES &&
+        duration * c->settings.fps + 1 > MAX_IMPORT_FRAMES)
+        imported->stats.warnings.push_back("the animation is cut to its first " + std::to_string(MAX_IMPORT_FRAMES) +
+                                           " frames");
+}
+
+// The nodes that parts of rigid skins ride on.
+void mark_bone_nodes(Converter *c)
+{
+    const aiScene *source = c->source;
+    c->bone_nodes.assign(c->nodes.size(), false);
+    for (unsigned m = 0; m < source->mNumMeshes; m++) {
+        if (!source->mMeshes[m] || source->mMeshes[m]->mNumBones == 0) continue;
+        const MeshParts &converted = converted_mesh(c, m);
+        for (int bone : converted.bones) {
+            auto found = bone >= 0 ? c->node_by_name.find(source->mMeshes[m]->mBones[bone]->mName.C_Str())
+                                   : c->node_by_name.end();
+            if (found != c->node_by_name.end()) c->bone_nodes[found->second] = true;
+        }
+    }
+}
+
+// Plans every object: the nodes', then the skins' parts under their bones.
+void plan_objects(Converter *c)
+{
+    mark_bone_nodes(c);
+    plan_nodes(c);
+    for (const std::pair<int, int> &attachment : c->bone_attachments) {
+        int bone_object = c->node_object[attachment.second];
+        if (bone_object >= 0) c->out->objects[attachment.first].parent = bone_object;
+    }
+    limit_children(c);
+    flatten_deep_objects(c);
+}
+
+// Frames the model when no scale was asked for, adds the camera and lamps
+// asked for, and settles order and names.
+void finish_objects(Converter *c, const ImportSettings &settings)
+{
+    ImportedScene *imported = c->out;
+    imported->stats.added_camera = -1;
+    measure_model(c);
+    imported->stats.applied_scale = c->settings.scale;
+    if (settings.scale == 0.0 && imported->stats.has_extent) {
+        double factor = framing_scale(imported->stats.extent_size);
+        scale_and_centre(imported, factor, imported->stats.extent_centre);
+        imported->stats.applied_scale = factor;
+    }
+    bool own_camera = false;
+    for (const ImportObject &object : imported->objects) own_camera = own_camera || object.kind == Camera;
+    if (settings.add_camera || (settings.camera_if_none && !own_camera)) add_front_camera(c);
+    if (settings.lamps) add_view_lamps(c);
+    lamps_first(c);
+    finish_names(c);
+    count_results(c);
+}
+
 }  // namespace
 
 ErrorKind read_model(Assimp::Importer *importer, ModelFolder *folder, const aiScene **scene, ModelReading *reading,
@@ -955,82 +1085,15 @@ ErrorKind convert_scene(const aiScene *source, const ImportSettings &settings, I
     c.mesh_parts.resize(source->mNumMeshes);
     c.mesh_converted.assign(source->mNumMeshes, false);
     list_nodes(&c, source->mRootNode);
-
-    // Cameras and lights belong to the first node of their name.
-    for (unsigned i = source->mNumCameras; i-- > 0;)
-        if (source->mCameras[i]) c.camera_by_name[source->mCameras[i]->mName.C_Str()] = (int)i;
-    for (unsigned i = source->mNumLights; i-- > 0;)
-        if (source->mLights[i]) c.light_by_name[source->mLights[i]->mName.C_Str()] = (int)i;
-    for (size_t n = c.nodes.size(); n-- > 0;) c.node_by_name[c.nodes[n].node->mName.C_Str()] = (int)n;
-    for (int s = 0; s < CAMERA_SLOTS; s++) {
-        c.slot_used[s] = s == 0 && settings.add_camera;  // the added camera takes the first key
-        c.slot_reserved[s] = false;
-        for (unsigned i = 0; i < source->mNumCameras; i++) {
-            auto node =
-                source->mCameras[i] ? c.node_by_name.find(source->mCameras[i]->mName.C_Str()) : c.node_by_name.end();
-            if (node != c.node_by_name.end() && has_extra(c.nodes[node->second].node, CAMERA_KEY_EXTRA) &&
-                clean_object_name(source->mCameras[i]->mName.C_Str(), "camera") == camera_slot_name(s))
-                c.slot_reserved[s] = true;
-        }
-    }
+    index_names(&c);
     c.node_object.assign(c.nodes.size(), -1);
-
-    const aiAnimation *clip = source->mNumAnimations > 0 ? source->mAnimations[0] : nullptr;
-    bool animated = false;
-    if (clip) {
-        for (unsigned i = 0; i < clip->mNumChannels; i++) {
-            auto found = c.node_by_name.find(clip->mChannels[i]->mNodeName.C_Str());
-            if (found == c.node_by_name.end() || c.nodes[found->second].channel >= 0) continue;
-            c.nodes[found->second].channel = (int)i;
-            animated = true;
-        }
-        if (clip->mNumMeshChannels > 0 || clip->mNumMorphMeshChannels > 0) animated = true;
-        imported->stats.animations_ignored = (int)source->mNumAnimations - 1;
-    }
-    double ticks_per_second = clip && clip->mTicksPerSecond > 0.0 ? clip->mTicksPerSecond : 25.0;
-    double duration = clip && std::isfinite(clip->mDuration) ? clip->mDuration / ticks_per_second : 0.0;
-    imported->frame_count = import_frame_count(settings.frames, animated, duration, settings.fps);
-    if (settings.frames == 0 && animated && imported->frame_count == MAX_IMPORT_FRAMES &&
-        duration * settings.fps + 1 > MAX_IMPORT_FRAMES)
-        imported->stats.warnings.push_back("the animation is cut to its first " + std::to_string(MAX_IMPORT_FRAMES) +
-                                           " frames");
-
-    c.bone_nodes.assign(c.nodes.size(), false);
-    for (unsigned m = 0; m < source->mNumMeshes; m++) {
-        if (!source->mMeshes[m] || source->mMeshes[m]->mNumBones == 0) continue;
-        const MeshParts &converted = converted_mesh(&c, m);
-        for (int bone : converted.bones) {
-            auto found =
-                bone >= 0 ? c.node_by_name.find(source->mMeshes[m]->mBones[bone]->mName.C_Str()) : c.node_by_name.end();
-            if (found != c.node_by_name.end()) c.bone_nodes[found->second] = true;
-        }
-    }
-    plan_nodes(&c);
-    for (const std::pair<int, int> &attachment : c.bone_attachments) {
-        int bone_object = c.node_object[attachment.second];
-        if (bone_object >= 0) imported->objects[attachment.first].parent = bone_object;
-    }
-    limit_children(&c);
-    flatten_deep_objects(&c);
+    count_frames(&c);
+    plan_objects(&c);
     ErrorKind size = check_scene_size(imported, error);
     if (size != ERROR_NONE) return size;
     sample_frames(&c);
     pose_deforming_meshes(&c);
-    imported->stats.added_camera = -1;
-    measure_model(&c);
-    imported->stats.applied_scale = c.settings.scale;
-    if (settings.scale == 0.0 && imported->stats.has_extent) {
-        double factor = framing_scale(imported->stats.extent_size);
-        scale_and_centre(imported, factor, imported->stats.extent_centre);
-        imported->stats.applied_scale = factor;
-    }
-    bool own_camera = false;
-    for (const ImportObject &object : imported->objects) own_camera = own_camera || object.kind == Camera;
-    if (settings.add_camera || (settings.camera_if_none && !own_camera)) add_front_camera(&c);
-    if (settings.lamps) add_view_lamps(&c);
-    lamps_first(&c);
-    finish_names(&c);
-    count_results(&c);
+    finish_objects(&c, settings);
     const ImportStats &stats = imported->stats;
     if (stats.quads + stats.triangles == 0)
         return set_error(error, ERROR_REFUSED, nullptr, 0,

@@ -139,6 +139,34 @@ static void nearest_rotation(Vec col[3])
     }
 }
 
+// Rebuilds the axes that are not present perpendicular to the others (all of
+// them the unit axes when none is).
+static void complete_axes(Vec axis[3], bool present[3], int present_count)
+{
+    if (present_count == 0) {
+        axis[0] = {1, 0, 0};
+        axis[1] = {0, 1, 0};
+        axis[2] = {0, 0, 1};
+        return;
+    }
+    for (int j = 0; j < 3; j++) {
+        if (present[j]) continue;
+        int k = (j + 1) % 3, l = (j + 2) % 3;
+        if (present[k] && present[l] && vec_length(vec_cross(axis[k], axis[l])) > 1e-9) {
+            Vec p = vec_cross(axis[k], axis[l]);
+            axis[j] = vec_scale(p, 1.0 / vec_length(p));
+        } else {
+            Vec known = present[k] ? axis[k] : axis[l];
+            axis[j] = vec_perpendicular(known);
+            if (!present[k] && !present[l]) {
+                // Only one axis known: complete a right-handed frame around it.
+                axis[l == j ? k : l] = vec_cross(known, axis[j]);
+            }
+        }
+        present[j] = true;
+    }
+}
+
 ObjectTransform decompose_transform(const Matrix4 &matrix, double *fit_error)
 {
     Vec col[3];
@@ -163,28 +191,7 @@ ObjectTransform decompose_transform(const Matrix4 &matrix, double *fit_error)
             length[j] = 0.0;
         }
     }
-    if (present_count == 0) {
-        axis[0] = {1, 0, 0};
-        axis[1] = {0, 1, 0};
-        axis[2] = {0, 0, 1};
-    } else {
-        for (int j = 0; j < 3; j++) {
-            if (present[j]) continue;
-            int k = (j + 1) % 3, l = (j + 2) % 3;
-            if (present[k] && present[l] && vec_length(vec_cross(axis[k], axis[l])) > 1e-9) {
-                Vec p = vec_cross(axis[k], axis[l]);
-                axis[j] = vec_scale(p, 1.0 / vec_length(p));
-            } else {
-                Vec known = present[k] ? axis[k] : axis[l];
-                axis[j] = vec_perpendicular(known);
-                if (!present[k] && !present[l]) {
-                    // Only one axis known: complete a right-handed frame around it.
-                    axis[l == j ? k : l] = vec_cross(known, axis[j]);
-                }
-            }
-            present[j] = true;
-        }
-    }
+    complete_axes(axis, present, present_count);
     double scale[3] = {length[0], length[1], length[2]};
     if (det3(axis) < 0.0) {
         axis[0] = vec_scale(axis[0], -1.0);

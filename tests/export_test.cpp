@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "orj/core/scene/scene_reader.h"
+#include "orj/import/orj_export.h"
+#include "orj/import/orj_import.h"
 #include "app/orj_import_command.h"
 #include "tests/support/test_support.h"
 
@@ -188,4 +190,24 @@ TEST(Export, NonFiniteValuesAreRefusedAndNamesMadeValidForEachFormat)
             EXPECT_STREQ(read->mCameras[0]->mName.C_Str(), "c\xc3\xa1mara_<&\"");
         }
     }
+}
+
+// The library's entry points take a null Error and still fail cleanly.
+TEST(Export, ImportAndExportFailWithoutAnErrorRecord)
+{
+    std::string dir = make_temp_dir("export-null-error");
+    write_file(dir + "/points.obj", "v 0 0 0\nv 1 0 0\np 1 2\n");
+    ImportSettings settings;
+    ImportResult result;
+    EXPECT_EQ(import_model((dir + "/points.obj").c_str(), settings, nullptr, nullptr, &result, nullptr), ERROR_REFUSED);
+    import_result_destroy(&result);
+
+    Scene scene = {};
+    Error error;
+    ASSERT_EQ(read_scene_file(&scene, source_path("data/fiche.orj").c_str(), &error), ERROR_NONE) << error.message;
+    ExportSummary summary;
+    std::string model = dir + "/robot.gltf", missing = dir + "/missing.tga";
+    EXPECT_NE(export_scene(&scene, model.c_str(), missing.c_str(), &summary, nullptr), ERROR_NONE);
+    EXPECT_FALSE(file_exists_at(model));
+    free_scene_records(&scene);
 }

@@ -313,7 +313,9 @@ TEST(ImportHostile, DeeplyNestedModelsImport)
         // The frames hold no mesh: read through, then refused for having nothing to draw.
         bool empty = std::string(name) == "frames.x";
         EXPECT_EQ(result.status, empty ? 1 : 0) << result.err;
-        if (empty) EXPECT_NE(result.err.find("nothing to draw"), std::string::npos) << result.err;
+        if (empty) {
+            EXPECT_NE(result.err.find("nothing to draw"), std::string::npos) << result.err;
+        }
     }
 }
 

@@ -75,7 +75,7 @@ static void bmp_plain(const BmpLayout *layout, const ImageBytes *bytes, Image *i
                                                 : (uint32_t)p[4 * x] | (uint32_t)p[4 * x + 1] << 8 |
                                                       (uint32_t)p[4 * x + 2] << 16 | (uint32_t)p[4 * x + 3] << 24;
                 for (int c = 0; c < 3; c++) out[c] = bmp_field(v, layout->masks[c]);
-                // Plain 16-bit pixels were always widened through 5-6-5 bits.
+                // Plain 16-bit pixels are widened through 5-6-5 bits: green takes a sixth bit.
                 if (layout->bits == 16 && layout->compression == BMP_RGB) {
                     uint32_t g6 = (uint32_t)image_widen_5(v >> 5 & 31) >> 2;
                     out[1] = (uint8_t)(g6 << 2 | g6 >> 4);
@@ -133,6 +133,95 @@ static ErrorKind bmp_rle(const BmpLayout *layout, ImageBytes *bytes, const char 
     return ERROR_NONE;
 }
 
+// A Windows header of 40 to 124 bytes, with the bit masks that follow a
+// 40-byte one or are part of a longer one.
+static ErrorKind bmp_info_header(ImageBytes *bytes, uint32_t header_bytes, const char *name, BmpLayout *layout,
+                                 uint32_t *colours_used, Error *error)
+{
+    uint32_t w, h, planes, ignored;
+    if (!image_bytes_u32le(bytes, &w) || !image_bytes_u32le(bytes, &h) || !image_bytes_u16le(bytes, &planes) ||
+        !image_bytes_u16le(bytes, &layout->bits) || !image_bytes_u32le(bytes, &layout->compression) ||
+        !image_bytes_u32le(bytes, &ignored) || !image_bytes_u32le(bytes, &ignored) ||
+        !image_bytes_u32le(bytes, &ignored) || !image_bytes_u32le(bytes, colours_used) ||
+        !image_bytes_u32le(bytes, &ignored))
+        return image_truncated(name, error);
+    layout->width = (int32_t)w;
+    layout->height = (int32_t)h;  // negative: rows from the top; as 64 bits, -INT_MIN does not overflow
+    if (layout->height < 0) {
+        layout->height = -layout->height;
+        layout->top_down = true;
+    }
+    if (layout->compression == BMP_BITFIELDS) {
+        size_t at = header_bytes > 40 ? BMP_FILE_HEADER_BYTES + 40 : bytes->at;
+        ImageBytes masks = {bytes->data, bytes->size, at};
+        if (!image_bytes_u32le(&masks, &layout->masks[0]) || !image_bytes_u32le(&masks, &layout->masks[1]) ||
+            !image_bytes_u32le(&masks, &layout->masks[2]))
+            return image_truncated(name, error);
+        if (header_bytes == 40) bytes->at = masks.at;
+    }
+    const uint8_t *rest;
+    if (header_bytes > 40 && !image_bytes_take(bytes, header_bytes - 40, &rest)) return image_truncated(name, error);
+    return ERROR_NONE;
+}
+
+// The header after the file header: OS/2's or a Windows one.
+static ErrorKind bmp_header(ImageBytes *bytes, uint32_t header_bytes, const char *name, BmpLayout *layout,
+                            uint32_t *palette_entry_bytes, uint32_t *colours_used, Error *error)
+{
+    *palette_entry_bytes = 4;
+    *colours_used = 0;
+    if (header_bytes >= 40 && header_bytes <= 124)
+        return bmp_info_header(bytes, header_bytes, name, layout, colours_used, error);
+    if (header_bytes != BMP_OS2_HEADER_BYTES)
+        return set_error(error, ERROR_UNSUPPORTED, name, 0, "BMP with a %u-byte header", header_bytes);
+    uint32_t w, h, planes;
+    if (!image_bytes_u16le(bytes, &w) || !image_bytes_u16le(bytes, &h) || !image_bytes_u16le(bytes, &planes) ||
+        !image_bytes_u16le(bytes, &layout->bits))
+        return image_truncated(name, error);
+    layout->width = w;
+    layout->height = h;
+    *palette_entry_bytes = 3;
+    return ERROR_NONE;
+}
+
+// Refuses the pixel formats the decoder does not know; gives plain 16- and
+// 32-bit pixels their fixed masks.
+static ErrorKind bmp_check_format(BmpLayout *layout, const char *name, Error *error)
+{
+    uint32_t bits = layout->bits, compression = layout->compression;
+    bool known =
+        (compression == BMP_RGB && (bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32)) ||
+        (compression == BMP_RLE8 && bits == 8) || (compression == BMP_RLE4 && bits == 4) ||
+        (compression == BMP_BITFIELDS && (bits == 16 || bits == 32));
+    if (!known)
+        return set_error(error, ERROR_UNSUPPORTED, name, 0, "BMP of %u bits a pixel, compression %u", bits,
+                         compression);
+    if (compression == BMP_RGB && bits == 16) {
+        layout->masks[0] = 0x7C00, layout->masks[1] = 0x03E0, layout->masks[2] = 0x001F;
+    } else if (compression == BMP_RGB && bits == 32) {
+        layout->masks[0] = 0xFF0000, layout->masks[1] = 0x00FF00, layout->masks[2] = 0x0000FF;
+    }
+    return ERROR_NONE;
+}
+
+static ErrorKind bmp_palette(ImageBytes *bytes, uint32_t colours_used, uint32_t entry_bytes, const char *name,
+                             BmpLayout *layout, Error *error)
+{
+    uint32_t entries = colours_used ? colours_used : 1u << layout->bits;
+    const uint8_t *palette;
+    if (entries > 256) entries = 256;
+    if (!image_bytes_take(bytes, (size_t)entries * entry_bytes, &palette)) return image_truncated(name, error);
+    for (uint32_t i = 0; i < entries; i++) {
+        const uint8_t *entry = palette + (size_t)i * entry_bytes;
+        layout->palette[i][0] = image_palette_component(entry[2]);
+        layout->palette[i][1] = image_palette_component(entry[1]);
+        layout->palette[i][2] = image_palette_component(entry[0]);
+        layout->palette[i][3] = 255;
+    }
+    layout->palette_size = entries;
+    return ERROR_NONE;
+}
+
 ErrorKind decode_bmp(const uint8_t *data, size_t size, const char *name, const ImageLimits *limits, Image *image,
                      Error *error)
 {
@@ -144,86 +233,23 @@ ErrorKind decode_bmp(const uint8_t *data, size_t size, const char *name, const I
         return image_truncated(name, error);
 
     BmpLayout layout = {};
-    uint32_t palette_entry_bytes = 4, colours_used = 0, planes;
-    if (header_bytes == BMP_OS2_HEADER_BYTES) {
-        uint32_t w, h;
-        if (!image_bytes_u16le(&bytes, &w) || !image_bytes_u16le(&bytes, &h) || !image_bytes_u16le(&bytes, &planes) ||
-            !image_bytes_u16le(&bytes, &layout.bits))
-            return image_truncated(name, error);
-        layout.width = w;
-        layout.height = h;
-        palette_entry_bytes = 3;
-    } else if (header_bytes >= 40 && header_bytes <= 124) {
-        uint32_t w, h, ignored;
-        if (!image_bytes_u32le(&bytes, &w) || !image_bytes_u32le(&bytes, &h) || !image_bytes_u16le(&bytes, &planes) ||
-            !image_bytes_u16le(&bytes, &layout.bits) || !image_bytes_u32le(&bytes, &layout.compression) ||
-            !image_bytes_u32le(&bytes, &ignored) || !image_bytes_u32le(&bytes, &ignored) ||
-            !image_bytes_u32le(&bytes, &ignored) || !image_bytes_u32le(&bytes, &colours_used) ||
-            !image_bytes_u32le(&bytes, &ignored))
-            return image_truncated(name, error);
-        layout.width = (int32_t)w;
-        layout.height = (int32_t)h;  // negative: rows from the top; as 64 bits, -INT_MIN does not overflow
-        if (layout.height < 0) {
-            layout.height = -layout.height;
-            layout.top_down = true;
-        }
-        // Bit masks follow a 40-byte header, or are part of a longer one.
-        if (layout.compression == BMP_BITFIELDS) {
-            size_t at = header_bytes > 40 ? BMP_FILE_HEADER_BYTES + 40 : bytes.at;
-            ImageBytes masks = {data, size, at};
-            if (!image_bytes_u32le(&masks, &layout.masks[0]) || !image_bytes_u32le(&masks, &layout.masks[1]) ||
-                !image_bytes_u32le(&masks, &layout.masks[2]))
-                return image_truncated(name, error);
-            if (header_bytes == 40) bytes.at = masks.at;
-        }
-        const uint8_t *rest;
-        if (header_bytes > 40 && !image_bytes_take(&bytes, header_bytes - 40, &rest))
-            return image_truncated(name, error);
-    } else {
-        return set_error(error, ERROR_UNSUPPORTED, name, 0, "BMP with a %u-byte header", header_bytes);
-    }
-
-    uint32_t bits = layout.bits, compression = layout.compression;
-    bool known =
-        (compression == BMP_RGB && (bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32)) ||
-        (compression == BMP_RLE8 && bits == 8) || (compression == BMP_RLE4 && bits == 4) ||
-        (compression == BMP_BITFIELDS && (bits == 16 || bits == 32));
-    if (!known)
-        return set_error(error, ERROR_UNSUPPORTED, name, 0, "BMP of %u bits a pixel, compression %u", bits,
-                         compression);
-    if (compression == BMP_RGB && bits == 16) {
-        layout.masks[0] = 0x7C00, layout.masks[1] = 0x03E0, layout.masks[2] = 0x001F;
-    } else if (compression == BMP_RGB && bits == 32) {
-        layout.masks[0] = 0xFF0000, layout.masks[1] = 0x00FF00, layout.masks[2] = 0x0000FF;
-    }
-    ErrorKind kind = image_check_size(layout.width, layout.height, name, limits, error);
+    uint32_t palette_entry_bytes, colours_used;
+    ErrorKind kind = bmp_header(&bytes, header_bytes, name, &layout, &palette_entry_bytes, &colours_used, error);
+    if (kind == ERROR_NONE) kind = bmp_check_format(&layout, name, error);
+    if (kind == ERROR_NONE) kind = image_check_size(layout.width, layout.height, name, limits, error);
+    if (kind == ERROR_NONE && layout.bits <= 8)
+        kind = bmp_palette(&bytes, colours_used, palette_entry_bytes, name, &layout, error);
     if (kind != ERROR_NONE) return kind;
-
-    if (bits <= 8) {
-        uint32_t entries = colours_used ? colours_used : 1u << bits;
-        const uint8_t *palette;
-        if (entries > 256) entries = 256;
-        if (!image_bytes_take(&bytes, (size_t)entries * palette_entry_bytes, &palette))
-            return image_truncated(name, error);
-        for (uint32_t i = 0; i < entries; i++) {
-            const uint8_t *entry = palette + (size_t)i * palette_entry_bytes;
-            layout.palette[i][0] = image_palette_component(entry[2]);
-            layout.palette[i][1] = image_palette_component(entry[1]);
-            layout.palette[i][2] = image_palette_component(entry[0]);
-            layout.palette[i][3] = 255;
-        }
-        layout.palette_size = entries;
-    }
     // The pixels start where the file header says, when that lies past the palette.
     if (data_offset >= bytes.at && data_offset <= size) bytes.at = data_offset;
 
-    if (compression == BMP_RLE8 || compression == BMP_RLE4) {
+    if (layout.compression == BMP_RLE8 || layout.compression == BMP_RLE4) {
         kind = image_allocate(image, (int)layout.width, (int)layout.height, false, name, limits, error);
         if (kind != ERROR_NONE) return kind;
         return bmp_rle(&layout, &bytes, name, image, error);
     }
-    size_t stride = ((size_t)layout.width * bits + 31) / 32 * 4;
-    size_t last_row = ((size_t)layout.width * bits + 7) / 8;
+    size_t stride = ((size_t)layout.width * layout.bits + 31) / 32 * 4;
+    size_t last_row = ((size_t)layout.width * layout.bits + 7) / 8;
     if (image_bytes_left(&bytes) < stride * (size_t)(layout.height - 1) + last_row) return image_truncated(name, error);
     kind = image_allocate(image, (int)layout.width, (int)layout.height, false, name, limits, error);
     if (kind != ERROR_NONE) return kind;

@@ -50,6 +50,49 @@ static void jpeg_count_scans(j_common_ptr info)
     }
 }
 
+// Every 8x8 block of every component takes at least one bit of Huffman-
+// coded data (its DC value); arithmetic coding is allowed 1/64 of a bit. A
+// file shorter than that cannot be whole, and refusing it before decoding
+// saves allocating the image and, for progressive files, the coefficients.
+static bool jpeg_long_enough(const jpeg_decompress_struct &info, size_t size)
+{
+    uint64_t blocks = 0;
+    for (int c = 0; c < info.num_components; c++)
+        blocks += (uint64_t)info.comp_info[c].width_in_blocks * info.comp_info[c].height_in_blocks;
+    return (uint64_t)size * 8 * (info.arith_code ? 64 : 1) >= blocks;
+}
+
+static bool jpeg_reserve(std::vector<uint8_t> *rows, size_t bytes)
+{
+    try {
+        rows->clear();
+        rows->reserve(bytes);
+        return true;
+    } catch (const std::bad_alloc &) {
+        return false;
+    }
+}
+
+// Rows are added as they are decoded, so a file that ends early never makes
+// the whole image's memory be touched. rows has room for them all.
+static void jpeg_read_rows(jpeg_decompress_struct *info, std::vector<uint8_t> *rows)
+{
+    size_t width = info->output_width;
+    JSAMPARRAY scanline = (*info->mem->alloc_sarray)((j_common_ptr)info, JPOOL_IMAGE, (JDIMENSION)width * 3, 1);
+    while (info->output_scanline < info->output_height) {
+        jpeg_read_scanlines(info, scanline, 1);
+        size_t at = rows->size();
+        rows->resize(at + width * 4);  // within the reserved room: no copy, no throw
+        uint8_t *out = rows->data() + at;
+        for (size_t x = 0; x < width; x++) {
+            out[4 * x] = scanline[0][3 * x];
+            out[4 * x + 1] = scanline[0][3 * x + 1];
+            out[4 * x + 2] = scanline[0][3 * x + 2];
+            out[4 * x + 3] = 255;
+        }
+    }
+}
+
 ErrorKind decode_jpeg(const uint8_t *data, size_t size, const char *name, const ImageLimits *limits, Image *image,
                       Error *error)
 {
@@ -75,50 +118,19 @@ ErrorKind decode_jpeg(const uint8_t *data, size_t size, const char *name, const 
     jpeg_mem_src(&info, data, (unsigned long)size);
     jpeg_read_header(&info, TRUE);
     kind = image_check_size(info.image_width, info.image_height, name, limits, error);
+    if (kind == ERROR_NONE && !jpeg_long_enough(info, size)) kind = image_truncated(name, error);
     if (kind != ERROR_NONE) longjmp(failure.back, 1);
-    // Every 8x8 block of every component takes at least one bit of Huffman-
-    // coded data (its DC value); arithmetic coding is allowed 1/64 of a bit.
-    // A file shorter than that cannot be whole, and refusing it here saves
-    // allocating the image and, for progressive files, the coefficients.
-    uint64_t blocks = 0;
-    for (int c = 0; c < info.num_components; c++)
-        blocks += (uint64_t)info.comp_info[c].width_in_blocks * info.comp_info[c].height_in_blocks;
-    if ((uint64_t)size * 8 * (info.arith_code ? 64 : 1) < blocks) {
-        kind = image_truncated(name, error);
-        longjmp(failure.back, 1);
-    }
     info.out_color_space = JCS_RGB;
-    // The fast integer transform is the one whose pixels come within a step
-    // of those the engine's JPEG images have always had.
+    // The fast integer transform: the pixels the engine's JPEG images are
+    // held to come from it, within a step.
     info.dct_method = JDCT_IFAST;
     jpeg_start_decompress(&info);
-    if (info.output_components != 3) {
+    if (info.output_components != 3)
         kind = set_error(error, ERROR_UNSUPPORTED, name, 0, "JPEG of %d components", info.output_components);
-        longjmp(failure.back, 1);
-    }
-    // Rows are added as they are decoded, so a file that ends early never
-    // makes the whole image's memory be touched.
-    size_t width = info.output_width;
-    try {
-        rows->clear();
-        rows->reserve(width * info.output_height * 4);
-    } catch (const std::bad_alloc &) {
+    else if (!jpeg_reserve(rows, (size_t)info.output_width * info.output_height * 4))
         kind = set_error(error, ERROR_OUT_OF_MEMORY, name, 0, "no memory for the image");
-        longjmp(failure.back, 1);
-    }
-    JSAMPARRAY scanline = (*info.mem->alloc_sarray)((j_common_ptr)&info, JPOOL_IMAGE, (JDIMENSION)width * 3, 1);
-    while (info.output_scanline < info.output_height) {
-        jpeg_read_scanlines(&info, scanline, 1);
-        size_t at = rows->size();
-        rows->resize(at + width * 4);  // within the reserved room: no copy, no throw
-        uint8_t *out = rows->data() + at;
-        for (size_t x = 0; x < width; x++) {
-            out[4 * x] = scanline[0][3 * x];
-            out[4 * x + 1] = scanline[0][3 * x + 1];
-            out[4 * x + 2] = scanline[0][3 * x + 2];
-            out[4 * x + 3] = 255;
-        }
-    }
+    if (kind != ERROR_NONE) longjmp(failure.back, 1);
+    jpeg_read_rows(&info, rows);
     jpeg_finish_decompress(&info);
     image->width = (int)info.output_width;
     image->height = (int)info.output_height;

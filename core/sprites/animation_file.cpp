@@ -56,48 +56,50 @@ static ErrorKind malformed(Error *error, const char *what)
     return set_error(error, ERROR_MALFORMED, nullptr, 0, "%s", what);
 }
 
-ErrorKind read_frame(AnimationFrame *frame, FILE *stream, Error *error)
-{
-    if (!stream || !frame) return set_error(error, ERROR_CANNOT_OPEN, nullptr, 0, "nothing to read from");
-    const char *ends_early = "the file ends inside the frame record";
-    const char *bad_run = "a run length is negative or larger than the frame's width";
-    int32_t width = 0, height = 0, opaque_pixels = 0;
-    if (!read_int(stream, &width) || !read_int(stream, &height) || !read_int(stream, &opaque_pixels))
-        return malformed(error, ends_early);
-    if (width < 1 || width > MAX_ANIMATION_SIDE || height < 1 || height > MAX_ANIMATION_SIDE)
-        return malformed(error, "the frame's width or height is not between 1 and 65535");
-    if (opaque_pixels < 0 || (int64_t)opaque_pixels > (int64_t)width * height)
-        return malformed(error, "the opaque pixel count is negative or larger than the frame");
+static const char *const FRAME_ENDS_EARLY = "the file ends inside the frame record";
+static const char *const FRAME_TOO_BIG = "the frame's runs do not fit in the %d-byte working area";
 
-    const char *too_big = "the frame's runs do not fit in the %d-byte working area";
-    // The working area holds a count and a 4-byte row reference per row, then the runs.
+// Every row's run count and run lengths, checked against the frame's width
+// and the working area, which holds a count and a 4-byte row reference per
+// row, then the runs.
+static ErrorKind read_frame_rows(FILE *stream, int32_t width, int32_t height, std::vector<int32_t> *counts,
+                                 std::vector<int32_t> *lengths, Error *error)
+{
     int64_t work_bytes = 8 * (int64_t)height;
     if (work_bytes > FRAME_WORK_AREA_BYTES)
-        return set_error(error, ERROR_TOO_LARGE, nullptr, 0, too_big, (int)FRAME_WORK_AREA_BYTES);
-    std::vector<int32_t> counts((size_t)height);
-    std::vector<int32_t> lengths;
+        return set_error(error, ERROR_TOO_LARGE, nullptr, 0, FRAME_TOO_BIG, (int)FRAME_WORK_AREA_BYTES);
+    counts->assign((size_t)height, 0);
     for (int32_t y = 0; y < height; y++) {
         int32_t k = 0;
-        if (!read_int(stream, &k)) return malformed(error, ends_early);
+        if (!read_int(stream, &k)) return malformed(error, FRAME_ENDS_EARLY);
         // A row of width pixels has at most width + 1 runs (the first may be empty).
         if (k < 0 || k > width)
             return malformed(error, "a row's run count is negative or larger than the frame's width");
         work_bytes += 4 * ((int64_t)k + 1);
         if (work_bytes > FRAME_WORK_AREA_BYTES)
-            return set_error(error, ERROR_TOO_LARGE, nullptr, 0, too_big, (int)FRAME_WORK_AREA_BYTES);
-        counts[(size_t)y] = k;
+            return set_error(error, ERROR_TOO_LARGE, nullptr, 0, FRAME_TOO_BIG, (int)FRAME_WORK_AREA_BYTES);
+        (*counts)[(size_t)y] = k;
         int64_t sum = 0;
         for (int32_t r = 0; r <= k; r++) {
             int32_t length = 0;
-            if (!read_int(stream, &length)) return malformed(error, ends_early);
-            if (length < 0 || length > width) return malformed(error, bad_run);
+            if (!read_int(stream, &length)) return malformed(error, FRAME_ENDS_EARLY);
+            if (length < 0 || length > width)
+                return malformed(error, "a run length is negative or larger than the frame's width");
             sum += length;
-            lengths.push_back(length);
+            lengths->push_back(length);
         }
         if (sum != width) return malformed(error, "a row's run lengths do not add up to the frame's width");
     }
+    return ERROR_NONE;
+}
 
-    // One block: the row references first (they need the strictest alignment), then counts, then runs.
+// The frame's rows in one block: the row references first (they need the
+// strictest alignment), then counts, then runs. On failure the frame is left
+// as it was.
+static ErrorKind pack_frame_block(const std::vector<int32_t> &counts, const std::vector<int32_t> &lengths,
+                                  AnimationFrame *frame, Error *error)
+{
+    int32_t height = (int32_t)counts.size();
     size_t references_size = sizeof(int32_t *) * (size_t)height;
     size_t counts_size = sizeof(int32_t) * (size_t)height;
     size_t lengths_size = sizeof(int32_t) * lengths.size();
@@ -115,14 +117,32 @@ ErrorKind read_frame(AnimationFrame *frame, FILE *stream, Error *error)
         references[y] = block_lengths + offset;
         offset += (size_t)counts[(size_t)y] + 1;
     }
-
-    frame->width = width;
-    frame->height = height;
-    frame->opaque_pixels = opaque_pixels;
     frame->run_counts = block_counts;
     frame->runs = references;
     frame->block = block;
     frame->block_size = (int32_t)block_size;
+    return ERROR_NONE;
+}
+
+ErrorKind read_frame(AnimationFrame *frame, FILE *stream, Error *error)
+{
+    if (!stream || !frame) return set_error(error, ERROR_CANNOT_OPEN, nullptr, 0, "nothing to read from");
+    int32_t width = 0, height = 0, opaque_pixels = 0;
+    if (!read_int(stream, &width) || !read_int(stream, &height) || !read_int(stream, &opaque_pixels))
+        return malformed(error, FRAME_ENDS_EARLY);
+    if (width < 1 || width > MAX_ANIMATION_SIDE || height < 1 || height > MAX_ANIMATION_SIDE)
+        return malformed(error, "the frame's width or height is not between 1 and 65535");
+    if (opaque_pixels < 0 || (int64_t)opaque_pixels > (int64_t)width * height)
+        return malformed(error, "the opaque pixel count is negative or larger than the frame");
+
+    std::vector<int32_t> counts, lengths;
+    ErrorKind kind = read_frame_rows(stream, width, height, &counts, &lengths, error);
+    if (kind != ERROR_NONE) return kind;
+    kind = pack_frame_block(counts, lengths, frame, error);
+    if (kind != ERROR_NONE) return kind;
+    frame->width = width;
+    frame->height = height;
+    frame->opaque_pixels = opaque_pixels;
     return ERROR_NONE;
 }
 

@@ -72,39 +72,41 @@ static int32_t ramp_next_linear(Ramp *ramp, int32_t copy_count, bool fitted)
     return (int32_t)((uint32_t)copy_count + (fitted ? 1u : (uint32_t)-1));
 }
 
-int32_t ramp_next(Ramp *ramp, int32_t copy_count, bool fitted, double slot_used)
+// One step down, the next one twice as long.
+static int32_t shrink(Ramp *ramp, int32_t copy_count)
 {
-    ramp->passes++;
-    if (ramp->kind == RAMP_LINEAR) return ramp_next_linear(ramp, copy_count, fitted);
-    if (ramp->passes == 1) return clamp_count(copy_count);
+    int32_t next = clamp_count((int64_t)copy_count - ramp->step);
+    ramp->step = clamp_count((int64_t)ramp->step * 2);
+    return next;
+}
 
-    switch (ramp->phase) {
-    case RAMP_GROWING:
-        // The first pass at a new largest count pays the renderer's warming
-        // up (its first frames compile their state, its larger bins take
-        // fresh memory) and may take several times its later time. So the
-        // first search's miss must come twice before it bisects.
-        if (!fitted && ramp->first_search && ramp->run++ == 0) return copy_count;
-        if (!fitted) return narrow(ramp, copy_count, fitted);
-        ramp->run = 0;
-        ramp->low = copy_count;
-        if (copy_count >= RAMP_MAX_COPIES) return follow(ramp, copy_count, fitted);
-        return grow(ramp, copy_count, slot_used);
-    case RAMP_SHRINKING:
-        if (fitted) return narrow(ramp, copy_count, fitted);
-        ramp->high = copy_count;
-        if (copy_count <= 1) return follow(ramp, copy_count, fitted);
-        {
-            int32_t next = clamp_count((int64_t)copy_count - ramp->step);
-            ramp->step = clamp_count((int64_t)ramp->step * 2);
-            return next;
-        }
-    case RAMP_NARROWING:
-        return narrow(ramp, copy_count, fitted);
-    case RAMP_FOLLOWING:
-        break;
-    }
+static int32_t ramp_growing(Ramp *ramp, int32_t copy_count, bool fitted, double slot_used)
+{
+    // The first pass at a new largest count pays the renderer's warming up
+    // (its first frames compile their state, its larger bins take fresh
+    // memory) and may take several times its later time. So the first
+    // search's miss must come twice before it bisects.
+    if (!fitted && ramp->first_search && ramp->run++ == 0) return copy_count;
+    if (!fitted) return narrow(ramp, copy_count, fitted);
+    ramp->run = 0;
+    ramp->low = copy_count;
+    if (copy_count >= RAMP_MAX_COPIES) return follow(ramp, copy_count, fitted);
+    return grow(ramp, copy_count, slot_used);
+}
 
+static int32_t ramp_shrinking(Ramp *ramp, int32_t copy_count, bool fitted)
+{
+    if (fitted) return narrow(ramp, copy_count, fitted);
+    ramp->high = copy_count;
+    if (copy_count <= 1) return follow(ramp, copy_count, fitted);
+    return shrink(ramp, copy_count);
+}
+
+// One up after a pass that fitted, one down after one that missed; a long
+// enough run of either means the capacity has moved, and the search starts
+// again from here by doubling steps.
+static int32_t ramp_following(Ramp *ramp, int32_t copy_count, bool fitted, double slot_used)
+{
     if (ramp->run > 0 && fitted == ramp->run_fitted) {
         ramp->run++;
     } else {
@@ -113,7 +115,6 @@ int32_t ramp_next(Ramp *ramp, int32_t copy_count, bool fitted, double slot_used)
     }
     if (ramp->run < (fitted ? RAMP_SEARCH_UP_RUN : RAMP_SEARCH_DOWN_RUN)) return follow(ramp, copy_count, fitted);
 
-    // The capacity has moved: search again from here, by doubling steps.
     ramp->run = 0;
     ramp->step = 2;
     ramp->first_search = false;
@@ -128,9 +129,25 @@ int32_t ramp_next(Ramp *ramp, int32_t copy_count, bool fitted, double slot_used)
     ramp->phase = RAMP_SHRINKING;
     ramp->low = 0;
     ramp->high = copy_count;
-    int32_t next = clamp_count((int64_t)copy_count - ramp->step);
-    ramp->step *= 2;
-    return next;
+    return shrink(ramp, copy_count);
+}
+
+int32_t ramp_next(Ramp *ramp, int32_t copy_count, bool fitted, double slot_used)
+{
+    ramp->passes++;
+    if (ramp->kind == RAMP_LINEAR) return ramp_next_linear(ramp, copy_count, fitted);
+    if (ramp->passes == 1) return clamp_count(copy_count);
+    switch (ramp->phase) {
+    case RAMP_GROWING:
+        return ramp_growing(ramp, copy_count, fitted, slot_used);
+    case RAMP_SHRINKING:
+        return ramp_shrinking(ramp, copy_count, fitted);
+    case RAMP_NARROWING:
+        return narrow(ramp, copy_count, fitted);
+    case RAMP_FOLLOWING:
+        break;
+    }
+    return ramp_following(ramp, copy_count, fitted, slot_used);
 }
 
 bool ramp_settled(const Ramp *ramp) { return ramp->phase == RAMP_FOLLOWING; }

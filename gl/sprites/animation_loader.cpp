@@ -45,6 +45,52 @@ void delete_animation_textures(Animation *animation)
     animation->textures = nullptr;
 }
 
+// Frame i lies in the strip's rows i * height .. i * height + height - 1.
+static ErrorKind check_frames_fit(const Animation &loaded, const BITMAP *strip, const char *animation_path,
+                                  const char *strip_path, Error *error)
+{
+    for (int32_t i = 0; i < loaded.frame_count; i++) {
+        const AnimationFrame &frame = loaded.frames[i];
+        if (frame.width > strip->w || (int64_t)frame.height * (i + 1) > strip->h)
+            return set_error(error, ERROR_MALFORMED, animation_path, 0,
+                             "frame %d (%d x %d) does not fit the strip image %s (%d x %d)", (int)i, (int)frame.width,
+                             (int)frame.height, strip_path, strip->w, strip->h);
+    }
+    return ERROR_NONE;
+}
+
+// A texture per frame, cut from the strip (a JPEG strip's transparency taken
+// from the frame's runs). On failure the textures made are deleted.
+static ErrorKind make_frame_textures(Animation *loaded, BITMAP *strip, StripKind kind, const char *animation_path,
+                                     Error *error)
+{
+    loaded->textures = (uint32_t *)calloc((size_t)loaded->frame_count + 1, sizeof(uint32_t));
+    loaded->bitmaps = (BITMAP **)calloc((size_t)loaded->frame_count + 1, sizeof(BITMAP *));
+    if (!loaded->textures || !loaded->bitmaps) {
+        free(loaded->textures);
+        free(loaded->bitmaps);
+        loaded->textures = nullptr;
+        loaded->bitmaps = nullptr;
+        return set_error(error, ERROR_OUT_OF_MEMORY, animation_path, 0, "out of memory for %d textures",
+                         (int)loaded->frame_count);
+    }
+    for (int32_t i = 0; i < loaded->frame_count; i++) {
+        const AnimationFrame &frame = loaded->frames[i];
+        BITMAP *bitmap = create_bitmap_ex(32, frame.width, frame.height);
+        if (!bitmap) {
+            delete_animation_textures(loaded);
+            return set_error(error, ERROR_OUT_OF_MEMORY, animation_path, 0, "out of memory for frame %d", (int)i);
+        }
+        loaded->bitmaps[i] = bitmap;
+        blit(strip, bitmap, 0, frame.height * i, 0, 0, frame.width, frame.height);
+        if (kind == STRIP_JPEG) apply_frame_mask(bitmap, frame);
+        loaded->textures[i] = make_texture(bitmap);
+        destroy_bitmap(bitmap);
+        loaded->bitmaps[i] = nullptr;
+    }
+    return ERROR_NONE;
+}
+
 static ErrorKind load_strip_animation(const char *animation_path, const char *strip_path, StripKind kind,
                                       Animation *animation, Error *error)
 {
@@ -64,49 +110,13 @@ static ErrorKind load_strip_animation(const char *animation_path, const char *st
         return open_failure(strip_path, reason, error);
     }
     if (kind == STRIP_TGA) fill_missing_alpha(strip);
-
-    // Frame i lies in the strip's rows i * height .. i * height + height - 1.
-    for (int32_t i = 0; i < loaded.frame_count; i++) {
-        const AnimationFrame &frame = loaded.frames[i];
-        if (frame.width > strip->w || (int64_t)frame.height * (i + 1) > strip->h) {
-            set_error(error, ERROR_MALFORMED, animation_path, 0,
-                      "frame %d (%d x %d) does not fit the strip image %s (%d x %d)", (int)i, (int)frame.width,
-                      (int)frame.height, strip_path, strip->w, strip->h);
-            destroy_bitmap(strip);
-            destroy_animation(&loaded);
-            return ERROR_MALFORMED;
-        }
-    }
-
-    loaded.textures = (uint32_t *)calloc((size_t)loaded.frame_count + 1, sizeof(uint32_t));
-    loaded.bitmaps = (BITMAP **)calloc((size_t)loaded.frame_count + 1, sizeof(BITMAP *));
-    if (!loaded.textures || !loaded.bitmaps) {
-        free(loaded.textures);
-        free(loaded.bitmaps);
-        loaded.textures = nullptr;
-        loaded.bitmaps = nullptr;
-        destroy_bitmap(strip);
-        destroy_animation(&loaded);
-        return set_error(error, ERROR_OUT_OF_MEMORY, animation_path, 0, "out of memory for %d textures",
-                         (int)loaded.frame_count);
-    }
-    for (int32_t i = 0; i < loaded.frame_count; i++) {
-        const AnimationFrame &frame = loaded.frames[i];
-        BITMAP *bitmap = create_bitmap_ex(32, frame.width, frame.height);
-        if (!bitmap) {
-            destroy_bitmap(strip);
-            delete_animation_textures(&loaded);
-            destroy_animation(&loaded);
-            return set_error(error, ERROR_OUT_OF_MEMORY, animation_path, 0, "out of memory for frame %d", (int)i);
-        }
-        loaded.bitmaps[i] = bitmap;
-        blit(strip, bitmap, 0, frame.height * i, 0, 0, frame.width, frame.height);
-        if (kind == STRIP_JPEG) apply_frame_mask(bitmap, frame);
-        loaded.textures[i] = make_texture(bitmap);
-        destroy_bitmap(bitmap);
-        loaded.bitmaps[i] = nullptr;
-    }
+    ErrorKind made = check_frames_fit(loaded, strip, animation_path, strip_path, error);
+    if (made == ERROR_NONE) made = make_frame_textures(&loaded, strip, kind, animation_path, error);
     destroy_bitmap(strip);
+    if (made != ERROR_NONE) {
+        destroy_animation(&loaded);
+        return made;
+    }
     *animation = loaded;
     return ERROR_NONE;
 }

@@ -139,22 +139,31 @@ static int gif_to_memory(GifFileType *gif, const GifByteType *data, int length)
     return length;
 }
 
-static ErrorKind encode_gif(const std::vector<Image> &frames, const char *path, std::vector<uint8_t> *bytes,
-                            Error *error)
+// The colour of the first opaque pixel of any frame (black when none is):
+// transparent pixels take it, so that they add no colour to the palette.
+static void first_opaque_colour(const std::vector<Image> &frames, uint8_t fill[3])
+{
+    fill[0] = fill[1] = fill[2] = 0;
+    for (const Image &frame : frames)
+        for (size_t i = 0; i < (size_t)frame.width * frame.height; i++)
+            if (frame.rgba[4 * i + 3] >= 128) {
+                memcpy(fill, &frame.rgba[4 * i], 3);
+                return;
+            }
+}
+
+// One palette for all frames from their opaque pixels; the last entry is
+// transparent. indices gets every frame's pixels, one frame after another.
+static ErrorKind quantize_frames(const std::vector<Image> &frames, std::vector<GifByteType> *indices,
+                                 GifColorType colours[256], const char *path, Error *error)
 {
     int width = frames[0].width, height = frames[0].height;
     size_t frame_pixels = (size_t)width * height;
     size_t pixels = frame_pixels * frames.size();
-    // One palette for all frames from their opaque pixels; the last entry is transparent.
-    std::vector<GifByteType> red(pixels), green(pixels), blue(pixels), indices(pixels);
-    uint8_t fill[3] = {0, 0, 0};
-    for (const Image &frame : frames)
-        for (size_t i = 0; i < frame_pixels; i++)
-            if (frame.rgba[4 * i + 3] >= 128) {
-                memcpy(fill, &frame.rgba[4 * i], 3);
-                goto found;
-            }
-found:
+    std::vector<GifByteType> red(pixels), green(pixels), blue(pixels);
+    indices->assign(pixels, 0);
+    uint8_t fill[3];
+    first_opaque_colour(frames, fill);
     for (size_t n = 0; n < frames.size(); n++)
         for (size_t i = 0; i < frame_pixels; i++) {
             const uint8_t *p = &frames[n].rgba[4 * i];
@@ -163,11 +172,55 @@ found:
             green[n * frame_pixels + i] = colour[1];
             blue[n * frame_pixels + i] = colour[2];
         }
-    GifColorType colours[256] = {};
     int colour_count = GIF_TRANSPARENT_INDEX;
     if (GifQuantizeBuffer((unsigned)width, (unsigned)(height * frames.size()), &colour_count, red.data(), green.data(),
-                          blue.data(), indices.data(), colours) != GIF_OK)
+                          blue.data(), indices->data(), colours) != GIF_OK)
         return set_error(error, ERROR_CANNOT_WRITE, path, 0, "the frames' colours cannot be reduced to a GIF palette");
+    return ERROR_NONE;
+}
+
+// The screen, its palette and the extension that loops the animation for ever.
+static bool put_gif_screen(GifFileType *gif, int width, int height, ColorMapObject *map)
+{
+    static const char loop_name[] = "NETSCAPE2.0";
+    static const unsigned char loop_forever[3] = {1, 0, 0};
+    return EGifPutScreenDesc(gif, width, height, 8, 0, map) == GIF_OK &&
+           EGifPutExtensionLeader(gif, APPLICATION_EXT_FUNC_CODE) == GIF_OK &&
+           EGifPutExtensionBlock(gif, 11, loop_name) == GIF_OK &&
+           EGifPutExtensionBlock(gif, 3, loop_forever) == GIF_OK && EGifPutExtensionTrailer(gif) == GIF_OK;
+}
+
+// One frame shown for a pass, its transparent pixels the palette's last entry.
+static bool put_gif_frame(GifFileType *gif, const Image &frame, const GifByteType *indices)
+{
+    int width = frame.width, height = frame.height;
+    GraphicsControlBlock control = {};
+    control.DisposalMode = DISPOSE_BACKGROUND;
+    control.DelayTime = GIF_FRAME_CENTISECONDS;
+    control.TransparentColor = GIF_TRANSPARENT_INDEX;
+    GifByteType extension[4];
+    EGifGCBToExtension(&control, extension);
+    bool written = EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, extension) == GIF_OK &&
+                   EGifPutImageDesc(gif, 0, 0, width, height, false, nullptr) == GIF_OK;
+    std::vector<GifPixelType> row((size_t)width);
+    for (int y = 0; written && y < height; y++) {
+        for (int x = 0; x < width; x++) {
+            size_t i = (size_t)y * width + x;
+            row[(size_t)x] = frame.rgba[4 * i + 3] >= 128 ? indices[i] : (GifPixelType)GIF_TRANSPARENT_INDEX;
+        }
+        written = EGifPutLine(gif, row.data(), width) == GIF_OK;
+    }
+    return written;
+}
+
+static ErrorKind encode_gif(const std::vector<Image> &frames, const char *path, std::vector<uint8_t> *bytes,
+                            Error *error)
+{
+    int width = frames[0].width, height = frames[0].height;
+    size_t frame_pixels = (size_t)width * height;
+    std::vector<GifByteType> indices;
+    GifColorType colours[256] = {};
+    if (quantize_frames(frames, &indices, colours, path, error) != ERROR_NONE) return error->kind;
 
     int code = 0;
     bytes->clear();
@@ -176,33 +229,10 @@ found:
     EGifSetGifVersion(gif, true);
     ColorMapObject *map = GifMakeMapObject(256, colours);
     if (!map) return gif_failure(gif, E_GIF_ERR_NOT_ENOUGH_MEM, path, error);
-    bool written = EGifPutScreenDesc(gif, width, height, 8, 0, map) == GIF_OK;
+    bool written = put_gif_screen(gif, width, height, map);
     GifFreeMapObject(map);
-    // Loop for ever.
-    static const char loop_name[] = "NETSCAPE2.0";
-    static const unsigned char loop_forever[3] = {1, 0, 0};
-    written = written && EGifPutExtensionLeader(gif, APPLICATION_EXT_FUNC_CODE) == GIF_OK &&
-              EGifPutExtensionBlock(gif, 11, loop_name) == GIF_OK &&
-              EGifPutExtensionBlock(gif, 3, loop_forever) == GIF_OK && EGifPutExtensionTrailer(gif) == GIF_OK;
-    for (size_t n = 0; written && n < frames.size(); n++) {
-        GraphicsControlBlock control = {};
-        control.DisposalMode = DISPOSE_BACKGROUND;
-        control.DelayTime = GIF_FRAME_CENTISECONDS;
-        control.TransparentColor = GIF_TRANSPARENT_INDEX;
-        GifByteType extension[4];
-        EGifGCBToExtension(&control, extension);
-        written = EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, extension) == GIF_OK &&
-                  EGifPutImageDesc(gif, 0, 0, width, height, false, nullptr) == GIF_OK;
-        std::vector<GifPixelType> row((size_t)width);
-        for (int y = 0; written && y < height; y++) {
-            for (int x = 0; x < width; x++) {
-                size_t i = (size_t)y * width + x;
-                row[(size_t)x] = frames[n].rgba[4 * i + 3] >= 128 ? indices[n * frame_pixels + i]
-                                                                  : (GifPixelType)GIF_TRANSPARENT_INDEX;
-            }
-            written = EGifPutLine(gif, row.data(), width) == GIF_OK;
-        }
-    }
+    for (size_t n = 0; written && n < frames.size(); n++)
+        written = put_gif_frame(gif, frames[n], &indices[n * frame_pixels]);
     if (!written) return gif_failure(gif, 0, path, error);
     if (EGifCloseFile(gif, &code) != GIF_OK) return gif_failure(nullptr, code, path, error);
     return ERROR_NONE;
@@ -211,6 +241,9 @@ found:
 ErrorKind write_animation_preview(const char *animation_path, const char *strip_path, const char *output_path,
                                   int *frame_count, Error *error)
 {
+    // A null error still needs a place for the message.
+    Error scratch;
+    if (!error) error = &scratch;
     bool gif = ends_with(output_path, ".gif");
     if (!gif && !ends_with(output_path, ".png"))
         return set_error(error, ERROR_REFUSED, output_path, 0,

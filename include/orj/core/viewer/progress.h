@@ -1,6 +1,7 @@
-// A line on standard error every second while a long benchmark runs: the
-// program, the seconds so far and what it is doing. A thread of its own
-// prints it, so that a step that takes long still shows.
+/// @file
+/// A line on standard error every second while a long benchmark runs: the
+/// program, the seconds so far and what it is doing. A thread of its own
+/// prints it, so that a step that takes long still shows.
 #pragma once
 
 #include <condition_variable>
@@ -9,23 +10,29 @@
 
 namespace orj {
 
+/// The progress printer: made by bench_progress_start and freed by
+/// bench_progress_stop; its fields are the printer's.
 struct BenchProgress {
-    const char *program;
-    std::mutex lock;  // guards stage and stopping
-    std::condition_variable wake;
-    char stage[160];
-    bool stopping;
-    std::thread printer;
+    const char *program;           ///< the name each line starts with; not owned
+    std::mutex lock;               ///< guards stage and stopping
+    std::condition_variable wake;  ///< wakes the printer to stop
+    char stage[160];               ///< what the program is doing, as the lines show it
+    bool stopping;                 ///< set when the printer is to end
+    std::thread printer;           ///< the thread that prints the lines
 };
 
-// option: 1 on, 0 off, -1 on when standard error is a terminal.
+/// Whether a progress option asks for the lines: 1 on, 0 off, -1 on when
+/// standard error is a terminal.
 bool progress_wanted(int option);
 
-// Starts the printer; null when off. Pair with bench_progress_stop. A
-// program that exits before stopping it leaves the record to the system.
+/// Starts the printer when on; null when off. program must outlive it. Pair
+/// with bench_progress_stop. A program that exits before stopping it leaves
+/// the record to the system.
 BenchProgress *bench_progress_start(const char *program, bool on);
-// What the program is doing now, printf-style; nothing when progress is null.
+/// What the program is doing now, printf-style; nothing when progress is null.
 void bench_progress_stage(BenchProgress *progress, const char *format, ...) __attribute__((format(printf, 2, 3)));
+/// Ends the printer, waiting for its thread, and frees progress; nothing when
+/// it is null.
 void bench_progress_stop(BenchProgress *progress);
 
 }  // namespace orj

@@ -8,8 +8,8 @@
 
 namespace orj {
 
-/// Tries --screenshot, --report-json (unless "-"), --trace and the first name
-/// of --record as outputs (orj/core/base/output_file.h): each must be a
+/// Tries `--screenshot`, `--report-json` (unless "-"), `--trace` and the first name
+/// of `--record` as outputs (orj/core/base/output_file.h): each must be a
 /// regular file or a new name in a folder that takes one, and none may be the
 /// scene, the texture or another of them. The error names the file and the
 /// reason; nothing is written.

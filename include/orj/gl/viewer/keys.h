@@ -37,10 +37,10 @@ enum class Key {
     ESCAPE,  ///< Esc
     ENTER,   ///< Enter (Return)
     SPACE,   ///< the space bar
-    LEFT,    ///< the arrow keys
-    RIGHT,
-    UP,
-    DOWN,
+    LEFT,    ///< the left arrow
+    RIGHT,   ///< the right arrow
+    UP,      ///< the up arrow
+    DOWN,    ///< the down arrow
 };
 
 /// True while key is held down (polls the keyboard first). Needs the keyboard
