@@ -32,7 +32,8 @@ bool default_results_path(std::string *path);
 #define RESULTS_DEFAULT_PLACE "%APPDATA%\\orj\\results.sqlite"
 #define RESULTS_PLACE_UNKNOWN "APPDATA is not set"
 #else
-#define RESULTS_DEFAULT_PLACE "$XDG_DATA_HOME/orj/results.sqlite, ~/.local/share/orj/results.sqlite when that is not set"
+#define RESULTS_DEFAULT_PLACE                                                                                          \
+    "$XDG_DATA_HOME/orj/results.sqlite, ~/.local/share/orj/results.sqlite when that is not set"
 #define RESULTS_PLACE_UNKNOWN "neither XDG_DATA_HOME nor HOME is set"
 #endif
 
