@@ -1,11 +1,13 @@
 // orj bench compare: runs two set-ups of the viewer's benchmark in turn and
 // says, with a 95 % confidence interval, whether the second is faster.
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <stdlib.h>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <cctype>
 #include <cerrno>
@@ -21,13 +23,17 @@
 
 #include "app/orj_bench.h"
 #include "app/results_store.h"
+#include "orj/core/base/child_process.h"
 #include "orj/core/base/command_line.h"
 #include "orj/core/base/output_file.h"
 #include "orj/core/base/signals.h"
+#include "orj/core/base/temporary_folder.h"
 #include "orj/core/viewer/benchmark.h"
 #include "orj/core/viewer/compare.h"
 
+#ifndef _WIN32
 extern char **environ;
+#endif
 
 namespace orj {
 
@@ -194,7 +200,7 @@ static bool read_stored(Setup *setup, const CompareOptions *options, std::string
         std::string path;
         if (options->db_path) path = options->db_path;
         else if (!default_results_path(&path)) {
-            *error = "no history: neither XDG_DATA_HOME nor HOME is set (give --db PATH)";
+            *error = "no history: " RESULTS_PLACE_UNKNOWN " (give --db PATH)";
             return false;
         }
         ResultsStore store;
@@ -246,15 +252,75 @@ static bool prepare_setup(Setup *setup, const CompareOptions *options, std::stri
     return true;
 }
 
-static std::string program_beside_this(const char *name)
+// The viewer's arguments for one run of the set-up.
+static std::vector<std::string> viewer_arguments(const CompareOptions *options, const Setup *setup,
+                                                 const std::string &viewer, const std::string &report_path)
 {
-    char self[4096];
-    ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (length <= 0) return name;
-    self[length] = '\0';
-    const char *slash = strrchr(self, '/');
-    return std::string(self, (size_t)(slash - self + 1)) + name;
+    char seconds[32];
+    snprintf(seconds, sizeof seconds, "%g", options->seconds);
+    std::vector<std::string> args = {viewer, "--seconds", seconds, "--quiet", "--no-save"};
+    if (options->copies > 0) args.insert(args.end(), {"--copies", std::to_string(options->copies)});
+    if (options->pace) args.insert(args.end(), {"--pace", options->pace});
+    args.insert(args.end(), setup->options.begin(), setup->options.end());
+    args.insert(args.end(), {"--report-json", report_path});
+    return args;
 }
+
+// A run that outlasts its seconds by far has hung: it is ended.
+static double run_deadline_seconds(const CompareOptions *options) { return 60.0 + 3.0 * options->seconds; }
+
+static bool read_report(const std::string &report_path, json *report, std::string *error)
+{
+    std::ifstream file(report_path, std::ios::binary);
+    *report = json::parse(file, nullptr, false);
+    if (!report->is_object() || !(*report)["polygons_per_second_median"].is_number()) {
+        *error = "the viewer's report cannot be read";
+        return false;
+    }
+    return true;
+}
+
+#ifdef _WIN32
+
+// Ctrl+C, which the viewer got as well: it ended its run, the comparison stops.
+static int viewer_interrupted = 0;
+
+static int stopping_signal() { return signal_ending_received() ? signal_ending_received() : viewer_interrupted; }
+
+// Runs the viewer once with the set-up and reads its report into *report.
+// Ctrl+C reaches the viewer too: it ends its run as A would, and the
+// comparison stops after it.
+static bool run_viewer(const CompareOptions *options, const Setup *setup, const std::string &report_path, json *report,
+                       std::string *error)
+{
+    ChildCommand child;
+    child.program = options->viewer ? options->viewer : find_program_beside("viewer");
+    child.arguments = viewer_arguments(options, setup, child.program, report_path);
+    child.environment = setup->environment;
+    child.quiet = true;
+    child.limits.wall_seconds = run_deadline_seconds(options);
+    remove(report_path.c_str());
+    ChildResult result;
+    Error failure;
+    if (run_child_process(child, &result, &failure) != ERROR_NONE) {
+        *error = failure.message;
+        return false;
+    }
+    if ((result.end == CHILD_EXITED && result.exit_status == 128 + SIGINT) ||
+        (result.end == CHILD_SIGNALLED && result.signal == SIGINT))
+        viewer_interrupted = SIGINT;
+    if (result.end != CHILD_EXITED || result.exit_status != 0) {
+        *error = result.end == CHILD_TIME_LIMIT ? "the viewer did not end in time and was stopped"
+                 : result.end == CHILD_EXITED   ? "the viewer ended with status " + std::to_string(result.exit_status)
+                                                : "the viewer ended with " + signal_name(result.signal);
+        return false;
+    }
+    return read_report(report_path, report, error);
+}
+
+#else
+
+static int stopping_signal() { return signal_ending_received(); }
 
 // This process's environment with the set-up's assignments in place of
 // variables of the same name.
@@ -285,14 +351,8 @@ static std::vector<char *> pointers(std::vector<std::string> &texts)
 static bool run_viewer(const CompareOptions *options, const Setup *setup, const std::string &report_path, json *report,
                        std::string *error)
 {
-    std::string viewer = options->viewer ? options->viewer : program_beside_this("viewer");
-    char seconds[32];
-    snprintf(seconds, sizeof seconds, "%g", options->seconds);
-    std::vector<std::string> args = {viewer, "--seconds", seconds, "--quiet", "--no-save"};
-    if (options->copies > 0) args.insert(args.end(), {"--copies", std::to_string(options->copies)});
-    if (options->pace) args.insert(args.end(), {"--pace", options->pace});
-    args.insert(args.end(), setup->options.begin(), setup->options.end());
-    args.insert(args.end(), {"--report-json", report_path});
+    std::string viewer = options->viewer ? options->viewer : find_program_beside("viewer");
+    std::vector<std::string> args = viewer_arguments(options, setup, viewer, report_path);
     std::vector<std::string> environment = run_environment(setup);
     std::vector<char *> argv = pointers(args), envp = pointers(environment);
 
@@ -308,8 +368,7 @@ static bool run_viewer(const CompareOptions *options, const Setup *setup, const 
         *error = "cannot run " + viewer + ": " + strerror(failed);
         return false;
     }
-    // A run that outlasts its seconds by far has hung: it is ended.
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(60.0 + 3.0 * options->seconds);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(run_deadline_seconds(options));
     int status = 0;
     pid_t ended = 0;
     bool passed_on = false;
@@ -332,14 +391,10 @@ static bool run_viewer(const CompareOptions *options, const Setup *setup, const 
                                    : std::string("the viewer was ended by a signal");
         return false;
     }
-    std::ifstream file(report_path, std::ios::binary);
-    *report = json::parse(file, nullptr, false);
-    if (!report->is_object() || !(*report)["polygons_per_second_median"].is_number()) {
-        *error = "the viewer's report cannot be read";
-        return false;
-    }
-    return true;
+    return read_report(report_path, report, error);
 }
+
+#endif
 
 static double figure(const json &run, const char *name)
 {
@@ -358,15 +413,13 @@ static void describe_run(char *line, size_t size, const json &run)
 // live, else the live one's runs one after another.
 static bool take_runs(const CompareOptions *options, Setup setups[2], json *order, std::string *error)
 {
-    const char *tmp = getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/orj-compare-XXXXXX";
-    std::vector<char> dir(pattern.begin(), pattern.end());
-    dir.push_back('\0');
-    if (!mkdtemp(dir.data())) {
-        *error = pattern + ": cannot make a folder for the runs' reports";
+    std::string folder;
+    Error made;
+    if (make_temporary_folder("orj-compare", &folder, &made) != ERROR_NONE) {
+        *error = made.message + " (for the runs' reports)";
         return false;
     }
-    std::string report_path = std::string(dir.data()) + "/report.json";
+    std::string report_path = folder + "/report.json";
     bool both = !setups[0].stored && !setups[1].stored;
     int32_t total = both ? 2 * options->runs : (setups[0].stored && setups[1].stored ? 0 : options->runs);
     bool ok = true;
@@ -378,7 +431,7 @@ static bool take_runs(const CompareOptions *options, Setup setups[2], json *orde
         json report;
         std::string failure;
         bool ran = run_viewer(options, &setups[which], report_path, &report, &failure);
-        if (signal_ending_received() != 0) {
+        if (stopping_signal() != 0) {
             *error = "stopped";
             ok = false;
             break;
@@ -398,8 +451,7 @@ static bool take_runs(const CompareOptions *options, Setup setups[2], json *orde
             fprintf(stderr, "compare: run %d of %d: %c: %s\n", run + 1, total, 'A' + which, line);
         }
     }
-    remove(report_path.c_str());
-    rmdir(dir.data());
+    remove_temporary_folder(folder);
     return ok;
 }
 
@@ -430,12 +482,12 @@ static ErrorKind write_json(const char *path, const json &result, Error *error)
     return set_error(error, ERROR_CANNOT_WRITE, "standard output", 0, "cannot be written: %s", strerror(errno));
 }
 
-int bench_compare_main(int argc, char **argv)
+// A set-up of viewer options ("--scene big.orj") is one argument with a
+// blank in it, which no option of compare's has, and every argument after
+// "--" is a set-up: a blank put before such an argument keeps the reader
+// from taking it for an option, and the set-up's words stay the same.
+static std::vector<std::string> compare_arguments(int argc, char **argv)
 {
-    // A set-up of viewer options ("--scene big.orj") is one argument with a
-    // blank in it, which no option of compare's has, and every argument after
-    // "--" is a set-up: a blank put before such an argument keeps the reader
-    // from taking it for an option, and the set-up's words stay the same.
     static const std::string valued = " --runs --seconds --copies --pace --json --db --viewer ";
     std::vector<std::string> texts;
     bool after_dashes = false;
@@ -450,6 +502,45 @@ int bench_compare_main(int argc, char **argv)
             text.insert(0, " ");
         texts.push_back(text);
     }
+    return texts;
+}
+
+// The interval and verdict of the runs taken, printed and written as asked; the exit status.
+static int report_comparison(const CompareOptions *options, Setup setups[2], const json &runs)
+{
+    std::vector<double> a, b;
+    for (const json &run : setups[0].runs) a.push_back(figure(run, "polygons_per_second_median"));
+    for (const json &run : setups[1].runs) b.push_back(figure(run, "polygons_per_second_median"));
+    bool paired = !setups[0].stored && !setups[1].stored;
+    RatioInterval interval =
+        paired ? paired_ratio_interval(a.data(), b.data(), (int32_t)a.size(), 0.95)
+               : unpaired_ratio_interval(a.data(), (int32_t)a.size(), b.data(), (int32_t)b.size(), 0.95);
+    if (!interval.found) {
+        fprintf(stderr,
+                "orj bench compare: %zu and %zu runs give no 95 %% interval (some figure is 0, or there are "
+                "too few runs: stored sets need about 4 runs each)\n",
+                a.size(), b.size());
+        return 1;
+    }
+    CompareVerdict verdict = compare_verdict(&interval);
+    if (!options->json_path || strcmp(options->json_path, "-") != 0) print_result(setups, &interval, paired, verdict);
+    if (options->json_path) {
+        json result = {
+            {"a", setup_json(&setups[0])},       {"b", setup_json(&setups[1])},      {"paired", paired},
+            {"ratio", interval.ratio},           {"ci_low", interval.low},           {"ci_high", interval.high},
+            {"confidence", interval.confidence}, {"verdict", verdict_name(verdict)}, {"runs", runs}};
+        Error error;
+        if (write_json(options->json_path, result, &error) != ERROR_NONE) {
+            fprintf(stderr, "orj bench compare: %s\n", error.message.c_str());
+            return 1;
+        }
+    }
+    return fflush(stdout) == 0 ? 0 : 1;
+}
+
+int bench_compare_main(int argc, char **argv)
+{
+    std::vector<std::string> texts = compare_arguments(argc, argv);
     std::vector<char *> args;
     for (std::string &text : texts) args.push_back(&text[0]);
     args.push_back(nullptr);
@@ -477,39 +568,12 @@ int bench_compare_main(int argc, char **argv)
     // A signal stops the comparison between runs, its temporary folder removed.
     install_signal_ending(SIGNALS_NOTE_FIRST);
     bool taken = take_runs(&options, setups, &runs, &error);
-    if (signal_ending_received() != 0) end_with_signal(signal_ending_received());
+    if (stopping_signal() != 0) end_with_signal(stopping_signal());
     if (!taken) {
         fprintf(stderr, "orj bench compare: %s\n", error.c_str());
         return 1;
     }
-    std::vector<double> a, b;
-    for (const json &run : setups[0].runs) a.push_back(figure(run, "polygons_per_second_median"));
-    for (const json &run : setups[1].runs) b.push_back(figure(run, "polygons_per_second_median"));
-    bool paired = !setups[0].stored && !setups[1].stored;
-    RatioInterval interval =
-        paired ? paired_ratio_interval(a.data(), b.data(), (int32_t)a.size(), 0.95)
-               : unpaired_ratio_interval(a.data(), (int32_t)a.size(), b.data(), (int32_t)b.size(), 0.95);
-    if (!interval.found) {
-        fprintf(stderr,
-                "orj bench compare: %zu and %zu runs give no 95 %% interval (some figure is 0, or there are "
-                "too few runs: stored sets need about 4 runs each)\n",
-                a.size(), b.size());
-        return 1;
-    }
-    CompareVerdict verdict = compare_verdict(&interval);
-    if (!options.json_path || strcmp(options.json_path, "-") != 0) print_result(setups, &interval, paired, verdict);
-    if (options.json_path) {
-        json result = {
-            {"a", setup_json(&setups[0])},       {"b", setup_json(&setups[1])},      {"paired", paired},
-            {"ratio", interval.ratio},           {"ci_low", interval.low},           {"ci_high", interval.high},
-            {"confidence", interval.confidence}, {"verdict", verdict_name(verdict)}, {"runs", runs}};
-        Error error;
-        if (write_json(options.json_path, result, &error) != ERROR_NONE) {
-            fprintf(stderr, "orj bench compare: %s\n", error.message.c_str());
-            return 1;
-        }
-    }
-    return fflush(stdout) == 0 ? 0 : 1;
+    return report_comparison(&options, setups, runs);
 }
 
 }  // namespace orj

@@ -1,7 +1,9 @@
 // orj bench history: the runs kept in the history, as a list, as JSON, or
 // plotted over time by gnuplot.
+#ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <cstring>
@@ -22,8 +24,7 @@ static const char *history_usage =
     "usage: orj bench history [--db PATH] [--json] [--plot PNG]\n"
     "Lists the benchmark runs kept in the history, oldest first: when, the renderer, the\n"
     "options, the median polygons per second, frames per second and frame times.\n"
-    "  --db PATH    the history (default: $XDG_DATA_HOME/orj/results.sqlite,\n"
-    "               ~/.local/share/orj/results.sqlite when that is not set)\n"
+    "  --db PATH    the history (default: " RESULTS_DEFAULT_PLACE ")\n"
     "  --json       the runs as JSON instead (the viewer report's fields and an id)\n"
     "  --plot PNG   also draw the median polygons per second over time, one line for\n"
     "               each renderer and set of options, with each run's slowest and\n"
@@ -125,18 +126,29 @@ static std::string plot_script(const json &runs, const std::string &picture)
 static bool draw_plot(const json &runs, const char *picture, std::string *error)
 {
     std::string temporary = std::string(picture) + ".partial.png";
+#ifdef _WIN32
+    FILE *gnuplot = _popen("gnuplot", "wb");
+#else
     FILE *gnuplot = popen("gnuplot", "w");
+#endif
     if (!gnuplot) {
         *error = "cannot run gnuplot";
         return false;
     }
     std::string script = plot_script(runs, temporary);
     fwrite(script.data(), 1, script.size(), gnuplot);
+#ifdef _WIN32
+    // The command interpreter's status: gnuplot's, or 1 when it is not on the PATH.
+    int status = _pclose(gnuplot);
+    bool drawn = status == 0, missing = false;
+#else
     int status = pclose(gnuplot);
-    if (status == -1 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    bool drawn = status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    bool missing = status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 127;
+#endif
+    if (!drawn) {
         remove(temporary.c_str());
-        *error = WIFEXITED(status) && WEXITSTATUS(status) == 127 ? "gnuplot is not installed (Debian: gnuplot-nox)"
-                                                                 : "gnuplot could not draw the picture";
+        *error = missing ? "gnuplot is not installed (Debian: gnuplot-nox)" : "gnuplot could not draw the picture";
         return false;
     }
     if (rename(temporary.c_str(), picture) != 0) {
@@ -163,7 +175,7 @@ int bench_history_main(int argc, char **argv)
     std::string path;
     if (db_path) path = db_path;
     else if (!default_results_path(&path)) {
-        fprintf(stderr, "orj bench history: neither XDG_DATA_HOME nor HOME is set: give --db PATH\n");
+        fprintf(stderr, "orj bench history: " RESULTS_PLACE_UNKNOWN ": give --db PATH\n");
         return 1;
     }
     ResultsStore store;

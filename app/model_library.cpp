@@ -1,7 +1,6 @@
 #include "app/model_library.h"
 
 #include <signal.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -10,6 +9,7 @@
 
 #include "importer/orj_import_output.h"
 #include "orj/core/base/child_process.h"
+#include "orj/core/base/signals.h"
 
 namespace orj {
 
@@ -102,7 +102,7 @@ bool remove_temporaries(const std::string &report)
         if (end == std::string::npos) end = report.size();
         std::string line = report.substr(start, end - start);
         if (line.compare(0, strlen(MODEL_LIBRARY_TEMPORARY), MODEL_LIBRARY_TEMPORARY) == 0)
-            unlink(line.c_str() + strlen(MODEL_LIBRARY_TEMPORARY));
+            remove(line.c_str() + strlen(MODEL_LIBRARY_TEMPORARY));
         if (line == MODEL_LIBRARY_OUT_OF_MEMORY) out_of_memory = true;
         start = end + 1;
     }
@@ -150,11 +150,9 @@ int run_model_library(const std::string &program, const char *command, int argc,
     if (result.end == CHILD_EXITED && !out_of_memory) return result.exit_status;
     if (result.end == CHILD_SIGNALLED && is_interruption(result.signal)) {
         fprintf(stderr, "orj %s: stopped by %s\n", command, signal_name(result.signal).c_str());
-        signal(result.signal, SIG_DFL);
-        raise(result.signal);
-        return 128 + result.signal;
+        end_with_signal(result.signal);
     }
-    if (out_of_memory)
+    if (out_of_memory || result.end == CHILD_MEMORY_LIMIT)
         fprintf(stderr, "%sit ran out of memory within its limit of %lld MB (--max-memory MB raises it, 0 lifts it)\n",
                 failed.c_str(), (long long)(run.limits.memory_bytes / MB));
     else if (result.end == CHILD_CPU_LIMIT)

@@ -12,6 +12,7 @@
 #include "app/model_library.h"
 #include "app/orj_import_command.h"
 #include "importer/orj_import_output.h"
+#include "orj/core/base/child_process.h"
 #include "orj/core/base/signals.h"
 
 using namespace orj;
@@ -23,6 +24,27 @@ static int run_command(const char *command, int argc, char **argv)
     return orj_import_main(argc, argv);
 }
 
+struct ContainedRun {
+    const char *command;
+    int argc;
+    char **argv;
+};
+
+// The command's work inside the contained process.
+static int run_contained(void *context)
+{
+    const ContainedRun *run = (const ContainedRun *)context;
+    try {
+        return run_command(run->command, run->argc, run->argv);
+    } catch (const std::bad_alloc &) {
+        // The starter set the memory limit and names it.
+        report_to_starter(MODEL_LIBRARY_OUT_OF_MEMORY);
+    } catch (const std::exception &failure) {
+        fprintf(stderr, "orj %s: the model library failed: %s\n", run->command, failure.what());
+    }
+    return 1;
+}
+
 int main(int argc, char **argv)
 {
     // Ends at once, removing the temporary files of outputs not yet in place;
@@ -31,14 +53,8 @@ int main(int argc, char **argv)
     const char *command = strcmp(argv[0], "export") == 0    ? "export"
                           : strcmp(argv[0], "formats") == 0 ? "formats"
                                                             : "import";
-    if (!model_library_contained()) return run_model_library("/proc/self/exe", command, argc, argv);
-    try {
-        return run_command(command, argc, argv);
-    } catch (const std::bad_alloc &) {
-        // The starter set the address-space limit and names it.
-        report_to_starter(MODEL_LIBRARY_OUT_OF_MEMORY);
-    } catch (const std::exception &failure) {
-        fprintf(stderr, "orj %s: the model library failed: %s\n", command, failure.what());
-    }
-    return 1;
+    if (!model_library_contained()) return run_model_library(find_own_program(), command, argc, argv);
+    ContainedRun run = {command, argc, argv};
+    // Deeply nested files need the large stack the starter asked for.
+    return run_within_child_limits(run_contained, &run);
 }

@@ -4,6 +4,7 @@
 #endif
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -13,10 +14,8 @@
 #include "orj/core/scene/scene_reader.h"
 #include "app/orj_commands.h"
 #include "app/model_library.h"
+#include "orj/core/base/child_process.h"
 #include "orj/core/base/command_line.h"
-#ifdef _WIN32
-#include "app/run_importer_windows.h"
-#endif
 
 using namespace orj;
 
@@ -50,38 +49,36 @@ bool orj_read_scene(const char *path, Scene *scene)
 // libraries load only for them, and their faults end that process only.
 static int run_importer(int argc, char **argv)
 {
-#ifdef _WIN32
-    return run_importer_windows(argv);
-#else
-    char self[4096];
-    ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    std::string importer = "orj-import";
-    if (length > 0) {
-        self[length] = '\0';
-        const char *slash = strrchr(self, '/');
-        importer = std::string(self, (size_t)(slash - self + 1)) + importer;
-    }
-    return run_model_library(importer, argv[1], argc - 1, argv + 1);
-#endif
+    return run_model_library(find_program_beside("orj-import"), argv[1], argc - 1, argv + 1);
 }
 #endif
 
 #ifdef ORJ_BENCH
 // "orj bench" is the program orj-bench beside this one, run in this
-// process's place: SQLite loads only for it.
-static int run_bench(char **argv)
+// process's place (on Windows, which has no exec, as a child that ends with
+// orj): SQLite loads only for it.
+static int run_bench(int argc, char **argv)
 {
-    char self[4096];
-    ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    std::string bench = "orj-bench";
-    if (length > 0) {
-        self[length] = '\0';
-        const char *slash = strrchr(self, '/');
-        bench = std::string(self, (size_t)(slash - self + 1)) + bench;
+    std::string bench = find_program_beside("orj-bench");
+#ifdef _WIN32
+    ChildCommand child;
+    child.program = bench;
+    child.arguments.assign(argv + 1, argv + argc);
+    ChildResult result;
+    Error error;
+    if (run_child_process(child, &result, &error) != ERROR_NONE) {
+        fprintf(stderr, "orj: %s\n", error.message.c_str());
+        return 1;
     }
+    if (result.end == CHILD_EXITED) return result.exit_status;
+    fprintf(stderr, "orj: %s ended with %s\n", bench.c_str(), signal_name(result.signal).c_str());
+    return result.signal == SIGINT ? 128 + SIGINT : 1;
+#else
+    (void)argc;
     execv(bench.c_str(), argv + 1);
     fprintf(stderr, "orj: cannot run %s: %s\n", bench.c_str(), strerror(errno));
     return 1;
+#endif
 }
 #endif
 
@@ -96,7 +93,7 @@ int main(int argc, char **argv)
     if (argc >= 2 && strcmp(argv[1], "view") == 0) return orj_view_main(argc - 1, argv + 1);
 #endif
 #ifdef ORJ_BENCH
-    if (argc >= 2 && strcmp(argv[1], "bench") == 0) return run_bench(argv);
+    if (argc >= 2 && strcmp(argv[1], "bench") == 0) return run_bench(argc, argv);
 #endif
     std::vector<const char *> arguments;
     int answer = command_line_answer_plain("orj", argc, argv, usage_text, &arguments);

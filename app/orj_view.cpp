@@ -1,11 +1,11 @@
 // "orj view MODEL [viewer options]": the model imported into a private
 // temporary folder and shown by the viewer on its orbit camera; the folder is
 // removed when the viewer ends, however it ends.
-#include <dirent.h>
 #include <signal.h>
-#include <sys/stat.h>
+#ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <cstdio>
@@ -14,7 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "app/model_library.h"
 #include "app/orj_commands.h"
+#include "orj/core/base/child_process.h"
+#include "orj/core/base/temporary_folder.h"
+
+using namespace orj;
 
 namespace {
 
@@ -25,6 +30,41 @@ const char *view_usage = "usage: orj view MODEL [viewer options]\n"
                          "camera (key 6) unless --camera says otherwise. The folder is removed when the viewer\n"
                          "ends; the viewer's exit status is the command's. The viewer options are the viewer's\n"
                          "own (viewer --help), but --scene: the scene is the imported model.\n";
+
+#ifdef _WIN32
+
+// Windows: the import runs the contained model library from this process,
+// and the viewer runs as a child that ends with orj. Ctrl+C reaches the
+// viewer itself, which ends as A ends it; orj cleans up after it.
+int import_model(const std::string &model, const std::string &scene)
+{
+    std::vector<std::string> words = {"import", model, "-o", scene};
+    std::vector<char *> argv;
+    for (std::string &word : words) argv.push_back(&word[0]);
+    argv.push_back(nullptr);
+    return run_model_library(find_program_beside("orj-import"), "import", (int)words.size(), argv.data());
+}
+
+int run_viewer(const std::vector<std::string> &arguments)
+{
+    ChildCommand child;
+    child.program = arguments[0];
+    child.arguments = arguments;
+    ChildResult result;
+    Error error;
+    if (run_child_process(child, &result, &error) != ERROR_NONE) {
+        fprintf(stderr, "orj view: %s\n", error.message.c_str());
+        return 1;
+    }
+    if (result.end == CHILD_EXITED) return result.exit_status;
+    fprintf(stderr, "orj view: the viewer ended with %s\n", signal_name(result.signal).c_str());
+    return result.signal == SIGINT ? 128 + SIGINT : 1;
+}
+
+int received_signal() { return 0; }
+void forward_signals() {}
+
+#else
 
 const int FORWARDED_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 const int SIGNALLED_GRACE_MS = 5000;
@@ -38,17 +78,6 @@ void pass_signal_on(int signal_number)
     if (!signal_received) signal_received = signal_number;
     pid_t child = (pid_t)running_child;
     if (child > 0) kill(child, signal_number);
-}
-
-// A program beside this one.
-std::string program_beside(const char *name)
-{
-    char self[4096];
-    ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (length <= 0) return name;
-    self[length] = '\0';
-    const char *slash = strrchr(self, '/');
-    return std::string(self, (size_t)(slash - self + 1)) + name;
 }
 
 // Runs program with arguments (argv[0] first) and waits for it; the exit
@@ -88,19 +117,25 @@ int run_and_wait(const std::string &program, const std::vector<std::string> &arg
     return WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : 1;
 }
 
-// Removes the folder and what the import put in it (files only).
-void remove_folder(const std::string &folder)
+// "orj import" contains the model library in a process of its own, within limits.
+int import_model(const std::string &model, const std::string &scene)
 {
-    DIR *dir = opendir(folder.c_str());
-    if (dir) {
-        while (const struct dirent *entry = readdir(dir))
-            if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0)
-                unlink((folder + "/" + entry->d_name).c_str());
-        closedir(dir);
-    }
-    if (rmdir(folder.c_str()) != 0)
-        fprintf(stderr, "orj view: cannot remove %s: %s\n", folder.c_str(), strerror(errno));
+    return run_and_wait(find_program_beside("orj"), {"orj", "import", model, "-o", scene});
 }
+
+int run_viewer(const std::vector<std::string> &arguments) { return run_and_wait(arguments[0], arguments); }
+
+int received_signal() { return (int)signal_received; }
+
+void forward_signals()
+{
+    struct sigaction action = {};
+    action.sa_handler = pass_signal_on;
+    sigemptyset(&action.sa_mask);
+    for (int signal_number : FORWARDED_SIGNALS) sigaction(signal_number, &action, nullptr);
+}
+
+#endif
 
 // The viewer's arguments: the imported scene, the orbit camera unless the
 // caller chose a camera, then the caller's own options.
@@ -133,30 +168,25 @@ int orj_view_main(int argc, char **argv)
             return 2;
         }
 
-    const char *temporary = getenv("TMPDIR");
-    std::string folder = std::string(temporary && *temporary ? temporary : "/tmp") + "/orj-view-XXXXXX";
-    if (!mkdtemp(&folder[0])) {  // mode 0700: the import's files are this user's alone
-        fprintf(stderr, "orj view: cannot make a temporary folder in %s: %s\n",
-                temporary && *temporary ? temporary : "/tmp", strerror(errno));
+    std::string folder;
+    Error error;
+    if (make_temporary_folder("orj-view", &folder, &error) != ERROR_NONE) {
+        fprintf(stderr, "orj view: %s\n", error.message.c_str());
         return 1;
     }
-    struct sigaction action = {};
-    action.sa_handler = pass_signal_on;
-    sigemptyset(&action.sa_mask);
-    for (int signal_number : FORWARDED_SIGNALS) sigaction(signal_number, &action, nullptr);
+    forward_signals();
 
     std::string scene = folder + "/model.orj";
-    // "orj import" contains the model library in a process of its own, within limits.
-    int status = run_and_wait(program_beside("orj"), {"orj", "import", argv[1], "-o", scene});
-    if (status == 0 && !signal_received) {
-        std::string viewer = program_beside("viewer");
-        status = run_and_wait(viewer, viewer_arguments(viewer, scene, argc, argv));
+    int status = import_model(argv[1], scene);
+    if (status == 0 && !received_signal()) {
+        std::string viewer = find_program_beside("viewer");
+        status = run_viewer(viewer_arguments(viewer, scene, argc, argv));
     }
-    remove_folder(folder);
-    if (signal_received) {
+    if (!remove_temporary_folder(folder)) fprintf(stderr, "orj view: cannot remove %s\n", folder.c_str());
+    if (received_signal()) {
         // Ended as the signal would have ended it, the folder removed first.
-        signal((int)signal_received, SIG_DFL);
-        raise((int)signal_received);
+        signal(received_signal(), SIG_DFL);
+        raise(received_signal());
     }
     return status < 0 ? 1 : status;
 }

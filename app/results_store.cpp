@@ -118,7 +118,7 @@ ErrorKind results_open(ResultsStore *store, const char *path, bool writing, bool
     store->path = path;
     if (writing && make_folders) {
         std::error_code failed;
-        std::filesystem::create_directories(std::filesystem::path(path).parent_path(), failed);
+        std::filesystem::create_directories(std::filesystem::u8path(path).parent_path(), failed);
         if (failed)
             return set_error(error, ERROR_CANNOT_WRITE, path, 0, "cannot make its folder: %s",
                              failed.message().c_str());

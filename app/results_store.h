@@ -27,6 +27,16 @@ const int RESULTS_BUSY_TIMEOUT_MS = 10000;
 // neither variable says.
 bool default_results_path(std::string *path);
 
+// The default place and, when default_results_path is false, why: for messages.
+#ifdef _WIN32
+#define RESULTS_DEFAULT_PLACE "%APPDATA%\\orj\\results.sqlite"
+#define RESULTS_PLACE_UNKNOWN "APPDATA is not set"
+#else
+#define RESULTS_DEFAULT_PLACE                                                                                          \
+    "$XDG_DATA_HOME/orj/results.sqlite, ~/.local/share/orj/results.sqlite when that is not set"
+#define RESULTS_PLACE_UNKNOWN "neither XDG_DATA_HOME nor HOME is set"
+#endif
+
 // Opens the history at path. For writing, makes the file and its table when
 // missing (and, with make_folders, the folders above it); for reading, a
 // missing file is an error. Pair with results_close.

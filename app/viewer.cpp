@@ -250,8 +250,9 @@ static int keep_run(const Viewer *viewer, const std::string &report_json, int st
     std::string path;
     if (options.results_path) path = options.results_path;
     else if (!default_results_path(&path)) {
-        fprintf(stderr, "viewer: the run is not kept in the history: neither XDG_DATA_HOME nor HOME is set (give "
-                        "--results-db PATH, or --no-save)\n");
+        fprintf(stderr,
+                "viewer: the run is not kept in the history: " RESULTS_PLACE_UNKNOWN " (give --results-db PATH, "
+                "or --no-save)\n");
         return status;
     }
     ResultsStore store;

@@ -1,35 +1,16 @@
 #include "importer/orj_import_output.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+
+#include "orj/core/base/child_process.h"
 
 namespace orj {
 
-static int report_descriptor()
-{
-    const char *value = getenv(MODEL_LIBRARY_REPORT_VARIABLE);
-    if (!value || *value < '0' || *value > '9') return -1;
-    return atoi(value);
-}
+bool model_library_contained() { return child_report_open(MODEL_LIBRARY_REPORT_VARIABLE); }
 
-bool model_library_contained() { return report_descriptor() >= 0; }
-
-void report_to_starter(const std::string &line)
-{
-    int fd = report_descriptor();
-    if (fd < 0) return;
-    std::string text = line + "\n";
-    for (size_t done = 0; done < text.size();) {
-        ssize_t wrote = write(fd, text.data() + done, text.size() - done);
-        if (wrote < 0 && errno == EINTR) continue;
-        if (wrote <= 0) return;
-        done += (size_t)wrote;
-    }
-}
+void report_to_starter(const std::string &line) { child_report_line(MODEL_LIBRARY_REPORT_VARIABLE, line); }
 
 ErrorKind stage_output(StagedOutputs *outputs, const std::string &path, std::string *temp_path, Error *error)
 {

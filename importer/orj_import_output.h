@@ -11,7 +11,8 @@
 #include "orj/core/base/error.h"
 #include "orj/core/base/output_file.h"
 
-// Set in the contained process's environment: the descriptor it reports on.
+// Set in the contained process's environment: the descriptor (on Windows the
+// handle) it reports on.
 #define MODEL_LIBRARY_REPORT_VARIABLE "ORJ_MODEL_LIBRARY_REPORT_FD"
 
 namespace orj {

@@ -8,6 +8,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -51,6 +54,16 @@ TEST(OutputFile, ReplacesTheOldFileOnlyWhenWhole)
     output_file_discard(&output);
     EXPECT_EQ(read_file(path), "new");
     EXPECT_EQ(entries(dir), 1);
+
+    // Staged, then written through a stream of its own (as the model
+    // library's writers do): committed with what that stream wrote.
+    ASSERT_EQ(output_file_begin(path.c_str(), &output, &error), ERROR_NONE);
+    FILE *own = fopen(output.temp_path.c_str(), "wb");
+    ASSERT_NE(own, nullptr) << strerror(errno);
+    fputs("staged", own);
+    fclose(own);
+    ASSERT_EQ(output_file_commit(&output, &error), ERROR_NONE) << error.message;
+    EXPECT_EQ(read_file(path), "staged");
 
     std::string missing = dir + "/no/such/out.txt";
     EXPECT_EQ(write_output_file(missing.c_str(), "x", 1, &error), ERROR_CANNOT_WRITE);

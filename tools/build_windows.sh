@@ -5,7 +5,7 @@
 #   bash tools/build_windows.sh [--libraries-only]
 #
 # On a fresh Debian machine (as root) it installs what is missing, fetches
-# Allegro's and libpng's source from Debian's source archive, applies the
+# the libraries' source from Debian's source archive, applies the
 # patches in windows/allegro-patches/ and builds the libraries statically into
 # a cache outside the work tree, reused while the patches and this script's
 # recipe stay the same:
@@ -25,7 +25,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 toolchain=$root/windows/mingw64-toolchain.cmake
 
 # --- packages -------------------------------------------------------------
-packages=(g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64 cmake pkg-config
+packages=(g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64 cmake pkg-config tcl
           libgtest-dev nlohmann-json3-dev libstb-dev libfast-float-dev libcli11-dev libutfcpp-dev
           nsis icoutils xvfb xauth xdotool x11-utils)
 missing=()
@@ -56,7 +56,7 @@ fi
 # The prefix's name changes whenever the patches, the toolchain, the
 # pkg-config files or the recipe below change (raise recipe_version when
 # changing how a library is built), so a stale cache is never reused.
-recipe_version=2
+recipe_version=3
 stamp=$( (echo "$recipe_version"; cat "$toolchain" windows/allegro-patches/*.patch windows/pkgconfig/*.pc.in \
   windows/assimp-formats.txt) |
   sha256sum | cut -c1-12)
@@ -161,6 +161,17 @@ build_library() {  # NAME
       done
       $triple-ar rcs "$prefix/lib/libminizip.a" "$work/build"/*.o
       cp "${src[0]}unzip.h" "${src[0]}ioapi.h" "${src[0]}crypt.h" "$prefix/include/minizip/" ;;
+    sqlite)  # the history of benchmark runs: the single-file source made here (with tclsh), compiled for Windows
+      mkdir "$work/src" "$work/amalgamation"
+      # Debian's lemon parser template comes from its own package: the one in the source serves.
+      unpack_debian_source sqlite3 'sqlite3_*.orig.tar.xz' "$work/src" 02-use-packaged-lempar.c.patch
+      src=("$work"/src/*/)
+      (cd "$work/amalgamation" && "${src[0]}configure" --disable-tcl && make sqlite3.c)
+      $triple-gcc-posix -O2 -DSQLITE_THREADSAFE=1 -DSQLITE_OMIT_LOAD_EXTENSION \
+        -c "$work/amalgamation/sqlite3.c" -o "$work/amalgamation/sqlite3.o"
+      mkdir -p "$prefix/lib" "$prefix/include"
+      $triple-ar rcs "$prefix/lib/libsqlite3.a" "$work/amalgamation/sqlite3.o"
+      cp "$work/amalgamation/sqlite3.h" "$work/amalgamation/sqlite3ext.h" "$prefix/include/" ;;
     assimp)  # static, with the formats the engine documents and the light ones (windows/assimp-formats.txt)
       mkdir "$work/src"
       # Debian links its own Draco library, which this build leaves out
@@ -211,7 +222,7 @@ write_pkgconfig_files() {
 
 echo "== Windows libraries in $prefix (each built once) =="
 write_pkgconfig_files
-for library in allegro libpng libjpeg giflib googletest expat minizip assimp; do
+for library in allegro libpng libjpeg giflib googletest expat minizip assimp sqlite; do
   start=$SECONDS
   build_library "$library"
   if [ $((SECONDS - start)) -gt 1 ]; then echo "   $library: $((SECONDS - start)) s"; fi
@@ -246,7 +257,7 @@ cmake --build "$build" -j"$jobs"
 echo "== dist/orj-windows.zip =="
 rm -rf dist/orj-windows dist/orj-windows.zip dist/orj-windows-setup.exe
 mkdir -p dist/orj-windows
-for program in viewer sprite_demo anim orj orj-import; do
+for program in viewer sprite_demo anim orj orj-import orj-bench; do
   $triple-strip -o "dist/orj-windows/$program.exe" "$build/app/$program.exe"
 done
 cp -r data dist/orj-windows/data

@@ -2,8 +2,8 @@
 # Installs every Debian package the engine needs to build, run, test and benchmark.
 # With --windows, also what the Windows build and its tests need: the MinGW-w64
 # cross toolchain, Wine, NSIS for the installer, icoutils to check the programs'
-# resources and the UTF-8 headers assimp is built with (about 1.8 GB; the test
-# script asks for them).
+# resources, the UTF-8 headers assimp is built with and tclsh, which makes
+# SQLite's single-file source (about 1.8 GB; the test script asks for them).
 # Safe to run again: packages already present are left alone.
 set -euo pipefail
 
@@ -20,7 +20,7 @@ packages=(
   clang-tidy doxygen dpkg-dev
 )
 if [ "${1:-}" = "--windows" ]; then
-  packages+=(g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64 nsis icoutils libutfcpp-dev)
+  packages+=(g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64 nsis icoutils libutfcpp-dev tcl)
 fi
 
 missing=()

@@ -1,12 +1,15 @@
 #include "orj/core/base/child_process.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
 
 extern char **environ;
@@ -25,13 +28,18 @@ void pass_on(int signal)
     if (running_child > 0) kill((pid_t)running_child, signal);
 }
 
-// The environment the child gets: the caller's, with name=value in place of any name=.
-std::vector<std::string> child_environment(const std::string &name, const std::string &value)
+// The environment the child gets: the caller's, with the assignments
+// (NAME=VALUE) in place of the variables of the same names.
+std::vector<std::string> child_environment(const std::vector<std::string> &assignments)
 {
     std::vector<std::string> out;
-    for (char **entry = environ; entry && *entry; entry++)
-        if (name.empty() || strncmp(*entry, (name + "=").c_str(), name.size() + 1) != 0) out.push_back(*entry);
-    if (!name.empty()) out.push_back(name + "=" + value);
+    for (char **entry = environ; entry && *entry; entry++) {
+        bool replaced = false;
+        for (const std::string &assignment : assignments)
+            replaced = replaced || strncmp(*entry, assignment.c_str(), assignment.find('=') + 1) == 0;
+        if (!replaced) out.push_back(*entry);
+    }
+    out.insert(out.end(), assignments.begin(), assignments.end());
     return out;
 }
 
@@ -64,6 +72,12 @@ void set_limit(int resource, rlim_t value, rlim_t hard)
     if (limits.cpu_seconds > 0) set_limit(RLIMIT_CPU, (rlim_t)limits.cpu_seconds, (rlim_t)limits.cpu_seconds + 2);
     if (limits.stack_bytes > 0) set_limit(RLIMIT_STACK, (rlim_t)limits.stack_bytes, RLIM_INFINITY);
     if (report_fd >= 0) fcntl(report_fd, F_SETFD, 0);
+    int null_fd = command.quiet ? open("/dev/null", O_RDWR) : -1;
+    if (null_fd >= 0) {
+        dup2(null_fd, STDIN_FILENO);
+        dup2(null_fd, STDOUT_FILENO);
+        if (null_fd > STDERR_FILENO) close(null_fd);
+    }
     execve(command.program.c_str(), argv, envp);
     int cause = errno;
     ssize_t ignored = write(exec_error_fd, &cause, sizeof cause);
@@ -81,6 +95,63 @@ void read_all(int fd, std::string *out)
     }
 }
 
+// Reads the report until the child closes it, then waits for the child; past
+// wall_seconds (when above 0) the child is killed. True when it was.
+bool collect_child(pid_t child, int report_fd, double wall_seconds, std::string *report, int *status,
+                   struct rusage *usage)
+{
+    auto start = std::chrono::steady_clock::now();
+    bool killed = false;
+    for (;;) {
+        int wait_ms = -1;
+        if (wall_seconds > 0 && !killed) {
+            double left =
+                wall_seconds - std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            if (left <= 0) {
+                kill(child, SIGKILL);
+                killed = true;
+            } else {
+                wait_ms = (int)(left < 0.05 ? 1 + 1000 * left : 50);
+            }
+        }
+        if (report_fd >= 0) {
+            struct pollfd ready = {report_fd, POLLIN, 0};
+            if (poll(&ready, 1, killed ? -1 : wait_ms) <= 0) continue;
+            char buffer[4096];
+            ssize_t got = read(report_fd, buffer, sizeof buffer);
+            if (got > 0) report->append(buffer, (size_t)got);
+            else if (got == 0 || errno != EINTR) report_fd = -1;
+            continue;
+        }
+        pid_t ended = wait4(child, status, wait_ms < 0 ? 0 : WNOHANG, usage);
+        if (ended == child || (ended < 0 && errno != EINTR)) return killed;
+        if (ended == 0) usleep(20000);
+    }
+}
+
+// How the child ended, from its wait status and use of resources.
+void classify_end(int status, const struct rusage &usage, bool out_of_time, const ChildLimits &limits,
+                  ChildResult *result)
+{
+    result->cpu_seconds = (double)usage.ru_utime.tv_sec + (double)usage.ru_stime.tv_sec +
+                          ((double)usage.ru_utime.tv_usec + (double)usage.ru_stime.tv_usec) / 1e6;
+    result->peak_memory_bytes = (int64_t)usage.ru_maxrss * 1024;
+    if (WIFEXITED(status)) {
+        result->end = CHILD_EXITED;
+        result->exit_status = WEXITSTATUS(status);
+        return;
+    }
+    result->signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    if (out_of_time && result->signal == SIGKILL) {
+        result->end = CHILD_TIME_LIMIT;
+        return;
+    }
+    bool over_cpu =
+        limits.cpu_seconds > 0 &&
+        (result->signal == SIGXCPU || (result->signal == SIGKILL && result->cpu_seconds >= (double)limits.cpu_seconds));
+    result->end = over_cpu ? CHILD_CPU_LIMIT : CHILD_SIGNALLED;
+}
+
 }  // namespace
 
 ErrorKind run_child_process(const ChildCommand &command, ChildResult *result, Error *error)
@@ -94,7 +165,10 @@ ErrorKind run_child_process(const ChildCommand &command, ChildResult *result, Er
     }
     std::vector<std::string> arguments = command.arguments;
     if (arguments.empty()) arguments.push_back(command.program);
-    std::vector<std::string> environment = child_environment(command.report_variable, std::to_string(report[1]));
+    std::vector<std::string> assignments = command.environment;
+    if (!command.report_variable.empty())
+        assignments.push_back(command.report_variable + "=" + std::to_string(report[1]));
+    std::vector<std::string> environment = child_environment(assignments);
     std::vector<char *> argv = pointers_to(arguments), envp = pointers_to(environment);
 
     struct sigaction forward = {}, previous[PASSED_ON_COUNT];
@@ -110,17 +184,16 @@ ErrorKind run_child_process(const ChildCommand &command, ChildResult *result, Er
 
     int exec_errno = 0;
     std::string exec_report;
+    int status = 0;
+    struct rusage usage = {};
+    bool out_of_time = false;
     if (child > 0) {
         read_all(exec_error[0], &exec_report);
         if (exec_report.size() >= sizeof exec_errno) memcpy(&exec_errno, exec_report.data(), sizeof exec_errno);
-        if (report[0] >= 0) read_all(report[0], &result->report);
+        out_of_time = collect_child(child, report[0], command.limits.wall_seconds, &result->report, &status, &usage);
     }
     close(exec_error[0]);
     if (report[0] >= 0) close(report[0]);
-    int status = 0;
-    struct rusage usage = {};
-    while (child > 0 && wait4(child, &status, 0, &usage) < 0 && errno == EINTR) {
-    }
     running_child = 0;
     for (int i = 0; i < PASSED_ON_COUNT; i++) sigaction(PASSED_ON[i], &previous[i], nullptr);
 
@@ -130,19 +203,7 @@ ErrorKind run_child_process(const ChildCommand &command, ChildResult *result, Er
     if (exec_errno != 0)
         return set_error(error, ERROR_CANNOT_OPEN, command.program.c_str(), 0, "cannot be run: %s",
                          strerror(exec_errno));
-    result->cpu_seconds = (double)usage.ru_utime.tv_sec + (double)usage.ru_stime.tv_sec +
-                          ((double)usage.ru_utime.tv_usec + (double)usage.ru_stime.tv_usec) / 1e6;
-    result->peak_memory_bytes = (int64_t)usage.ru_maxrss * 1024;
-    if (WIFEXITED(status)) {
-        result->end = CHILD_EXITED;
-        result->exit_status = WEXITSTATUS(status);
-        return ERROR_NONE;
-    }
-    result->signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
-    bool over_cpu = command.limits.cpu_seconds > 0 &&
-                    (result->signal == SIGXCPU ||
-                     (result->signal == SIGKILL && result->cpu_seconds >= (double)command.limits.cpu_seconds));
-    result->end = over_cpu ? CHILD_CPU_LIMIT : CHILD_SIGNALLED;
+    classify_end(status, usage, out_of_time, command.limits, result);
     return ERROR_NONE;
 }
 
@@ -181,6 +242,42 @@ int64_t physical_memory_bytes()
 {
     long pages = sysconf(_SC_PHYS_PAGES), page_size = sysconf(_SC_PAGESIZE);
     return pages > 0 && page_size > 0 ? (int64_t)pages * page_size : 0;
+}
+
+static int report_descriptor(const char *variable)
+{
+    const char *value = getenv(variable);
+    if (!value || *value < '0' || *value > '9') return -1;
+    return atoi(value);
+}
+
+bool child_report_open(const char *variable) { return report_descriptor(variable) >= 0; }
+
+void child_report_line(const char *variable, const std::string &line)
+{
+    int fd = report_descriptor(variable);
+    if (fd < 0) return;
+    std::string text = line + "\n";
+    for (size_t done = 0; done < text.size();) {
+        ssize_t wrote = write(fd, text.data() + done, text.size() - done);
+        if (wrote < 0 && errno == EINTR) continue;
+        if (wrote <= 0) return;
+        done += (size_t)wrote;
+    }
+}
+
+int run_within_child_limits(int (*work)(void *context), void *context) { return work(context); }
+
+std::string find_own_program() { return "/proc/self/exe"; }
+
+std::string find_program_beside(const char *name)
+{
+    char self[4096];
+    ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length <= 0) return name;
+    self[length] = '\0';
+    const char *slash = strrchr(self, '/');
+    return slash ? std::string(self, (size_t)(slash - self + 1)) + name : std::string(name);
 }
 
 }  // namespace orj

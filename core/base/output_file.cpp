@@ -15,6 +15,7 @@
 
 #ifdef _WIN32
 #include <io.h>
+#include <share.h>
 #include <windows.h>
 #else
 #include <sys/file.h>
@@ -126,6 +127,33 @@ static void sync_folder(const std::string &path)
 #endif
 }
 
+#ifdef _WIN32
+// A new file named from pattern (its final XXXXXX replaced), open for reading
+// and writing. Unlike the C library's mkstemp here, it lets other streams open
+// the file too: a staged output may be written through a stream of its own.
+static int make_temporary_file(char *pattern)
+{
+    static unsigned counter = 0;
+    char *suffix = pattern + strlen(pattern) - 6;
+    for (int attempt = 0; attempt < 1000; attempt++) {
+        unsigned long long value = GetTickCount64() * 1000003ULL + GetCurrentProcessId() * 7919ULL + counter++;
+        for (int i = 0; i < 6; i++, value /= 36) suffix[i] = "abcdefghijklmnopqrstuvwxyz0123456789"[value % 36];
+        int fd = -1;
+        errno_t failed =
+            _sopen_s(&fd, pattern, _O_RDWR | _O_CREAT | _O_EXCL | _O_BINARY, _SH_DENYNO, _S_IREAD | _S_IWRITE);
+        if (failed == 0) return fd;
+        if (failed != EEXIST) {
+            errno = failed;
+            return -1;
+        }
+    }
+    errno = EEXIST;
+    return -1;
+}
+#else
+static int make_temporary_file(char *pattern) { return mkstemp(pattern); }
+#endif
+
 static ErrorKind refuse_kind(const char *path, fs::file_status status, Error *error)
 {
     return set_error(error, ERROR_REFUSED, path, 0, "is %s, not a regular file: refused, nothing written",
@@ -154,7 +182,7 @@ ErrorKind output_file_begin(const char *path, OutputFile *output, Error *error)
     std::string pattern = output->path + ".XXXXXX";
     // A signal between the file's creation and its registration would leave it behind.
     hold_ending_signals();
-    int fd = mkstemp(&pattern[0]);
+    int fd = make_temporary_file(&pattern[0]);
     int cause = errno;
     if (fd >= 0) output->signal_slot = register_temporary_file(pattern.c_str());
     resume_ending_signals();

@@ -168,7 +168,11 @@ const char *viewer_usage()
            "                        settled count falls by about MS/40), to calibrate comparisons\n"
            "  --no-save             keep the run out of the history of benchmark runs\n"
            "  --results-db PATH     the history to add a benchmark run to (default\n"
+#ifdef _WIN32
+           "                        %APPDATA%\\orj\\results.sqlite)\n"
+#else
            "                        $XDG_DATA_HOME/orj/results.sqlite or ~/.local/share/...)\n"
+#endif
            "  --progress, --quiet   a progress line every second on standard error, or\n"
            "                        none (default: only when it is a terminal)\n"
            "  --help                show this text\n"

@@ -12,7 +12,11 @@
 #      - anim.exe build packs the same bytes as Linux's anim from the same frames.
 #   3. once, as a Windows user (tests/windows/user_checks.sh): orj.exe import,
 #      export and formats against Linux's orj; every kind of path in a folder
-#      named "Modèles 日本"; the installer's silent install, run and uninstall.
+#      named "Modèles 日本"; the installer's silent install, run and uninstall;
+#   4. once, the commands that run children (tests/windows/child_checks.sh):
+#      the model library's crash, endless loop and runaway memory ended within
+#      its limits, its large stack; orj.exe view against Linux's; orj.exe
+#      bench history and compare.
 # Wine's builtin copies of DLLs that Windows lacks are switched off
 # (wine_session.sh), so that Wine cannot stand in for a missing one.
 # Usage: tests/windows/run_wine_tests.sh [LINUX_BUILD [WINDOWS_BUILD]]
@@ -28,6 +32,7 @@ repeat=${ORJ_WINE_REPEAT:-1}
 source tests/windows/wine_session.sh
 source tests/windows/dist_checks.sh
 source tests/windows/user_checks.sh
+source tests/windows/child_checks.sh
 dist=$root/dist/orj-windows
 setup=$root/dist/orj-windows-setup.exe
 
@@ -145,6 +150,10 @@ failures_before=$failures
 check_import_export
 check_unicode_paths
 check_installer "$setup"
+echo "== commands that run children =="
+check_model_library_limits
+check_view
+check_bench
 if [ $failures -gt $failures_before ]; then
   for f in "$scratch"/*.err "$scratch"/import/*.err; do [ -s "$f" ] && { echo "-- $f:"; head -n 20 "$f"; }; done
 fi
