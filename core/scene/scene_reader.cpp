@@ -32,8 +32,8 @@ static const size_t REFILL_MARGIN = 4096;
 static_assert(REFILL_MARGIN > MAX_LINE_LENGTH + 2, "a whole line must fit in the margin");
 
 struct Line {
-    const char *start;
-    size_t length;  // without the newline and a carriage return before it
+    const char *start = nullptr;
+    size_t length = 0;  // without the newline and a carriage return before it
 };
 
 // A promise made by counts at the top of the file or a mesh: at least `needed`
