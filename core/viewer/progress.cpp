@@ -3,10 +3,22 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
+#include <mutex>
+#include <thread>
 
 namespace orj {
+
+struct BenchProgress {
+    const char *program;           // the name each line starts with; not owned
+    std::mutex lock;               // guards stage and stopping
+    std::condition_variable wake;  // wakes the printer to stop
+    char stage[160];               // what the program is doing, as the lines show it
+    bool stopping;                 // set when the printer is to end
+    std::thread printer;           // the thread that prints the lines
+};
 
 bool progress_wanted(int option) { return option < 0 ? isatty(STDERR_FILENO) != 0 : option != 0; }
 

@@ -4,22 +4,11 @@
 /// prints it, so that a step that takes long still shows.
 #pragma once
 
-#include <condition_variable>
-#include <mutex>
-#include <thread>
-
 namespace orj {
 
-/// The progress printer: made by bench_progress_start and freed by
-/// bench_progress_stop; its fields are the printer's.
-struct BenchProgress {
-    const char *program;           ///< the name each line starts with; not owned
-    std::mutex lock;               ///< guards stage and stopping
-    std::condition_variable wake;  ///< wakes the printer to stop
-    char stage[160];               ///< what the program is doing, as the lines show it
-    bool stopping;                 ///< set when the printer is to end
-    std::thread printer;           ///< the thread that prints the lines
-};
+/// The progress printer, opaque: made by bench_progress_start and freed by
+/// bench_progress_stop.
+struct BenchProgress;
 
 /// Whether a progress option asks for the lines: 1 on, 0 off, -1 on when
 /// standard error is a terminal.
