@@ -238,7 +238,7 @@ ErrorKind check_glb_file(const char *path, Error *error)
     if (total > size || chunk > size - 12)
         return set_error(
             error, ERROR_MALFORMED, path, 0,
-            "the binary glTF header says %lld bytes (its first part %lld), but the file holds %lld: refused", total,
+            "the binary glTF header says %lld bytes (its first chunk %lld), but the file holds %lld: refused", total,
             chunk, size);
     return ERROR_NONE;
 }

@@ -256,7 +256,7 @@ TEST(ImportHostile, ModelLibraryFaultsEndWithTheirCauseAndLeaveNoFile)
         {"binary_x_crash", "the model library failed on"},
         {"ascii_ply_endless_loop", "used up its 2 s of processor time (--max-cpu SECONDS raises"},
         {"binary_x_runaway_memory", "ran out of memory within its limit of 512 MB (--max-memory MB raises"},
-        {"glb_chunk_length_2gb", "the binary glTF header says 4696 bytes (its first part 2147483648)"},
+        {"glb_chunk_length_2gb", "the binary glTF header says 4696 bytes (its first chunk 2147483648)"},
     };
     for (const auto &fault : cases) {
         SCOPED_TRACE(fault.name);
