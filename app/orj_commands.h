@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "orj/core/scene/scene.h"
 
@@ -23,3 +25,12 @@ void orj_print_dump(const Scene *scene, FILE *out);
 // A termination signal is passed on to the program running, and ends orj
 // the same way once the folder is removed.
 int orj_view_main(int argc, char **argv);
+
+#ifdef _WIN32
+// Runs program with arguments (its name first) as a child that ends with orj
+// and returns its exit status; a failure to start it or an end by an
+// exception is reported on standard error as "PREFIX: ..." (name says which
+// program ended), and gives status 1 (130 for Ctrl+C).
+int run_windows_program(const std::string &program, const std::vector<std::string> &arguments, const char *prefix,
+                        const std::string &name);
+#endif

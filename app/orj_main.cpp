@@ -53,6 +53,25 @@ static int run_importer(int argc, char **argv)
 }
 #endif
 
+#ifdef _WIN32
+int run_windows_program(const std::string &program, const std::vector<std::string> &arguments, const char *prefix,
+                        const std::string &name)
+{
+    ChildCommand child;
+    child.program = program;
+    child.arguments = arguments;
+    ChildResult result;
+    Error error;
+    if (run_child_process(child, &result, &error) != ERROR_NONE) {
+        fprintf(stderr, "%s: %s\n", prefix, error.message.c_str());
+        return 1;
+    }
+    if (result.end == CHILD_EXITED) return result.exit_status;
+    fprintf(stderr, "%s: %s ended with %s\n", prefix, name.c_str(), signal_name(result.signal).c_str());
+    return result.signal == SIGINT ? 128 + SIGINT : 1;
+}
+#endif
+
 #ifdef ORJ_BENCH
 // "orj bench" is the program orj-bench beside this one, run in this
 // process's place (on Windows, which has no exec, as a child that ends with
@@ -61,18 +80,7 @@ static int run_bench(int argc, char **argv)
 {
     std::string bench = find_program_beside("orj-bench");
 #ifdef _WIN32
-    ChildCommand child;
-    child.program = bench;
-    child.arguments.assign(argv + 1, argv + argc);
-    ChildResult result;
-    Error error;
-    if (run_child_process(child, &result, &error) != ERROR_NONE) {
-        fprintf(stderr, "orj: %s\n", error.message.c_str());
-        return 1;
-    }
-    if (result.end == CHILD_EXITED) return result.exit_status;
-    fprintf(stderr, "orj: %s ended with %s\n", bench.c_str(), signal_name(result.signal).c_str());
-    return result.signal == SIGINT ? 128 + SIGINT : 1;
+    return run_windows_program(bench, std::vector<std::string>(argv + 1, argv + argc), "orj", bench);
 #else
     (void)argc;
     execv(bench.c_str(), argv + 1);

@@ -47,18 +47,7 @@ int import_model(const std::string &model, const std::string &scene)
 
 int run_viewer(const std::vector<std::string> &arguments)
 {
-    ChildCommand child;
-    child.program = arguments[0];
-    child.arguments = arguments;
-    ChildResult result;
-    Error error;
-    if (run_child_process(child, &result, &error) != ERROR_NONE) {
-        fprintf(stderr, "orj view: %s\n", error.message.c_str());
-        return 1;
-    }
-    if (result.end == CHILD_EXITED) return result.exit_status;
-    fprintf(stderr, "orj view: the viewer ended with %s\n", signal_name(result.signal).c_str());
-    return result.signal == SIGINT ? 128 + SIGINT : 1;
+    return run_windows_program(arguments[0], arguments, "orj view", "the viewer");
 }
 
 int received_signal() { return 0; }
