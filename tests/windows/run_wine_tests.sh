@@ -82,9 +82,16 @@ hold_a_until_exit() {
   local out=$1 err=$2 pid window status
   wine_run 90 "$windows_build/app/viewer.exe" >"$out" 2>"$err" &
   pid=$!
-  window=$(timeout 60 xdotool search --sync --onlyvisible --name 'viewer' 2>/dev/null | head -n 1)
+  # Waits for the window while the viewer runs: one that ended says why.
+  window=
+  for _ in $(seq 1 300); do
+    window=$(xdotool search --onlyvisible --name 'viewer' 2>/dev/null | head -n 1)
+    [ -n "$window" ] || ! kill -0 "$pid" 2>/dev/null && break
+    sleep 0.2
+  done
   if [ -z "$window" ]; then
-    echo "   the viewer's window did not appear within 60 s" >&2
+    echo "   the viewer's window did not appear within 60 s; its messages:" >&2
+    tail -n 5 "$err" | sed 's/^/     /' >&2
     kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; echo 255; return
   fi
   # DirectInput reads keys only in the foreground window, and a tap can fall
